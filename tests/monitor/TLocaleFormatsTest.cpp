@@ -1,0 +1,78 @@
+#include "TLocaleFormats.h"
+#include "RequireRoot.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+
+namespace {
+
+TEST(TLocaleFormatsExpand, CompositeAndZoneFieldsAreResolved) {
+    struct {
+        const char* Format;
+        const char* AmPm;
+        const char* Expanded;
+        const char* Separator;
+    } const Cases[] = {
+        {"%T", "", "%H:%M:%S", ":"},
+        {"%H.%M.%S", "", "%H.%M.%S", "."},
+        {"%r", "%I:%M:%S %p", "%I:%M:%S %p", ":"},
+        {"%H:%M:%S %Z", "", "%H:%M:%S", ":"},
+        {"%OH:%OM:%OS", "", "%OH:%OM:%OS", ":"},
+        {"%-k h %M min", "", "%-k h %M min", " h "},
+        {"%p %I時%M分%S秒", "", "%p %I時%M分%S秒", "時"},
+        {"%S", "", "%S", ":"}, // no hour field: fall back to the usual colon
+    };
+    for (const auto& c : Cases) {
+        SCOPED_TRACE(c.Format);
+        const QString Expanded = TLocaleFormats::ExpandTimeFormat(QString::fromUtf8(c.Format),
+                                                                  QString::fromUtf8(c.AmPm));
+        EXPECT_EQ(Expanded.toStdString(), c.Expanded);
+        EXPECT_EQ(TLocaleFormats::TimeSeparatorOf(Expanded).toStdString(), c.Separator);
+    }
+}
+
+// Switches the C library's locale for one test and puts the previous one back.
+class TLocaleFormatsUnder : public ::testing::Test {
+protected:
+    void SetUp() override { Saved = std::setlocale(LC_ALL, nullptr); }
+    void TearDown() override { std::setlocale(LC_ALL, Saved.c_str()); }
+    std::string Saved;
+};
+
+TEST_F(TLocaleFormatsUnder, RealLocales) {
+    const QDateTime When(QDate(2026, 12, 8), QTime(14, 3, 27));
+    struct {
+        const char* Locale;
+        const char* Date;
+        const char* Time;
+        char Decimal;
+        const char* TimeSeparator;
+    } const Cases[] = {
+        {"it_IT.UTF-8", "08/12/2026", "14:03:27", ',', ":"},
+        {"de_DE.UTF-8", "08.12.2026", "14:03:27", ',', ":"},
+        {"en_US.UTF-8", "12/08/2026", "02:03:27 PM", '.', ":"},
+        {"fi_FI.UTF-8", "08.12.2026", "14.03.27", ',', "."},
+        {"C", "12/08/2026", "14:03:27", '.', ":"},
+    };
+    for (const auto& c : Cases) {
+        SCOPED_TRACE(c.Locale);
+        ZIRKO_REQUIRE(std::setlocale(LC_ALL, c.Locale) != nullptr,
+                      std::string("locale not generated: ") + c.Locale);
+        EXPECT_EQ(TLocaleFormats::ShortDate(When).toStdString(), c.Date);
+        EXPECT_EQ(TLocaleFormats::LongTime(When).toStdString(), c.Time);
+        EXPECT_EQ(TLocaleFormats::DecimalSeparator(), QChar(c.Decimal));
+        EXPECT_EQ(TLocaleFormats::TimeSeparator().toStdString(), c.TimeSeparator);
+    }
+}
+
+TEST(TLocaleFormatsNow, ReplaceableSource) {
+    const QDateTime Fixed(QDate(2031, 1, 2), QTime(3, 4, 5));
+    TLocaleFormats::SetNowSource([Fixed] { return Fixed; });
+    EXPECT_EQ(TLocaleFormats::Now(), Fixed);
+    TLocaleFormats::SetNowSource({});
+    EXPECT_LE(qAbs(TLocaleFormats::Now().secsTo(QDateTime::currentDateTime())), 5);
+}
+
+} // namespace
