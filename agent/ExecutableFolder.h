@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string>
+
+// Folder of the running executable with a trailing "/", from /proc/self/exe;
+// empty when the link cannot be read.
+std::string ExecutableFolder();

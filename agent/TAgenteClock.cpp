@@ -1,0 +1,74 @@
+#include "TAgenteClock.h"
+
+#include <langinfo.h>
+
+namespace {
+
+constexpr std::string_view DefaultSeparator = ":";
+
+bool IsHourConversion(char C) {
+    return C == 'H' || C == 'I' || C == 'k' || C == 'l';
+}
+
+// glibc flags and E/O modifiers that may stand between '%' and the conversion.
+bool IsModifier(char C) {
+    return C == '-' || C == '_' || C == '0' || C == '^' || C == '#' || C == 'E' || C == 'O';
+}
+
+} // namespace
+
+std::optional<std::tm> TAgenteClock::LocalNow() const {
+    timespec Now{};
+    if (::clock_gettime(CLOCK_REALTIME, &Now) != 0) {
+        return std::nullopt;
+    }
+    std::tm Local{};
+    if (::localtime_r(&Now.tv_sec, &Local) == nullptr) {
+        return std::nullopt;
+    }
+    return Local;
+}
+
+std::string TAgenteClock::TimeSeparator() const {
+    return TimeSeparatorOf(::nl_langinfo(T_FMT), ::nl_langinfo(T_FMT_AMPM));
+}
+
+const TAgenteClock& TAgenteClock::System() {
+    static const TAgenteClock Clock;
+    return Clock;
+}
+
+std::string TimeSeparatorOf(std::string_view TimeFormat, std::string_view AmPmFormat) {
+    for (size_t I = 0; I < TimeFormat.size(); ++I) {
+        if (TimeFormat[I] != '%') {
+            continue;
+        }
+        size_t J = I + 1;
+        while (J < TimeFormat.size() && IsModifier(TimeFormat[J])) {
+            ++J;
+        }
+        if (J >= TimeFormat.size()) {
+            break;
+        }
+        const char Conversion = TimeFormat[J];
+        if (Conversion == 'T' || Conversion == 'R') {
+            return std::string(DefaultSeparator);
+        }
+        if (Conversion == 'r') {
+            // "%r" inside "%r" would recurse forever; the C locale's answer is a colon.
+            return AmPmFormat.find("%r") == std::string_view::npos ? TimeSeparatorOf(AmPmFormat, {})
+                                                                   : std::string(DefaultSeparator);
+        }
+        if (IsHourConversion(Conversion)) {
+            const size_t Start = J + 1;
+            const size_t End = TimeFormat.find('%', Start);
+            const std::string_view Between = TimeFormat.substr(Start, End - Start);
+            if (End == std::string_view::npos || Between.empty()) {
+                return std::string(DefaultSeparator);
+            }
+            return std::string(Between);
+        }
+        I = J; // skips "%%" and every other conversion
+    }
+    return std::string(DefaultSeparator);
+}
