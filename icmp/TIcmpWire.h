@@ -1,0 +1,30 @@
+#pragma once
+
+#include "TReplyStatus.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+// The echo request and reply formats as pure functions over byte areas.
+class TIcmpWire {
+public:
+    static constexpr std::size_t AreaSize = 1024;
+    static constexpr int32_t EchoSize = 52;
+    static constexpr std::size_t PayloadSize = 32;
+
+    // Writes the 52-byte request into the first bytes of AEchoBuffer (the rest untouched).
+    static void BuildEchoRequest(std::span<uint8_t, AreaSize> AEchoBuffer, uint16_t AIdentifier,
+                                 uint16_t ASequence, uint32_t ATimestamp,
+                                 std::string_view APayload);
+    // Internet checksum with words read least significant byte first, as the request stores it.
+    static uint16_t Checksum(std::span<const uint8_t> ABytes);
+
+    // Accepts (true) or drops (false) the N-byte datagram in AArea as the reply to ASequence;
+    // raises ENetIcmpException for a datagram too short or of a type that concerns us but
+    // is no echo. N may exceed the area: such a datagram cannot be ours and is dropped.
+    static bool DecodeReply(std::span<const uint8_t, AreaSize> AArea, int32_t AN,
+                            uint16_t ASequence, TReplyStatus& AStatus);
+    static void SetTimedOut(TReplyStatus& AStatus, uint16_t ASequence);
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "TIcmpWire.h"
+#include "TNetRawClient.h"
+#include "TReplyStatus.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+class TNetIcmpClient;
+using TOnReplyEvent =
+    std::function<void(TNetIcmpClient& ASender, const TReplyStatus& AReplyStatus)>;
+
+// One synchronous echo exchange per Ping: resolve, send, wait for the matching datagram,
+// decode it, fire OnReply.
+class TNetIcmpClient : public TNetRawClient {
+public:
+    TNetIcmpClient();
+
+    void Ping(std::string_view APayload = {}, uint16_t ANewSequence = 0);
+    const TReplyStatus& ReplyStatus() const { return FReplyStatus; }
+    uint16_t SequenceCounter() const { return FSequenceCounter; }
+    int32_t EchoSize() const { return FEchoSize; }
+    const std::array<uint8_t, TIcmpWire::AreaSize>& EchoBuffer() const { return FEchoBuffer; }
+    const std::array<uint8_t, TIcmpWire::AreaSize>& ReceiveArea() const { return FReceiveArea; }
+
+    TOnReplyEvent OnReply;
+
+protected:
+    void BuildEchoRequest(std::string_view APayload);
+    void WaitForReply(int32_t ATimeout, TReplyStatus& AStatus);
+    bool DecodeReply(int32_t AN, TReplyStatus& AStatus);
+
+private:
+    std::array<uint8_t, TIcmpWire::AreaSize> FReceiveArea{};
+    std::array<uint8_t, TIcmpWire::AreaSize> FEchoBuffer{};
+    uint16_t FSequenceCounter = 3489;
+    int32_t FEchoSize = 0;
+    TReplyStatus FReplyStatus;
+};

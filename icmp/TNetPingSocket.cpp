@@ -1,0 +1,153 @@
+#include "TNetPingSocket.h"
+
+#include "TNetStack.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <linux/errqueue.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+namespace {
+
+constexpr int MaxQueuedErrors = 16;
+constexpr std::size_t IcmpHeaderSize = 8;
+
+struct TControl {
+    std::optional<uint8_t> Ttl;
+    std::optional<sock_extended_err> Error;
+    TNetPingSocket::TAddress Offender{};
+};
+
+void WriteIpHeader(std::span<uint8_t> AArea, std::size_t ATotal, uint8_t ATtl,
+                   const TNetPingSocket::TAddress& ASource) {
+    std::array<uint8_t, TNetPingSocket::IpHeaderSize> H{};
+    H[0] = 0x45;
+    H[2] = static_cast<uint8_t>((ATotal >> 8) & 0xFF);
+    H[3] = static_cast<uint8_t>(ATotal & 0xFF);
+    H[8] = ATtl;
+    H[9] = IPPROTO_ICMP;
+    std::copy(ASource.begin(), ASource.end(), H.begin() + 12);
+    std::copy_n(H.begin(), std::min(H.size(), AArea.size()), AArea.begin());
+}
+
+void CopyInto(std::span<uint8_t> AArea, std::size_t AOffset, std::span<const uint8_t> ABytes) {
+    if (AOffset >= AArea.size()) {
+        return;
+    }
+    std::copy_n(ABytes.begin(), std::min(ABytes.size(), AArea.size() - AOffset),
+                AArea.begin() + static_cast<std::ptrdiff_t>(AOffset));
+}
+
+TControl ReadControl(msghdr& AMsg) {
+    TControl Result;
+    for (cmsghdr* C = CMSG_FIRSTHDR(&AMsg); C != nullptr; C = CMSG_NXTHDR(&AMsg, C)) {
+        if (C->cmsg_level != IPPROTO_IP) {
+            continue;
+        }
+        if (C->cmsg_type == IP_TTL) {
+            int Ttl = 0;
+            std::memcpy(&Ttl, CMSG_DATA(C), sizeof(Ttl));
+            Result.Ttl = static_cast<uint8_t>(Ttl);
+        } else if (C->cmsg_type == IP_RECVERR) {
+            sock_extended_err Ee{};
+            std::memcpy(&Ee, CMSG_DATA(C), sizeof(Ee));
+            Result.Error = Ee;
+            // The offender's address follows the extended error in the same message.
+            sockaddr_in Offender{};
+            std::memcpy(&Offender, CMSG_DATA(C) + sizeof(Ee), sizeof(Offender));
+            std::memcpy(Result.Offender.data(), &Offender.sin_addr, 4);
+        }
+    }
+    return Result;
+}
+
+// One recvmsg without blocking: the byte count (full length), or nothing when empty.
+std::optional<ssize_t> ReceiveMessage(TSocketId AId, msghdr& AMsg, int AFlags) {
+    const ssize_t N = ::recvmsg(AId, &AMsg, AFlags | MSG_DONTWAIT | MSG_TRUNC);
+    if (N < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return std::nullopt;
+        }
+        GlobalStack->ThrowSocketError(GlobalStack->LastSocketError());
+    }
+    return N;
+}
+
+} // namespace
+
+void TNetPingSocket::Prepare(TSocketId AId) {
+    GlobalStack->SetIntOption(AId, IPPROTO_IP, IP_RECVERR, 1);
+    GlobalStack->SetIntOption(AId, IPPROTO_IP, IP_RECVTTL, 1);
+}
+
+int32_t TNetPingSocket::SynthesizeReply(std::span<uint8_t> AArea, const TAddress& ASource,
+                                        uint8_t ATtl, std::span<const uint8_t> AIcmp,
+                                        std::size_t AIcmpLength) {
+    const std::size_t Total = IpHeaderSize + AIcmpLength;
+    WriteIpHeader(AArea, Total, ATtl, ASource);
+    CopyInto(AArea, IpHeaderSize, AIcmp.first(std::min(AIcmp.size(), AIcmpLength)));
+    return static_cast<int32_t>(Total);
+}
+
+int32_t TNetPingSocket::SynthesizeError(std::span<uint8_t> AArea, const TAddress& AOffender,
+                                        uint8_t ATtl, uint8_t AType, uint8_t ACode,
+                                        std::span<const uint8_t> AQuoted) {
+    const std::size_t QuotedTotal = IpHeaderSize + AQuoted.size();
+    const std::size_t Total = IpHeaderSize + IcmpHeaderSize + QuotedTotal;
+    WriteIpHeader(AArea, Total, ATtl, AOffender);
+    const std::array<uint8_t, IcmpHeaderSize> Icmp{AType, ACode, 0, 0, 0, 0, 0, 0};
+    CopyInto(AArea, IpHeaderSize, Icmp);
+    // The quoted header only has to be as long as the outer one for the sequence to sit
+    // where readers look for it; its addresses are not known here and not read.
+    const std::size_t QuotedAt = IpHeaderSize + IcmpHeaderSize;
+    if (QuotedAt < AArea.size()) {
+        WriteIpHeader(AArea.subspan(QuotedAt), QuotedTotal, 1, TAddress{});
+    }
+    CopyInto(AArea, QuotedAt + IpHeaderSize, AQuoted);
+    return static_cast<int32_t>(Total);
+}
+
+std::optional<int32_t> TNetPingSocket::Receive(TSocketId AId, std::span<uint8_t> AArea) {
+    std::array<uint8_t, 2048> Payload{};
+    alignas(cmsghdr) std::array<uint8_t, 512> Control{};
+    sockaddr_in From{};
+    iovec Io{Payload.data(), Payload.size()};
+    auto Reset = [&] {
+        msghdr Msg{};
+        Msg.msg_name = &From;
+        Msg.msg_namelen = sizeof(From);
+        Msg.msg_iov = &Io;
+        Msg.msg_iovlen = 1;
+        Msg.msg_control = Control.data();
+        Msg.msg_controllen = Control.size();
+        return Msg;
+    };
+
+    for (int I = 0; I < MaxQueuedErrors; ++I) {
+        msghdr Msg = Reset();
+        const auto N = ReceiveMessage(AId, Msg, MSG_ERRQUEUE);
+        if (!N) {
+            break;
+        }
+        const TControl C = ReadControl(Msg);
+        if (!C.Error || C.Error->ee_origin != SO_EE_ORIGIN_ICMP) {
+            continue; // a local error concerns no reply; drop it like a foreign datagram
+        }
+        const auto Quoted = std::span<const uint8_t>(Payload).first(
+            std::min<std::size_t>(static_cast<std::size_t>(*N), Payload.size()));
+        return SynthesizeError(AArea, C.Offender, C.Ttl.value_or(0), C.Error->ee_type,
+                               C.Error->ee_code, Quoted);
+    }
+
+    msghdr Msg = Reset();
+    const auto N = ReceiveMessage(AId, Msg, 0);
+    if (!N) {
+        return std::nullopt;
+    }
+    const TControl C = ReadControl(Msg);
+    TAddress Source{};
+    std::memcpy(Source.data(), &From.sin_addr, 4);
+    return SynthesizeReply(AArea, Source, C.Ttl.value_or(0), Payload, static_cast<std::size_t>(*N));
+}

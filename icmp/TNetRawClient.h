@@ -1,0 +1,5 @@
+#pragma once
+
+#include "TNetRawBase.h"
+
+class TNetRawClient : public TNetRawBase {};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+class TNetBaseComponent {
+public:
+    TNetBaseComponent() = default;
+    virtual ~TNetBaseComponent() = default;
+    TNetBaseComponent(const TNetBaseComponent&) = delete;
+    TNetBaseComponent& operator=(const TNetBaseComponent&) = delete;
+};
+
+class TNetResponsiveWaitBase : public TNetBaseComponent {
+public:
+    // The socket waits ask this; the base answers no, so every wait blocks uninterrupted.
+    virtual bool UseResponsiveWait() const { return false; }
+};
+
+// The process's one responsive-wait component; a second live one is refused.
+class TNetResponsiveWait : public TNetResponsiveWaitBase {
+public:
+    TNetResponsiveWait();
+    ~TNetResponsiveWait() override;
+
+    bool Active() const { return FActive; }
+    void SetActive(bool AValue) { FActive = AValue; }
+    bool ApplicationHasPriority() const { return FApplicationHasPriority; }
+    void SetApplicationHasPriority(bool AValue) { FApplicationHasPriority = AValue; }
+    int32_t IdleTimeOut() const { return FIdleTimeOut; }
+    void SetIdleTimeOut(int32_t AValue) { FIdleTimeOut = AValue; }
+    bool OnlyWhenIdle() const { return FOnlyWhenIdle; }
+    void SetOnlyWhenIdle(bool AValue) { FOnlyWhenIdle = AValue; }
+
+    static TNetResponsiveWait* Registered();
+
+private:
+    bool FActive = true;
+    bool FApplicationHasPriority = true;
+    int32_t FIdleTimeOut = 250;
+    bool FOnlyWhenIdle = true;
+};

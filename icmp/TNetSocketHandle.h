@@ -1,0 +1,57 @@
+#pragma once
+
+#include "TNetSocketList.h"
+#include "TNetTypes.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+// Which kind of operating-system socket stands behind an ICMP handle.
+enum class TNetSocketKind : uint8_t { None, Raw, Datagram };
+
+// Which kinds an ICMP handle may open: raw first with the datagram fallback, or one only.
+enum class TNetIcmpSocketPolicy : uint8_t { RawThenDatagram, RawOnly, DatagramOnly };
+
+// Owns one operating-system socket. For ICMP it is the one place that picks a raw socket
+// or, without the right to one, an unprivileged ICMP datagram socket whose traffic is
+// reshaped so that readers see the datagrams a raw socket would have given them.
+class TNetSocketHandle {
+public:
+    TNetSocketHandle() = default;
+    virtual ~TNetSocketHandle();
+    TNetSocketHandle(const TNetSocketHandle&) = delete;
+    TNetSocketHandle& operator=(const TNetSocketHandle&) = delete;
+
+    void OpenHandle(int AType, int AProtocol);
+    virtual void ReleaseSocket();
+    // 0 polls once, -2 waits without limit.
+    bool WaitReadable(int32_t AMilliseconds);
+    // The datagram's full length, or nothing when what was read is not worth decoding.
+    std::optional<int32_t> ReceiveInto(std::span<uint8_t> AArea);
+    void SendToAddress(const std::string& AAddress, int32_t APort, std::span<const uint8_t> ABytes);
+
+    bool HasSocket() const { return FHasSocket; }
+    TSocketId Handle() const { return FHandle; }
+    TIPVersion IPVersion() const { return FIPVersion; }
+    bool Overlapped() const { return FOverlapped; }
+    // The kind of the socket held, or of the last one held.
+    TNetSocketKind Kind() const { return FKind; }
+
+    static void SetIcmpSocketPolicy(TNetIcmpSocketPolicy APolicy);
+    static TNetIcmpSocketPolicy IcmpSocketPolicy();
+
+private:
+    void SetHandle(TSocketId AId);
+    TSocketId OpenIcmp(int AProtocol);
+    TSocketId OpenDatagram(int AProtocol);
+
+    TSocketId FHandle = InvalidSocket;
+    bool FHasSocket = false;
+    bool FOverlapped = false;
+    TIPVersion FIPVersion = Id_IPv4;
+    std::unique_ptr<TNetSocketList> FReadList;
+    TNetSocketKind FKind = TNetSocketKind::None;
+};

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "TNetTypes.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+// The process-wide socket layer: every socket call goes through it so that one place
+// checks results and turns error codes into exceptions.
+class TNetStack {
+public:
+    virtual ~TNetStack() = default;
+
+    // "LOCALHOST" in any case, then a dotted quad unchanged, else a host-name lookup.
+    std::string ResolveAddress(const std::string& AHost, TIPVersion AIPVersion = Id_IPv4);
+    static bool IsDottedQuad(std::string_view AText);
+    static std::string AddressToText(const std::array<uint8_t, 4>& AAddress);
+    static std::array<uint8_t, 4> TextToAddress(std::string_view AText);
+    static int AddressFamily(TIPVersion AIPVersion);
+
+    virtual std::string LookupHostName(const std::string& AName) = 0;
+    virtual void CloseSocketId(TSocketId AId) = 0;
+    virtual TSocketId OpenSocket(TIPVersion AIPVersion, int AType, int AProtocol,
+                                 bool AOverlapped) = 0;
+    virtual void SetIntOption(TSocketId AId, int ALevel, int AOption, int32_t AValue) = 0;
+    // Returns the datagram's full length, which may exceed the area when it was cut.
+    virtual int32_t ReceiveDatagram(TSocketId AId, std::span<uint8_t> AArea) = 0;
+    virtual void SendDatagram(TSocketId AId, std::span<const uint8_t> ABytes,
+                              const std::string& AAddress, int32_t APort) = 0;
+    // Waits for readability: 0 polls once, -2 waits without limit. Result > 0 when readable.
+    virtual int32_t WaitReadable(TSocketId AId, int32_t AMilliseconds) = 0;
+    virtual std::string SocketErrorMessage(int32_t ACode) const;
+    virtual int32_t LastSocketError() const = 0;
+
+    int32_t CheckSocketResult(int32_t AValue);
+    [[noreturn]] void ThrowSocketError(int32_t ACode) const;
+};
+
+// The one live stack object, made by the first TNetComponent and destroyed with the last.
+extern std::unique_ptr<TNetStack> GlobalStack;
+
+// The registered stack class; an empty factory means none is registered.
+using TNetStackClass = std::function<std::unique_ptr<TNetStack>()>;
+void SetStackClass(TNetStackClass AClass);
+const TNetStackClass& StackClass();

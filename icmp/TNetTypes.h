@@ -1,0 +1,8 @@
+#pragma once
+
+#include <cstdint>
+
+using TSocketId = int;
+inline constexpr TSocketId InvalidSocket = -1;
+
+enum TIPVersion : uint8_t { Id_IPv4, Id_IPv6 };
