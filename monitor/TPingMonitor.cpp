@@ -1,0 +1,245 @@
+#include "TPingMonitor.h"
+
+#include "PingState.h"
+#include "TLocaleFormats.h"
+#include "TPingStatistics.h"
+#include "TReplyLogLine.h"
+#include "TTimerSwitch.h"
+
+#include "TAgente.h"
+#include "TNetIcmpClient.h"
+#include "TReplyStatus.h"
+#include "TTrayIcon.h"
+#include <QMenu> // TTrayIcon.h holds a QPointer<QMenu> and needs the full type
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+// Runs its clean-up however the scope is left, exceptions included.
+template <typename F> class TFinally {
+public:
+    explicit TFinally(F Action) : FAction(std::move(Action)) {}
+    ~TFinally() { FAction(); }
+    TFinally(const TFinally&) = delete;
+    TFinally& operator=(const TFinally&) = delete;
+
+private:
+    F FAction;
+};
+
+// Blanks and control characters at either end do not make a host.
+bool IsBlankHost(const QString& Text) {
+    for (const QChar c : Text)
+        if (c.unicode() > u' ' && c.unicode() != 0x7F)
+            return false;
+    return true;
+}
+
+void RequireControls(const TPingPage& P) {
+    const void* Required[] = {P.e_host,
+                              P.btn_ping,
+                              P.btn_auto,
+                              P.btn_clear_log,
+                              P.ud_minuti,
+                              P.ud_ogni,
+                              P.ud_limite_media_ms,
+                              P.ud_pacchetti_persi,
+                              P.l_tempi_medi,
+                              P.l_n_ping,
+                              P.l_tot_time,
+                              P.l_n_pacchetti_persi,
+                              P.l_perc_persi,
+                              P.l_pacchetti_persi,
+                              P.re_ping,
+                              P.ICMP,
+                              P.Agente,
+                              P.TrayIcon,
+                              P.T_Minuti,
+                              P.T_Ogni,
+                              P.Timer,
+                              P.Window};
+    for (const void* Control : Required)
+        if (Control == nullptr)
+            throw std::invalid_argument("TPingMonitor: the Ping page is missing a control");
+}
+
+} // namespace
+
+TPingMonitor::TPingMonitor(const TPingPage& Page, QObject* parent) : QObject(parent), FPage(Page) {
+    RequireControls(FPage);
+}
+
+void TPingMonitor::PrepareTarget() {
+    if (IsBlankHost(FPage.e_host->text()))
+        FPage.e_host->setText(QStringLiteral("127.0.0.1"));
+    FPage.ICMP->SetReceiveTimeout(ReceiveTimeoutMs);
+}
+
+void TPingMonitor::SetTargetHost() {
+    // Read again and handed over untrimmed: the trimmed copy only tested for emptiness.
+    FPage.ICMP->SetHost(FPage.e_host->text().toStdString());
+}
+
+void TPingMonitor::btn_pingClick() {
+    PrepareTarget();
+    FPage.btn_ping->setEnabled(false);
+    FPage.btn_auto->setEnabled(false);
+    const TFinally Enable([this] {
+        FPage.btn_ping->setEnabled(true);
+        FPage.btn_auto->setEnabled(true);
+    });
+    SetTargetHost();
+    for (int i = 0; i < BurstPings; ++i) {
+        FPage.ICMP->Ping();
+        QCoreApplication::processEvents();
+        // The pause deliberately handles no events: input waits for the next ping's turn.
+        std::this_thread::sleep_for(FBurstPause);
+    }
+}
+
+void TPingMonitor::ICMPReply(TNetIcmpClient& /*ASender*/, const TReplyStatus& AReplyStatus) {
+    TPingStatistics::CountPing(AReplyStatus.RoundTripMs);
+    ShowTotalTime();
+
+    // Two readings of the clock, the date first.
+    const QString Date = TLocaleFormats::ShortDate(TLocaleFormats::Now());
+    const QString Time = TLocaleFormats::LongTime(TLocaleFormats::Now());
+    const QString Line =
+        TReplyLogLine::Line(Date, Time,
+                            TReplyLogLine::Message(AReplyStatus.ReplyBytes,
+                                                   QString::fromStdString(AReplyStatus.FromAddress),
+                                                   AReplyStatus.Sequence, AReplyStatus.ReplyTtl,
+                                                   AReplyStatus.RoundTripMs));
+    FPage.Agente->AddMessage("Ping result: " + Line.toStdString());
+    AppendToPane(Line);
+
+    ShowAverageAndLimit();
+    CountLossAndAlarm(AReplyStatus.ReplyBytes);
+    ShowCounters();
+}
+
+void TPingMonitor::AppendToPane(const QString& Line) {
+    FPage.re_ping->appendPlainText(Line);
+    ++n_righe_log;
+    // Emptied whole, the line just appended with it; the agent has recorded it already.
+    if (n_righe_log > PaneLineBound) {
+        FPage.re_ping->clear();
+        n_righe_log = 0;
+    }
+}
+
+void TPingMonitor::ShowTotalTime() {
+    FPage.l_tot_time->setText(
+        TPingStatistics::FormatTotTime(tot_time, TLocaleFormats::TimeSeparator()));
+}
+
+void TPingMonitor::ShowAverageAndLimit() {
+    const double Average = TPingStatistics::Average();
+    FPage.l_tempi_medi->setText(
+        TPingStatistics::FormatAverage(Average, TLocaleFormats::DecimalSeparator()));
+    SetTrayImage(TPingStatistics::ImageForAverage(Average, FPage.ud_limite_media_ms->value()));
+}
+
+void TPingMonitor::CountLossAndAlarm(int32_t ReplyBytes) {
+    const auto Outcome = TPingStatistics::CountLoss(ReplyBytes, FPage.ud_pacchetti_persi->value());
+    if (Outcome.Lost)
+        SetTrayImage(TPingStatistics::ImageLost);
+    if (Outcome.Alarm)
+        RaiseAlarm();
+    else
+        FPage.l_pacchetti_persi->setVisible(false);
+}
+
+void TPingMonitor::RaiseAlarm() {
+    // raise() keeps a window hidden to the tray hidden, as it should.
+    FPage.Window->raise();
+    FPage.l_pacchetti_persi->setVisible(true);
+    QApplication::beep();
+}
+
+void TPingMonitor::ShowCounters() {
+    FPage.l_n_pacchetti_persi->setText(QString::number(n_pacchetti_persi));
+    FPage.l_n_ping->setText(QString::number(n_ping));
+    FPage.l_perc_persi->setText(
+        QString::number(TPingStatistics::LostPercentage(n_pacchetti_persi, n_ping)));
+}
+
+void TPingMonitor::SetTrayImage(int Index) {
+    FPage.TrayIcon->SetIconIndex(Index);
+}
+
+void TPingMonitor::btn_clear_logClick() {
+    FPage.re_ping->clear();
+    TPingStatistics::Clear();
+    FPage.l_tempi_medi->clear();
+    FPage.l_n_ping->clear();
+    FPage.l_tot_time->clear();
+    FPage.l_n_pacchetti_persi->clear();
+}
+
+void TPingMonitor::btn_autoClick() {
+    const auto MinutesToMs = [this](const QSpinBox* Spinner) {
+        return static_cast<int>(Spinner->value() * FMinuteLength.count());
+    };
+    if (!auto_attivo) {
+        FPage.btn_ping->setEnabled(false);
+        auto_attivo = true;
+        FPage.btn_auto->setText(QStringLiteral("Ferma auto"));
+        TTimerSwitch::SetInterval(*FPage.T_Minuti, MinutesToMs(FPage.ud_minuti));
+        TTimerSwitch::SetInterval(*FPage.T_Ogni, MinutesToMs(FPage.ud_ogni));
+        TTimerSwitch::SetEnabled(*FPage.T_Minuti, true);
+        TTimerSwitch::SetEnabled(*FPage.Timer, true);
+        TTimerSwitch::SetEnabled(*FPage.T_Ogni, false);
+    } else {
+        FPage.btn_ping->setEnabled(true);
+        auto_attivo = false;
+        n_righe_log = 0;
+        FPage.btn_auto->setText(QStringLiteral("Auto"));
+        TTimerSwitch::SetEnabled(*FPage.T_Minuti, false);
+        TTimerSwitch::SetEnabled(*FPage.T_Ogni, false);
+        TTimerSwitch::SetEnabled(*FPage.Timer, false);
+    }
+}
+
+void TPingMonitor::T_MinutiTimer() {
+    TTimerSwitch::SetEnabled(*FPage.Timer, false);
+    TTimerSwitch::SetEnabled(*FPage.T_Minuti, false);
+    TTimerSwitch::SetEnabled(*FPage.T_Ogni, true);
+}
+
+void TPingMonitor::T_OgniTimer() {
+    TTimerSwitch::SetEnabled(*FPage.T_Ogni, false);
+    TTimerSwitch::SetEnabled(*FPage.Timer, true);
+    TTimerSwitch::SetEnabled(*FPage.T_Minuti, true);
+}
+
+void TPingMonitor::TimerTimer() {
+    // A tick that came due while a ping blocked would otherwise nest one level
+    // deeper per ping; the timer's own pace already keeps the next one coming.
+    if (FInTimerTimer)
+        return;
+    FInTimerTimer = true;
+    const TFinally Leave([this] { FInTimerTimer = false; });
+
+    PrepareTarget();
+    try {
+        SetTargetHost();
+        FPage.ICMP->Ping();
+        QCoreApplication::processEvents();
+    } catch (...) {
+        FPage.Agente->AddWarning((FPage.WindowName +
+                                  QStringLiteral("\\Timer: errore durante ping su ") +
+                                  FPage.e_host->text())
+                                     .toStdString());
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+class QWidget;
+class TAgente;
+class TNetIcmpClient;
+class TTrayIcon;
+
+// The controls and components of the main window that the monitoring handlers
+// use. Non-owning: the window owns them all and outlives the handlers. Each
+// spinner stands for both its edit (e_...) and its up-down (ud_...).
+struct TPingPage {
+    QLineEdit* e_host = nullptr;
+    QPushButton* btn_ping = nullptr;
+    QPushButton* btn_auto = nullptr;
+    QPushButton* btn_clear_log = nullptr;
+    QSpinBox* ud_minuti = nullptr;
+    QSpinBox* ud_ogni = nullptr;
+    QSpinBox* ud_limite_media_ms = nullptr;
+    QSpinBox* ud_pacchetti_persi = nullptr;
+    QLabel* l_tempi_medi = nullptr;
+    QLabel* l_n_ping = nullptr;
+    QLabel* l_tot_time = nullptr;
+    QLabel* l_n_pacchetti_persi = nullptr;
+    QLabel* l_perc_persi = nullptr;
+    QLabel* l_pacchetti_persi = nullptr;
+    QPlainTextEdit* re_ping = nullptr;
+    TNetIcmpClient* ICMP = nullptr;
+    TAgente* Agente = nullptr;
+    TTrayIcon* TrayIcon = nullptr;
+    QTimer* T_Minuti = nullptr;
+    QTimer* T_Ogni = nullptr;
+    QTimer* Timer = nullptr;
+    QWidget* Window = nullptr;
+    QString WindowName = QStringLiteral("F_Main");
+};

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "PingState.h"
+#include "TPingMonitor.h"
+#include "TPingPage.h"
+
+#include "TAgente.h"
+#include "TImageList.h"
+#include "TNetIcmpClient.h"
+#include "TReplyStatus.h"
+#include "TTrayIcon.h"
+#include "ZirkoImages.h"
+#include <QMenu> // TTrayIcon.h holds a QPointer<QMenu> and needs the full type
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTimer>
+#include <QWidget>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+// A Ping page built from real controls and components, as the main window
+// holds them, with its log agent writing into a private folder.
+class TPingPageFixture {
+public:
+    TPingPageFixture() {
+        ResetPingState();
+        Window = std::make_unique<QWidget>();
+        Window->setObjectName(QStringLiteral("F_Main"));
+        auto* W = Window.get();
+        Page.e_host = new QLineEdit(W);
+        Page.btn_ping = new QPushButton(QStringLiteral("5 Ping"), W);
+        Page.btn_auto = new QPushButton(QStringLiteral("Auto"), W);
+        Page.btn_clear_log = new QPushButton(QStringLiteral("Clear log"), W);
+        Page.ud_minuti = Spinner(1, 60, 1, 1);
+        Page.ud_ogni = Spinner(1, 60, 1, 5);
+        Page.ud_limite_media_ms = Spinner(10, 10000, 10, 250);
+        Page.ud_pacchetti_persi = Spinner(1, 1000, 1, 10);
+        Page.l_tempi_medi = new QLabel(W);
+        Page.l_n_ping = new QLabel(W);
+        Page.l_tot_time = new QLabel(W);
+        Page.l_n_pacchetti_persi = new QLabel(W);
+        Page.l_perc_persi = new QLabel(W);
+        Page.l_pacchetti_persi = new QLabel(QStringLiteral("Attenzione parcchetti persi !!!"), W);
+        Page.l_pacchetti_persi->setVisible(false);
+        Page.re_ping = new QPlainTextEdit(W);
+        Page.re_ping->setUndoRedoEnabled(false);
+        Page.T_Minuti = new QTimer(W);
+        Page.T_Ogni = new QTimer(W);
+        Page.Timer = new QTimer(W);
+        Page.Timer->setInterval(2000);
+        Page.ICMP = &Icmp;
+        Page.ICMP->SetReceiveTimeout(1000);
+        Page.Agente = &Agente;
+        auto* Images = new TImageList(W);
+        ZirkoAddRadarImages(*Images);
+        Tray = std::make_unique<TTrayIcon>(W);
+        Tray->SetIconList(Images);
+        Page.TrayIcon = Tray.get();
+        Page.Window = W;
+        Page.WindowName = QStringLiteral("F_Main");
+
+        Agente.SetPath_Agente(LogDir.path().toStdString() + "/");
+        Agente.SetApplicationName("Zirko");
+        Agente.SetFileName("ZIRKO");
+        Agente.SetActiveLog(true);
+        Agente.StartUp();
+
+        Monitor = std::make_unique<TPingMonitor>(Page);
+        Icmp.OnReply = [this](TNetIcmpClient& Sender, const TReplyStatus& Status) {
+            Monitor->ICMPReply(Sender, Status);
+        };
+        QObject::connect(Page.T_Minuti, &QTimer::timeout, [this] { Monitor->T_MinutiTimer(); });
+        QObject::connect(Page.T_Ogni, &QTimer::timeout, [this] { Monitor->T_OgniTimer(); });
+        QObject::connect(Page.Timer, &QTimer::timeout, [this] { Monitor->TimerTimer(); });
+    }
+
+    ~TPingPageFixture() {
+        Agente.ShutDown();
+        Icmp.OnReply = nullptr;
+        Monitor.reset();
+        Tray.reset();
+        Window.reset();
+        ResetPingState();
+    }
+
+    static TReplyStatus Answer(uint32_t Ms, uint16_t Sequence = 1) {
+        return {72, "192.0.2.10", 0, Sequence, Ms, 54, skEchoReply};
+    }
+    static TReplyStatus Lost(uint16_t Sequence = 1) {
+        return {0, "0.0.0.0", 0, Sequence, 1000, 0, skTimedOut};
+    }
+    void Reply(const TReplyStatus& Status) { Monitor->ICMPReply(Icmp, Status); }
+
+    int PaneLines() const {
+        return Page.re_ping->toPlainText().isEmpty() ? 0 : Page.re_ping->blockCount();
+    }
+    QString LastPaneLine() const { return Page.re_ping->document()->lastBlock().text(); }
+    std::string LogText() const {
+        std::ifstream In(Agente.LogFileName(), std::ios::binary);
+        std::stringstream S;
+        S << In.rdbuf();
+        return S.str();
+    }
+
+    QTemporaryDir LogDir;
+    std::unique_ptr<QWidget> Window;
+    TNetIcmpClient Icmp;
+    TAgente Agente;
+    std::unique_ptr<TTrayIcon> Tray;
+    TPingPage Page;
+    std::unique_ptr<TPingMonitor> Monitor;
+
+private:
+    QSpinBox* Spinner(int Min, int Max, int Step, int Value) {
+        auto* S = new QSpinBox(Window.get());
+        S->setRange(Min, Max);
+        S->setSingleStep(Step);
+        S->setValue(Value);
+        return S;
+    }
+};

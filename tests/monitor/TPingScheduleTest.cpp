@@ -1,0 +1,175 @@
+// The automatic monitoring schedule driven through its handlers, offscreen.
+#include "TPingPageFixture.h"
+
+#include "TTimerSwitch.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+enum class TState { Off, Running, Pausing };
+
+struct TExpected {
+    bool Auto, Timer, Minuti, Ogni, PingEnabled;
+    const char* Caption;
+};
+
+TExpected Expect(TState S) {
+    switch (S) {
+    case TState::Off:
+        return {false, false, false, false, true, "Auto"};
+    case TState::Running:
+        return {true, true, true, false, false, "Ferma auto"};
+    case TState::Pausing:
+        return {true, false, false, true, false, "Ferma auto"};
+    }
+    return {};
+}
+
+void ExpectState(const TPingPage& P, TState S) {
+    const TExpected E = Expect(S);
+    EXPECT_EQ(auto_attivo, E.Auto);
+    EXPECT_EQ(P.Timer->isActive(), E.Timer);
+    EXPECT_EQ(P.T_Minuti->isActive(), E.Minuti);
+    EXPECT_EQ(P.T_Ogni->isActive(), E.Ogni);
+    EXPECT_EQ(P.btn_ping->isEnabled(), E.PingEnabled);
+    EXPECT_EQ(P.btn_auto->text().toStdString(), E.Caption);
+}
+
+enum class TEvent { Click, MinutiFires, OgniFires };
+
+TEST(TPingSchedule, StateTable) {
+    TPingPageFixture F;
+    ExpectState(F.Page, TState::Off);
+    struct {
+        TEvent Event;
+        TState To;
+    } const Steps[] = {
+        {TEvent::Click, TState::Running},     {TEvent::MinutiFires, TState::Pausing},
+        {TEvent::OgniFires, TState::Running}, {TEvent::MinutiFires, TState::Pausing},
+        {TEvent::Click, TState::Off}, // stopping during a pause
+        {TEvent::Click, TState::Running},     {TEvent::Click, TState::Off}, // stopping during a run
+        {TEvent::Click, TState::Running},
+    };
+    int Row = 0;
+    for (const auto& s : Steps) {
+        SCOPED_TRACE(++Row);
+        switch (s.Event) {
+        case TEvent::Click:
+            F.Monitor->btn_autoClick();
+            break;
+        case TEvent::MinutiFires:
+            F.Monitor->T_MinutiTimer();
+            break;
+        case TEvent::OgniFires:
+            F.Monitor->T_OgniTimer();
+            break;
+        }
+        ExpectState(F.Page, s.To);
+    }
+    F.Monitor->btn_autoClick();
+}
+
+TEST(TPingSchedule, LengthsAreReadAtEachStart) {
+    TPingPageFixture F;
+    F.Page.ud_minuti->setValue(3);
+    F.Page.ud_ogni->setValue(60);
+    F.Monitor->btn_autoClick();
+    EXPECT_EQ(F.Page.T_Minuti->interval(), 3 * 60 * 1000);
+    EXPECT_EQ(F.Page.T_Ogni->interval(), 60 * 60 * 1000);
+    EXPECT_EQ(F.Page.Timer->interval(), 2000);
+    F.Page.ud_minuti->setValue(7); // no effect until the next start
+    F.Monitor->T_MinutiTimer();
+    F.Monitor->T_OgniTimer();
+    EXPECT_EQ(F.Page.T_Minuti->interval(), 3 * 60 * 1000);
+    F.Monitor->btn_autoClick();
+    F.Monitor->btn_autoClick();
+    EXPECT_EQ(F.Page.T_Minuti->interval(), 7 * 60 * 1000);
+    F.Monitor->btn_autoClick();
+}
+
+TEST(TPingSchedule, StopResetsTheLineCountButNotThePaneOrStatistics) {
+    TPingPageFixture F;
+    F.Monitor->btn_autoClick();
+    for (int i = 0; i < 3; ++i)
+        F.Reply(TPingPageFixture::Answer(10));
+    F.Monitor->btn_autoClick();
+    EXPECT_EQ(n_righe_log, 0);
+    EXPECT_EQ(F.PaneLines(), 3);
+    EXPECT_EQ(n_ping, 3);
+    // Starting again does not reset anything either.
+    F.Monitor->btn_autoClick();
+    EXPECT_EQ(n_ping, 3);
+    F.Monitor->btn_autoClick();
+}
+
+TEST(TTimerSwitch, EnablingAnEnabledTimerDoesNotRestartIt) {
+    QTimer T;
+    T.setInterval(1000);
+    TTimerSwitch::SetEnabled(T, true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    const int Before = T.remainingTime();
+    EXPECT_LT(Before, 1000);
+    TTimerSwitch::SetEnabled(T, true);
+    EXPECT_TRUE(T.isActive());
+    EXPECT_LE(T.remainingTime(), Before);
+    TTimerSwitch::SetInterval(T, 1000); // the same interval: no restart either
+    EXPECT_LE(T.remainingTime(), Before);
+    TTimerSwitch::SetEnabled(T, false);
+    TTimerSwitch::SetEnabled(T, false);
+    EXPECT_FALSE(T.isActive());
+    // Enabling a disabled timer starts a full interval.
+    TTimerSwitch::SetEnabled(T, true);
+    EXPECT_GT(T.remainingTime(), Before);
+    TTimerSwitch::SetInterval(T, 400);
+    EXPECT_EQ(T.interval(), 400);
+}
+
+TEST(TPingSchedule, PauseEndRestartsTheRunButNotATimerAlreadyGoing) {
+    TPingPageFixture F;
+    F.Monitor->btn_autoClick();
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    const int Before = F.Page.Timer->remainingTime();
+    // A stray end of pause during a run must not push the next ping further away.
+    F.Monitor->T_OgniTimer();
+    EXPECT_LE(F.Page.Timer->remainingTime(), Before);
+    EXPECT_LT(Before, 2000);
+    F.Monitor->btn_autoClick();
+}
+
+TEST(TPingSchedule, UnresolvableHostWritesOneWarningPerTickAndNoLine) {
+    TPingPageFixture F;
+    const QString Host =
+        QStringLiteral("zirko-monitor-%1.invalid").arg(QCoreApplication::applicationPid());
+    F.Page.e_host->setText(Host);
+    F.Monitor->btn_autoClick();
+    const int32_t Before = F.Agente.WarningCount();
+    F.Monitor->TimerTimer();
+    F.Monitor->TimerTimer();
+    EXPECT_EQ(F.Agente.WarningCount() - Before, 2);
+    EXPECT_EQ(F.PaneLines(), 0);
+    EXPECT_EQ(n_ping, 0);
+    EXPECT_EQ(n_righe_log, 0);
+    const std::string Warning = "F_Main\\Timer: errore durante ping su " + Host.toStdString();
+    const std::string Log = F.LogText();
+    const auto First = Log.find(Warning);
+    ASSERT_NE(First, std::string::npos);
+    EXPECT_NE(Log.find(Warning, First + 1), std::string::npos);
+    // The schedule is untouched by the failure.
+    ExpectState(F.Page, TState::Running);
+    F.Monitor->btn_autoClick();
+}
+
+TEST(TPingSchedule, BlankHostAtATickBecomesLocalHost) {
+    TPingPageFixture F;
+    F.Page.e_host->setText(QStringLiteral(" \t "));
+    F.Monitor->TimerTimer(); // answered as root; a warning otherwise, either way the field changes
+    EXPECT_EQ(F.Page.e_host->text().toStdString(), "127.0.0.1");
+    EXPECT_EQ(F.Icmp.ReceiveTimeout(), 1000);
+}
+
+} // namespace
