@@ -1,0 +1,203 @@
+// Settings of the component that shape what the tray shows.
+#include "TrayTestSupport.h"
+
+#include <QMenu>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+const QColor Colours[] = {Qt::gray, Qt::yellow, Qt::red};
+
+std::unique_ptr<TImageList> ThreeImages() {
+    auto List = std::make_unique<TImageList>();
+    for (const QColor& C : Colours)
+        List->Add(SolidIcon(C));
+    return List;
+}
+
+TEST(TrayIconIndex, ClampsToTheListAndShowsThatImage) {
+    struct TRow {
+        bool WithList;
+        int Value;
+        int ExpectedIndex;
+        QColor ExpectedShown; // invalid: the icon set before stays
+    };
+    const QColor Before = Qt::blue;
+    for (const TRow Row :
+         {TRow{true, 5, 2, Qt::red}, TRow{true, 3, 2, Qt::red}, TRow{true, 1, 1, Qt::yellow},
+          TRow{true, 0, 0, Qt::gray}, TRow{true, -1, -1, QColor()}, TRow{false, 5, 0, QColor()},
+          TRow{false, 2, 0, QColor()}}) {
+        TTrayIcon Icon(nullptr);
+        auto List = ThreeImages();
+        if (Row.WithList)
+            Icon.SetIconList(List.get());
+        Icon.SetIcon(SolidIcon(Before));
+        Icon.SetIconIndex(Row.Value);
+        const QColor Shown = Row.ExpectedShown.isValid() ? Row.ExpectedShown : Before;
+        EXPECT_EQ(Icon.IconIndex(), Row.ExpectedIndex) << Row.WithList << " " << Row.Value;
+        EXPECT_EQ(CornerOf(Icon.Icon()), Shown.rgb() & 0xFFFFFF) << Row.Value;
+        EXPECT_EQ(CornerOf(Icon.SystemTrayIcon().icon()), Shown.rgb() & 0xFFFFFF) << Row.Value;
+    }
+}
+
+TEST(TrayIconIndex, AttachingAListShowsImageZero) {
+    TTrayIcon Icon(nullptr);
+    auto List = ThreeImages();
+    Icon.SetIconList(List.get());
+    Icon.SetIconIndex(2);
+    auto Other = ThreeImages();
+    Icon.SetIconList(Other.get());
+    EXPECT_EQ(Icon.IconIndex(), 0);
+    EXPECT_EQ(CornerOf(Icon.SystemTrayIcon().icon()), QColor(Qt::gray).rgb() & 0xFFFFFF);
+}
+
+TEST(TrayIconIndex, NoImageGivesABlankIconNotNone) {
+    TTrayIcon Icon(nullptr);
+    EXPECT_TRUE(Icon.Icon().isNull());
+    EXPECT_FALSE(Icon.SystemTrayIcon().icon().isNull());
+    EXPECT_EQ(qAlpha(Icon.SystemTrayIcon().icon().pixmap(16, 16).toImage().pixel(8, 8)), 0);
+}
+
+TEST(TrayHint, TooltipIsTheHintCutOrNothing) {
+    const QString Long(200, QChar('a'));
+    // 126 letters and then a character outside the basic plane (two units).
+    const QString Pair = QString(126, QChar('b')) + QString::fromUtf8("\xF0\x9F\x93\xA1") + "c";
+    struct TRow {
+        const char* Name;
+        QString Hint;
+        bool ShowHint;
+        QString Expected;
+    };
+    for (const TRow& Row : {TRow{"long", Long, true, Long.left(127)},
+                            TRow{"exact", Long.left(127), true, Long.left(127)},
+                            TRow{"short", "Zirko", true, "Zirko"}, TRow{"empty", "", true, ""},
+                            TRow{"hidden", "Zirko", false, ""},
+                            TRow{"surrogate at the cut", Pair, true, Pair.left(126)}}) {
+        TTrayIcon Icon(nullptr);
+        Icon.SetHint(Row.Hint);
+        Icon.SetShowHint(Row.ShowHint);
+        EXPECT_EQ(Icon.TipText(), Row.Expected) << Row.Name;
+        EXPECT_EQ(Icon.SystemTrayIcon().toolTip(), Row.Expected) << Row.Name;
+        EXPECT_EQ(Icon.Hint(), Row.Hint) << Row.Name;
+    }
+}
+
+TEST(TrayReferences, FreeingTheListFirstLeavesNoDanglingReference) {
+    TTrayIcon Icon(nullptr);
+    auto List = ThreeImages();
+    Icon.SetIconList(List.get());
+    Icon.SetIconIndex(2);
+    List.reset();
+    EXPECT_EQ(Icon.IconList(), nullptr);
+    EXPECT_EQ(Icon.IconIndex(), 0);
+    Icon.SetIconIndex(2); // would read the freed list
+    Icon.SetCycleIcons(true);
+    Icon.CycleTimerStep();
+    EXPECT_EQ(Icon.IconIndex(), 0);
+}
+
+TEST(TrayReferences, FreeingTheMenuFirstLeavesNoDanglingReference) {
+    TFakeDesktop Desktop;
+    TTrayIcon Icon(nullptr);
+    auto Menu = std::make_unique<QMenu>();
+    Icon.SetPopupMenu(Menu.get());
+    Menu.reset();
+    EXPECT_EQ(Icon.PopupMenu(), nullptr);
+    TEventLog Log;
+    Log.Attach(Icon);
+    TTrayIconHandler::Instance()->TrayWindowProc(Icon, tmRButtonDown);
+    TTrayIconHandler::Instance()->TrayWindowProc(Icon, tmLButtonDblClk);
+    EXPECT_EQ(Log.Events, std::vector<std::string>{"Down R"});
+}
+
+TEST(TrayHandler, OneReferenceCountedReceiverForAllIcons) {
+    ASSERT_EQ(TTrayIconHandler::Instance(), nullptr);
+    {
+        auto First = std::make_unique<TTrayIcon>(nullptr);
+        TTrayIconHandler* Shared = TTrayIconHandler::Instance();
+        ASSERT_NE(Shared, nullptr);
+        TTrayIcon Second(nullptr);
+        EXPECT_EQ(TTrayIconHandler::Instance(), Shared);
+        EXPECT_EQ(TTrayIconHandler::RefCount(), 2);
+        First.reset();
+        EXPECT_EQ(TTrayIconHandler::Instance(), Shared);
+        EXPECT_EQ(TTrayIconHandler::RefCount(), 1);
+    }
+    EXPECT_EQ(TTrayIconHandler::Instance(), nullptr);
+    EXPECT_EQ(TTrayIconHandler::RefCount(), 0);
+}
+
+TEST(TrayVisibility, IconVisibleAddsAndRemoves) {
+    TTrayIcon Icon(nullptr);
+    EXPECT_FALSE(Icon.IconVisible());
+    EXPECT_FALSE(Icon.SystemTrayIcon().isVisible());
+    Icon.SetIconVisible(true);
+    EXPECT_TRUE(Icon.IconVisible());
+    EXPECT_TRUE(Icon.SystemTrayIcon().isVisible());
+    Icon.SetIconVisible(false);
+    EXPECT_FALSE(Icon.SystemTrayIcon().isVisible());
+}
+
+TEST(TrayOwner, HideAndRestoreKeepTheIcon) {
+    QWidget Window;
+    TTrayIcon Icon(&Window);
+    Icon.SetIconVisible(true);
+    Window.show();
+    for (int i = 0; i < 10; ++i) {
+        Icon.HideMainWindow();
+        EXPECT_FALSE(Window.isVisible());
+        Icon.RestoreMainWindow();
+        EXPECT_TRUE(Window.isVisible());
+        EXPECT_TRUE(Icon.SystemTrayIcon().isVisible());
+    }
+    Window.showMinimized();
+    Icon.RestoreMainWindow();
+    EXPECT_FALSE(Window.isMinimized());
+    EXPECT_TRUE(Window.isVisible());
+}
+
+TEST(TrayOwner, WithoutAWindowHideAndRestoreDoNothing) {
+    QWidget Parent;
+    auto* Child = new QWidget(&Parent); // owned by Parent
+    Parent.show();
+    TTrayIcon OnChild(Child);
+    OnChild.HideMainWindow();
+    EXPECT_TRUE(Child->isVisible());
+    TTrayIcon Ownerless(nullptr);
+    Ownerless.HideMainWindow();
+    Ownerless.RestoreMainWindow();
+    EXPECT_EQ(Ownerless.Owner(), nullptr);
+}
+
+TEST(TrayOwner, StartupEventMayKeepTheOwnerHidden) {
+    for (const bool Show : {true, false}) {
+        QWidget Window;
+        Window.show();
+        TTrayIcon Icon(&Window);
+        int Asked = 0;
+        Icon.OnStartup = [&](TTrayIcon&, bool& ShowMainForm) {
+            ++Asked;
+            EXPECT_TRUE(ShowMainForm);
+            ShowMainForm = Show;
+        };
+        Icon.SetIconVisible(true);
+        Icon.Loaded();
+        EXPECT_EQ(Asked, 1);
+        EXPECT_EQ(Window.isVisible(), Show);
+        EXPECT_TRUE(Icon.SystemTrayIcon().isVisible());
+    }
+}
+
+TEST(TrayOwner, OwnerFreesTheComponent) {
+    auto Window = std::make_unique<QWidget>();
+    QPointer<TTrayIcon> Icon = new TTrayIcon(Window.get()); // owned by Window
+    Icon->SetIconVisible(true);
+    Window.reset();
+    EXPECT_TRUE(Icon.isNull());
+    EXPECT_EQ(TTrayIconHandler::Instance(), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,64 @@
+// The drawn images: right size, and the alarm colours where the eye looks.
+#include "ZirkoImages.h"
+#include "TImageList.h"
+
+#include <QColor>
+#include <QImage>
+#include <gtest/gtest.h>
+
+namespace {
+
+QColor PixelOf(const QIcon& Icon, int Size, QPoint At) {
+    return QColor::fromRgba(Icon.pixmap(Size, Size).toImage().pixel(At));
+}
+
+TEST(ZirkoImages, RadarSquaresCarryTheAlarmColours) {
+    struct TRow {
+        int Index;
+        bool (*IsColour)(const QColor&);
+        const char* Name;
+    };
+    const TRow Rows[] = {
+        {0,
+         [](const QColor& C) {
+             return std::abs(C.red() - C.green()) < 16 && std::abs(C.green() - C.blue()) < 16;
+         },
+         "grey"},
+        {1, [](const QColor& C) { return C.red() > 180 && C.green() > 150 && C.blue() < 80; },
+         "yellow"},
+        {2, [](const QColor& C) { return C.red() > 150 && C.green() < 80 && C.blue() < 80; },
+         "red"}};
+    for (const TRow& Row : Rows) {
+        const QIcon Icon = ZirkoRadarImage(Row.Index);
+        ASSERT_FALSE(Icon.isNull()) << Row.Name;
+        EXPECT_EQ(Icon.availableSizes().value(0), QSize(16, 16)) << Row.Name;
+        EXPECT_TRUE(Row.IsColour(PixelOf(Icon, 16, {2, 2}))) << Row.Name;
+        // The teal radar disc in the middle.
+        const QColor Disc = PixelOf(Icon, 16, {6, 10});
+        EXPECT_TRUE(Disc.red() < 60 && Disc.green() > 90 && Disc.blue() > 90) << Row.Name;
+        EXPECT_EQ(Disc.alpha(), 255) << Row.Name;
+    }
+}
+
+TEST(ZirkoImages, OutOfRangeIndexGivesNoImage) {
+    EXPECT_TRUE(ZirkoRadarImage(-1).isNull());
+    EXPECT_TRUE(ZirkoRadarImage(ZirkoRadarImageCount).isNull());
+}
+
+TEST(ZirkoImages, ListGetsTheThreeInOrder) {
+    TImageList List;
+    ZirkoAddRadarImages(List);
+    ASSERT_EQ(List.Count(), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(PixelOf(List.Image(i), 16, {2, 2}), PixelOf(ZirkoRadarImage(i), 16, {2, 2}));
+    EXPECT_NE(PixelOf(List.Image(0), 16, {2, 2}), PixelOf(List.Image(1), 16, {2, 2}));
+}
+
+TEST(ZirkoImages, ProgramIconHas32x32AndIsDrawn) {
+    const QIcon Icon = ZirkoProgramIcon();
+    EXPECT_TRUE(Icon.availableSizes().contains(QSize(32, 32)));
+    EXPECT_EQ(PixelOf(Icon, 32, {16, 16}).alpha(), 255);
+    EXPECT_EQ(PixelOf(Icon, 32, {0, 0}).alpha(), 0); // rounded corner
+}
+
+} // namespace

@@ -1,0 +1,7 @@
+#include "TImageList.h"
+
+QIcon TImageList::Image(int Index) const {
+    if (Index < 0 || Index >= Count())
+        return {};
+    return FImages.at(Index);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QTimer;
+
+// A periodic timer that needs no window of its own. An Interval of 0 halts the
+// ticks without clearing Active, so a later non-zero Interval resumes them.
+class TLightTimer {
+public:
+    using TNotifyEvent = std::function<void(TLightTimer& Sender)>;
+
+    explicit TLightTimer(uint32_t Interval = 1000);
+    ~TLightTimer();
+    TLightTimer(const TLightTimer&) = delete;
+    TLightTimer& operator=(const TLightTimer&) = delete;
+
+    uint32_t Interval() const { return FInterval; }
+    void SetInterval(uint32_t Value);
+    bool Active() const { return FActive; }
+    void SetActive(bool Value);
+
+    void Start();
+    void Stop();
+
+    TNotifyEvent OnTimer;
+
+private:
+    void Tick();
+    void StartCountdown();
+
+    uint32_t FInterval;
+    bool FActive = false;
+    std::unique_ptr<QTimer> FTimer;
+};

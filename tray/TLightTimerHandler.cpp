@@ -1,0 +1,15 @@
+#include "TLightTimerHandler.h"
+
+TLightTimerHandler& TLightTimerHandler::Acquire() {
+    if (!FInstance)
+        FInstance.reset(new TLightTimerHandler());
+    ++FRefCount;
+    return *FInstance;
+}
+
+void TLightTimerHandler::Release() {
+    if (FRefCount == 0)
+        return;
+    if (--FRefCount == 0)
+        FInstance.reset();
+}

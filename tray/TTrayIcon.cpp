@@ -1,0 +1,294 @@
+#include "TTrayIcon.h"
+
+#include "TImageList.h"
+#include "TTrayIconHandler.h"
+
+#include <QEvent>
+#include <QMenu>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+#include <QVariant>
+#include <QWidget>
+
+TTrayIcon::TTrayIcon(QWidget* Owner)
+    : QObject(Owner), FOwner(Owner), FTray(new QSystemTrayIcon(this)) {
+    TTrayIconHandler::Acquire();
+    connect(FTray, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason Reason) {
+                // This component holds a reference, so the handler is alive.
+                TTrayIconHandler::Instance()->Activated(*this, Reason);
+            });
+    FCycleTimer.OnTimer = [this](TLightTimer&) { CycleTimerStep(); };
+    FClickTimer.OnTimer = [this](TLightTimer&) { ClickTimerStep(); };
+    FExitTimer.OnTimer = [this](TLightTimer&) { ExitTimerStep(); };
+    Dock();
+    // Every showing of the owner brings it to the front.
+    if (OwnerIsWindow())
+        FOwner->installEventFilter(this);
+}
+
+TTrayIcon::~TTrayIcon() {
+    TTrayIcon::RemoveIcon();
+    FCycleTimer.Stop();
+    FClickTimer.Stop();
+    FExitTimer.Stop();
+    TTrayIconHandler::Release();
+}
+
+// --- settings --------------------------------------------------------------
+
+void TTrayIcon::SetIconList(TImageList* Value) {
+    disconnect(FIconListGone);
+    FIconList = Value;
+    if (Value)
+        FIconListGone = connect(Value, &QObject::destroyed, this, [this] { IconListDestroyed(); });
+    SetIconIndex(0);
+}
+
+void TTrayIcon::IconListDestroyed() {
+    FIconList = nullptr;
+    SetIconIndex(0);
+}
+
+void TTrayIcon::SetIconIndex(int Value) {
+    if (FIconList) {
+        FIconIndex = Value;
+        if (FIconIndex >= FIconList->Count())
+            FIconIndex = FIconList->Count() - 1;
+        // An index that names no image keeps the current one rather than
+        // blanking the icon out of the tray.
+        const QIcon Image = FIconList->Image(FIconIndex);
+        if (!Image.isNull())
+            SetIcon(Image);
+    } else {
+        FIconIndex = 0;
+    }
+    UpdateIcon();
+}
+
+void TTrayIcon::SetIcon(const QIcon& Value) {
+    FIcon = Value;
+    UpdateIcon();
+}
+
+void TTrayIcon::SetIconVisible(bool Value) {
+    if (Value)
+        AddIcon();
+    else
+        RemoveIcon();
+}
+
+void TTrayIcon::SetHint(const QString& Value) {
+    FHint = Value;
+    UpdateIcon();
+}
+
+void TTrayIcon::SetShowHint(bool Value) {
+    FShowHint = Value;
+    UpdateIcon();
+}
+
+void TTrayIcon::SetCycleIcons(bool Value) {
+    FCycleIcons = Value;
+    if (Value) {
+        SetIconIndex(0);
+        FCycleTimer.SetInterval(FCycleInterval);
+        FCycleTimer.Start();
+    } else {
+        FCycleTimer.Stop();
+    }
+}
+
+void TTrayIcon::SetCycleInterval(uint32_t Value) {
+    if (Value == FCycleInterval)
+        return;
+    FCycleInterval = Value;
+    SetCycleIcons(FCycleIcons);
+}
+
+void TTrayIcon::SetWantEnterExitEvents(bool Value) {
+    FWantEnterExitEvents = Value;
+    if (Value)
+        FExitTimer.Start();
+    else
+        FExitTimer.Stop();
+}
+
+QString TTrayIcon::TipText() const {
+    if (FHint.isEmpty() || !FShowHint)
+        return {};
+    qsizetype Length = std::min<qsizetype>(FHint.size(), MaxTipLength);
+    // Never keep half of a surrogate pair.
+    if (Length < FHint.size() && FHint.at(Length - 1).isHighSurrogate())
+        --Length;
+    return FHint.left(Length);
+}
+
+QIcon TTrayIcon::TrayImage() const {
+    if (!FIcon.isNull())
+        return FIcon;
+    // No image: the tray gets a transparent one rather than none at all.
+    QPixmap Blank(TImageList::Width, TImageList::Height);
+    Blank.fill(Qt::transparent);
+    return QIcon(Blank);
+}
+
+// --- the icon in the tray --------------------------------------------------
+
+bool TTrayIcon::AddIcon() {
+    FIconVisible = true;
+    Dock();
+    // Shown even without a tray: Qt docks it as soon as one appears.
+    FTray->show();
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool TTrayIcon::RemoveIcon() {
+    FIconVisible = false;
+    Dock();
+    FTray->hide();
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool TTrayIcon::UpdateIcon() {
+    Dock();
+    return FTray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TTrayIcon::Dock() {
+    FTray->setIcon(TrayImage());
+    FTray->setToolTip(TipText());
+}
+
+void TTrayIcon::Loaded() {
+    if (OwnerIsWindow()) {
+        bool ShowMainForm = true;
+        if (OnStartup)
+            OnStartup(*this, ShowMainForm);
+        if (!ShowMainForm)
+            HideMainWindow();
+    }
+    UpdateIcon();
+    SetIconVisible(FIconVisible);
+    SetCycleIcons(FCycleIcons);
+    SetWantEnterExitEvents(FWantEnterExitEvents);
+}
+
+// --- the owner window ------------------------------------------------------
+
+bool TTrayIcon::OwnerIsWindow() const {
+    return FOwner && FOwner->isWindow();
+}
+
+void TTrayIcon::HideMainWindow() {
+    // Hiding a top-level window also takes it off the taskbar.
+    if (OwnerIsWindow())
+        FOwner->hide();
+}
+
+void TTrayIcon::RestoreMainWindow() {
+    if (!OwnerIsWindow())
+        return;
+    if (FOwner->isMinimized())
+        FOwner->setWindowState(FOwner->windowState() & ~Qt::WindowMinimized);
+    FOwner->show();
+    FOwner->raise();
+    FOwner->activateWindow();
+}
+
+bool TTrayIcon::eventFilter(QObject* Watched, QEvent* Event) {
+    if (Watched == FOwner && Event->type() == QEvent::Show) {
+        FOwner->raise();
+        FOwner->activateWindow();
+    }
+    return false;
+}
+
+void TTrayIcon::PopUpAtCursor() {
+    if (!FPopupMenu)
+        return;
+    const QPoint At = TTrayIconHandler::Platform().CursorPos();
+    // Tells the menu's handlers which component opened it.
+    FPopupMenu->setProperty("PopupComponent", QVariant::fromValue<QObject*>(this));
+    FPopupMenu->popup(At);
+}
+
+// --- timers ----------------------------------------------------------------
+
+void TTrayIcon::CycleTimerStep() {
+    if (!FIconList)
+        return;
+    const QIcon Image = FIconList->Image(FIconIndex);
+    if (!Image.isNull())
+        SetIcon(Image);
+    QPointer<TTrayIcon> Alive(this);
+    CycleIcon();
+    if (!Alive)
+        return;
+    SetIconIndex(FIconIndex + 1 < FIconList->Count() ? FIconIndex + 1 : 0);
+}
+
+void TTrayIcon::ClickTimerStep() {
+    FClickTimer.Stop();
+    const bool Fire = !FDoubleClicked && FClickPending;
+    if (Fire)
+        FClickPending = false;
+    FDoubleClicked = false;
+    if (Fire)
+        Click();
+}
+
+void TTrayIcon::ExitTimerStep() {
+    if (FCursorOutside)
+        return;
+    if (TTrayIconHandler::Platform().CursorPos() != FLastCursorPos) {
+        FCursorOutside = true;
+        MouseExit();
+    }
+}
+
+// --- dispatchers -----------------------------------------------------------
+// Each runs a copy of its event, since a handler may free the component.
+
+void TTrayIcon::Click() {
+    if (auto Handler = OnClick)
+        Handler(*this);
+}
+
+void TTrayIcon::DblClick() {
+    if (auto Handler = OnDblClick)
+        Handler(*this);
+}
+
+void TTrayIcon::CycleIcon() {
+    auto Handler = OnCycle;
+    if (!Handler)
+        return;
+    const int Last = FIconList ? FIconList->Count() - 1 : 0;
+    Handler(*this, FIconIndex == Last ? 0 : FIconIndex + 1);
+}
+
+void TTrayIcon::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (auto Handler = OnMouseDown)
+        Handler(*this, Button, Shift, X, Y);
+}
+
+void TTrayIcon::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (auto Handler = OnMouseUp)
+        Handler(*this, Button, Shift, X, Y);
+}
+
+void TTrayIcon::MouseMove(TShiftState Shift, int X, int Y) {
+    if (auto Handler = OnMouseMove)
+        Handler(*this, Shift, X, Y);
+}
+
+void TTrayIcon::MouseEnter() {
+    if (auto Handler = OnMouseEnter)
+        Handler(*this);
+}
+
+void TTrayIcon::MouseExit() {
+    if (auto Handler = OnMouseExit)
+        Handler(*this);
+}
