@@ -10,15 +10,9 @@ bool IsValid(const std::tm& T) {
            T.tm_min >= 0 && T.tm_min <= 59 && T.tm_sec >= 0 && T.tm_sec <= 60;
 }
 
-std::string TwoDigits(int Value) {
-    std::string Text(2, '0');
-    Text[0] = static_cast<char>('0' + Value / 10);
-    Text[1] = static_cast<char>('0' + Value % 10);
-    return Text;
-}
-
-std::string FourDigits(int Value) {
-    return TwoDigits(Value / 100) + TwoDigits(Value % 100);
+void PutTwoDigits(std::string& Text, int Value) {
+    Text.push_back(static_cast<char>('0' + Value / 10));
+    Text.push_back(static_cast<char>('0' + Value % 10));
 }
 
 std::string Line(std::string_view Text) {
@@ -34,21 +28,34 @@ std::string StarLine() {
 
 } // namespace
 
+// Built in place: these run for every log entry.
 std::string FormatDateText(const std::optional<std::tm>& Local) {
     if (!Local || !IsValid(*Local)) {
         return "00.00.0000";
     }
-    return TwoDigits(Local->tm_mday) + "." + TwoDigits(Local->tm_mon + 1) + "." +
-           FourDigits(Local->tm_year + 1900);
+    std::string Text;
+    Text.reserve(10);
+    PutTwoDigits(Text, Local->tm_mday);
+    Text.push_back('.');
+    PutTwoDigits(Text, Local->tm_mon + 1);
+    Text.push_back('.');
+    const int Year = Local->tm_year + 1900;
+    PutTwoDigits(Text, Year / 100);
+    PutTwoDigits(Text, Year % 100);
+    return Text;
 }
 
 std::string FormatTimeText(const std::optional<std::tm>& Local, std::string_view Separator) {
     if (!Local || !IsValid(*Local)) {
         return "00:00:00";
     }
-    std::string Text = TwoDigits(Local->tm_hour);
-    Text.append(Separator).append(TwoDigits(Local->tm_min));
-    Text.append(Separator).append(TwoDigits(Local->tm_sec));
+    std::string Text;
+    Text.reserve(6 + 2 * Separator.size());
+    PutTwoDigits(Text, Local->tm_hour);
+    Text.append(Separator);
+    PutTwoDigits(Text, Local->tm_min);
+    Text.append(Separator);
+    PutTwoDigits(Text, Local->tm_sec);
     return Text;
 }
 
@@ -56,9 +63,14 @@ std::string FormatBackupStamp(const std::optional<std::tm>& Local) {
     if (!Local || !IsValid(*Local)) {
         return std::string(14, '0');
     }
-    return FourDigits(Local->tm_year + 1900) + TwoDigits(Local->tm_mon + 1) +
-           TwoDigits(Local->tm_mday) + TwoDigits(Local->tm_hour) + TwoDigits(Local->tm_min) +
-           TwoDigits(Local->tm_sec);
+    std::string Text;
+    Text.reserve(14);
+    const int Year = Local->tm_year + 1900;
+    for (const int Value : {Year / 100, Year % 100, Local->tm_mon + 1, Local->tm_mday,
+                            Local->tm_hour, Local->tm_min, Local->tm_sec}) {
+        PutTwoDigits(Text, Value);
+    }
+    return Text;
 }
 
 std::string EntryPrefix(std::string_view Version, std::string_view Date, std::string_view Time) {

@@ -120,8 +120,11 @@ void TAgente::CreateLogFile() {
 bool TAgente::PutAside() const {
     const std::string Base = FPath_Agente + FFileName + FormatBackupStamp(Clock().LocalNow());
     for (int32_t Suffix = 0; Suffix <= MaxBackupSuffix; ++Suffix) {
-        const std::string Target =
-            Base + (Suffix == 0 ? std::string() : "_" + std::to_string(Suffix)) + ".LOG";
+        std::string Target = Base;
+        if (Suffix > 0) {
+            Target.append("_").append(std::to_string(Suffix));
+        }
+        Target.append(".LOG");
         switch (RenameNoReplace(FLogFileName, Target)) {
         case TRenameResult::Renamed:
             return true;

@@ -22,11 +22,18 @@ std::optional<std::tm> TAgenteClock::LocalNow() const {
     if (::clock_gettime(CLOCK_REALTIME, &Now) != 0) {
         return std::nullopt;
     }
-    std::tm Local{};
-    if (::localtime_r(&Now.tv_sec, &Local) == nullptr) {
-        return std::nullopt;
+    // The zone conversion costs more than the write of an entry; within one
+    // second the answer cannot change.
+    thread_local time_t CachedSecond = -1;
+    thread_local std::tm Cached{};
+    if (Now.tv_sec != CachedSecond) {
+        if (::localtime_r(&Now.tv_sec, &Cached) == nullptr) {
+            CachedSecond = -1;
+            return std::nullopt;
+        }
+        CachedSecond = Now.tv_sec;
     }
-    return Local;
+    return Cached;
 }
 
 std::string TAgenteClock::TimeSeparator() const {
