@@ -1,0 +1,83 @@
+#include "TTraceRunner.h"
+
+#include "THopRow.h"
+#include "TLocaleFormats.h"
+#include "TNetIcmpClient.h"
+
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <QSpinBox>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int32_t HopReceiveTimeoutMs = 5000;
+constexpr int IpColumn = 1;
+constexpr int NoteColumn = 2;
+
+} // namespace
+
+TTraceRunner::TTraceRunner(const TTracePage& APage, QObject* parent)
+    : QObject(parent), Page(APage) {}
+
+void TTraceRunner::btn_executeClick() {
+    TraceExecute();
+}
+
+void TTraceRunner::TraceExecute() {
+    // Pending messages may close the window or start a nested run; both are
+    // checked after each processing step.
+    const QPointer<TTraceRunner> self(this);
+    const QPointer<QTreeWidget> list(Page.lvTrace);
+
+    list->clear();
+    for (int32_t hop = 1;; ++hop) {
+        TNetIcmpClient& client = *Page.NetIcmpClient;
+        client.SetHost(Page.e_host->text().toStdString());
+        client.SetTTL(hop);
+        client.SetReceiveTimeout(HopReceiveTimeoutMs);
+        client.Ping();
+
+        QTreeWidgetItem* item = FindOrAddHopItem(hop);
+        for (int column = IpColumn; column < item->columnCount(); ++column) {
+            item->setData(column, Qt::DisplayRole, QVariant());
+        }
+        const THopRow row =
+            THopRow::ForReply(client.ReplyStatus(), [this] { return DateTimeStamp(); });
+        item->setText(IpColumn, row.IP);
+        item->setText(NoteColumn, row.Note);
+        if (row.Next == TTraceNext::Stop) {
+            return;
+        }
+
+        QCoreApplication::processEvents();
+        if (self.isNull() || list.isNull() || row.Next == TTraceNext::Reached) {
+            return;
+        }
+        const int32_t maxHops =
+            THopRow::MaxHopsOf(Page.seMaxHops->cleanText(), Page.seMaxHops->minimum());
+        if (!THopRow::HasNextHop(hop, maxHops)) {
+            return;
+        }
+    }
+}
+
+QTreeWidgetItem* TTraceRunner::FindOrAddHopItem(int32_t Hop) {
+    QTreeWidget* list = Page.lvTrace;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = list->topLevelItem(i);
+        if (THopRow::HopNumberOf(item->text(0)) == Hop) {
+            return item;
+        }
+    }
+    // Owned by the list from here on.
+    return new QTreeWidgetItem(list, QStringList{QString::number(Hop)});
+}
+
+QString TTraceRunner::DateTimeStamp() const {
+    // The clock is read twice, the date first.
+    const QString date = TLocaleFormats::ShortDate(TLocaleFormats::Now());
+    const QString time = TLocaleFormats::LongTime(TLocaleFormats::Now());
+    return date + QStringLiteral("-") + time;
+}
