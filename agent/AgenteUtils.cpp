@@ -9,12 +9,16 @@
 
 namespace {
 
-// Only "*" and "?" are wildcards here: a folder named "logs[1]" must match itself.
+// Wildcards ("*", "?") count only in the last component, as for a directory
+// search; a folder named "logs[1]" or "a*b" must match itself only.
 std::string EscapeForGlob(const std::string& Path) {
+    const size_t NameStart = Path.rfind('/') == std::string::npos ? 0 : Path.rfind('/') + 1;
     std::string Escaped;
-    Escaped.reserve(Path.size());
-    for (const char C : Path) {
-        if (C == '[' || C == ']' || C == '\\') {
+    Escaped.reserve(Path.size() * 2);
+    for (size_t I = 0; I < Path.size(); ++I) {
+        const char C = Path[I];
+        const bool Wildcard = C == '*' || C == '?';
+        if (C == '[' || C == ']' || C == '\\' || (Wildcard && I < NameStart)) {
             Escaped.push_back('\\');
         }
         Escaped.push_back(C);

@@ -4,7 +4,7 @@
 #include <string>
 
 // Sum of the sizes of every directory entry matching Path ("*" and "?" are
-// wildcards; hidden entries count, folders count 0). 0 when nothing matches
+// wildcards in the last component; hidden entries count, folders count 0). 0 when nothing matches
 // or the folder cannot be searched, -1 when the search itself fails.
 // Saturates at INT32_MAX so a huge file never wraps to a small size.
 int32_t TotalFileSize(const std::string& Path);

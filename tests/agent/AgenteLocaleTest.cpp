@@ -140,7 +140,10 @@ TEST(AgenteUtilsTest, ReplicateCharOnlyForCountsFrom1To255) {
 TEST(AgenteUtilsTest, TotalFileSizeSumsMatchesAndNeverWraps) {
     TTempDir Dir;
     const std::string Odd = Dir.Path() + "logs[1]*/";
+    const std::string Sibling = Dir.Path() + "logs[1]*x/";
     ASSERT_EQ(::mkdir(Odd.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(Sibling.c_str(), 0755), 0);
+    MakeSparseFile(Sibling + "ZIRKO.LOG", 5);
     MakeSparseFile(Odd + "ZIRKO.LOG", 25'000'001);
     MakeSparseFile(Odd + ".hidden.LOG", 7);
     MakeSparseFile(Odd + "other.TXT", 100);
