@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 // Keeps the program's text log file: header banner, stamped entries, warning
 // blocks, counters and a shut-down summary; puts an over-size log aside.
