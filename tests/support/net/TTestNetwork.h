@@ -1,0 +1,69 @@
+#pragma once
+
+#include "TNetNamespace.h"
+
+#include <memory>
+#include <string>
+
+namespace zirko::test {
+
+struct TTestNetworkOptions {
+    // The test's own namespace is the client: a veth from it, with a route for this
+    // network's private /24 only, so a program started normally can ping the addresses.
+    bool ClientIsRootNamespace = false;
+    // A second router between the first one and the target.
+    bool SecondRouter = false;
+    // Any address in the upper half of the /24 (see UnreachableAddress) is answered with
+    // destination-unreachable by the first router.
+    bool UnreachableRoute = false;
+};
+
+// client -> router [-> router2] -> target, joined by veth pairs, with addresses from a
+// private /24 (10.x.y.0, derived from the pid) that exist only in these namespaces (and,
+// with ClientIsRootNamespace, on the one veth end in the test's own namespace). The routers
+// forward, and send ICMP errors without rate limit. Everything goes when the object does.
+// Needs root.
+//
+//   client .1 ==/30== .2 router [.5 ==/30== .6 router2] .9 ==/30== .10 target
+class TTestNetwork {
+public:
+    explicit TTestNetwork(TTestNetworkOptions AOptions = {});
+    ~TTestNetwork();
+    TTestNetwork(const TTestNetwork&) = delete;
+    TTestNetwork& operator=(const TTestNetwork&) = delete;
+
+    // Null when the client is the test's own namespace.
+    const TNetNamespace* Client() const { return FClient.get(); }
+    const TNetNamespace& Router() const { return *FRouter; }
+    const TNetNamespace* Router2() const { return FRouter2.get(); }
+    const TNetNamespace& Target() const { return *FTarget; }
+
+    std::string ClientAddress() const { return Address(1); }
+    // The first router's address facing the client: the source of its ICMP errors.
+    std::string RouterAddress() const { return Address(2); }
+    std::string Router2Address() const { return Address(6); }
+    std::string TargetAddress() const { return Address(10); }
+    std::string UnreachableAddress() const { return Address(200); }
+    // "10.x.y.0/24"
+    std::string Prefix() const { return Address(0) + "/24"; }
+    // Hops from the client to the target (1 or 2 routers, then the target).
+    int HopsToTarget() const { return FRouter2 ? 3 : 2; }
+
+private:
+    std::string Address(int AHost) const;
+    void Link(const TNetNamespace* AFrom, const std::string& AFromAddress, const TNetNamespace& ATo,
+              const std::string& AToAddress);
+    void Route(const TNetNamespace* AIn, const std::vector<std::string>& AArgs);
+
+    TTestNetworkOptions FOptions;
+    int FA = 0;
+    int FB = 0;
+    int FLinkCount = 0;
+    std::string FRootLinkName;
+    std::unique_ptr<TNetNamespace> FClient;
+    std::unique_ptr<TNetNamespace> FRouter;
+    std::unique_ptr<TNetNamespace> FRouter2;
+    std::unique_ptr<TNetNamespace> FTarget;
+};
+
+} // namespace zirko::test
