@@ -10,11 +10,11 @@
 #include "TNetIcmpClient.h"
 #include "TReplyStatus.h"
 #include "TTrayIcon.h"
-#include <QMenu> // TTrayIcon.h holds a QPointer<QMenu> and needs the full type
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu> // TTrayIcon.h holds a QPointer<QMenu>, which needs the full type
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>

@@ -13,11 +13,11 @@
 #include "TReplyStatus.h"
 #include "TTrayIcon.h"
 #include "ZirkoImages.h"
-#include <QMenu>
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu> // TTrayIcon.h holds a QPointer<QMenu>, which needs the full type
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>

@@ -10,10 +10,10 @@
 #include "TReplyStatus.h"
 #include "TTrayIcon.h"
 #include "ZirkoImages.h"
-#include <QMenu> // TTrayIcon.h holds a QPointer<QMenu> and needs the full type
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu> // TTrayIcon.h holds a QPointer<QMenu>, which needs the full type
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
