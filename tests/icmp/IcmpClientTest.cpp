@@ -1,0 +1,268 @@
+// The echo client's protocol over a scripted stack and a hand-driven clock.
+#include "ENetExceptions.h"
+#include "TFakeStack.h"
+#include "TNetIcmpClient.h"
+#include "TNetStackLinux.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+// A raw-socket datagram: 20-byte IPv4 header from ASource, then an ICMP message of AType
+// with the sequence where that type carries it.
+std::vector<uint8_t> Datagram(uint8_t AType, uint16_t ASeq, std::size_t ALength = 72,
+                              std::array<uint8_t, 4> ASource = {10, 0, 0, 9}) {
+    std::vector<uint8_t> D(ALength, 0);
+    D[0] = 0x45;
+    D[8] = 61;
+    std::copy(ASource.begin(), ASource.end(), D.begin() + 12);
+    D[20] = AType;
+    const std::size_t At = (AType == 0 || AType == 8) ? 26 : 54;
+    D[At] = static_cast<uint8_t>(ASeq & 0xFF);
+    D[At + 1] = static_cast<uint8_t>(ASeq >> 8);
+    return D;
+}
+
+class IcmpClient : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TFakeStack::Reset();
+        SetStackClass([] { return std::make_unique<TFakeStack>(); });
+        Client.emplace();
+        Client->SetHost("10.0.0.9");
+        Client->SetReceiveTimeout(1000);
+    }
+    void TearDown() override {
+        Client.reset();
+        SetStackClass([] { return std::make_unique<TNetStackLinux>(); });
+        TNetClock::SetSource({});
+    }
+    // Queues a datagram AAfterMs after the current clock reading.
+    void Arrive(uint32_t AAfterMs, std::vector<uint8_t> ABytes) {
+        S().Arrivals.push_back({S().Now + AAfterMs, std::move(ABytes)});
+    }
+    static TFakeStack::TScript& S() { return TFakeStack::Script(); }
+
+    std::optional<TNetIcmpClient> Client;
+};
+
+TEST(IcmpClientDefaults, ConstructionValues) {
+    TNetIcmpClient Client;
+    EXPECT_EQ(Client.ReceiveTimeout(), 5000);
+    EXPECT_EQ(Client.Protocol(), 1);
+    EXPECT_EQ(Client.Port(), 0);
+    EXPECT_EQ(Client.BufferSize(), 8192);
+    EXPECT_EQ(Client.TTL(), 128);
+    EXPECT_EQ(Client.SequenceCounter(), 3489);
+    EXPECT_EQ(Client.ReplyStatus(), TReplyStatus{});
+    EXPECT_EQ(Client.ReplyStatus().FromAddress, "");
+    EXPECT_FALSE(Client.Socket().HasSocket()) << "opened lazily";
+    TNetRawClient Raw;
+    EXPECT_EQ(Raw.ReceiveTimeout(), 0);
+    EXPECT_EQ(Raw.Protocol(), 255);
+    EXPECT_EQ(Raw.TTL(), 128);
+}
+
+TEST_F(IcmpClient, OneExchange) {
+    Client->SetPort(7);
+    std::vector<TReplyStatus> Fired;
+    Client->OnReply = [&](TNetIcmpClient&, const TReplyStatus& R) {
+        Fired.push_back(R);
+        EXPECT_EQ(Client->SequenceCounter(), 3489) << "advanced only after OnReply";
+        EXPECT_FALSE(Client->Socket().HasSocket()) << "closed before OnReply";
+    };
+    Arrive(37, Datagram(0, 3489));
+    Client->Ping();
+    ASSERT_EQ(S().Sent.size(), 1u);
+    EXPECT_EQ(S().Sent[0].size(), 52u);
+    EXPECT_EQ(S().Sent[0][6] | (S().Sent[0][7] << 8), 3489);
+    EXPECT_EQ(S().Sent[0][4] | (S().Sent[0][5] << 8), ::getpid() & 0xFFFF);
+    EXPECT_EQ(S().SentTo[0], "10.0.0.9");
+    EXPECT_EQ(S().SentPorts[0], 7);
+    EXPECT_EQ(Client->ReplyStatus(), (TReplyStatus{72, "10.0.0.9", 0, 3489, 37, 61, skEchoReply}));
+    ASSERT_EQ(Fired.size(), 1u);
+    EXPECT_EQ(Fired[0], Client->ReplyStatus());
+    EXPECT_EQ(Client->SequenceCounter(), 3490);
+    EXPECT_EQ(S().Opened, 1);
+    EXPECT_EQ(S().Closed, 1);
+    EXPECT_EQ(S().TtlsSet.front(), 128);
+}
+
+TEST_F(IcmpClient, WaitOutcomes) {
+    struct TRow {
+        const char* Name;
+        std::vector<std::pair<uint32_t, std::vector<uint8_t>>> Arrivals;
+        int32_t Timeout;
+        TReplyStatusKind Kind;
+        uint32_t RoundTrip;
+        int32_t Bytes;
+    };
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> Stream;
+    for (uint32_t T = 100; T <= 1500; T += 100) {
+        Stream.push_back({T, Datagram(0, 1)});
+    }
+    auto StreamThenOurs = Stream;
+    StreamThenOurs.insert(StreamThenOurs.begin() + 4, {450, Datagram(0, 3489)});
+    const std::vector<TRow> Rows{
+        {"silence", {}, 1000, skTimedOut, 1000, 0},
+        {"foreign replies every 100 ms do not extend the wait", Stream, 1000, skTimedOut, 1000, 0},
+        {"ours among foreign ones", StreamThenOurs, 1000, skEchoReply, 450, 72},
+        {"reply after the timeout", {{1200, Datagram(0, 3489)}}, 1000, skTimedOut, 1000, 0},
+        {"time exceeded quoting us", {{5, Datagram(11, 3489, 100)}}, 1000, skTtlExceeded, 5, 100},
+        {"unreachable quoting another", {{5, Datagram(3, 3488, 100)}}, 300, skTimedOut, 300, 0},
+        {"oversized with our sequence, then ours",
+         {{10, Datagram(0, 3489, 1500)}, {20, Datagram(0, 3489)}},
+         1000,
+         skEchoReply,
+         20,
+         72},
+        {"redirect about other traffic, then ours",
+         {{10, Datagram(5, 77, 100)}, {30, Datagram(0, 3489)}},
+         1000,
+         skEchoReply,
+         30,
+         72},
+        {"timeout 0 polls once", {}, 0, skTimedOut, 0, 0},
+        {"timeout 0 with a datagram waiting", {{0, Datagram(0, 3489)}}, 0, skEchoReply, 0, 72},
+    };
+    for (const auto& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        TFakeStack::Reset();
+        for (const auto& [At, Bytes] : R.Arrivals) {
+            Arrive(At, Bytes);
+        }
+        Client->SetReceiveTimeout(R.Timeout);
+        Client->Ping({}, 3489);
+        const TReplyStatus& Got = Client->ReplyStatus();
+        EXPECT_EQ(Got.Status, R.Kind);
+        EXPECT_EQ(Got.RoundTripMs, R.RoundTrip);
+        EXPECT_EQ(Got.ReplyBytes, R.Bytes);
+        EXPECT_EQ(Got.Sequence, 3489);
+        if (R.Kind == skTimedOut) {
+            EXPECT_EQ(Got, (TReplyStatus{0, "0.0.0.0", 0, 3489, R.RoundTrip, 0, skTimedOut}));
+        }
+    }
+}
+
+TEST_F(IcmpClient, ZeroTimeoutMakesExactlyOnePoll) {
+    Client->SetReceiveTimeout(0);
+    Arrive(0, Datagram(0, 1));
+    Client->Ping();
+    EXPECT_EQ(S().PollTimeouts, (std::vector<int>{0}));
+    EXPECT_EQ(Client->ReplyStatus().Status, skTimedOut);
+}
+
+TEST_F(IcmpClient, SequenceNumbers) {
+    struct TRow {
+        uint16_t NewSequence;
+        uint16_t Sent;
+        uint16_t Next;
+    };
+    const std::vector<TRow> Rows{
+        {0, 3489, 3490}, {7, 7, 8}, {0, 8, 9}, {65535, 65535, 0}, {0, 0, 1}};
+    Client->SetReceiveTimeout(10);
+    for (const auto& R : Rows) {
+        Client->Ping({}, R.NewSequence);
+        EXPECT_EQ(S().Sent.back()[6] | (S().Sent.back()[7] << 8), R.Sent);
+        EXPECT_EQ(Client->ReplyStatus().Sequence, R.Sent);
+        EXPECT_EQ(Client->SequenceCounter(), R.Next);
+    }
+}
+
+TEST_F(IcmpClient, PayloadReachesTheWire) {
+    Client->SetReceiveTimeout(0);
+    Client->Ping("abc");
+    const auto& Sent = S().Sent.back();
+    EXPECT_EQ(std::string(Sent.begin() + 20, Sent.end()), "abc" + std::string(29, 'E'));
+}
+
+TEST_F(IcmpClient, RoundTripIncludesTheLookup) {
+    S().Hosts["slow.example"] = "10.0.0.9";
+    // The scripted lookup takes no time itself; make the clock jump while it runs.
+    struct TSlowStack : TFakeStack {
+        std::string LookupHostName(const std::string& AName) override {
+            Script().Now += 30;
+            return TFakeStack::LookupHostName(AName);
+        }
+    };
+    Client.reset();
+    SetStackClass([] { return std::make_unique<TSlowStack>(); });
+    Client.emplace();
+    Client->SetHost("slow.example");
+    Client->SetReceiveTimeout(1000);
+    Arrive(40, Datagram(0, 3489));
+    Client->Ping();
+    EXPECT_EQ(Client->ReplyStatus().RoundTripMs, 40u);
+    EXPECT_EQ(Client->ReplyStatus().Status, skEchoReply);
+}
+
+TEST_F(IcmpClient, FailuresKeepStateAndSocket) {
+    Arrive(5, Datagram(0, 3489));
+    Client->Ping();
+    const TReplyStatus Before = Client->ReplyStatus();
+    int Fired = 0;
+    Client->OnReply = [&](TNetIcmpClient&, const TReplyStatus&) { ++Fired; };
+
+    S().FailSend = 10065;
+    EXPECT_THROW(Client->Ping(), ENetSocketError);
+    EXPECT_TRUE(Client->Socket().HasSocket());
+    S().FailSend = 0;
+    Arrive(5, Datagram(5, 3490, 100)); // a redirect quoting this very request
+    EXPECT_THROW(Client->Ping(), ENetIcmpException);
+    S().FailPoll = 10004;
+    EXPECT_THROW(Client->Ping(), ENetSocketError);
+    S().FailPoll = 0;
+    S().Hosts.clear();
+    Client->SetHost("unknown");
+    try {
+        Client->Ping();
+        ADD_FAILURE() << "lookup did not fail";
+    } catch (const ENetSocketError& E) {
+        EXPECT_EQ(E.ErrorCode(), 11001);
+    }
+    EXPECT_EQ(Fired, 0);
+    EXPECT_EQ(Client->SequenceCounter(), 3490);
+    EXPECT_EQ(Client->ReplyStatus(), Before);
+    EXPECT_EQ(S().Opened, 2) << "the socket opened by the failed send is reused";
+
+    Client->SetHost("10.0.0.9");
+    Arrive(5, Datagram(0, 3490));
+    Client->Ping();
+    EXPECT_EQ(Client->ReplyStatus().Sequence, 3490);
+    EXPECT_EQ(Fired, 1);
+    EXPECT_EQ(S().Opened, 2);
+    EXPECT_FALSE(Client->Socket().HasSocket());
+}
+
+TEST_F(IcmpClient, OnReplyExceptionStopsBeforeTheSequenceAdvances) {
+    Client->OnReply = [](TNetIcmpClient&, const TReplyStatus&) { throw std::runtime_error("x"); };
+    Arrive(5, Datagram(0, 3489));
+    EXPECT_THROW(Client->Ping(), std::runtime_error);
+    EXPECT_EQ(Client->ReplyStatus().Status, skEchoReply);
+    EXPECT_FALSE(Client->Socket().HasSocket());
+    EXPECT_EQ(Client->SequenceCounter(), 3489);
+}
+
+TEST_F(IcmpClient, SettingTtlOpensTheSocket) {
+    Client->SetTTL(5);
+    EXPECT_TRUE(Client->Socket().HasSocket());
+    EXPECT_EQ(S().TtlsSet, (std::vector<int32_t>{5, 5}));
+    Client->Ping();
+    EXPECT_EQ(S().Opened, 1) << "the ping used the socket the TTL opened";
+    EXPECT_EQ(S().TtlsSet.back(), 5);
+
+    S().FailSocket = 10013; // refused for the raw and the datagram socket alike
+    try {
+        Client->SetTTL(9);
+        ADD_FAILURE() << "no exception";
+    } catch (const ENetSocketError& E) {
+        EXPECT_EQ(E.ErrorCode(), 10013);
+        EXPECT_STREQ(E.what(), "Socket Error # 10013\r\nAccess denied.");
+    }
+    EXPECT_EQ(Client->TTL(), 9);
+    EXPECT_FALSE(Client->Socket().HasSocket());
+}
+
+} // namespace

@@ -1,0 +1,331 @@
+#include "ENetExceptions.h"
+#include "TFakeStack.h"
+#include "TNetClock.h"
+#include "TNetIcmpClient.h"
+#include "TNetResponsiveWait.h"
+#include "TNetSocketHandle.h"
+#include "TNetStackLinux.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <netdb.h>
+#include <optional>
+#include <sys/socket.h>
+#include <vector>
+
+namespace {
+
+class NetStack : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TFakeStack::Reset();
+        SetStackClass([] { return std::make_unique<TFakeStack>(); });
+    }
+    void TearDown() override {
+        SetStackClass([] { return std::make_unique<TNetStackLinux>(); });
+        TNetClock::SetSource({});
+    }
+};
+
+TEST(IsDottedQuad, CutAtTheDotRule) {
+    struct TRow {
+        const char* Text;
+        bool Expected;
+    };
+    const std::vector<TRow> Rows{
+        {"192.168.1.1", true},     {"192.168.1.1.", true},   {"0.0.0.0", true},
+        {"255.255.255.255", true}, {"010.001.0.00", true},   {"192.168.1", false},
+        {"192.168.1.1.5", false},  {"192.168.1.1..", false}, {"10.0.0.256", false},
+        {"1.2.3", false},          {"1.2.3.4.5", false},     {"", false},
+        {"a.b.c.d", false},        {"1..2.3", false},        {"-1.2.3.4", false},
+        {" 1.2.3.4", false},       {"1.2.3.4 ", false},      {"99999999999999999999.1.1.1", false},
+    };
+    for (const auto& R : Rows) {
+        EXPECT_EQ(TNetStack::IsDottedQuad(R.Text), R.Expected) << '"' << R.Text << '"';
+    }
+}
+
+TEST_F(NetStack, ResolveAddressLooksUpOnlyWhatIsNoDottedQuad) {
+    struct TRow {
+        std::string Host;
+        std::string Expected;
+        bool LookedUp;
+    };
+    TFakeStack::Script().Hosts = {{"192.168.1", "1.1.1.1"},
+                                  {"192.168.1.1.5", "2.2.2.2"},
+                                  {"10.0.0.256", "3.3.3.3"},
+                                  {"", "4.4.4.4"},
+                                  {"gateway", "10.9.8.7"}};
+    const std::vector<TRow> Rows{
+        {"LOCALHOST", "127.0.0.1", false},
+        {"localhost", "127.0.0.1", false},
+        {"LocalHost", "127.0.0.1", false},
+        {"192.168.1.1", "192.168.1.1", false},
+        {"192.168.1.1.", "192.168.1.1.", false},
+        {"192.168.1", "1.1.1.1", true},
+        {"192.168.1.1.5", "2.2.2.2", true},
+        {"10.0.0.256", "3.3.3.3", true},
+        {"", "4.4.4.4", true},
+        {"gateway", "10.9.8.7", true},
+    };
+    TNetIcmpClient Component; // makes the stack
+    for (const auto& R : Rows) {
+        const int Before = TFakeStack::Script().Lookups;
+        EXPECT_EQ(GlobalStack->ResolveAddress(R.Host), R.Expected) << R.Host;
+        EXPECT_EQ(TFakeStack::Script().Lookups - Before, R.LookedUp ? 1 : 0) << R.Host;
+    }
+    EXPECT_THROW(GlobalStack->ResolveAddress("1.2.3.4", static_cast<TIPVersion>(7)),
+                 ENetIPVersionUnsupported);
+}
+
+TEST(AddressText, BothDirections) {
+    EXPECT_EQ(TNetStack::AddressToText({10, 0, 200, 7}), "10.0.200.7");
+    EXPECT_EQ(TNetStack::AddressToText({0, 0, 0, 0}), "0.0.0.0");
+    EXPECT_EQ(TNetStack::TextToAddress("192.168.001.255"),
+              (std::array<uint8_t, 4>{192, 168, 1, 255}));
+    EXPECT_EQ(TNetStack::TextToAddress("1.2.3.4."), (std::array<uint8_t, 4>{1, 2, 3, 4}));
+}
+
+TEST(SocketErrorMessage, TextsAndCodes) {
+    const TNetStackLinux Stack;
+    struct TRow {
+        int32_t Code;
+        std::string Text;
+    };
+    const std::vector<TRow> Rows{
+        {10004, "Interrupted system call."},
+        {10013, "Access denied."},
+        {10038, "Socket operation on non-socket."},
+        {10040, "Message too long."},
+        {10047, "Address family not supported by protocol family."},
+        {10065, "No route to host."},
+        {10066, "Directory not empty"},
+        {11001, "Host not found."},
+        {11002, ""},
+        {11004, ""},
+        {10999, ""},
+        {ENOENT, "No such file or directory"}, // an errno without a row keeps its own text
+    };
+    for (const auto& R : Rows) {
+        EXPECT_EQ(Stack.SocketErrorMessage(R.Code),
+                  "Socket Error # " + std::to_string(R.Code) + "\r\n" + R.Text);
+    }
+}
+
+TEST(SocketErrorMapping, ErrnoAndLookupFailures) {
+    const std::vector<std::pair<int, int32_t>> Errnos{
+        {EINTR, 10004},           {EBADF, 10009},           {EACCES, 10013},
+        {EPERM, 10013},           {EFAULT, 10014},          {EINVAL, 10022},
+        {EMFILE, 10024},          {EAGAIN, 10035},          {EINPROGRESS, 10036},
+        {EALREADY, 10037},        {ENOTSOCK, 10038},        {EDESTADDRREQ, 10039},
+        {EMSGSIZE, 10040},        {EPROTOTYPE, 10041},      {ENOPROTOOPT, 10042},
+        {EPROTONOSUPPORT, 10043}, {ESOCKTNOSUPPORT, 10044}, {EOPNOTSUPP, 10045},
+        {EPFNOSUPPORT, 10046},    {EAFNOSUPPORT, 10047},    {EADDRINUSE, 10048},
+        {EADDRNOTAVAIL, 10049},   {ENETDOWN, 10050},        {ENETUNREACH, 10051},
+        {ENETRESET, 10052},       {ECONNABORTED, 10053},    {ECONNRESET, 10054},
+        {ENOBUFS, 10055},         {EISCONN, 10056},         {ENOTCONN, 10057},
+        {ESHUTDOWN, 10058},       {ETOOMANYREFS, 10059},    {ETIMEDOUT, 10060},
+        {ECONNREFUSED, 10061},    {ELOOP, 10062},           {ENAMETOOLONG, 10063},
+        {EHOSTDOWN, 10064},       {EHOSTUNREACH, 10065},    {ENOTEMPTY, 10066},
+        {ENOENT, ENOENT},         {ENOMEM, ENOMEM},
+    };
+    for (const auto& [Errno, Code] : Errnos) {
+        EXPECT_EQ(TNetStackLinux::ErrnoToCode(Errno), Code) << "errno " << Errno;
+    }
+    const std::vector<std::pair<int, int32_t>> Lookups{
+        {EAI_NONAME, 11001}, {EAI_NODATA, 11001}, {EAI_ADDRFAMILY, 11001}, {EAI_AGAIN, 11002},
+        {EAI_FAIL, 11003},   {EAI_MEMORY, 11004}, {EAI_SYSTEM, 11004},     {EAI_SERVICE, 11004},
+    };
+    for (const auto& [Gai, Code] : Lookups) {
+        EXPECT_EQ(TNetStackLinux::LookupErrorToCode(Gai), Code) << "EAI " << Gai;
+    }
+}
+
+TEST(SocketErrorMapping, ThrowSocketErrorPicksTheClass) {
+    const TNetStackLinux Stack;
+    try {
+        Stack.ThrowSocketError(10038);
+    } catch (const ENetNotASocket& E) {
+        EXPECT_EQ(E.ErrorCode(), 10038);
+        EXPECT_STREQ(E.what(), "Socket Error # 10038\r\nSocket operation on non-socket.");
+    }
+    EXPECT_THROW(Stack.ThrowSocketError(10038), ENetSocketError);
+    try {
+        Stack.ThrowSocketError(10065);
+        ADD_FAILURE() << "no exception";
+    } catch (const ENetNotASocket&) {
+        ADD_FAILURE() << "only 10038 is ENetNotASocket";
+    } catch (const ENetSocketError& E) {
+        EXPECT_EQ(E.ErrorCode(), 10065);
+    }
+}
+
+TEST(SocketErrorMapping, RealLookupOfAnInvalidName) {
+    TNetStackLinux Stack;
+    try {
+        Stack.LookupHostName("no-such-host.invalid");
+        ADD_FAILURE() << "lookup succeeded";
+    } catch (const ENetSocketError& E) {
+        EXPECT_EQ(E.ErrorCode(), 11001);
+        EXPECT_STREQ(E.what(), "Socket Error # 11001\r\nHost not found.");
+    }
+}
+
+TEST(TickDiff, AcrossTheWrap) {
+    struct TRow {
+        uint32_t Earlier, Later, Expected;
+    };
+    const std::vector<TRow> Rows{
+        {10, 20, 10},        {5, 5, 0},           {0, 4294967295u, 4294967295u},
+        {4294967290u, 4, 9}, // wrapped: later + (4294967295 - earlier)
+        {4294967295u, 0, 0}, {1, 0, 4294967294u},
+    };
+    for (const auto& R : Rows) {
+        EXPECT_EQ(TNetClock::TickDiff(R.Earlier, R.Later), R.Expected)
+            << R.Earlier << " -> " << R.Later;
+    }
+}
+
+TEST(TickCount, FollowsTheMonotonicClockUnlessReplaced) {
+    const uint32_t A = TNetClock::TickCount();
+    TNetClock::SetSource([] { return 42u; });
+    EXPECT_EQ(TNetClock::TickCount(), 42u);
+    TNetClock::SetSource({});
+    const uint32_t B = TNetClock::TickCount();
+    EXPECT_LT(TNetClock::TickDiff(A, B), 1000u);
+}
+
+TEST_F(NetStack, StackLivesWithTheComponents) {
+    EXPECT_EQ(TNetComponent::ComponentCount(), 0);
+    EXPECT_EQ(GlobalStack, nullptr);
+    TNetStack* First = nullptr;
+    {
+        TNetIcmpClient A;
+        First = GlobalStack.get();
+        ASSERT_NE(First, nullptr);
+        {
+            TNetIcmpClient B;
+            EXPECT_EQ(TNetComponent::ComponentCount(), 2);
+            EXPECT_EQ(GlobalStack.get(), First) << "one stack for all components";
+        }
+        EXPECT_EQ(GlobalStack.get(), First);
+    }
+    EXPECT_EQ(TNetComponent::ComponentCount(), 0);
+    EXPECT_EQ(GlobalStack, nullptr);
+    TNetIcmpClient Again;
+    EXPECT_NE(GlobalStack, nullptr);
+}
+
+TEST_F(NetStack, StackSetUpErrors) {
+    SetStackClass({});
+    try {
+        TNetIcmpClient Client;
+        ADD_FAILURE() << "made without a stack class";
+    } catch (const ENetException& E) {
+        EXPECT_STREQ(E.what(), "Stack Class is undefined.");
+    }
+    EXPECT_EQ(TNetComponent::ComponentCount(), 0) << "a failed component is not counted";
+    SetStackClass([] { return std::make_unique<TFakeStack>(); });
+    GlobalStack = std::make_unique<TFakeStack>();
+    try {
+        TNetIcmpClient Client;
+        ADD_FAILURE() << "made over an existing stack";
+    } catch (const ENetException& E) {
+        EXPECT_STREQ(E.what(), "Stack already created.");
+    }
+    GlobalStack.reset();
+    EXPECT_EQ(TNetComponent::ComponentCount(), 0);
+    TNetIcmpClient Works;
+    EXPECT_EQ(TNetComponent::ComponentCount(), 1);
+}
+
+TEST(ResponsiveWait, OnePerProcess) {
+    std::optional<TNetResponsiveWait> First(std::in_place);
+    EXPECT_TRUE(First->Active());
+    EXPECT_TRUE(First->ApplicationHasPriority());
+    EXPECT_EQ(First->IdleTimeOut(), 250);
+    EXPECT_TRUE(First->OnlyWhenIdle());
+    EXPECT_FALSE(First->UseResponsiveWait());
+    try {
+        TNetResponsiveWait Second;
+        ADD_FAILURE() << "a second one was made";
+    } catch (const ENetException& E) {
+        EXPECT_STREQ(E.what(), "Only one TNetResponsiveWait can exist per application.");
+    }
+    EXPECT_EQ(TNetResponsiveWait::Registered(), &*First) << "the refused one left no trace";
+    First.reset();
+    EXPECT_EQ(TNetResponsiveWait::Registered(), nullptr);
+    TNetResponsiveWait Later;
+    EXPECT_EQ(TNetResponsiveWait::Registered(), &Later);
+}
+
+TEST_F(NetStack, SocketHandleWaitsAndSends) {
+    TNetIcmpClient Component;
+    TNetSocketHandle Handle;
+    EXPECT_THROW(Handle.WaitReadable(0), ENetConnClosedGracefully);
+    Handle.OpenHandle(SOCK_RAW, IPPROTO_ICMP);
+    ASSERT_TRUE(Handle.HasSocket());
+    for (int32_t Ms : {0, -2, -5, 1500}) {
+        Handle.WaitReadable(Ms);
+    }
+    EXPECT_EQ(TFakeStack::Script().PollTimeouts, (std::vector<int>{0, -1, 0, 1500}));
+
+    const std::vector<uint8_t> Bytes(52, 1);
+    Handle.SendToAddress("10.1.2.3", 258, Bytes);
+    EXPECT_EQ(TFakeStack::Script().SentTo.back(), "10.1.2.3");
+    EXPECT_EQ(TFakeStack::Script().SentPorts.back(), 258);
+
+    TFakeStack::Script().FailSend = 10040;
+    EXPECT_THROW(Handle.SendToAddress("10.1.2.3", 0, Bytes), ENetPackageSizeTooBig);
+    TFakeStack::Script().FailSend = 10065;
+    try {
+        Handle.SendToAddress("10.1.2.3", 0, Bytes);
+        ADD_FAILURE() << "no exception";
+    } catch (const ENetSocketHandleError&) {
+        ADD_FAILURE() << "a plain failure is a socket error";
+    } catch (const ENetSocketError& E) {
+        EXPECT_EQ(E.ErrorCode(), 10065);
+    }
+    TFakeStack::Script().FailSend = 0;
+    TFakeStack::Script().SendShortBy = 1;
+    try {
+        Handle.SendToAddress("10.1.2.3", 0, Bytes);
+        ADD_FAILURE() << "no exception";
+    } catch (const ENetNotAllBytesSent& E) {
+        EXPECT_STREQ(E.what(), "Not all bytes sent.");
+    }
+    EXPECT_TRUE(Handle.HasSocket()) << "a failed send leaves the socket open";
+    Handle.ReleaseSocket();
+    EXPECT_FALSE(Handle.HasSocket());
+    EXPECT_EQ(TFakeStack::Script().Closed, 1);
+    EXPECT_EQ(TFakeStack::Script().Shutdowns.size(), 1u);
+    Handle.ReleaseSocket();
+    EXPECT_EQ(TFakeStack::Script().Closed, 1) << "released once only";
+}
+
+TEST(SocketHandle, PollOnceOnARealSocket) {
+    TNetIcmpClient Component; // real Linux stack
+    TNetSocketHandle Handle;
+    Handle.OpenHandle(SOCK_DGRAM, IPPROTO_UDP);
+    const uint32_t Start = TNetClock::TickCount();
+    EXPECT_FALSE(Handle.WaitReadable(0));
+    EXPECT_LT(TNetClock::TickDiff(Start, TNetClock::TickCount()), 50u);
+}
+
+TEST(SocketList, BoundedAndUnique) {
+    TNetSocketList List;
+    EXPECT_TRUE(List.Add(3));
+    EXPECT_FALSE(List.Add(3));
+    for (int I = 0; I < 70; ++I) {
+        List.Add(100 + I);
+    }
+    EXPECT_EQ(List.Count(), TNetSocketList::MaxCount);
+    List.Remove(3);
+    EXPECT_EQ(List.Count(), TNetSocketList::MaxCount - 1);
+    EXPECT_TRUE(List.Add(500));
+    List.Clear();
+    EXPECT_TRUE(List.Snapshot().empty());
+}
+
+} // namespace

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "TNetClock.h"
+#include "TNetStackBSDBase.h"
+
+#include <cstring>
+#include <deque>
+#include <map>
+#include <netinet/in.h>
+#include <string>
+#include <vector>
+
+// A scripted stack under a hand-driven clock: datagrams arrive at chosen times, calls can be
+// made to fail with chosen codes, and what the client does is recorded.
+class TFakeStack : public TNetStackBSDBase {
+public:
+    struct TArrival {
+        uint32_t At; // clock reading when the datagram becomes readable
+        std::vector<uint8_t> Bytes;
+    };
+
+    // Shared script, so tests can reach it after the component made the stack.
+    struct TScript {
+        uint32_t Now = 1000;
+        std::deque<TArrival> Arrivals;
+        std::map<std::string, std::string> Hosts;
+        int32_t FailSocket = 0; // error code for socket(), 0 = succeed
+        int32_t FailSend = 0;
+        int32_t FailPoll = 0;
+        ssize_t SendShortBy = 0;
+        int NextId = 100;
+        int Opened = 0;
+        int Closed = 0;
+        std::vector<int> Shutdowns;
+        std::vector<std::vector<uint8_t>> Sent;
+        std::vector<std::string> SentTo;
+        std::vector<int> SentPorts;
+        std::vector<int32_t> TtlsSet;
+        std::vector<int> PollTimeouts;
+        int Lookups = 0;
+    };
+    static TScript& Script() {
+        static TScript S;
+        return S;
+    }
+    static void Reset() {
+        Script() = TScript{};
+        TNetClock::SetSource([] { return Script().Now; });
+    }
+
+    std::string LookupHostName(const std::string& AName) override {
+        ++Script().Lookups;
+        const auto It = Script().Hosts.find(AName);
+        if (It == Script().Hosts.end()) {
+            ThrowSocketError(11001);
+        }
+        return It->second;
+    }
+    int32_t LastSocketError() const override { return FLastError; }
+
+protected:
+    int WSCloseSocket(TSocketId) override {
+        ++Script().Closed;
+        return 0;
+    }
+    ssize_t WSRecv(TSocketId, void* ABuffer, size_t ALength, int) override {
+        auto& S = Script();
+        const auto Bytes = S.Arrivals.front().Bytes;
+        S.Arrivals.pop_front();
+        std::memcpy(ABuffer, Bytes.data(), std::min(ALength, Bytes.size()));
+        return static_cast<ssize_t>(Bytes.size());
+    }
+    int WSShutdown(TSocketId AId, int) override {
+        Script().Shutdowns.push_back(AId);
+        return 0;
+    }
+    ssize_t WSSendTo(TSocketId, const void* ABuffer, size_t ALength, int,
+                     const sockaddr_in& ATo) override {
+        auto& S = Script();
+        if (S.FailSend != 0) {
+            return Fail(S.FailSend);
+        }
+        const auto* P = static_cast<const uint8_t*>(ABuffer);
+        S.Sent.emplace_back(P, P + ALength);
+        const auto* A = reinterpret_cast<const uint8_t*>(&ATo.sin_addr);
+        S.SentTo.push_back(AddressToText({A[0], A[1], A[2], A[3]}));
+        S.SentPorts.push_back(ntohs(ATo.sin_port));
+        return static_cast<ssize_t>(ALength) - S.SendShortBy;
+    }
+    TSocketId WSSocket(int, int, int) override {
+        auto& S = Script();
+        if (S.FailSocket != 0) {
+            return Fail(S.FailSocket);
+        }
+        ++S.Opened;
+        return S.NextId++;
+    }
+    int WSSetSockOpt(TSocketId, int ALevel, int AOption, const void* AValue, unsigned) override {
+        if (ALevel == IPPROTO_IP && AOption == IP_TTL) {
+            int32_t V = 0;
+            std::memcpy(&V, AValue, sizeof(V));
+            Script().TtlsSet.push_back(V);
+        }
+        return 0;
+    }
+    // Readable when the next datagram has arrived by the end of the wait; the clock moves
+    // to that moment, or by the whole timeout when nothing comes.
+    int WSPoll(TSocketId, int ATimeoutMs) override {
+        auto& S = Script();
+        S.PollTimeouts.push_back(ATimeoutMs);
+        if (S.FailPoll != 0) {
+            return Fail(S.FailPoll);
+        }
+        if (!S.Arrivals.empty() &&
+            (ATimeoutMs < 0 || S.Arrivals.front().At <= S.Now + ATimeoutMs)) {
+            S.Now = std::max(S.Now, S.Arrivals.front().At);
+            return 1;
+        }
+        S.Now += static_cast<uint32_t>(std::max(ATimeoutMs, 0));
+        return 0;
+    }
+
+private:
+    int Fail(int32_t ACode) {
+        FLastError = ACode;
+        return -1;
+    }
+    int32_t FLastError = 0;
+};
