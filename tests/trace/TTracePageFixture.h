@@ -13,7 +13,13 @@
 #include <QWidget>
 
 #include <memory>
+#include <ostream>
 #include <vector>
+
+// Readable row texts in failure messages.
+inline void PrintTo(const QString& AText, std::ostream* AOut) {
+    *AOut << '"' << AText.toStdString() << '"';
+}
 
 // The Traceroute page's controls as the window defines them, without the window.
 class TTracePageFixture {

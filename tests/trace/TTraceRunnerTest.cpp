@@ -2,7 +2,7 @@
 
 #include "ENetExceptions.h"
 #include "RequireRoot.h"
-#include "TLocaleFormats.h"
+#include "TSteppingClock.h"
 
 #include <QMetaObject>
 #include <QRegularExpression>
@@ -12,22 +12,9 @@
 
 namespace {
 
-// Successive readings straddle midnight, so a stamp whose time was read before
-// its date would show the wrong day.
-class TSteppingClock {
-public:
-    TSteppingClock() {
-        TLocaleFormats::SetNowSource([this] {
-            const QDateTime first(QDate(2026, 12, 8), QTime(23, 59, 59));
-            return first.addSecs(Reads++);
-        });
-    }
-    ~TSteppingClock() { TLocaleFormats::SetNowSource({}); }
-    TSteppingClock(const TSteppingClock&) = delete;
-    TSteppingClock& operator=(const TSteppingClock&) = delete;
-
-    int Reads = 0;
-};
+// Readings straddle midnight, so a stamp whose time was read before its date
+// would show the wrong day.
+const QDateTime BeforeMidnight(QDate(2026, 12, 8), QTime(23, 59, 59));
 
 TEST(TTraceRunner, FindOrAddHopItemFindsTheFirstMatchOrAppends) {
     struct TCase {
@@ -70,7 +57,7 @@ TEST(TTraceRunner, FindOrAddHopItemFindsTheFirstMatchOrAppends) {
 
 TEST(TTraceRunner, LoopbackIsReachedAtTheFirstHopAndReplacesOldRows) {
     ZIRKO_REQUIRE_ROOT();
-    TSteppingClock clock;
+    TSteppingClock clock(BeforeMidnight);
     TTracePageFixture f;
     f.Page.e_host->setText(QStringLiteral("127.0.0.1"));
     f.AddRow({"1", "10.0.0.1", "from an earlier run"});
@@ -111,7 +98,7 @@ TEST(TTraceRunner, UnresolvableHostEmptiesTheListAndRaises) {
 
 TEST(TTraceRunner, ClickStartedDuringTheRunNestsAndNeitherDuplicatesRows) {
     ZIRKO_REQUIRE_ROOT();
-    TSteppingClock clock;
+    TSteppingClock clock(BeforeMidnight);
     TTracePageFixture f;
     f.Page.e_host->setText(QStringLiteral("127.0.0.1"));
     // Waits in the queue until the outer run processes pending messages.
