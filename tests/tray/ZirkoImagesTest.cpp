@@ -61,4 +61,37 @@ TEST(ZirkoImages, ProgramIconHas32x32AndIsDrawn) {
     EXPECT_EQ(PixelOf(Icon, 32, {0, 0}).alpha(), 0); // rounded corner
 }
 
+// The PNGs for installation must not drift from the images compiled in.
+TEST(ZirkoImages, CommittedPngRenderingsMatchTheResources) {
+    const QString Dir = QStringLiteral(ZIRKO_TRAY_IMAGES_DIR);
+    struct TRow {
+        QString File;
+        QIcon Icon;
+        int Size;
+    };
+    const TRow Rows[] = {{Dir + "/png/radar_grey.png", ZirkoRadarImage(0), 16},
+                         {Dir + "/png/radar_yellow.png", ZirkoRadarImage(1), 16},
+                         {Dir + "/png/radar_red.png", ZirkoRadarImage(2), 16},
+                         {Dir + "/hicolor/32x32/apps/zirko.png", ZirkoProgramIcon(), 32}};
+    for (const TRow& Row : Rows) {
+        const QImage Png = QImage(Row.File).convertToFormat(QImage::Format_ARGB32);
+        const QImage Built =
+            Row.Icon.pixmap(Row.Size, Row.Size).toImage().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(Png.size(), QSize(Row.Size, Row.Size)) << qPrintable(Row.File);
+        ASSERT_EQ(Built.size(), Png.size()) << qPrintable(Row.File);
+        int Differing = 0;
+        for (int y = 0; y < Row.Size; ++y)
+            for (int x = 0; x < Row.Size; ++x) {
+                const QColor A = QColor::fromRgba(Png.pixel(x, y)),
+                             B = QColor::fromRgba(Built.pixel(x, y));
+                if (std::abs(A.alpha() - B.alpha()) > 2 ||
+                    (A.alpha() > 32 &&
+                     (std::abs(A.red() - B.red()) > 4 || std::abs(A.green() - B.green()) > 4 ||
+                      std::abs(A.blue() - B.blue()) > 4)))
+                    ++Differing;
+            }
+        EXPECT_EQ(Differing, 0) << qPrintable(Row.File);
+    }
+}
+
 } // namespace
