@@ -1,0 +1,531 @@
+#include "TF_Main.h"
+
+#include "TFixedLayout.h"
+#include "TValueLabel.h"
+#include "TZirkoApplication.h"
+
+#include "ExecutableFolder.h"
+#include "PingState.h"
+#include "TAgente.h"
+#include "TNetIcmpClient.h"
+#include "TNetResponsiveWait.h"
+#include "TPingMonitor.h"
+#include "TPingPage.h"
+#include "TTracePage.h"
+#include "TTraceRunner.h"
+#include "TTrayIcon.h"
+#include "ZirkoImages.h"
+#include <QMenu> // TTrayIcon.h keeps a QPointer<QMenu>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+TF_Main* F_Main = nullptr;
+
+namespace {
+
+// Width of the up-down control that sits beside an edit.
+constexpr int UpDownWidth = 17;
+constexpr int RowHeight = 21;
+constexpr int ValueLabelWidth = 89;
+
+// The design's font when it is installed, else the system's family of the
+// same kind, at 8 points.
+QFont DesignFont(const QString& Family, QFontDatabase::SystemFont Fallback) {
+    QFont font =
+        QFontDatabase::hasFamily(Family) ? QFont(Family) : QFontDatabase::systemFont(Fallback);
+    font.setPointSize(8);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    return font;
+}
+
+QLabel* CreateLabel(QWidget* Parent, const char* Name, const QString& Text) {
+    auto* label = new QLabel(Text, Parent);
+    label->setObjectName(QLatin1String(Name));
+    return label;
+}
+
+TValueLabel* CreateValueLabel(QWidget* Parent, const char* Name, const QString& Caption) {
+    auto* label = new TValueLabel(Caption, Parent);
+    label->setObjectName(QLatin1String(Name));
+    return label;
+}
+
+QPushButton* CreateButton(QWidget* Parent, const char* Name, const QString& Caption, QSize Size) {
+    auto* button = new QPushButton(Caption, Parent);
+    button->setObjectName(QLatin1String(Name));
+    // A push button will not go below its style's height unless told to.
+    button->setFixedSize(Size);
+    button->setAutoDefault(false);
+    return button;
+}
+
+// List box rows keep the design's item height.
+class TItemHeightDelegate : public QStyledItemDelegate {
+public:
+    TItemHeightDelegate(int Height, QObject* Parent)
+        : QStyledItemDelegate(Parent), FHeight(Height) {}
+    QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
+        return {QStyledItemDelegate::sizeHint(Option, Index).width(), FHeight};
+    }
+
+private:
+    int FHeight;
+};
+
+} // namespace
+
+std::string TF_Main::DefaultLogFolder() {
+    return ExecutableFolder();
+}
+
+TF_Main::TF_Main(const std::string& LogFolder) : QWidget(nullptr), FLogFolder(LogFolder) {
+    F_Main = this;
+    setObjectName(QStringLiteral("F_Main"));
+    setWindowTitle(QStringLiteral("Zirko"));
+    setWindowIcon(ZirkoProgramIcon());
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(DesignFont(QStringLiteral("MS Sans Serif"), QFontDatabase::GeneralFont));
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, colours.color(QPalette::Button));
+    setPalette(colours);
+    setAutoFillBackground(true);
+    setFixedSize(ClientWidth, ClientHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+
+    CreatePageControl();
+    CreateComponents();
+    ApplyComponentSettings();
+    BindEvents();
+    SetTabOrder();
+    FormCreate();
+}
+
+TF_Main::~TF_Main() {
+    // Handlers go before the components they point at.
+    FTraceRunner.reset();
+    FPingMonitor.reset();
+    TAgente::SetFatalReporter(nullptr);
+    if (F_Main == this) {
+        F_Main = nullptr;
+    }
+}
+
+void TF_Main::CreatePageControl() {
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    auto* client = new QVBoxLayout(this);
+    client->setContentsMargins(0, 0, 0, 0);
+    client->addWidget(PageControl1);
+    CreatePingPage();
+    CreateTracePage();
+}
+
+void TF_Main::CreatePingPage() {
+    TabSheet1 = new QWidget;
+    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+    PageControl1->addTab(TabSheet1, QStringLiteral("Ping"));
+    CreatePingPanel();
+
+    re_ping = new QPlainTextEdit(TabSheet1);
+    re_ping->setObjectName(QStringLiteral("re_ping"));
+    re_ping->setAccessibleName(QStringLiteral("Log ping"));
+    re_ping->setFont(DesignFont(QStringLiteral("Courier New"), QFontDatabase::FixedFont));
+    re_ping->setUndoRedoEnabled(false);
+    re_ping->setReadOnly(false);
+    re_ping->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    re_ping->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    re_ping->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    re_ping->setMaximumBlockCount(0);
+
+    auto* page = new QVBoxLayout(TabSheet1);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(0);
+    page->addWidget(P_bottoni);
+    page->addWidget(re_ping, 1);
+}
+
+QSpinBox* TF_Main::CreateSpinner(QWidget* Parent, const char* EditName, const char* UpDownName,
+                                 const QString& Caption, int Minimum, int Maximum, int Step,
+                                 int Position, QLineEdit*& Edit) {
+    auto* spinner = new QSpinBox(Parent);
+    spinner->setObjectName(QLatin1String(UpDownName));
+    spinner->setRange(Minimum, Maximum);
+    spinner->setSingleStep(Step);
+    spinner->setValue(Position);
+    spinner->setWrapping(false);
+    spinner->setGroupSeparatorShown(true);
+    spinner->setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+    spinner->setAccessibleName(Caption);
+    Edit = spinner->findChild<QLineEdit*>();
+    Edit->setObjectName(QLatin1String(EditName));
+    Edit->setAccessibleName(Caption);
+    return spinner;
+}
+
+void TF_Main::CreatePingPanel() {
+    P_bottoni = new QWidget(TabSheet1);
+    P_bottoni->setObjectName(QStringLiteral("P_bottoni"));
+    P_bottoni->setFixedHeight(113);
+    auto* panel = new TFixedLayout(P_bottoni);
+    const int row[] = {8, 34, 60, 86};
+    const int editX = 120;
+    const int middleX = 200;
+    const int middleValueX = 340;
+    const int rightX = 440;
+    const int rightValueX = 505;
+    const int farX = 600;
+    const int farValueX = 665;
+
+    Label1 = CreateLabel(P_bottoni, "Label1", QStringLiteral("Indirizzo/host:"));
+    panel->AddWidget(Label1, {8, row[0], 110, RowHeight});
+    e_host = new QLineEdit(P_bottoni);
+    e_host->setObjectName(QStringLiteral("e_host"));
+    e_host->setText(QStringLiteral("www.debian.org"));
+    e_host->setAccessibleName(Label1->text());
+    panel->AddWidget(e_host, {editX, row[0], 201, RowHeight});
+    btn_ping = CreateButton(P_bottoni, "btn_ping", QStringLiteral("5 Ping"), {75, 17});
+    panel->AddWidget(btn_ping, {340, row[0] + 2, 75, 17});
+    btn_auto = CreateButton(P_bottoni, "btn_auto", QStringLiteral("Auto"), {75, 17});
+    panel->AddWidget(btn_auto, {423, row[0] + 2, 75, 17});
+    btn_clear_log = CreateButton(P_bottoni, "btn_clear_log", QStringLiteral("Clear log"), {75, 17});
+    panel->AddWidget(btn_clear_log, {506, row[0] + 2, 75, 17});
+
+    Label2 = CreateLabel(P_bottoni, "Label2", QStringLiteral("Esegui per minuti:"));
+    panel->AddWidget(Label2, {8, row[1], 110, RowHeight});
+    ud_minuti =
+        CreateSpinner(P_bottoni, "e_minuti", "ud_minuti", Label2->text(), 1, 60, 1, 1, e_minuti);
+    panel->AddWidget(ud_minuti, {editX, row[1], 41 + UpDownWidth, RowHeight});
+    Label3 = CreateLabel(P_bottoni, "Label3", QStringLiteral("Ogni minuti:"));
+    panel->AddWidget(Label3, {8, row[2], 110, RowHeight});
+    ud_ogni = CreateSpinner(P_bottoni, "e_ogni", "ud_ogni", Label3->text(), 1, 60, 1, 5, e_ogni);
+    panel->AddWidget(ud_ogni, {editX, row[2], 41 + UpDownWidth, RowHeight});
+    Label7 = CreateLabel(P_bottoni, "Label7", QStringLiteral("Limite ms media:"));
+    panel->AddWidget(Label7, {8, row[3], 110, RowHeight});
+    ud_limite_media_ms = CreateSpinner(P_bottoni, "e_limite_media_ms", "ud_limite_media_ms",
+                                       Label7->text(), 10, 10000, 10, 250, e_limite_media_ms);
+    panel->AddWidget(ud_limite_media_ms, {editX, row[3], 41 + UpDownWidth, RowHeight});
+    Label9 = CreateLabel(P_bottoni, "Label9", QStringLiteral("Allarme dopo:"));
+    panel->AddWidget(Label9, {middleX, row[3], 130, RowHeight});
+    ud_pacchetti_persi = CreateSpinner(P_bottoni, "e_pacchetti_persi", "ud_pacchetti_persi",
+                                       Label9->text(), 1, 1000, 1, 10, e_pacchetti_persi);
+    panel->AddWidget(ud_pacchetti_persi, {middleValueX, row[3], 49 + UpDownWidth, RowHeight});
+    l_pacchetti_persi = CreateLabel(P_bottoni, "l_pacchetti_persi",
+                                    QStringLiteral("Attenzione parcchetti persi !!!"));
+    l_pacchetti_persi->setVisible(false);
+    panel->AddWidget(l_pacchetti_persi, {rightX, row[3], 300, RowHeight});
+
+    Label4 = CreateLabel(P_bottoni, "Label4", QStringLiteral("Tempi medi di risposta:"));
+    panel->AddWidget(Label4, {middleX, row[1], 135, RowHeight});
+    l_tempi_medi = CreateValueLabel(P_bottoni, "l_tempi_medi", Label4->text());
+    panel->AddWidget(l_tempi_medi, {middleValueX, row[1] + 2, ValueLabelWidth, 17});
+    Label8 = CreateLabel(P_bottoni, "Label8", QStringLiteral("N. ping:"));
+    panel->AddWidget(Label8, {rightX, row[1], 60, RowHeight});
+    l_n_ping = CreateValueLabel(P_bottoni, "l_n_ping", Label8->text());
+    panel->AddWidget(l_n_ping, {rightValueX, row[1] + 2, ValueLabelWidth, 17});
+    Label12 = CreateLabel(P_bottoni, "Label12", QStringLiteral("Tot. time:"));
+    panel->AddWidget(Label12, {farX, row[1], 60, RowHeight});
+    l_tot_time = CreateValueLabel(P_bottoni, "l_tot_time", Label12->text());
+    panel->AddWidget(l_tot_time, {farValueX, row[1] + 2, ValueLabelWidth, 17});
+    Label6 = CreateLabel(P_bottoni, "Label6", QStringLiteral("Pacchetti persi:"));
+    panel->AddWidget(Label6, {middleX, row[2], 135, RowHeight});
+    l_n_pacchetti_persi = CreateValueLabel(P_bottoni, "l_n_pacchetti_persi", Label6->text());
+    panel->AddWidget(l_n_pacchetti_persi, {middleValueX, row[2] + 2, ValueLabelWidth, 17});
+    // This pair stands a little higher, right under "N. ping:".
+    Label11 = CreateLabel(P_bottoni, "Label11", QStringLiteral("% persi:"));
+    panel->AddWidget(Label11, {rightX, row[2] - 4, 60, RowHeight});
+    l_perc_persi = CreateValueLabel(P_bottoni, "l_perc_persi", Label11->text());
+    panel->AddWidget(l_perc_persi, {rightValueX, row[2] - 2, ValueLabelWidth, 17});
+}
+
+void TF_Main::CreateTracePage() {
+    TabSheet2 = new QWidget;
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    PageControl1->addTab(TabSheet2, QStringLiteral("Traceroute"));
+
+    Panel4 = new QWidget(TabSheet2);
+    Panel4->setObjectName(QStringLiteral("Panel4"));
+    Panel4->setFixedHeight(41);
+    auto* panel = new TFixedLayout(Panel4);
+    Label5 = CreateLabel(Panel4, "Label5", QStringLiteral("Max number of hops:"));
+    panel->AddWidget(Label5, {4 + 4, 4 + 6, 120, RowHeight});
+    seMaxHops = new QSpinBox(Panel4);
+    seMaxHops->setObjectName(QStringLiteral("seMaxHops"));
+    seMaxHops->setRange(1, 255);
+    seMaxHops->setSingleStep(1);
+    seMaxHops->setValue(30);
+    seMaxHops->setAccessibleName(Label5->text());
+    panel->AddWidget(seMaxHops, {4 + 128, 4 + 6, 41, RowHeight});
+    btn_execute = CreateButton(Panel4, "btn_execute", QStringLiteral("Esegui"), {75, 25});
+    panel->AddWidget(btn_execute, {4 + 184, 4 + 4, 75, 25});
+
+    lvTrace = new QTreeWidget;
+    lvTrace->setObjectName(QStringLiteral("lvTrace"));
+    lvTrace->setAccessibleName(QStringLiteral("Traceroute hops"));
+    lvTrace->setRootIsDecorated(false);
+    lvTrace->setItemsExpandable(false);
+    lvTrace->setAllColumnsShowFocus(true);
+    lvTrace->setSortingEnabled(false);
+    lvTrace->setColumnCount(3);
+    lvTrace->setHeaderLabels(
+        {QStringLiteral("Hop #"), QStringLiteral("IP"), QStringLiteral("Note")});
+    lvTrace->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lvTrace->header()->setStretchLastSection(false);
+    lvTrace->setColumnWidth(0, 50);
+    lvTrace->setColumnWidth(1, 100);
+    lvTrace->setColumnWidth(2, 150);
+
+    lbLog = new QListWidget;
+    lbLog->setObjectName(QStringLiteral("lbLog"));
+    lbLog->setAccessibleName(QStringLiteral("Traceroute log"));
+    lbLog->setUniformItemSizes(true);
+    lbLog->setItemDelegate(new TItemHeightDelegate(13, lbLog));
+
+    Splitter1 = new QSplitter(Qt::Horizontal, TabSheet2);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(3);
+    Splitter1->setChildrenCollapsible(false);
+    Splitter1->addWidget(lvTrace);
+    Splitter1->addWidget(lbLog);
+    Splitter1->setSizes({465, 310});
+
+    auto* page = new QVBoxLayout(TabSheet2);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(0);
+    page->addWidget(Panel4);
+    page->addWidget(Splitter1, 1);
+}
+
+void TF_Main::SetTabOrder() {
+    QWidget::setTabOrder(e_host, btn_ping);
+    QWidget::setTabOrder(btn_ping, ud_minuti);
+    QWidget::setTabOrder(ud_minuti, ud_ogni);
+    QWidget::setTabOrder(ud_ogni, btn_auto);
+    QWidget::setTabOrder(btn_auto, ud_limite_media_ms);
+    QWidget::setTabOrder(ud_limite_media_ms, btn_clear_log);
+    QWidget::setTabOrder(btn_clear_log, ud_pacchetti_persi);
+    QWidget::setTabOrder(ud_pacchetti_persi, re_ping);
+    QWidget::setTabOrder(seMaxHops, btn_execute);
+    QWidget::setTabOrder(btn_execute, lvTrace);
+    QWidget::setTabOrder(lvTrace, lbLog);
+}
+
+void TF_Main::CreateComponents() {
+    NetResponsiveWait = std::make_unique<TNetResponsiveWait>();
+    ICMP = std::make_unique<TNetIcmpClient>();
+    Agente = std::make_unique<TAgente>();
+    T_Minuti = new QTimer(this);
+    T_Minuti->setObjectName(QStringLiteral("T_Minuti"));
+    T_Ogni = new QTimer(this);
+    T_Ogni->setObjectName(QStringLiteral("T_Ogni"));
+    Timer = new QTimer(this);
+    Timer->setObjectName(QStringLiteral("Timer"));
+    NetIcmpClient = std::make_unique<TNetIcmpClient>();
+    TrayIcon = new TTrayIcon(this);
+    TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
+    pum_trayicon = new QMenu(this);
+    pum_trayicon->setObjectName(QStringLiteral("pum_trayicon"));
+    pum_trayicon_Nascondi = pum_trayicon->addAction(QStringLiteral("Nascondi"));
+    pum_trayicon_Nascondi->setObjectName(QStringLiteral("pum_trayicon_Nascondi"));
+    pum_trayicon_Ripristina = pum_trayicon->addAction(QStringLiteral("Ripristina"));
+    pum_trayicon_Ripristina->setObjectName(QStringLiteral("pum_trayicon_Ripristina"));
+    N1 = pum_trayicon->addSeparator();
+    N1->setObjectName(QStringLiteral("N1"));
+    pum_trayicon_Chiudi = pum_trayicon->addAction(QStringLiteral("Chiudi"));
+    pum_trayicon_Chiudi->setObjectName(QStringLiteral("pum_trayicon_Chiudi"));
+    il_radar = new TImageList(this);
+    il_radar->setObjectName(QStringLiteral("il_radar"));
+    ZirkoAddRadarImages(*il_radar);
+}
+
+void TF_Main::ApplyComponentSettings() {
+    ICMP->SetReceiveTimeout(1000);
+    Agente->SetName("Agente");
+    Agente->SetApplicationName("Zirko");
+    Agente->SetFileName("Zirko");
+    Agente->SetActiveLog(true);
+    Agente->SetBackupLog(true);
+    // Disabled, with the interval a fresh timer has in the design.
+    T_Minuti->setInterval(1000);
+    T_Ogni->setInterval(1000);
+    Timer->setInterval(2000);
+    NetIcmpClient->SetReceiveTimeout(0);
+    TrayIcon->SetCycleInterval(0);
+    TrayIcon->SetIcon(ZirkoRadarImage(0));
+    TrayIcon->SetIconVisible(true);
+    TrayIcon->SetIconIndex(0);
+    // References between components resolve once all of them exist.
+    TrayIcon->SetIconList(il_radar);
+    TrayIcon->SetPopupMenu(pum_trayicon);
+    TrayIcon->Loaded();
+}
+
+template <typename TSender, typename TSignal>
+void TF_Main::Bind(TSender* Sender, TSignal Signal, void (TF_Main::*Handler)()) {
+    connect(Sender, Signal, this,
+            TZirkoApplication::Guarded([this, Handler] { (this->*Handler)(); }));
+}
+
+void TF_Main::BindEvents() {
+    TPingPage ping;
+    ping.e_host = e_host;
+    ping.btn_ping = btn_ping;
+    ping.btn_auto = btn_auto;
+    ping.btn_clear_log = btn_clear_log;
+    ping.ud_minuti = ud_minuti;
+    ping.ud_ogni = ud_ogni;
+    ping.ud_limite_media_ms = ud_limite_media_ms;
+    ping.ud_pacchetti_persi = ud_pacchetti_persi;
+    ping.l_tempi_medi = l_tempi_medi;
+    ping.l_n_ping = l_n_ping;
+    ping.l_tot_time = l_tot_time;
+    ping.l_n_pacchetti_persi = l_n_pacchetti_persi;
+    ping.l_perc_persi = l_perc_persi;
+    ping.l_pacchetti_persi = l_pacchetti_persi;
+    ping.re_ping = re_ping;
+    ping.ICMP = ICMP.get();
+    ping.Agente = Agente.get();
+    ping.TrayIcon = TrayIcon;
+    ping.T_Minuti = T_Minuti;
+    ping.T_Ogni = T_Ogni;
+    ping.Timer = Timer;
+    ping.Window = this;
+    ping.WindowName = objectName();
+    FPingMonitor = std::make_unique<TPingMonitor>(ping);
+
+    TTracePage trace;
+    trace.e_host = e_host;
+    trace.seMaxHops = seMaxHops;
+    trace.btn_execute = btn_execute;
+    trace.lvTrace = lvTrace;
+    trace.NetIcmpClient = NetIcmpClient.get();
+    FTraceRunner = std::make_unique<TTraceRunner>(trace);
+
+    Bind(btn_ping, &QPushButton::clicked, &TF_Main::btn_pingClick);
+    Bind(btn_auto, &QPushButton::clicked, &TF_Main::btn_autoClick);
+    Bind(btn_clear_log, &QPushButton::clicked, &TF_Main::btn_clear_logClick);
+    Bind(btn_execute, &QPushButton::clicked, &TF_Main::btn_executeClick);
+    Bind(T_Minuti, &QTimer::timeout, &TF_Main::T_MinutiTimer);
+    Bind(T_Ogni, &QTimer::timeout, &TF_Main::T_OgniTimer);
+    Bind(Timer, &QTimer::timeout, &TF_Main::TimerTimer);
+    Bind(pum_trayicon_Nascondi, &QAction::triggered, &TF_Main::pum_trayicon_NascondiClick);
+    Bind(pum_trayicon_Ripristina, &QAction::triggered, &TF_Main::pum_trayicon_RipristinaClick);
+    Bind(pum_trayicon_Chiudi, &QAction::triggered, &TF_Main::pum_trayicon_ChiudiClick);
+    // Called inside ICMP.Ping: its failure belongs to the handler that pinged.
+    ICMP->OnReply = [this](TNetIcmpClient& ASender, const TReplyStatus& AReplyStatus) {
+        ICMPReply(ASender, AReplyStatus);
+    };
+    TrayIcon->OnClick =
+        [click = TZirkoApplication::Guarded([this] { TrayIconClick(); })](TTrayIcon&) { click(); };
+}
+
+void TF_Main::FormCreate() {
+    re_ping->clear();
+    // The box comes first: a failing start-up ends the program from inside StartUp.
+    TAgente::SetFatalReporter(&FFatalBox);
+    Agente->SetPath_Agente(FLogFolder);
+    Agente->SetFileName("ZIRKO");
+    Agente->SetActiveLog(true);
+    Agente->StartUp();
+    PageControl1->setCurrentIndex(0);
+    auto_attivo = false;
+}
+
+void TF_Main::FormClose() {
+    Agente->ShutDown();
+}
+
+void TF_Main::closeEvent(QCloseEvent* Event) {
+    if (FFormCloseCount == 0) {
+        ++FFormCloseCount;
+        FormClose();
+    }
+    Event->accept();
+    // Closing the main window ends the program, whichever window is left.
+    QCoreApplication::quit();
+}
+
+void TF_Main::changeEvent(QEvent* Event) {
+    QWidget::changeEvent(Event);
+    if (Event->type() == QEvent::WindowStateChange && isMinimized()) {
+        // Queued, so that the whole minimize (showMinimized shows the window
+        // again after the state change) is over before the window goes.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isMinimized()) {
+                    TrayIcon->HideMainWindow();
+                }
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void TF_Main::btn_pingClick() {
+    FPingMonitor->btn_pingClick();
+}
+
+void TF_Main::ICMPReply(TNetIcmpClient& ASender, const TReplyStatus& AReplyStatus) {
+    FPingMonitor->ICMPReply(ASender, AReplyStatus);
+}
+
+void TF_Main::btn_autoClick() {
+    FPingMonitor->btn_autoClick();
+}
+
+void TF_Main::btn_clear_logClick() {
+    FPingMonitor->btn_clear_logClick();
+}
+
+void TF_Main::T_MinutiTimer() {
+    FPingMonitor->T_MinutiTimer();
+}
+
+void TF_Main::T_OgniTimer() {
+    FPingMonitor->T_OgniTimer();
+}
+
+void TF_Main::TimerTimer() {
+    FPingMonitor->TimerTimer();
+}
+
+void TF_Main::btn_executeClick() {
+    FTraceRunner->btn_executeClick();
+}
+
+void TF_Main::pum_trayicon_NascondiClick() {
+    TrayIcon->HideMainWindow();
+}
+
+void TF_Main::pum_trayicon_RipristinaClick() {
+    TrayIcon->RestoreMainWindow();
+}
+
+void TF_Main::pum_trayicon_ChiudiClick() {
+    close();
+}
+
+void TF_Main::TrayIconClick() {
+    TrayIcon->RestoreMainWindow();
+}

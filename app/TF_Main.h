@@ -1,0 +1,162 @@
+#pragma once
+
+#include "TFatalMessageBox.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QSplitter;
+class QTabWidget;
+class QTimer;
+class QTreeWidget;
+class TAgente;
+class TImageList;
+class TNetIcmpClient;
+class TNetResponsiveWait;
+class TPingMonitor;
+class TTraceRunner;
+class TTrayIcon;
+class TValueLabel;
+struct TReplyStatus;
+
+// The program's one window. Every control and component carries the name the
+// other subsystems use, as a member and as its objectName. Each edit with an
+// up-down spinner is one QSpinBox: ud_... is the spinner, e_... its own edit.
+class TF_Main : public QWidget {
+    Q_OBJECT
+
+public:
+    // Client area at 96 dpi; Qt multiplies it by the screen's devicePixelRatio.
+    static constexpr int ClientWidth = 786;
+    static constexpr int ClientHeight = 549;
+
+    // LogFolder is where the log agent keeps its file; the executable's folder
+    // unless a test points it elsewhere.
+    explicit TF_Main(const std::string& LogFolder = DefaultLogFolder());
+    ~TF_Main() override;
+    TF_Main(const TF_Main&) = delete;
+    TF_Main& operator=(const TF_Main&) = delete;
+
+    static std::string DefaultLogFolder();
+
+    // Page control and pages.
+    QTabWidget* PageControl1;
+    QWidget* TabSheet1;
+    QWidget* TabSheet2;
+
+    // "Ping" page.
+    QWidget* P_bottoni;
+    QLabel* Label1;
+    QLineEdit* e_host;
+    QPushButton* btn_ping;
+    QPushButton* btn_auto;
+    QPushButton* btn_clear_log;
+    QLabel* Label2;
+    QSpinBox* ud_minuti;
+    QLineEdit* e_minuti;
+    QLabel* Label3;
+    QSpinBox* ud_ogni;
+    QLineEdit* e_ogni;
+    QLabel* Label7;
+    QSpinBox* ud_limite_media_ms;
+    QLineEdit* e_limite_media_ms;
+    QLabel* Label9;
+    QSpinBox* ud_pacchetti_persi;
+    QLineEdit* e_pacchetti_persi;
+    QLabel* Label4;
+    TValueLabel* l_tempi_medi;
+    QLabel* Label8;
+    TValueLabel* l_n_ping;
+    QLabel* Label12;
+    TValueLabel* l_tot_time;
+    QLabel* Label6;
+    TValueLabel* l_n_pacchetti_persi;
+    QLabel* Label11;
+    TValueLabel* l_perc_persi;
+    QLabel* l_pacchetti_persi;
+    QPlainTextEdit* re_ping;
+
+    // "Traceroute" page.
+    QWidget* Panel4;
+    QLabel* Label5;
+    QSpinBox* seMaxHops;
+    QPushButton* btn_execute;
+    QSplitter* Splitter1;
+    QTreeWidget* lvTrace;
+    QListWidget* lbLog;
+
+    // Non-visual components, in creation order.
+    std::unique_ptr<TNetResponsiveWait> NetResponsiveWait;
+    std::unique_ptr<TNetIcmpClient> ICMP;
+    std::unique_ptr<TAgente> Agente;
+    QTimer* T_Minuti;
+    QTimer* T_Ogni;
+    QTimer* Timer;
+    std::unique_ptr<TNetIcmpClient> NetIcmpClient;
+    TTrayIcon* TrayIcon;
+    QMenu* pum_trayicon;
+    QAction* pum_trayicon_Nascondi;
+    QAction* pum_trayicon_Ripristina;
+    QAction* N1;
+    QAction* pum_trayicon_Chiudi;
+    TImageList* il_radar;
+
+    // Handlers bound by the window.
+    void FormCreate();
+    void FormClose();
+    void btn_pingClick();
+    void ICMPReply(TNetIcmpClient& ASender, const TReplyStatus& AReplyStatus);
+    void btn_autoClick();
+    void btn_clear_logClick();
+    void T_MinutiTimer();
+    void T_OgniTimer();
+    void TimerTimer();
+    void btn_executeClick();
+    void pum_trayicon_NascondiClick();
+    void pum_trayicon_RipristinaClick();
+    void pum_trayicon_ChiudiClick();
+    void TrayIconClick();
+
+    // How many times the close handler has run (it runs once).
+    int FormCloseCount() const { return FFormCloseCount; }
+
+protected:
+    void closeEvent(QCloseEvent* Event) override;
+    void changeEvent(QEvent* Event) override;
+
+private:
+    void CreatePageControl();
+    void CreatePingPage();
+    void CreatePingPanel();
+    void CreateTracePage();
+    void CreateComponents();
+    void ApplyComponentSettings();
+    void BindEvents();
+    void SetTabOrder();
+    // Connects a signal to a handler through the central error box.
+    template <typename TSender, typename TSignal>
+    void Bind(TSender* Sender, TSignal Signal, void (TF_Main::*Handler)());
+    QSpinBox* CreateSpinner(QWidget* Parent, const char* EditName, const char* UpDownName,
+                            const QString& Caption, int Minimum, int Maximum, int Step,
+                            int Position, QLineEdit*& Edit);
+
+    std::string FLogFolder;
+    TFatalMessageBox FFatalBox;
+    std::unique_ptr<TPingMonitor> FPingMonitor;
+    std::unique_ptr<TTraceRunner> FTraceRunner;
+    int FFormCloseCount = 0;
+};
+
+// The one main window, reachable by every subsystem; null before it is
+// created and after it is destroyed.
+extern TF_Main* F_Main;

@@ -1,0 +1,10 @@
+#include "TF_Main.h"
+#include "TZirkoApplication.h"
+
+int main(int argc, char** argv) {
+    TZirkoApplication application(argc, argv);
+    // Creating the window starts the log; a failing start ends the program there.
+    TF_Main window;
+    window.show();
+    return TZirkoApplication::exec();
+}

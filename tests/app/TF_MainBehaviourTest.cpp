@@ -1,0 +1,148 @@
+#include "TModalBoxWatcher.h"
+#include "TWindowFixture.h"
+
+#include "RequireRoot.h"
+#include "TTrayIcon.h"
+#include "TTrayIconHandler.h"
+#include <QMenu>
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTest>
+
+#include <functional>
+
+namespace {
+
+using TWindowBehaviour = TWindowFixture;
+
+TEST_F(TWindowBehaviour, CloseWritesTheShutDownBlockExactlyOnce) {
+    Window->show();
+    EXPECT_TRUE(Window->close());
+    EXPECT_FALSE(Window->isVisible());
+    Window->close();
+    Window.reset();
+    const QString log = LogText();
+    EXPECT_EQ(log.count(QStringLiteral("ShutDown Agente of Zirko")), 1);
+    // The file ends with the three-line block, each line stamped.
+    const QStringList lines = log.split(QStringLiteral("\r\n"));
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_EQ(lines.last(), QString()) << "the last line ends with CR LF";
+    const QRegularExpression stamp(QStringLiteral(R"(^\|\d\d\.\d\d\.\d{4}\|\d\d.\d\d.\d\d\|)"));
+    const QString tail[] = {QStringLiteral("Num. of messages: 0"),
+                            QStringLiteral("Num. of warnings: 0"),
+                            QStringLiteral("ShutDown Agente of Zirko")};
+    for (int i = 0; i < 3; ++i) {
+        const QString& line = lines[lines.size() - 4 + i];
+        EXPECT_TRUE(stamp.match(line).hasMatch()) << line.toStdString();
+        EXPECT_TRUE(line.endsWith(tail[i])) << line.toStdString();
+    }
+}
+
+TEST_F(TWindowBehaviour, MinimizeHidesTheWindowAndKeepsTheTrayIcon) {
+    const std::pair<const char*, std::function<void(QWidget&)>> ways[] = {
+        {"window state", [](QWidget& w) { w.setWindowState(Qt::WindowMinimized); }},
+        {"showMinimized", [](QWidget& w) { w.showMinimized(); }},
+    };
+    for (const auto& [name, minimize] : ways) {
+        SCOPED_TRACE(name);
+        CreateWindow();
+        Window->PageControl1->setCurrentIndex(1);
+        Window->show();
+        minimize(*Window);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(Window->isVisible());
+        EXPECT_TRUE(Window->TrayIcon->IconVisible());
+        // The tray click brings it back, normal and on the page it showed.
+        TTrayIconHandler::Instance()->Activated(*Window->TrayIcon, QSystemTrayIcon::Trigger);
+        EXPECT_TRUE(Window->isVisible());
+        EXPECT_FALSE(Window->windowState() & Qt::WindowMinimized);
+        EXPECT_EQ(Window->PageControl1->currentIndex(), 1);
+        EXPECT_EQ(Window->FormCloseCount(), 0);
+    }
+}
+
+enum class TState { Shown, MinimizedToTray, HiddenToTray };
+enum class TCommand { Nascondi, Ripristina, Chiudi, TrayClick };
+
+TEST_F(TWindowBehaviour, TrayCommandsWorkFromEveryWindowState) {
+    const std::pair<TState, const char*> states[] = {
+        {TState::Shown, "shown"},
+        {TState::MinimizedToTray, "minimized to the tray"},
+        {TState::HiddenToTray, "hidden to the tray"},
+    };
+    const std::pair<TCommand, const char*> commands[] = {
+        {TCommand::Nascondi, "Nascondi"},
+        {TCommand::Ripristina, "Ripristina"},
+        {TCommand::Chiudi, "Chiudi"},
+        {TCommand::TrayClick, "tray click"},
+    };
+    for (const auto& [state, stateName] : states) {
+        for (const auto& [command, commandName] : commands) {
+            SCOPED_TRACE(std::string(commandName) + " while " + stateName);
+            CreateWindow();
+            Window->show();
+            if (state == TState::MinimizedToTray) {
+                Window->setWindowState(Qt::WindowMinimized);
+                QCoreApplication::processEvents();
+            } else if (state == TState::HiddenToTray) {
+                Window->pum_trayicon_Nascondi->trigger();
+            }
+            EXPECT_EQ(Window->isVisible(), state == TState::Shown);
+
+            switch (command) {
+            case TCommand::Nascondi:
+                Window->pum_trayicon_Nascondi->trigger();
+                break;
+            case TCommand::Ripristina:
+                Window->pum_trayicon_Ripristina->trigger();
+                break;
+            case TCommand::Chiudi:
+                Window->pum_trayicon_Chiudi->trigger();
+                break;
+            case TCommand::TrayClick:
+                TTrayIconHandler::Instance()->Activated(*Window->TrayIcon,
+                                                        QSystemTrayIcon::Trigger);
+                break;
+            }
+
+            const bool restored = command == TCommand::Ripristina || command == TCommand::TrayClick;
+            EXPECT_EQ(Window->isVisible(), restored);
+            if (restored) {
+                EXPECT_FALSE(Window->windowState() & Qt::WindowMinimized);
+            }
+            EXPECT_EQ(Window->FormCloseCount(), command == TCommand::Chiudi ? 1 : 0);
+            EXPECT_TRUE(Window->TrayIcon->IconVisible());
+            const int shutDowns = LogText().count(QStringLiteral("ShutDown Agente of Zirko"));
+            Window.reset();
+            // Each window of the loop appends to the same log.
+            static int expectedShutDowns = 0;
+            if (command == TCommand::Chiudi) {
+                ++expectedShutDowns;
+            }
+            EXPECT_EQ(shutDowns, expectedShutDowns);
+        }
+    }
+}
+
+TEST_F(TWindowBehaviour, AFailingHandlerShowsTheErrorBoxAndTheWindowGoesOn) {
+    ZIRKO_REQUIRE_ROOT();
+    TModalBoxWatcher watcher;
+    Window->PageControl1->setCurrentIndex(1);
+    Window->show();
+    Window->e_host->setText(QStringLiteral("zirko-app-test.invalid"));
+    QTest::mouseClick(Window->btn_execute, Qt::LeftButton);
+    ASSERT_EQ(watcher.Seen().size(), 1u);
+    EXPECT_EQ(watcher.Seen()[0].Title, QStringLiteral("app_window_test"));
+    EXPECT_EQ(watcher.Seen()[0].Icon, QMessageBox::Critical);
+    EXPECT_TRUE(watcher.Seen()[0].Text.startsWith(QStringLiteral("Socket Error # 1100")))
+        << watcher.Seen()[0].Text.toStdString();
+    EXPECT_TRUE(Window->isVisible());
+    EXPECT_TRUE(Window->btn_execute->isEnabled());
+    EXPECT_EQ(Window->FormCloseCount(), 0);
+}
+
+} // namespace
