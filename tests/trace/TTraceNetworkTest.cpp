@@ -216,4 +216,19 @@ TEST_F(TraceNetwork, ChangesMadeDuringTheRunApplyToItsNextHop) {
     }
 }
 
+TEST_F(TraceNetwork, ListDestroyedWhileMessagesAreProcessedEndsTheRun) {
+    Build({});
+    TTracePageFixture f;
+    QTreeWidget* list = f.Page.lvTrace;
+    QMetaObject::invokeMethod(
+        list, [list] { delete list; }, Qt::QueuedConnection);
+
+    // The target at hop 2 is never probed: the run has no list left to write to.
+    TNetNamespaceScope inClient(*Net->Client());
+    f.Page.e_host->setText(R(Net->TargetAddress()));
+    f.Runner->TraceExecute();
+
+    EXPECT_EQ(f.Client.TTL(), 1);
+}
+
 } // namespace
