@@ -29,6 +29,9 @@ TTestNetwork::TTestNetwork(TTestNetworkOptions AOptions) : FOptions(AOptions) {
     for (const TNetNamespace* R : {FRouter.get(), FRouter2.get()}) {
         if (R != nullptr) {
             R->SetSysctl("net.ipv4.ip_forward", "1");
+            // Time-exceeded without a rate limit (a traceroute asks for many). A limit of 0
+            // would not do: it empties the per-client tokens that unreachable routes draw on.
+            R->SetSysctl("net.ipv4.icmp_ratemask", "0");
         }
     }
 

@@ -21,8 +21,10 @@ struct TTestNetworkOptions {
 // client -> router [-> router2] -> target, joined by veth pairs, with addresses from a
 // private /24 (10.x.y.0, derived from the pid) that exist only in these namespaces (and,
 // with ClientIsRootNamespace, on the one veth end in the test's own namespace). The routers
-// forward, and send ICMP errors without rate limit. Everything goes when the object does.
-// Needs root.
+// forward and send time-exceeded without rate limit. Destination-unreachable from the
+// unreachable route keeps the kernel's fixed limit per client: a burst of five, then one a
+// second, so a test that needs more uses a fresh network. Everything goes when the object
+// does. Needs root.
 //
 //   client .1 ==/30== .2 router [.5 ==/30== .6 router2] .9 ==/30== .10 target
 class TTestNetwork {
