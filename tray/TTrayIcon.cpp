@@ -29,6 +29,9 @@ TTrayIcon::TTrayIcon(QWidget* Owner)
 
 TTrayIcon::~TTrayIcon() {
     TTrayIcon::RemoveIcon();
+    // The menu may outlive us: it must not keep naming a freed opener.
+    if (FPopupMenu && FPopupMenu->property(PopupComponentProperty).value<QObject*>() == this)
+        FPopupMenu->setProperty(PopupComponentProperty, QVariant());
     FCycleTimer.Stop();
     FClickTimer.Stop();
     FExitTimer.Stop();
@@ -209,7 +212,7 @@ void TTrayIcon::PopUpAtCursor() {
         return;
     const QPoint At = TTrayIconHandler::Platform().CursorPos();
     // Tells the menu's handlers which component opened it.
-    FPopupMenu->setProperty("PopupComponent", QVariant::fromValue<QObject*>(this));
+    FPopupMenu->setProperty(PopupComponentProperty, QVariant::fromValue<QObject*>(this));
     FPopupMenu->popup(At);
 }
 

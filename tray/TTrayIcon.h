@@ -31,6 +31,8 @@ public:
 
     // The tray keeps only this many characters of the tooltip.
     static constexpr int MaxTipLength = 127;
+    // The menu property that names the component which popped the menu up.
+    static constexpr const char* PopupComponentProperty = "PopupComponent";
 
     explicit TTrayIcon(QWidget* Owner);
     ~TTrayIcon() override;

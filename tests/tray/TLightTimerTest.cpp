@@ -33,11 +33,6 @@ TEST(LightTimer, ActiveOnlyWhenStartedWithAnInterval) {
     }
 }
 
-TEST(LightTimer, DefaultIntervalIsOneSecond) {
-    TLightTimer T;
-    EXPECT_EQ(T.Interval(), 1000u);
-}
-
 TEST(LightTimer, TicksUntilStopped) {
     TLightTimer T(10);
     TTickCounter Counter;

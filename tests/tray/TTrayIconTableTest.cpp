@@ -130,8 +130,20 @@ TEST(TrayTableDetails, LeftPopupOpensMenuAtLeftPress) {
     Icon.SetLeftPopup(true);
     TTrayIconHandler::Instance()->TrayWindowProc(Icon, tmLButtonDown);
     EXPECT_TRUE(Menu.isVisible());
-    EXPECT_EQ(Menu.property("PopupComponent").value<QObject*>(), &Icon);
+    EXPECT_EQ(Menu.property(TTrayIcon::PopupComponentProperty).value<QObject*>(), &Icon);
     Menu.close();
+}
+
+TEST(TrayTableDetails, MenuForgetsAFreedOpener) {
+    TFakeDesktop Desktop;
+    QMenu Menu;
+    {
+        TTrayIcon Icon(nullptr);
+        Icon.SetPopupMenu(&Menu);
+        TTrayIconHandler::Instance()->TrayWindowProc(Icon, tmRButtonDown);
+        Menu.close();
+    }
+    EXPECT_FALSE(Menu.property(TTrayIcon::PopupComponentProperty).isValid());
 }
 
 // A handler that frees the component must not leave the table touching it.

@@ -84,19 +84,6 @@ TEST(ClickDeferral, StepWithoutPendingClickDoesNothingAndResets) {
 
 // --- Qt activations --------------------------------------------------------
 
-TEST(QtActivation, MapsOntoTheMessageTable) {
-    using R = QSystemTrayIcon;
-    EXPECT_EQ(TTrayIconHandler::MessagesFor(R::Trigger),
-              (std::vector<uint32_t>{tmLButtonDown, tmLButtonUp}));
-    EXPECT_EQ(TTrayIconHandler::MessagesFor(R::DoubleClick),
-              (std::vector<uint32_t>{tmLButtonDblClk, tmLButtonUp}));
-    EXPECT_EQ(TTrayIconHandler::MessagesFor(R::Context),
-              (std::vector<uint32_t>{tmRButtonDown, tmRButtonUp}));
-    EXPECT_EQ(TTrayIconHandler::MessagesFor(R::MiddleClick),
-              (std::vector<uint32_t>{tmMButtonDown, tmMButtonUp}));
-    EXPECT_TRUE(TTrayIconHandler::MessagesFor(R::Unknown).empty());
-}
-
 struct TActivationRow {
     const char* Name;
     std::vector<QSystemTrayIcon::ActivationReason> Reasons;
