@@ -182,6 +182,24 @@ TEST_F(TrayE2E, LeftClickRestoresAndRightPressOpensTheMenuOnce) {
     EXPECT_EQ(Program->Lines().count("MenuShown"), 1);
 }
 
+// The main window's icon has no OnDblClick: a double click is one click.
+TEST_F(TrayE2E, DoubleClickRestoresOnceAndDoesNothingElse) {
+    Program->Send("hide");
+    ASSERT_EQ(Program->WaitFor("hidden"), "hidden");
+    MoveToIcon();
+    Xdotool({"click", "--repeat", "2", "--delay", "60", "1"});
+    ASSERT_EQ(Program->WaitFor("Click"), "Click");
+    QThread::msleep(500);
+    const QStringList Lines = Program->Lines();
+    EXPECT_EQ(Lines.count("Click"), 1);
+    // The second press came as a double click: no press of its own, only its release.
+    EXPECT_EQ(Lines.count("MouseDown 0"), 1);
+    EXPECT_EQ(Lines.count("MouseUp 0"), 2);
+    EXPECT_FALSE(Lines.contains("MenuShown"));
+    Program->Send("restore");
+    EXPECT_EQ(Program->WaitFor("shown"), "shown");
+}
+
 TEST_F(TrayE2E, DisabledIconGivesNoEventsAndNoMenu) {
     Program->Send("disable");
     ASSERT_EQ(Program->WaitFor("disabled"), "disabled");
