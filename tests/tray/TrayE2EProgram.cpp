@@ -9,7 +9,6 @@
 #include <QMenu>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
-#include <QTextStream>
 #include <QWidget>
 
 #include <iostream>

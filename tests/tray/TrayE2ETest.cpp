@@ -1,5 +1,6 @@
 // The component in a real XEmbed tray: Xvfb + trayer, driven with xdotool,
 // checked on screenshots and on the events the test program reports.
+#include "RequireRoot.h"
 #include "TXSession.h"
 #include "ZirkoImages.h"
 
@@ -10,9 +11,9 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
-
-#include "RequireRoot.h"
+#include <memory>
 
 namespace {
 
