@@ -1,0 +1,102 @@
+"""Helpers for the monitoring end-to-end tests: a silent host in a network
+namespace of the test's own, the colour of the docked tray icon, and the Ping
+page's controls over AT-SPI."""
+
+import os
+import re
+import subprocess
+
+import zirko_e2e as e2e
+
+
+def _ip(*args, check=True):
+    return subprocess.run(["ip", *args], check=check, capture_output=True, text=True, timeout=20)
+
+
+class SilentHost:
+    """A namespace behind a veth pair whose kernel ignores echo requests.
+
+    The address pair is private (172.16.0.0/12), derived from the pid, and
+    exists only on the two veth ends; everything goes when the object does."""
+
+    def __init__(self):
+        pid = os.getpid()
+        self.namespace = "zk-mon-%d" % pid
+        self.link = "zkm%d" % (pid % 10000000)
+        second, third = 16 + pid % 16, (pid // 16) % 256
+        self.local = "172.%d.%d.1" % (second, third)
+        self.address = "172.%d.%d.2" % (second, third)
+
+    def __enter__(self):
+        try:
+            _ip("netns", "add", self.namespace)
+            _ip("link", "add", self.link, "type", "veth", "peer", "name", "eth0",
+                "netns", self.namespace)
+            _ip("addr", "add", self.local + "/30", "dev", self.link)
+            _ip("link", "set", self.link, "up")
+            _ip("-n", self.namespace, "addr", "add", self.address + "/30", "dev", "eth0")
+            _ip("-n", self.namespace, "link", "set", "eth0", "up")
+            _ip("-n", self.namespace, "link", "set", "lo", "up")
+            subprocess.run(
+                ["ip", "netns", "exec", self.namespace, "sysctl", "-q", "-w",
+                 "net.ipv4.icmp_echo_ignore_all=1"],
+                check=True, capture_output=True, timeout=20)
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        _ip("link", "del", self.link, check=False)
+        _ip("netns", "del", self.namespace, check=False)
+        return False
+
+
+def icon_colours(desktop, window):
+    """Counts of strongly red and of strongly yellow pixels in a window."""
+    out = desktop.run(["import", "-window", str(window), "-depth", "8", "txt:-"], timeout=20)
+    red = yellow = 0
+    for match in re.finditer(r"\((\d+),(\d+),(\d+)", out):
+        r, g, b = (int(v) for v in match.groups())
+        if r > 180 and g < 90 and b < 90:
+            red += 1
+        elif r > 180 and g > 180 and b < 90:
+            yellow += 1
+    return red, yellow
+
+
+def ping_page(desktop, zirko):
+    """The accessible application and the Ping page's controls by their labels."""
+    app = desktop.application(zirko)
+    return app, {
+        "host": desktop.find(app, "text", "Indirizzo/host:"),
+        "ping": desktop.find(app, "push button", "5 Ping"),
+        "alarm_after": desktop.find(app, "spin button", "Allarme dopo:"),
+        "n_ping": value_label(desktop, app, "N. ping:"),
+        "perc": value_label(desktop, app, "% persi:"),
+        "lost": value_label(desktop, app, "Pacchetti persi:"),
+        "pane": desktop.find(app, "text", "Log ping"),
+    }
+
+
+def value_label(desktop, app, caption):
+    """The value label named after its caption: of the two labels with that
+    name, the one standing to the right (it carries its shown text as its
+    description)."""
+    pyatspi = desktop.atspi()
+
+    def find():
+        labels = desktop.find_all(app, "label", caption)
+        if len(labels) < 2:
+            return None
+        return max(labels, key=lambda l: l.queryComponent().getExtents(pyatspi.DESKTOP_COORDS).x)
+
+    return e2e.wait_until(find, 10, "the value label " + caption)
+
+
+def set_text(accessible, text):
+    accessible.queryEditableText().setTextContents(text)
+
+
+def pane_lines(pane):
+    return [line for line in e2e.text_of(pane).splitlines() if line]

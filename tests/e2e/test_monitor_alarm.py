@@ -1,0 +1,56 @@
+#!/usr/bin/python3
+"""With "Allarme dopo:" at 1 and a host that never answers (in a namespace of
+the test's own), a burst shows the lost-packet warning, and the docked tray
+icon turns from grey to red."""
+
+import os
+
+import monitor_helpers as mh
+import zirko_e2e as e2e
+
+
+def test(binary):
+    e2e.require(os.geteuid() == 0, "needs root for raw ICMP sockets and namespaces")
+    with mh.SilentHost() as silent, e2e.Desktop() as desktop:
+        folder = os.path.join(desktop.workdir, "run")
+        os.mkdir(folder)
+        zirko = desktop.start_zirko(folder, binary)
+        zirko.main_window()
+        icons = e2e.wait_until(desktop.docked_icons, 10, "the tray icon")
+        assert len(icons) == 1, icons
+        red, _ = mh.icon_colours(desktop, icons[0])
+        assert red == 0, "the icon starts grey, %d red pixels" % red
+
+        app, page = mh.ping_page(desktop, zirko)
+        pyatspi = desktop.atspi()
+        page["alarm_after"].queryValue().currentValue = 1
+        e2e.wait_until(lambda: page["alarm_after"].queryValue().currentValue == 1, 5,
+                       "Allarme dopo: 1")
+        warning = desktop.find(app, "label", "Attenzione parcchetti persi !!!")
+        assert not warning.getState().contains(pyatspi.STATE_SHOWING), "warning hidden at start"
+
+        mh.set_text(page["host"], silent.address)
+        e2e.press(page["ping"])
+        # Two losses in a row pass a threshold of 1.
+        e2e.wait_until(lambda: page["lost"].description == "2", 15, "two lost pings",
+                       alive=zirko.popen)
+        e2e.wait_until(lambda: warning.getState().contains(pyatspi.STATE_SHOWING), 5,
+                       "the lost-packet warning")
+        red, yellow = e2e.wait_until(
+            lambda: (lambda c: c if c[0] > 20 else None)(mh.icon_colours(desktop, icons[0])),
+            5, "the tray icon to turn red")
+        assert red > yellow, (red, yellow)
+        print("tray icon red/yellow pixels:", red, yellow)
+
+        e2e.wait_until(lambda: page["n_ping"].description == "5", 15, "the whole burst",
+                       alive=zirko.popen)
+        lines = mh.pane_lines(page["pane"])
+        assert len(lines) == 5 and all("\\0 bytes from 0.0.0.0: " in l for l in lines), lines
+        assert page["perc"].description == "100", page["perc"].description
+
+        desktop.run(["wmctrl", "-F", "-c", "Zirko"])
+        assert zirko.wait_exit(15) == 0
+
+
+if __name__ == "__main__":
+    e2e.run_test(test)
