@@ -12,6 +12,7 @@
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
 #include <sstream>
 #include <string>
 #include <sys/socket.h>
@@ -70,8 +71,9 @@ std::vector<uint8_t> Reply(const TRequest& AReq) {
 
 // An error message of type AType quoting AQuotedIp (IP header and ICMP message).
 std::vector<uint8_t> ErrorMessage(uint8_t AType, const std::vector<uint8_t>& AQuotedIp) {
-    std::vector<uint8_t> Icmp{AType, 0, 0, 0, 0, 0, 0, 0};
-    Icmp.insert(Icmp.end(), AQuotedIp.begin(), AQuotedIp.end());
+    std::vector<uint8_t> Icmp(8 + AQuotedIp.size(), 0);
+    Icmp[0] = AType;
+    std::copy(AQuotedIp.begin(), AQuotedIp.end(), Icmp.begin() + 8);
     return Icmp;
 }
 
@@ -145,6 +147,11 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, [](int) { GStop = 1; });
 
     std::ofstream("/proc/sys/net/ipv4/icmp_echo_ignore_all") << "1\n";
+    // Delays are the point of this peer: wake up on time even on a busy machine. The peer
+    // mostly sleeps and ends by itself, so a real-time priority cannot starve anything.
+    sched_param Priority{};
+    Priority.sched_priority = 10;
+    sched_setscheduler(0, SCHED_FIFO, &Priority);
     const int Socket = ::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
     if (Socket < 0) {
         std::perror("socket");

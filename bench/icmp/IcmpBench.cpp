@@ -1,0 +1,177 @@
+// ICMP engine benchmarks, run as root: round-trip fidelity over the namespace network next
+// to iputils ping, the end time of a never-answered ping, and CPU time per Ping on loopback.
+// Prints a markdown report.
+#include "TIcmpPeer.h"
+#include "TNetIcmpClient.h"
+#include "TNetNamespaceScope.h"
+#include "TTestNetwork.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <regex>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace zirko::test;
+
+namespace {
+
+double Median(std::vector<double> AValues) {
+    if (AValues.empty()) {
+        return NAN;
+    }
+    std::sort(AValues.begin(), AValues.end());
+    const std::size_t M = AValues.size() / 2;
+    return AValues.size() % 2 ? AValues[M] : (AValues[M - 1] + AValues[M]) / 2;
+}
+
+double Max(const std::vector<double>& AValues) {
+    return AValues.empty() ? NAN : *std::max_element(AValues.begin(), AValues.end());
+}
+
+// Round trips reported by iputils ping ("time=0.123 ms").
+std::vector<double> PingTimes(const std::string& AOutput) {
+    std::vector<double> Times;
+    const std::regex Time("time=([0-9.]+) ms");
+    for (auto It = std::sregex_iterator(AOutput.begin(), AOutput.end(), Time);
+         It != std::sregex_iterator(); ++It) {
+        Times.push_back(std::stod((*It)[1]));
+    }
+    return Times;
+}
+
+double ChildrenCpuMs() {
+    rusage U{};
+    getrusage(RUSAGE_CHILDREN, &U);
+    return (U.ru_utime.tv_sec + U.ru_stime.tv_sec) * 1e3 +
+           (U.ru_utime.tv_usec + U.ru_stime.tv_usec) / 1e3;
+}
+
+double SelfCpuMs() {
+    timespec T{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &T);
+    return T.tv_sec * 1e3 + T.tv_nsec / 1e6;
+}
+
+void RttFidelity(TTestNetwork& ANet) {
+    constexpr int Pings = 50;
+    std::printf("## RTT fidelity (|RoundTripMs - D|, %d pings each, client -> router -> "
+                "peer)\n\n",
+                Pings);
+    std::printf("| D (ms) | Zirko median | Zirko max | iputils ping median | iputils ping max |\n");
+    std::printf("|---|---|---|---|---|\n");
+    for (const int D : {0, 20, 100}) {
+        TIcmpPeer Peer(ANet.Target(), "wait:" + std::to_string(D) + ",reply", 120000);
+        std::vector<double> Ours;
+        {
+            TNetNamespaceScope InClient(*ANet.Client());
+            TNetIcmpClient Client;
+            Client.SetHost(ANet.TargetAddress());
+            Client.SetReceiveTimeout(1000);
+            for (int I = 0; I < Pings; ++I) {
+                Client.Ping();
+                if (Client.ReplyStatus().Status == skEchoReply) {
+                    Ours.push_back(std::abs(double(Client.ReplyStatus().RoundTripMs) - D));
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+        // The peer answers one request at a time: pace iputils ping so none queue up.
+        const std::string Interval = std::to_string((D + 40) / 1000.0);
+        const auto Out = ANet.Client()->Run({"ping", "-n", "-c", std::to_string(Pings), "-i",
+                                             Interval, "-W", "1", ANet.TargetAddress()},
+                                            120000);
+        std::vector<double> Theirs;
+        for (double T : PingTimes(Out.Output)) {
+            Theirs.push_back(std::abs(T - D));
+        }
+        std::printf("| %d | %.2f (%zu replies) | %.2f | %.3f (%zu replies) | %.3f |\n", D,
+                    Median(Ours), Ours.size(), Max(Ours), Median(Theirs), Theirs.size(),
+                    Max(Theirs));
+    }
+    std::printf("\n");
+}
+
+void NeverAnswered(TTestNetwork& ANet) {
+    constexpr int Pings = 10;
+    TIcmpPeer Peer(ANet.Target(), "", 120000);
+    std::printf("## Never-answered ping (dotted quad, silent peer; %d pings each)\n\n", Pings);
+    std::printf("| ReceiveTimeout (ms) | Ping() duration median (ms) | max (ms) | "
+                "overshoot max (ms) |\n|---|---|---|---|\n");
+    TNetNamespaceScope InClient(*ANet.Client());
+    for (const int Timeout : {200, 1000}) {
+        TNetIcmpClient Client;
+        Client.SetHost(ANet.TargetAddress());
+        Client.SetReceiveTimeout(Timeout);
+        std::vector<double> Ms;
+        for (int I = 0; I < Pings; ++I) {
+            const auto Start = std::chrono::steady_clock::now();
+            Client.Ping();
+            Ms.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - Start)
+                    .count());
+        }
+        std::printf("| %d | %.2f | %.2f | %.2f |\n", Timeout, Median(Ms), Max(Ms),
+                    Max(Ms) - Timeout);
+    }
+    std::printf("\n");
+}
+
+void CpuPerPing() {
+    constexpr int Pings = 300;
+    constexpr int Rounds = 3;
+    // Both sides pace their pings 10 ms apart: iputils ping busy-waits at shorter intervals.
+    constexpr auto Pause = std::chrono::milliseconds(10);
+    TNetNamespace Loop("bench");
+    std::vector<double> Ours, Theirs;
+    for (int R = 0; R < Rounds; ++R) {
+        {
+            TNetNamespaceScope Inside(Loop);
+            TNetIcmpClient Client;
+            Client.SetHost("127.0.0.1");
+            Client.SetReceiveTimeout(1000);
+            const double Before = SelfCpuMs();
+            for (int I = 0; I < Pings; ++I) {
+                Client.Ping();
+                std::this_thread::sleep_for(Pause);
+            }
+            Ours.push_back((SelfCpuMs() - Before) * 1000.0 / Pings);
+        }
+        const double Before = ChildrenCpuMs();
+        Loop.Run({"ping", "-n", "-q", "-c", std::to_string(Pings), "-i", "0.01", "127.0.0.1"},
+                 60000);
+        Theirs.push_back((ChildrenCpuMs() - Before) * 1000.0 / Pings);
+    }
+    std::printf("## CPU time per ping on loopback (%d pings, median of %d rounds)\n\n", Pings,
+                Rounds);
+    std::printf("| | CPU us per ping |\n|---|---|\n");
+    std::printf("| Zirko TNetIcmpClient::Ping (new socket per ping, own process CPU) | %.1f |\n",
+                Median(Ours));
+    std::printf("| iputils ping (one socket; whole process incl. start-up, / pings) | %.1f |\n\n",
+                Median(Theirs));
+}
+
+} // namespace
+
+int main() {
+    if (::geteuid() != 0) {
+        std::cerr << "run as root (raw sockets, namespaces)\n";
+        return 1;
+    }
+    try {
+        TTestNetwork Net;
+        RttFidelity(Net);
+        NeverAnswered(Net);
+        CpuPerPing();
+    } catch (const std::exception& E) {
+        std::cerr << "benchmark failed: " << E.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
