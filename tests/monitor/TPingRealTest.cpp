@@ -110,7 +110,7 @@ TEST(TPingBurst, BlankHostBecomesLocalHost) {
     EXPECT_EQ(F.PaneLines(), 5);
 }
 
-TEST(TPingBurst, ClearLogBetweenPingsCountsTheRestIntoNewTotals) {
+TEST(TPingBurst, ClearLogAndHostEditBetweenPings) {
     ZIRKO_REQUIRE_ROOT();
     TPingPageFixture F;
     F.Monitor->SetBurstPause(20ms);
@@ -118,10 +118,15 @@ TEST(TPingBurst, ClearLogBetweenPingsCountsTheRestIntoNewTotals) {
     int Replies = 0;
     F.Icmp.OnReply = [&](TNetIcmpClient& Sender, const TReplyStatus& Status) {
         F.Monitor->ICMPReply(Sender, Status);
-        // A click queued now is handled in the event processing after this ping.
+        // Input queued now is handled in the event processing after this ping. The
+        // new host text must not change the target of the running burst.
         if (++Replies == 2)
             QMetaObject::invokeMethod(
-                F.Page.btn_clear_log, [&] { F.Monitor->btn_clear_logClick(); },
+                F.Page.btn_clear_log,
+                [&] {
+                    F.Monitor->btn_clear_logClick();
+                    F.Page.e_host->setText(QStringLiteral("zirko-edited.invalid"));
+                },
                 Qt::QueuedConnection);
     };
     F.Monitor->btn_pingClick();
@@ -129,6 +134,7 @@ TEST(TPingBurst, ClearLogBetweenPingsCountsTheRestIntoNewTotals) {
     EXPECT_EQ(F.PaneLines(), 3);
     EXPECT_EQ(n_righe_log, 5);
     EXPECT_EQ(F.Page.l_n_ping->text().toStdString(), "3");
+    EXPECT_EQ(F.Icmp.Host(), "127.0.0.1");
 }
 
 TEST(TPingTimer, ScheduleRunsPausesAndRunsAgain) {

@@ -50,10 +50,4 @@ TEST(TReplyLogLine, LineJoinsDateTimeAndMessageWithDashAndBackslash) {
               "08/12/2026-14:03:27\\72 bytes from 192.0.2.10: icmp_seq=3489 ttl=54 time=31 ms");
 }
 
-TEST(TReplyLogLine, TimeOperator) {
-    EXPECT_EQ(TReplyLogLine::TimeOperator(0).toStdString(), "<1");
-    EXPECT_EQ(TReplyLogLine::TimeOperator(1).toStdString(), "=");
-    EXPECT_EQ(TReplyLogLine::TimeOperator(1000).toStdString(), "=");
-}
-
 } // namespace
