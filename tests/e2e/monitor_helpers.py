@@ -14,12 +14,14 @@ def _ip(*args, check=True):
 
 
 class SilentHost:
-    """A namespace behind a veth pair whose kernel ignores echo requests.
+    """A namespace behind a veth pair whose kernel ignores echo requests
+    (or answers them, with answering=True).
 
     The address pair is private (172.16.0.0/12), derived from the pid, and
     exists only on the two veth ends; everything goes when the object does."""
 
-    def __init__(self):
+    def __init__(self, answering=False):
+        self.answering = answering
         pid = os.getpid()
         self.namespace = "zk-mon-%d" % pid
         self.link = "zkm%d" % (pid % 10000000)
@@ -39,14 +41,20 @@ class SilentHost:
             _ip("-n", self.namespace, "link", "set", "lo", "up")
             subprocess.run(
                 ["ip", "netns", "exec", self.namespace, "sysctl", "-q", "-w",
-                 "net.ipv4.icmp_echo_ignore_all=1"],
+                 "net.ipv4.icmp_echo_ignore_all=%d" % (0 if self.answering else 1)],
                 check=True, capture_output=True, timeout=20)
         except BaseException:
             self.__exit__()
             raise
         return self
 
+    def refuse(self):
+        """From now on sending to the host fails locally ("prohibit" route):
+        nothing leaves the machine, not even towards a default route."""
+        _ip("route", "add", "prohibit", self.address + "/32")
+
     def __exit__(self, *exc):
+        _ip("route", "del", "prohibit", self.address + "/32", check=False)
         _ip("link", "del", self.link, check=False)
         _ip("netns", "del", self.namespace, check=False)
         return False
