@@ -118,6 +118,7 @@ TF_Main::TF_Main(const std::string& LogFolder) : QWidget(nullptr), FLogFolder(Lo
     CreateComponents();
     ApplyComponentSettings();
     BindEvents();
+    SetBuddies();
     SetTabOrder();
     FormCreate();
 }
@@ -315,6 +316,26 @@ void TF_Main::CreateTracePage() {
     page->setSpacing(0);
     page->addWidget(Panel4);
     page->addWidget(Splitter1, 1);
+}
+
+void TF_Main::SetBuddies() {
+    // Assistive technology relates each caption to the control it names.
+    const std::pair<QLabel*, QWidget*> pairs[] = {
+        {Label1, e_host},
+        {Label2, ud_minuti},
+        {Label3, ud_ogni},
+        {Label7, ud_limite_media_ms},
+        {Label9, ud_pacchetti_persi},
+        {Label4, l_tempi_medi},
+        {Label8, l_n_ping},
+        {Label12, l_tot_time},
+        {Label6, l_n_pacchetti_persi},
+        {Label11, l_perc_persi},
+        {Label5, seMaxHops},
+    };
+    for (const auto& [caption, control] : pairs) {
+        caption->setBuddy(control);
+    }
 }
 
 void TF_Main::SetTabOrder() {

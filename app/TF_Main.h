@@ -142,6 +142,7 @@ private:
     void CreateComponents();
     void ApplyComponentSettings();
     void BindEvents();
+    void SetBuddies();
     void SetTabOrder();
     // Connects a signal to a handler through the central error box.
     template <typename TSender, typename TSignal>

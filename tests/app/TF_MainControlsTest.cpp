@@ -339,6 +339,20 @@ TEST_F(TWindowControls, AssistiveTechnologyFindsEveryControlByName) {
         ASSERT_NE(node, nullptr) << c.Name;
         EXPECT_EQ(node->text(QAccessible::Name), QString::fromUtf8(c.Text)) << c.Name;
     }
+    // Each value label is related to the caption in front of it, which tells
+    // it apart from that caption (both carry the same name).
+    const std::pair<QWidget*, QLabel*> labelled[] = {
+        {Window->l_n_ping, Window->Label8},
+        {Window->l_perc_persi, Window->Label11},
+        {Window->ud_ogni, Window->Label3},
+        {Window->seMaxHops, Window->Label5},
+    };
+    for (const auto& [control, caption] : labelled) {
+        const auto relations =
+            QAccessible::queryAccessibleInterface(control)->relations(QAccessible::Label);
+        ASSERT_EQ(relations.size(), 1) << control->objectName().toStdString();
+        EXPECT_EQ(relations[0].first->object(), caption);
+    }
     // A button is announced by its caption also after the caption changes.
     Window->btn_auto->setText(QStringLiteral("Ferma auto"));
     EXPECT_EQ(QAccessible::queryAccessibleInterface(Window->btn_auto)->text(QAccessible::Name),
