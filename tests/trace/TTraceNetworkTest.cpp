@@ -139,14 +139,33 @@ TEST_F(TraceNetwork, HopLimitEndsTheRunAtTheLimitItself) {
 }
 
 TEST_F(TraceNetwork, UnreachableReplyEndsTheRunOnItsRow) {
-    Build({.UnreachableRoute = true});
-    TTracePageFixture f;
+    {
+        SCOPED_TRACE("first router refuses");
+        Build({.UnreachableRoute = true});
+        TTracePageFixture f;
 
-    const std::vector<QString> rows = Trace(f, Net->UnreachableAddress(), 30);
+        const std::vector<QString> rows = Trace(f, Net->UnreachableAddress(), 30);
 
-    const std::vector<QString> expected = {"1|" + R(Net->RouterAddress()) +
-                                           "|Destination network unreachable"};
-    EXPECT_EQ(rows, expected) << Joined(rows);
+        const std::vector<QString> expected = {"1|" + R(Net->RouterAddress()) +
+                                               "|Destination network unreachable"};
+        EXPECT_EQ(rows, expected) << Joined(rows);
+    }
+    {
+        SCOPED_TRACE("second router refuses");
+        Build({.SecondRouter = true});
+        const std::string refused = Net->Prefix().substr(0, Net->Prefix().rfind('.')) + ".128/25";
+        Net->Router().Ip({"route", "add", refused, "via", Net->Router2Address()});
+        Net->Router2()->Ip({"route", "add", "unreachable", refused});
+        TSteppingClock clock(Morning);
+        TTracePageFixture f;
+
+        const std::vector<QString> rows = Trace(f, Net->UnreachableAddress(), 30);
+
+        const std::vector<QString> expected = {
+            "1|" + R(Net->RouterAddress()) + "|(" + Stamp(1) + ")TTL=64",
+            "2|" + R(Net->Router2Address()) + "|Destination network unreachable"};
+        EXPECT_EQ(rows, expected) << Joined(rows);
+    }
 }
 
 TEST_F(TraceNetwork, SilentPathTimesOutOnEveryHop) {
