@@ -77,7 +77,7 @@ TEST_F(IcmpNetwork, ReplyAfterDelayIsMeasured) {
         EXPECT_EQ(S.ReplyTtl, 63) << "one router on the way back";
         EXPECT_EQ(S.Sequence, Seq);
         EXPECT_GE(S.RoundTripMs, R.DelayMs);
-        EXPECT_LE(S.RoundTripMs, R.DelayMs + 50);
+        EXPECT_LE(S.RoundTripMs, R.DelayMs + 100);
         EXPECT_EQ(Client.SequenceCounter(), uint16_t(Seq + 1));
     }
 }
@@ -120,7 +120,8 @@ TEST_F(IcmpNetwork, SilencesAndForeignStreamsTimeOut) {
         EXPECT_EQ(Fired, 1);
         EXPECT_EQ(S, (TReplyStatus{0, "0.0.0.0", 0, Seq, S.RoundTripMs, 0, skTimedOut}));
         EXPECT_GE(S.RoundTripMs, uint32_t(R.Timeout));
-        EXPECT_LE(S.RoundTripMs, uint32_t(R.Timeout) + 40);
+        EXPECT_LE(S.RoundTripMs, uint32_t(R.Timeout) + 200)
+            << "the stream must not extend the wait";
         EXPECT_EQ(Client.SequenceCounter(), uint16_t(Seq + 1));
     }
 }

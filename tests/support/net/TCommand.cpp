@@ -57,8 +57,12 @@ TCommandResult RunCommand(const std::vector<std::string>& AArgv, int ATimeoutMs)
             break;
         }
         pollfd Fd{Pipe[0], POLLIN, 0};
-        if (::poll(&Fd, 1, static_cast<int>(Left)) < 0 && errno != EINTR) {
+        const int Ready = ::poll(&Fd, 1, static_cast<int>(Left));
+        if (Ready < 0 && errno != EINTR) {
             break;
+        }
+        if (Ready <= 0) {
+            continue; // a read now could block past the deadline
         }
         std::array<char, 4096> Buffer{};
         const ssize_t N = ::read(Pipe[0], Buffer.data(), Buffer.size());
@@ -73,11 +77,21 @@ TCommandResult RunCommand(const std::vector<std::string>& AArgv, int ATimeoutMs)
     if (Pid < 0) {
         return Result;
     }
-    if (TimedOut) {
-        ::kill(Pid, SIGKILL);
-    }
+    // The output may close before the program ends: the wait for its end is bounded too.
     int Status = 0;
-    while (::waitpid(Pid, &Status, 0) < 0 && errno == EINTR) {
+    for (;;) {
+        if (TimedOut || std::chrono::steady_clock::now() > Deadline) {
+            TimedOut = true;
+            ::kill(Pid, SIGKILL);
+            while (::waitpid(Pid, &Status, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        const pid_t Done = ::waitpid(Pid, &Status, WNOHANG);
+        if (Done == Pid || (Done < 0 && errno != EINTR)) {
+            break;
+        }
+        ::usleep(2000);
     }
     if (!TimedOut && WIFEXITED(Status)) {
         Result.ExitCode = WEXITSTATUS(Status);
