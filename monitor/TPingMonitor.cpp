@@ -22,6 +22,7 @@
 
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -37,7 +38,7 @@ private:
     F FAction;
 };
 
-// Blanks and control characters at either end do not make a host.
+// Nothing but blanks and control characters: no host at all.
 bool IsBlankHost(const QString& Text) {
     for (const QChar c : Text)
         if (c.unicode() > u' ' && c.unicode() != 0x7F)
