@@ -26,8 +26,8 @@ void TTraceRunner::btn_executeClick() {
 }
 
 void TTraceRunner::TraceExecute() {
-    // Pending messages may close the window or start a nested run; both are
-    // checked after each processing step.
+    // Pending messages may start a nested run (this one then goes on with the
+    // rows it finds) or destroy the page (this one then ends).
     const QPointer<TTraceRunner> self(this);
     const QPointer<QTreeWidget> list(Page.lvTrace);
 
