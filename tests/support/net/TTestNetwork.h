@@ -10,6 +10,9 @@ namespace zirko::test {
 struct TTestNetworkOptions {
     // The test's own namespace is the client: a veth from it, with a route for this
     // network's private /24 only, so a program started normally can ping the addresses.
+    // A raw socket there also sees every other process's ICMP (parallel tests pinging
+    // 127.0.0.1 use the same sequence numbers); where the code under test can run inside
+    // the client namespace (TNetNamespaceScope), prefer that.
     bool ClientIsRootNamespace = false;
     // A second router between the first one and the target.
     bool SecondRouter = false;
