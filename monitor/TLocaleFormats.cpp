@@ -53,6 +53,8 @@ QString Strftime(const QString& Format, const QDateTime& When) {
 
 QString TLocaleFormats::ShortDate(const QDateTime& When) {
     QString Format = Langinfo(D_FMT);
+    if (Format.isEmpty())
+        Format = QStringLiteral("%m/%d/%Y");
     // The C locale writes a two-digit year; every real locale here has %Y.
     Format.replace(QStringLiteral("%y"), QStringLiteral("%Y"));
     return Strftime(Format, When);
@@ -110,7 +112,8 @@ QString TLocaleFormats::ExpandTimeFormat(const QString& Format, const QString& A
         }
         i = c;
     }
-    return Out;
+    // A locale without a time format still gets a time with seconds.
+    return Out.isEmpty() ? QStringLiteral("%H:%M:%S") : Out;
 }
 
 QString TLocaleFormats::TimeSeparatorOf(const QString& ExpandedFormat) {

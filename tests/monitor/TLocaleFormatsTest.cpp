@@ -22,7 +22,8 @@ TEST(TLocaleFormatsExpand, CompositeAndZoneFieldsAreResolved) {
         {"%OH:%OM:%OS", "", "%OH:%OM:%OS", ":"},
         {"%-k h %M min", "", "%-k h %M min", " h "},
         {"%p %I時%M分%S秒", "", "%p %I時%M分%S秒", "時"},
-        {"%S", "", "%S", ":"}, // no hour field: fall back to the usual colon
+        {"%S", "", "%S", ":"},     // no hour field: fall back to the usual colon
+        {"", "", "%H:%M:%S", ":"}, // no time format at all
     };
     for (const auto& c : Cases) {
         SCOPED_TRACE(c.Format);
