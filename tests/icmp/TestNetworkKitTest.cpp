@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <sstream>
 #include <unistd.h>
 
 using namespace zirko::test;
@@ -13,9 +14,15 @@ using namespace zirko::test;
 namespace {
 
 bool NamespaceExists(const std::string& AName) {
-    const std::string List = RunCommand({"ip", "netns", "list"}).Output;
-    return List.find(AName + " ") != std::string::npos ||
-           List.find(AName + "\n") != std::string::npos;
+    std::istringstream Lines(RunCommand({"ip", "netns", "list"}).Output);
+    std::string Name;
+    while (Lines >> Name) {
+        if (Name == AName) {
+            return true;
+        }
+        Lines.ignore(1000, '\n'); // "(id: N)" after the name
+    }
+    return false;
 }
 
 TEST(TestNetworkKit, NamespacesAndRootRoutesGoAway) {
@@ -26,9 +33,10 @@ TEST(TestNetworkKit, NamespacesAndRootRoutesGoAway) {
         TTestNetwork Net(TTestNetworkOptions{true, true, true});
         Names = {Net.Router().Name(), Net.Router2()->Name(), Net.Target().Name()};
         Prefix = Net.Prefix();
+        const std::string Pid = std::to_string(::getpid());
         for (const auto& N : Names) {
             EXPECT_TRUE(NamespaceExists(N)) << N;
-            EXPECT_NE(N.find("-" + std::to_string(::getpid()) + "-"), std::string::npos) << N;
+            EXPECT_NE(N.find(Pid), std::string::npos) << N;
         }
         EXPECT_NE(RunCommand({"ip", "route", "show", Prefix}).Output, "");
     }
