@@ -26,6 +26,7 @@ using TClock = std::chrono::steady_clock;
 constexpr int MaxRequests = 10000;
 constexpr int MaxStream = 1000;
 volatile std::sig_atomic_t GStop = 0;
+TClock::time_point GDeadline; // the peer's lifetime ends here, whatever it is doing
 
 struct TRequest {
     sockaddr_in From{};
@@ -87,7 +88,8 @@ void Perform(int ASocket, const TRequest& AReq, const std::string& AAction) {
     if (Verb == "reply") {
         Send(ASocket, AReq, Reply(AReq));
     } else if (Verb == "wait") {
-        std::this_thread::sleep_until(AReq.Arrived + std::chrono::milliseconds(std::min(N, 60000)));
+        std::this_thread::sleep_until(
+            std::min(AReq.Arrived + std::chrono::milliseconds(std::min(N, 60000)), GDeadline));
     } else if (Verb == "reply-seq" || Verb == "reply-id") {
         auto Icmp = Reply(AReq);
         AddLe16(Icmp, Verb == "reply-seq" ? 6 : 4, N);
@@ -109,7 +111,7 @@ void Perform(int ASocket, const TRequest& AReq, const std::string& AAction) {
         Send(ASocket, AReq, Icmp);
     } else if (Verb == "stream") {
         const int Count = std::min(B.empty() ? 10 : std::stoi(B), MaxStream);
-        for (int I = 0; I < Count && !GStop; ++I) {
+        for (int I = 0; I < Count && !GStop && TClock::now() < GDeadline; ++I) {
             auto Icmp = Reply(AReq);
             AddLe16(Icmp, 6, 1000 + I);
             Send(ASocket, AReq, Icmp);
@@ -158,11 +160,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const auto List = SplitActions(Actions);
-    const auto Deadline = TClock::now() + std::chrono::milliseconds(LifetimeMs);
+    GDeadline = TClock::now() + std::chrono::milliseconds(LifetimeMs);
     std::printf("ready\n");
     std::fflush(stdout);
 
-    for (int Seen = 0; Seen < MaxRequests && !GStop && TClock::now() < Deadline;) {
+    for (int Seen = 0; Seen < MaxRequests && !GStop && TClock::now() < GDeadline;) {
         pollfd Fd{Socket, POLLIN, 0};
         if (::poll(&Fd, 1, 100) <= 0) {
             continue;
@@ -186,7 +188,7 @@ int main(int argc, char** argv) {
         std::printf("request %d\n", Req.Icmp[6] | (Req.Icmp[7] << 8));
         std::fflush(stdout);
         for (const auto& Action : List) {
-            if (GStop) {
+            if (GStop || TClock::now() >= GDeadline) {
                 break;
             }
             Perform(Socket, Req, Action);
