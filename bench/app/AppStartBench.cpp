@@ -1,0 +1,274 @@
+// Start-up benchmark of the real program under Xvfb + trayer: the time from
+// starting the process to its main window being mapped on the screen, and the
+// resident memory once it is idle. Two cases side by side, each run N times:
+// a folder without a log (the log is created) and one with a log (appended).
+//
+//   zirko_app_bench [--runs N] [--zirko PATH]
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+pid_t Spawn(const std::vector<std::string>& Arguments, const std::vector<std::string>& ExtraEnv,
+            const posix_spawn_file_actions_t* Actions = nullptr) {
+    std::vector<char*> argv;
+    for (const std::string& a : Arguments) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e != nullptr; ++e) {
+        envStrings.emplace_back(*e);
+    }
+    envStrings.insert(envStrings.end(), ExtraEnv.begin(), ExtraEnv.end());
+    std::vector<char*> envp;
+    for (std::string& e : envStrings) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], Actions, nullptr, argv.data(), envp.data()) != 0) {
+        return -1;
+    }
+    return pid;
+}
+
+// Waits for a child; -1 when it does not end within the limit.
+int WaitExit(pid_t Pid, std::chrono::milliseconds Limit) {
+    const auto deadline = TClock::now() + Limit;
+    while (TClock::now() < deadline) {
+        int status = 0;
+        if (waitpid(Pid, &status, WNOHANG) == Pid) {
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+}
+
+void Stop(pid_t Pid) {
+    if (Pid > 0) {
+        kill(Pid, SIGTERM);
+        if (WaitExit(Pid, std::chrono::seconds(5)) < 0) {
+            kill(Pid, SIGKILL);
+            waitpid(Pid, nullptr, 0);
+        }
+    }
+}
+
+// Xvfb chooses a free display and writes its number once it takes connections.
+std::optional<int> StartXvfb(pid_t& Pid) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        return std::nullopt;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    Pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
+                 "-nolisten", "tcp", "-noreset"},
+                {}, &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    while (number.find('\n') == std::string::npos && poll(&p, 1, 30000) > 0) {
+        char chunk[16];
+        const ssize_t n = read(fds[0], chunk, sizeof chunk);
+        if (n <= 0) {
+            break;
+        }
+        number.append(chunk, static_cast<size_t>(n));
+    }
+    close(fds[0]);
+    if (number.empty() || Pid < 0) {
+        return std::nullopt;
+    }
+    return std::stoi(number);
+}
+
+std::string WindowName(Display* X, Window W) {
+    char* name = nullptr;
+    std::string result;
+    if (XFetchName(X, W, &name) != 0 && name != nullptr) {
+        result = name;
+        XFree(name);
+    }
+    return result;
+}
+
+// The main window once it is mapped, or 0 when none came within the limit.
+Window WaitForMainWindow(Display* X, std::chrono::milliseconds Limit) {
+    const auto deadline = TClock::now() + Limit;
+    while (TClock::now() < deadline) {
+        while (XPending(X) > 0) {
+            XEvent event;
+            XNextEvent(X, &event);
+            if (event.type == MapNotify && WindowName(X, event.xmap.window) == "Zirko") {
+                return event.xmap.window;
+            }
+        }
+        pollfd p{ConnectionNumber(X), POLLIN, 0};
+        poll(&p, 1, 5);
+    }
+    return 0;
+}
+
+long ResidentKiB(pid_t Pid) {
+    std::ifstream status("/proc/" + std::to_string(Pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+        }
+    }
+    return -1;
+}
+
+void CloseWindow(Display* X, Window W) {
+    XEvent message{};
+    message.xclient.type = ClientMessage;
+    message.xclient.window = W;
+    message.xclient.message_type = XInternAtom(X, "WM_PROTOCOLS", False);
+    message.xclient.format = 32;
+    message.xclient.data.l[0] = static_cast<long>(XInternAtom(X, "WM_DELETE_WINDOW", False));
+    message.xclient.data.l[1] = CurrentTime;
+    XSendEvent(X, W, False, NoEventMask, &message);
+    XFlush(X);
+}
+
+struct TRun {
+    double StartMs;
+    double ResidentMiB;
+};
+
+double Median(std::vector<double> Values) {
+    std::sort(Values.begin(), Values.end());
+    const size_t n = Values.size();
+    return n == 0 ? 0.0 : n % 2 == 1 ? Values[n / 2] : (Values[n / 2 - 1] + Values[n / 2]) / 2.0;
+}
+
+std::optional<TRun> RunOnce(Display* X, const std::string& Display, const fs::path& Folder) {
+    const auto started = TClock::now();
+    const pid_t pid =
+        Spawn({(Folder / "zirko").string()}, {"DISPLAY=" + Display, "QT_QPA_PLATFORM=xcb"});
+    if (pid < 0) {
+        return std::nullopt;
+    }
+    const Window window = WaitForMainWindow(X, std::chrono::seconds(20));
+    const auto shown = TClock::now();
+    if (window == 0) {
+        Stop(pid);
+        return std::nullopt;
+    }
+    // Idle: the start-up work is over and the event loop waits.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const long resident = ResidentKiB(pid);
+    CloseWindow(X, window);
+    const int code = WaitExit(pid, std::chrono::seconds(10));
+    if (code != 0) {
+        std::fprintf(stderr, "zirko ended with %d\n", code);
+        Stop(pid);
+        return std::nullopt;
+    }
+    return TRun{std::chrono::duration<double, std::milli>(shown - started).count(),
+                static_cast<double>(resident) / 1024.0};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int runs = 10;
+    std::string zirko = ZIRKO_BINARY;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--runs") == 0) {
+            runs = std::max(1, std::atoi(argv[i + 1]));
+        } else if (std::strcmp(argv[i], "--zirko") == 0) {
+            zirko = argv[i + 1];
+        }
+    }
+
+    pid_t xvfb = -1;
+    const std::optional<int> number = StartXvfb(xvfb);
+    if (!number) {
+        std::fprintf(stderr, "Xvfb did not start\n");
+        Stop(xvfb);
+        return 1;
+    }
+    const std::string display = ":" + std::to_string(*number);
+    Display* x = XOpenDisplay(display.c_str());
+    const pid_t trayer = Spawn({"trayer", "--edge", "bottom", "--align", "right", "--widthtype",
+                                "pixel", "--width", "120", "--height", "24"},
+                               {"DISPLAY=" + display});
+    const Atom traySelection = XInternAtom(x, "_NET_SYSTEM_TRAY_S0", False);
+    for (int i = 0; i < 300 && XGetSelectionOwner(x, traySelection) == None; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    XSelectInput(x, DefaultRootWindow(x), SubstructureNotifyMask);
+
+    const fs::path base =
+        fs::temp_directory_path() / ("zirko-app-bench-" + std::to_string(getpid()));
+    const fs::path fresh = base / "new-log";
+    const fs::path kept = base / "existing-log";
+    for (const fs::path& folder : {fresh, kept}) {
+        fs::create_directories(folder);
+        fs::copy_file(zirko, folder / "zirko", fs::copy_options::overwrite_existing);
+    }
+
+    std::vector<double> freshMs, freshMiB, keptMs, keptMiB;
+    bool failed = false;
+    // Alternating the cases spreads any drift of the machine over both.
+    for (int run = 0; run < runs && !failed; ++run) {
+        fs::remove(fresh / "ZIRKO.LOG");
+        const std::optional<TRun> a = RunOnce(x, display, fresh);
+        const std::optional<TRun> b = RunOnce(x, display, kept);
+        if (!a || !b) {
+            failed = true;
+            break;
+        }
+        freshMs.push_back(a->StartMs);
+        freshMiB.push_back(a->ResidentMiB);
+        keptMs.push_back(b->StartMs);
+        keptMiB.push_back(b->ResidentMiB);
+        std::printf("run %2d: new log %7.1f ms %6.1f MiB | existing log %7.1f ms %6.1f MiB\n",
+                    run + 1, a->StartMs, a->ResidentMiB, b->StartMs, b->ResidentMiB);
+    }
+
+    XCloseDisplay(x);
+    Stop(trayer);
+    Stop(xvfb);
+    fs::remove_all(base);
+    if (failed) {
+        std::fprintf(stderr, "a run failed\n");
+        return 1;
+    }
+    std::printf("\n| case | start to window shown, median (ms) | resident memory idle, median "
+                "(MiB) |\n|---|---|---|\n");
+    std::printf("| new log | %.1f | %.1f |\n", Median(freshMs), Median(freshMiB));
+    std::printf("| existing log | %.1f | %.1f |\n", Median(keptMs), Median(keptMiB));
+    std::printf("\n%d runs each\n", runs);
+    return 0;
+}
