@@ -1,5 +1,6 @@
 #include "TF_Main.h"
 
+#include "TControlFactory.h"
 #include "TFixedLayout.h"
 #include "TValueLabel.h"
 #include "TZirkoApplication.h"
@@ -30,7 +31,6 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QSplitter>
-#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -44,51 +44,6 @@ namespace {
 constexpr int UpDownWidth = 17;
 constexpr int RowHeight = 21;
 constexpr int ValueLabelWidth = 89;
-
-// The design's font when it is installed, else the system's family of the
-// same kind, at 8 points.
-QFont DesignFont(const QString& Family, QFontDatabase::SystemFont Fallback) {
-    QFont font =
-        QFontDatabase::hasFamily(Family) ? QFont(Family) : QFontDatabase::systemFont(Fallback);
-    font.setPointSize(8);
-    font.setWeight(QFont::Normal);
-    font.setItalic(false);
-    return font;
-}
-
-QLabel* CreateLabel(QWidget* Parent, const char* Name, const QString& Text) {
-    auto* label = new QLabel(Text, Parent);
-    label->setObjectName(QLatin1String(Name));
-    return label;
-}
-
-TValueLabel* CreateValueLabel(QWidget* Parent, const char* Name, const QString& Caption) {
-    auto* label = new TValueLabel(Caption, Parent);
-    label->setObjectName(QLatin1String(Name));
-    return label;
-}
-
-QPushButton* CreateButton(QWidget* Parent, const char* Name, const QString& Caption, QSize Size) {
-    auto* button = new QPushButton(Caption, Parent);
-    button->setObjectName(QLatin1String(Name));
-    // A push button will not go below its style's height unless told to.
-    button->setFixedSize(Size);
-    button->setAutoDefault(false);
-    return button;
-}
-
-// List box rows keep the design's item height.
-class TItemHeightDelegate : public QStyledItemDelegate {
-public:
-    TItemHeightDelegate(int Height, QObject* Parent)
-        : QStyledItemDelegate(Parent), FHeight(Height) {}
-    QSize sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const override {
-        return {QStyledItemDelegate::sizeHint(Option, Index).width(), FHeight};
-    }
-
-private:
-    int FHeight;
-};
 
 } // namespace
 
@@ -104,7 +59,8 @@ TF_Main::TF_Main(const std::string& LogFolder) : QWidget(nullptr), FLogFolder(Lo
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFont(DesignFont(QStringLiteral("MS Sans Serif"), QFontDatabase::GeneralFont));
+    setFont(
+        TControlFactory::DesignFont(QStringLiteral("MS Sans Serif"), QFontDatabase::GeneralFont));
     QPalette colours = palette();
     colours.setColor(QPalette::Window, colours.color(QPalette::Button));
     setPalette(colours);
@@ -152,7 +108,8 @@ void TF_Main::CreatePingPage() {
     re_ping = new QPlainTextEdit(TabSheet1);
     re_ping->setObjectName(QStringLiteral("re_ping"));
     re_ping->setAccessibleName(QStringLiteral("Log ping"));
-    re_ping->setFont(DesignFont(QStringLiteral("Courier New"), QFontDatabase::FixedFont));
+    re_ping->setFont(
+        TControlFactory::DesignFont(QStringLiteral("Courier New"), QFontDatabase::FixedFont));
     re_ping->setUndoRedoEnabled(false);
     re_ping->setReadOnly(false);
     re_ping->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -165,24 +122,6 @@ void TF_Main::CreatePingPage() {
     page->setSpacing(0);
     page->addWidget(P_bottoni);
     page->addWidget(re_ping, 1);
-}
-
-QSpinBox* TF_Main::CreateSpinner(QWidget* Parent, const char* EditName, const char* UpDownName,
-                                 const QString& Caption, int Minimum, int Maximum, int Step,
-                                 int Position, QLineEdit*& Edit) {
-    auto* spinner = new QSpinBox(Parent);
-    spinner->setObjectName(QLatin1String(UpDownName));
-    spinner->setRange(Minimum, Maximum);
-    spinner->setSingleStep(Step);
-    spinner->setValue(Position);
-    spinner->setWrapping(false);
-    spinner->setGroupSeparatorShown(true);
-    spinner->setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
-    spinner->setAccessibleName(Caption);
-    Edit = spinner->findChild<QLineEdit*>();
-    Edit->setObjectName(QLatin1String(EditName));
-    Edit->setAccessibleName(Caption);
-    return spinner;
 }
 
 void TF_Main::CreatePingPanel() {
@@ -199,64 +138,69 @@ void TF_Main::CreatePingPanel() {
     const int farX = 600;
     const int farValueX = 665;
 
-    Label1 = CreateLabel(P_bottoni, "Label1", QStringLiteral("Indirizzo/host:"));
+    Label1 = TControlFactory::Label(P_bottoni, "Label1", QStringLiteral("Indirizzo/host:"));
     panel->AddWidget(Label1, {8, row[0], 110, RowHeight});
     e_host = new QLineEdit(P_bottoni);
     e_host->setObjectName(QStringLiteral("e_host"));
     e_host->setText(QStringLiteral("www.debian.org"));
     e_host->setAccessibleName(Label1->text());
     panel->AddWidget(e_host, {editX, row[0], 201, RowHeight});
-    btn_ping = CreateButton(P_bottoni, "btn_ping", QStringLiteral("5 Ping"), {75, 17});
+    btn_ping = TControlFactory::Button(P_bottoni, "btn_ping", QStringLiteral("5 Ping"), {75, 17});
     panel->AddWidget(btn_ping, {340, row[0] + 2, 75, 17});
-    btn_auto = CreateButton(P_bottoni, "btn_auto", QStringLiteral("Auto"), {75, 17});
+    btn_auto = TControlFactory::Button(P_bottoni, "btn_auto", QStringLiteral("Auto"), {75, 17});
     panel->AddWidget(btn_auto, {423, row[0] + 2, 75, 17});
-    btn_clear_log = CreateButton(P_bottoni, "btn_clear_log", QStringLiteral("Clear log"), {75, 17});
+    btn_clear_log =
+        TControlFactory::Button(P_bottoni, "btn_clear_log", QStringLiteral("Clear log"), {75, 17});
     panel->AddWidget(btn_clear_log, {506, row[0] + 2, 75, 17});
 
-    Label2 = CreateLabel(P_bottoni, "Label2", QStringLiteral("Esegui per minuti:"));
+    Label2 = TControlFactory::Label(P_bottoni, "Label2", QStringLiteral("Esegui per minuti:"));
     panel->AddWidget(Label2, {8, row[1], 110, RowHeight});
-    ud_minuti =
-        CreateSpinner(P_bottoni, "e_minuti", "ud_minuti", Label2->text(), 1, 60, 1, 1, e_minuti);
+    ud_minuti = TControlFactory::Spinner(P_bottoni, "e_minuti", "ud_minuti", Label2->text(), 1, 60,
+                                         1, 1, e_minuti);
     panel->AddWidget(ud_minuti, {editX, row[1], 41 + UpDownWidth, RowHeight});
-    Label3 = CreateLabel(P_bottoni, "Label3", QStringLiteral("Ogni minuti:"));
+    Label3 = TControlFactory::Label(P_bottoni, "Label3", QStringLiteral("Ogni minuti:"));
     panel->AddWidget(Label3, {8, row[2], 110, RowHeight});
-    ud_ogni = CreateSpinner(P_bottoni, "e_ogni", "ud_ogni", Label3->text(), 1, 60, 1, 5, e_ogni);
+    ud_ogni = TControlFactory::Spinner(P_bottoni, "e_ogni", "ud_ogni", Label3->text(), 1, 60, 1, 5,
+                                       e_ogni);
     panel->AddWidget(ud_ogni, {editX, row[2], 41 + UpDownWidth, RowHeight});
-    Label7 = CreateLabel(P_bottoni, "Label7", QStringLiteral("Limite ms media:"));
+    Label7 = TControlFactory::Label(P_bottoni, "Label7", QStringLiteral("Limite ms media:"));
     panel->AddWidget(Label7, {8, row[3], 110, RowHeight});
-    ud_limite_media_ms = CreateSpinner(P_bottoni, "e_limite_media_ms", "ud_limite_media_ms",
-                                       Label7->text(), 10, 10000, 10, 250, e_limite_media_ms);
+    ud_limite_media_ms =
+        TControlFactory::Spinner(P_bottoni, "e_limite_media_ms", "ud_limite_media_ms",
+                                 Label7->text(), 10, 10000, 10, 250, e_limite_media_ms);
     panel->AddWidget(ud_limite_media_ms, {editX, row[3], 41 + UpDownWidth, RowHeight});
-    Label9 = CreateLabel(P_bottoni, "Label9", QStringLiteral("Allarme dopo:"));
+    Label9 = TControlFactory::Label(P_bottoni, "Label9", QStringLiteral("Allarme dopo:"));
     panel->AddWidget(Label9, {middleX, row[3], 130, RowHeight});
-    ud_pacchetti_persi = CreateSpinner(P_bottoni, "e_pacchetti_persi", "ud_pacchetti_persi",
-                                       Label9->text(), 1, 1000, 1, 10, e_pacchetti_persi);
+    ud_pacchetti_persi =
+        TControlFactory::Spinner(P_bottoni, "e_pacchetti_persi", "ud_pacchetti_persi",
+                                 Label9->text(), 1, 1000, 1, 10, e_pacchetti_persi);
     panel->AddWidget(ud_pacchetti_persi, {middleValueX, row[3], 49 + UpDownWidth, RowHeight});
-    l_pacchetti_persi = CreateLabel(P_bottoni, "l_pacchetti_persi",
-                                    QStringLiteral("Attenzione parcchetti persi !!!"));
+    l_pacchetti_persi = TControlFactory::Label(P_bottoni, "l_pacchetti_persi",
+                                               QStringLiteral("Attenzione parcchetti persi !!!"));
     l_pacchetti_persi->setVisible(false);
     panel->AddWidget(l_pacchetti_persi, {rightX, row[3], 300, RowHeight});
 
-    Label4 = CreateLabel(P_bottoni, "Label4", QStringLiteral("Tempi medi di risposta:"));
+    Label4 = TControlFactory::Label(P_bottoni, "Label4", QStringLiteral("Tempi medi di risposta:"));
     panel->AddWidget(Label4, {middleX, row[1], 135, RowHeight});
-    l_tempi_medi = CreateValueLabel(P_bottoni, "l_tempi_medi", Label4->text());
+    l_tempi_medi = TControlFactory::ValueLabel(P_bottoni, "l_tempi_medi", Label4->text());
     panel->AddWidget(l_tempi_medi, {middleValueX, row[1] + 2, ValueLabelWidth, 17});
-    Label8 = CreateLabel(P_bottoni, "Label8", QStringLiteral("N. ping:"));
+    Label8 = TControlFactory::Label(P_bottoni, "Label8", QStringLiteral("N. ping:"));
     panel->AddWidget(Label8, {rightX, row[1], 60, RowHeight});
-    l_n_ping = CreateValueLabel(P_bottoni, "l_n_ping", Label8->text());
+    l_n_ping = TControlFactory::ValueLabel(P_bottoni, "l_n_ping", Label8->text());
     panel->AddWidget(l_n_ping, {rightValueX, row[1] + 2, ValueLabelWidth, 17});
-    Label12 = CreateLabel(P_bottoni, "Label12", QStringLiteral("Tot. time:"));
+    Label12 = TControlFactory::Label(P_bottoni, "Label12", QStringLiteral("Tot. time:"));
     panel->AddWidget(Label12, {farX, row[1], 60, RowHeight});
-    l_tot_time = CreateValueLabel(P_bottoni, "l_tot_time", Label12->text());
+    l_tot_time = TControlFactory::ValueLabel(P_bottoni, "l_tot_time", Label12->text());
     panel->AddWidget(l_tot_time, {farValueX, row[1] + 2, ValueLabelWidth, 17});
-    Label6 = CreateLabel(P_bottoni, "Label6", QStringLiteral("Pacchetti persi:"));
+    Label6 = TControlFactory::Label(P_bottoni, "Label6", QStringLiteral("Pacchetti persi:"));
     panel->AddWidget(Label6, {middleX, row[2], 135, RowHeight});
-    l_n_pacchetti_persi = CreateValueLabel(P_bottoni, "l_n_pacchetti_persi", Label6->text());
+    l_n_pacchetti_persi =
+        TControlFactory::ValueLabel(P_bottoni, "l_n_pacchetti_persi", Label6->text());
     panel->AddWidget(l_n_pacchetti_persi, {middleValueX, row[2] + 2, ValueLabelWidth, 17});
     // This pair stands a little higher, right under "N. ping:".
-    Label11 = CreateLabel(P_bottoni, "Label11", QStringLiteral("% persi:"));
+    Label11 = TControlFactory::Label(P_bottoni, "Label11", QStringLiteral("% persi:"));
     panel->AddWidget(Label11, {rightX, row[2] - 4, 60, RowHeight});
-    l_perc_persi = CreateValueLabel(P_bottoni, "l_perc_persi", Label11->text());
+    l_perc_persi = TControlFactory::ValueLabel(P_bottoni, "l_perc_persi", Label11->text());
     panel->AddWidget(l_perc_persi, {rightValueX, row[2] - 2, ValueLabelWidth, 17});
 }
 
@@ -269,7 +213,7 @@ void TF_Main::CreateTracePage() {
     Panel4->setObjectName(QStringLiteral("Panel4"));
     Panel4->setFixedHeight(41);
     auto* panel = new TFixedLayout(Panel4);
-    Label5 = CreateLabel(Panel4, "Label5", QStringLiteral("Max number of hops:"));
+    Label5 = TControlFactory::Label(Panel4, "Label5", QStringLiteral("Max number of hops:"));
     panel->AddWidget(Label5, {4 + 4, 4 + 6, 120, RowHeight});
     seMaxHops = new QSpinBox(Panel4);
     seMaxHops->setObjectName(QStringLiteral("seMaxHops"));
@@ -278,7 +222,8 @@ void TF_Main::CreateTracePage() {
     seMaxHops->setValue(30);
     seMaxHops->setAccessibleName(Label5->text());
     panel->AddWidget(seMaxHops, {4 + 128, 4 + 6, 41, RowHeight});
-    btn_execute = CreateButton(Panel4, "btn_execute", QStringLiteral("Esegui"), {75, 25});
+    btn_execute =
+        TControlFactory::Button(Panel4, "btn_execute", QStringLiteral("Esegui"), {75, 25});
     panel->AddWidget(btn_execute, {4 + 184, 4 + 4, 75, 25});
 
     lvTrace = new QTreeWidget;
@@ -301,7 +246,7 @@ void TF_Main::CreateTracePage() {
     lbLog->setObjectName(QStringLiteral("lbLog"));
     lbLog->setAccessibleName(QStringLiteral("Traceroute log"));
     lbLog->setUniformItemSizes(true);
-    lbLog->setItemDelegate(new TItemHeightDelegate(13, lbLog));
+    TControlFactory::SetItemHeight(lbLog, 13);
 
     Splitter1 = new QSplitter(Qt::Horizontal, TabSheet2);
     Splitter1->setObjectName(QStringLiteral("Splitter1"));

@@ -147,9 +147,6 @@ private:
     // Connects a signal to a handler through the central error box.
     template <typename TSender, typename TSignal>
     void Bind(TSender* Sender, TSignal Signal, void (TF_Main::*Handler)());
-    QSpinBox* CreateSpinner(QWidget* Parent, const char* EditName, const char* UpDownName,
-                            const QString& Caption, int Minimum, int Maximum, int Step,
-                            int Position, QLineEdit*& Edit);
 
     std::string FLogFolder;
     TFatalMessageBox FFatalBox;

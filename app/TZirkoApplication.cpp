@@ -1,6 +1,7 @@
 #include "TZirkoApplication.h"
 
 #include "TVersionInfo.h"
+#include "ZirkoImages.h"
 
 #include <QFileInfo>
 #include <QMessageBox>
@@ -9,6 +10,7 @@
 
 TZirkoApplication::TZirkoApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationVersion(QString::fromLatin1(ZirkoVersionInfo().FileVersion));
+    setWindowIcon(ZirkoProgramIcon());
     // The program ends when its main window closes, not when the last visible
     // window goes: a message box closed while the window sits in the tray
     // must not end it.

@@ -16,6 +16,15 @@ def gone(desktop, zirko, window):
     return not zirko.windows("Zirko") and window not in desktop.taskbar_clients()
 
 
+def title_bar_button(desktop, name):
+    """The window manager's title bar button of that name (one window is framed)."""
+    found = desktop.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % name],
+                        check=False).split()
+    buttons = [int(w) for w in found if desktop.window_name(int(w)) == name]
+    assert len(buttons) == 1, "title bar buttons named %s: %r" % (name, buttons)
+    return buttons[0]
+
+
 def open_tray_menu(desktop, zirko, icon):
     """Right-clicks the icon until its menu shows (a click that lands while
     the previous menu is still closing is lost)."""
@@ -52,6 +61,12 @@ def test(binary):
         assert "_NET_WM_STATE_HIDDEN" not in state, state
         assert e2e.showing(desktop.find(app, "push button", "Esegui")), "same page as before"
         assert not e2e.showing(desktop.find(app, "push button", "5 Ping"))
+
+        # The title bar's own minimize button, clicked as a person would.
+        desktop.click_window(title_bar_button(desktop, "Minimize"))
+        e2e.wait_until(lambda: gone(desktop, zirko, window), 10, "the window to leave again")
+        desktop.click_window(icon)
+        e2e.wait_until(lambda: shown(desktop, zirko, window), 10, "the window to return again")
 
         # The tray menu: "Nascondi", then "Chiudi" while hidden. Qt keeps popup
         # menus out of the accessibility tree, so the keyboard picks the item:
