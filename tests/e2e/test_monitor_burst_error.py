@@ -29,14 +29,12 @@ def test(binary):
 
         box = desktop.find(app, "alert", None, timeout=10)
         texts = [l.name for l in desktop.find_all(box, "label")]
-        print("error box:", texts)
         assert any("Socket Error #" in t for t in texts), texts
         done = page["n_ping"].description
         lines = mh.pane_lines(page["pane"])
         # Exactly two unless the machine was too slow to cut in before the third ping.
         assert 2 <= len(lines) <= 4 and str(len(lines)) == done, (done, lines)
-        assert all(" bytes from %s: " % host.address in l and not l.split("\\")[1].startswith("0 ")
-                   for l in lines), lines
+        assert all(not l.split("\\")[1].startswith("0 ") for l in lines), lines
         for button in (page["ping"], auto):
             assert button.getState().contains(pyatspi.STATE_SENSITIVE), button.name
 
