@@ -16,7 +16,6 @@
 #include "TTraceRunner.h"
 #include "TTrayIcon.h"
 #include "ZirkoImages.h"
-#include <QMenu> // TTrayIcon.h keeps a QPointer<QMenu>
 
 #include <QAction>
 #include <QCloseEvent>
@@ -26,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
