@@ -28,6 +28,7 @@ def test(binary):
                 stdout=subprocess.DEVNULL,
                 stderr=subprocess.DEVNULL,
                 start_new_session=True,
+                preexec_fn=e2e.die_with_harness,
             ),
         )
         desktop.adopt(zirko)

@@ -18,6 +18,7 @@ session bus exists, because it connects when imported.
 """
 
 import os
+import ctypes
 import re
 import select
 import shutil
@@ -51,6 +52,24 @@ def zirko_binary():
     if not path or not os.access(path, os.X_OK):
         raise SystemExit("usage: %s PATH_TO_ZIRKO (or set ZIRKO_BINARY)" % sys.argv[0])
     return os.path.abspath(path)
+
+
+_PR_SET_PDEATHSIG = 1
+
+
+def die_with_harness():
+    # Runs in each child before exec: if the harness is killed (a CTest
+    # timeout), the child gets SIGTERM instead of outliving it.
+    ctypes.CDLL(None, use_errno=True).prctl(_PR_SET_PDEATHSIG, signal.SIGTERM)
+
+
+def _terminate_on_signal(signum, frame):
+    raise SystemExit(128 + signum)
+
+
+# SIGTERM and SIGINT unwind through the with-blocks, so cleanup runs.
+signal.signal(signal.SIGTERM, _terminate_on_signal)
+signal.signal(signal.SIGINT, _terminate_on_signal)
 
 
 def _without_strict_strings(options):
@@ -205,6 +224,7 @@ class Desktop:
             stdout=output,
             stderr=output,
             start_new_session=True,
+            preexec_fn=die_with_harness,
         )
         if log:
             output.close()
@@ -224,6 +244,7 @@ class Desktop:
                 stderr=subprocess.DEVNULL,
                 pass_fds=(write_end,),
                 start_new_session=True,
+                preexec_fn=die_with_harness,
             )
             self._processes.append(proc)
             os.close(write_end)
@@ -247,7 +268,8 @@ class Desktop:
 
     def _start_session_bus(self):
         out = subprocess.run(
-            ["dbus-launch", "--sh-syntax"],
+            # The bus ends with the X server, also when this harness is killed.
+            ["dbus-launch", "--sh-syntax", "--exit-with-x11"],
             env=self.env,
             check=True,
             capture_output=True,
@@ -373,6 +395,7 @@ class Desktop:
             stdout=subprocess.DEVNULL,
             stderr=errors,
             start_new_session=True,
+            preexec_fn=die_with_harness,
         )
         errors.close()
         program = ZirkoProcess(self, folder, popen)
