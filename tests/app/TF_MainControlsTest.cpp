@@ -8,6 +8,7 @@
 #include <QMenu>
 
 #include <QAccessible>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -231,12 +232,21 @@ TEST_F(TWindowControls, WindowAndListsFollowTheirDefinition) {
     EXPECT_EQ(Window->Splitter1->widget(0), trace);
     EXPECT_EQ(Window->Splitter1->widget(1), Window->lbLog);
 
+    // The design's 8-point fonts; the log pane's is fixed-pitch.
+    EXPECT_EQ(Window->font().pointSize(), 8);
+    EXPECT_EQ(Window->re_ping->font().pointSize(), 8);
+    const QFontMetrics pane(Window->re_ping->font());
+    EXPECT_EQ(pane.horizontalAdvance(QLatin1Char('i')), pane.horizontalAdvance(QLatin1Char('M')));
+
     // Once laid out the hop list and the log list keep their widths.
     Window->PageControl1->setCurrentIndex(1);
     Window->show();
     QCoreApplication::processEvents();
     EXPECT_NEAR(trace->width(), 465, 8);
     EXPECT_NEAR(Window->lbLog->width(), 310, 8);
+    // Nothing writes to the log list, but its rows have the design's height.
+    Window->lbLog->addItem(QStringLiteral("row"));
+    EXPECT_EQ(Window->lbLog->visualItemRect(Window->lbLog->item(0)).height(), 13);
 }
 
 TEST_F(TWindowControls, ComponentsCarryTheirSettings) {
