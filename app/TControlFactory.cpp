@@ -25,7 +25,7 @@ private:
 
 } // namespace
 
-QFont TControlFactory::DesignFont(const QString& Family, QFontDatabase::SystemFont Fallback) {
+QFont TControlFactory::WindowFont(const QString& Family, QFontDatabase::SystemFont Fallback) {
     QFont font =
         QFontDatabase::hasFamily(Family) ? QFont(Family) : QFontDatabase::systemFont(Fallback);
     font.setPointSize(8);

@@ -13,13 +13,13 @@ class QSpinBox;
 class QWidget;
 class TValueLabel;
 
-// Makes the window's controls the way its definition describes them: named,
-// with the design's fonts, sizes and spinner behaviour.
+// Makes the main window's controls: named, with the window's fonts, sizes
+// and spinner behaviour.
 class TControlFactory {
 public:
-    // The design's font when it is installed, else the system's family of the
+    // The named font when it is installed, else the system's family of the
     // same kind, at 8 points.
-    static QFont DesignFont(const QString& Family, QFontDatabase::SystemFont Fallback);
+    static QFont WindowFont(const QString& Family, QFontDatabase::SystemFont Fallback);
 
     static QLabel* Label(QWidget* Parent, const char* Name, const QString& Text);
     static TValueLabel* ValueLabel(QWidget* Parent, const char* Name, const QString& Caption);

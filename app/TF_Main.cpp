@@ -60,7 +60,7 @@ TF_Main::TF_Main(const std::string& LogFolder) : QWidget(nullptr), FLogFolder(Lo
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFont(
-        TControlFactory::DesignFont(QStringLiteral("MS Sans Serif"), QFontDatabase::GeneralFont));
+        TControlFactory::WindowFont(QStringLiteral("MS Sans Serif"), QFontDatabase::GeneralFont));
     QPalette colours = palette();
     colours.setColor(QPalette::Window, colours.color(QPalette::Button));
     setPalette(colours);
@@ -109,7 +109,7 @@ void TF_Main::CreatePingPage() {
     re_ping->setObjectName(QStringLiteral("re_ping"));
     re_ping->setAccessibleName(QStringLiteral("Log ping"));
     re_ping->setFont(
-        TControlFactory::DesignFont(QStringLiteral("Courier New"), QFontDatabase::FixedFont));
+        TControlFactory::WindowFont(QStringLiteral("Courier New"), QFontDatabase::FixedFont));
     re_ping->setUndoRedoEnabled(false);
     re_ping->setReadOnly(false);
     re_ping->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -332,7 +332,7 @@ void TF_Main::ApplyComponentSettings() {
     Agente->SetFileName("Zirko");
     Agente->SetActiveLog(true);
     Agente->SetBackupLog(true);
-    // Disabled, with the interval a fresh timer has in the design.
+    // Disabled; the two minute timers keep the classic 1000 ms default until used.
     T_Minuti->setInterval(1000);
     T_Ogni->setInterval(1000);
     Timer->setInterval(2000);

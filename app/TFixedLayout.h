@@ -4,7 +4,7 @@
 #include <QList>
 #include <QRect>
 
-// Places each widget at the rectangle the window definition gives it (offsets
+// Places each widget at the rectangle the window gives it (offsets
 // inside the owner). The window has a fixed size, so nothing ever flows.
 class TFixedLayout : public QLayout {
     Q_OBJECT

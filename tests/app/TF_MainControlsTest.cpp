@@ -196,7 +196,7 @@ TEST_F(TWindowControls, ValueLabelsStartEmptyAndTheWarningHidden) {
     EXPECT_TRUE(Window->l_pacchetti_persi->isHidden());
 }
 
-TEST_F(TWindowControls, WindowAndListsFollowTheirDefinition) {
+TEST_F(TWindowControls, WindowAndListsCarryTheirSettings) {
     EXPECT_EQ(Window->windowTitle(), QStringLiteral("Zirko"));
     EXPECT_EQ(Window->size(), QSize(TF_Main::ClientWidth, TF_Main::ClientHeight));
     EXPECT_EQ(Window->minimumSize(), Window->maximumSize()) << "fixed size";
@@ -232,7 +232,7 @@ TEST_F(TWindowControls, WindowAndListsFollowTheirDefinition) {
     EXPECT_EQ(Window->Splitter1->widget(0), trace);
     EXPECT_EQ(Window->Splitter1->widget(1), Window->lbLog);
 
-    // The design's 8-point fonts; the log pane's is fixed-pitch.
+    // 8-point fonts; the log pane's is fixed-pitch.
     EXPECT_EQ(Window->font().pointSize(), 8);
     EXPECT_EQ(Window->re_ping->font().pointSize(), 8);
     const QFontMetrics pane(Window->re_ping->font());
@@ -244,7 +244,7 @@ TEST_F(TWindowControls, WindowAndListsFollowTheirDefinition) {
     QCoreApplication::processEvents();
     EXPECT_NEAR(trace->width(), 465, 8);
     EXPECT_NEAR(Window->lbLog->width(), 310, 8);
-    // Nothing writes to the log list, but its rows have the design's height.
+    // Nothing writes to the log list, but its rows are 13 pixels high.
     Window->lbLog->addItem(QStringLiteral("row"));
     EXPECT_EQ(Window->lbLog->visualItemRect(Window->lbLog->item(0)).height(), 13);
 }
