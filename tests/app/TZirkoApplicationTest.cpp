@@ -1,5 +1,6 @@
 #include "TZirkoApplication.h"
 #include "QStringPrinter.h"
+#include "TFatalMessageBox.h"
 #include "TModalBoxWatcher.h"
 
 #include <QEventLoop>
@@ -144,6 +145,22 @@ TEST(CentralErrorBox, UnguardedTimerHandlerReachesTheBoxAndKeepsTicking) {
     EXPECT_GE(ticks, 2);
     EXPECT_EQ(watcher.Seen()[0].Text, QStringLiteral("Unknown exception."));
     EXPECT_EQ(watcher.Seen()[0].Icon, QMessageBox::Critical);
+}
+
+// The log agent's box differs from the error box: no icon, text as given.
+TEST(FatalMessageBox, ShowsTheAgentMessageUntouchedWithoutIcon) {
+    TModalBoxWatcher watcher;
+    TFatalMessageBox box;
+    box.ShowFatal("AGENTE: impossibile creare file di log !");
+    box.ShowFatal("text without a full stop");
+    ASSERT_EQ(watcher.Seen().size(), 2u);
+    EXPECT_EQ(watcher.Seen()[0].Text, QStringLiteral("AGENTE: impossibile creare file di log !"));
+    EXPECT_EQ(watcher.Seen()[1].Text, QStringLiteral("text without a full stop"));
+    for (const auto& seen : watcher.Seen()) {
+        EXPECT_EQ(seen.Title, QStringLiteral("app_application_test"));
+        EXPECT_EQ(seen.Icon, QMessageBox::NoIcon);
+        EXPECT_EQ(seen.Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
 }
 
 } // namespace
