@@ -329,26 +329,26 @@ class Desktop:
         return result.stdout
 
     def tray_owner(self):
-        """Window that owns the notification area selection, 0 when none."""
+        """trayer's panel window, 0 while there is none."""
         out = self.run(
             ["xdotool", "search", "--classname", "^panel$"], check=False
         ).split()
         return int(out[0]) if out else 0
 
     def docked_icons(self, class_name="zirko"):
-        """Ids of the windows of class_name docked in trayer."""
+        """Ids of the windows of class_name docked in trayer's panel."""
         tree = self.run(["xwininfo", "-root", "-tree"], check=False).splitlines()
         icons = []
-        panel_depth = None
+        panel_depth = None  # indentation of the panel while inside its subtree
         for line in tree:
             depth = len(line) - len(line.lstrip(" "))
             if panel_depth is not None and depth <= panel_depth:
                 panel_depth = None
-            if '("panel" "' in line or '"trayer"' in line and panel_depth is None:
-                if '("panel"' in line:
+            if panel_depth is None:
+                if '("panel" ' in line:
                     panel_depth = depth
                 continue
-            if panel_depth is not None and '("%s" "' % class_name in line.lower():
+            if '("%s" ' % class_name in line.lower():
                 icons.append(int(line.split()[0], 16))
         return icons
 
