@@ -1,5 +1,7 @@
 #include "TZirkoApplication.h"
 
+#include "TF_Main.h"
+#include "TTerminationWatch.h"
 #include "TVersionInfo.h"
 #include "ZirkoImages.h"
 
@@ -15,6 +17,22 @@ TZirkoApplication::TZirkoApplication(int& argc, char** argv) : QApplication(argc
     // window goes: a message box closed while the window sits in the tray
     // must not end it.
     setQuitOnLastWindowClosed(false);
+    // Ending the session or stopping the program closes the window the way
+    // the user would, so the log gets its shut-down block.
+    new TTerminationWatch(
+        [](int) {
+            // A box waiting for OK (the log agent's fatal one too) would keep
+            // the program alive: it goes first.
+            if (QWidget* modal = activeModalWidget()) {
+                modal->close();
+            }
+            if (F_Main != nullptr) {
+                F_Main->close();
+            } else {
+                QCoreApplication::quit();
+            }
+        },
+        this);
 }
 
 bool TZirkoApplication::notify(QObject* Receiver, QEvent* Event) {

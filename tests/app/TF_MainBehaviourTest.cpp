@@ -1,5 +1,6 @@
 #include "TModalBoxWatcher.h"
 #include "TWindowFixture.h"
+#include "TZirkoApplication.h"
 
 #include "RequireRoot.h"
 #include "TTrayIcon.h"
@@ -7,12 +8,15 @@
 #include <QMenu>
 
 #include <QAction>
+#include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
+#include <csignal>
 #include <functional>
 
 namespace {
@@ -63,6 +67,38 @@ TEST_F(TWindowBehaviour, MinimizeHidesTheWindowAndKeepsTheTrayIcon) {
         EXPECT_EQ(Window->PageControl1->currentIndex(), 1);
         EXPECT_EQ(Window->FormCloseCount(), 0);
     }
+}
+
+TEST_F(TWindowBehaviour, TerminationSignalsCloseTheWindowAndShutTheLogDown) {
+    const std::pair<int, const char*> terminations[] = {
+        {SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"}, {SIGHUP, "SIGHUP"}};
+    int expected = 0;
+    for (const auto& [number, name] : terminations) {
+        SCOPED_TRACE(name);
+        CreateWindow();
+        Window->show();
+        ASSERT_EQ(std::raise(number), 0);
+        QDeadlineTimer deadline(3000);
+        while (Window->FormCloseCount() == 0 && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        EXPECT_EQ(Window->FormCloseCount(), 1);
+        EXPECT_FALSE(Window->isVisible());
+        EXPECT_EQ(LogText().count(QStringLiteral("ShutDown Agente of Zirko")), ++expected);
+    }
+}
+
+TEST_F(TWindowBehaviour, TerminationSignalClosesAnOpenBoxFirst) {
+    Window->show();
+    QTimer::singleShot(50, [] { std::raise(SIGTERM); });
+    // Returns only once the box has gone.
+    TZirkoApplication::ShowError(QStringLiteral("Host not found"));
+    QDeadlineTimer deadline(3000);
+    while (Window->FormCloseCount() == 0 && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_EQ(Window->FormCloseCount(), 1);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 enum class TState { Shown, MinimizedToTray, HiddenToTray };
