@@ -13,6 +13,13 @@ Use from a test script:
         app = desktop.start_zirko(folder)
         ...
 
+Helpers: Desktop.start_zirko / application / find / find_all, value_label
+(the value labels carry their shown text as accessible description),
+text_of, press, showing, docked_icons, click_window, window_geometry,
+taskbar_clients, wait_until, require (skip, or fail when CI=true), run_test
+(exit status 0, 1, or 77 for a skip). Popup menus are not in Qt's
+accessibility tree: drive them with the keyboard.
+
 Only the standard library and pyatspi are used; pyatspi is imported after the
 session bus exists, because it connects when imported.
 """
