@@ -3,6 +3,10 @@
 #include "TZirkoApplication.h"
 
 #include "RequireRoot.h"
+#include "TFakeStack.h"
+#include "TNetClock.h"
+#include "TNetIcmpClient.h"
+#include "TNetStackLinux.h"
 #include "TTrayIcon.h"
 #include "TTrayIconHandler.h"
 #include <QMenu>
@@ -10,6 +14,7 @@
 #include <QAction>
 #include <QDeadlineTimer>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
@@ -44,6 +49,40 @@ TEST_F(TWindowBehaviour, CloseWritesTheShutDownBlockExactlyOnce) {
         EXPECT_TRUE(stamp.match(line).hasMatch()) << line.toStdString();
         EXPECT_TRUE(line.endsWith(tail[i])) << line.toStdString();
     }
+}
+
+TEST_F(TWindowBehaviour, CloseBetweenPingsOfABurstLetsTheBurstFinishUnlogged) {
+    // A scripted stack: the pings need no network and time out on its clock.
+    Window.reset();
+    TFakeStack::Reset();
+    SetStackClass([] { return std::make_unique<TFakeStack>(); });
+    CreateWindow();
+    Window->show();
+    Window->e_host->setText(QStringLiteral("10.0.0.9"));
+    int replies = 0;
+    Window->ICMP->OnReply = [&](TNetIcmpClient& sender, const TReplyStatus& status) {
+        Window->ICMPReply(sender, status);
+        if (++replies == 2) {
+            // Handled in the event processing that follows this ping.
+            QMetaObject::invokeMethod(
+                Window.get(), [&] { Window->close(); }, Qt::QueuedConnection);
+        }
+    };
+    Window->btn_ping->click();
+    EXPECT_EQ(replies, 5);
+    EXPECT_EQ(Window->FormCloseCount(), 1);
+    EXPECT_EQ(n_ping, 5) << "the rest of the burst is still counted";
+    EXPECT_EQ(Window->re_ping->blockCount(), 5) << "and still shown";
+    EXPECT_TRUE(Window->btn_ping->isEnabled());
+    Window.reset();
+    SetStackClass([] { return std::make_unique<TNetStackLinux>(); });
+    TNetClock::SetSource({});
+
+    const QString log = LogText();
+    EXPECT_EQ(log.count(QStringLiteral("Ping result: ")), 2) << "only the lines before the close";
+    EXPECT_EQ(log.count(QStringLiteral("ShutDown Agente of Zirko")), 1);
+    EXPECT_TRUE(log.contains(QStringLiteral("Num. of messages: 2\r\n")));
+    EXPECT_TRUE(log.endsWith(QStringLiteral("ShutDown Agente of Zirko\r\n")));
 }
 
 TEST_F(TWindowBehaviour, MinimizeHidesTheWindowAndKeepsTheTrayIcon) {

@@ -1,12 +1,15 @@
 // The automatic monitoring schedule driven through its handlers, offscreen.
 #include "TPingPageFixture.h"
 
+#include "TFakeStack.h"
+#include "TNetStackLinux.h"
 #include "TTimerSwitch.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <thread>
 
 namespace {
@@ -158,6 +161,68 @@ TEST(TPingSchedule, BlankHostAtATickBecomesLocalHost) {
     F.Monitor->TimerTimer(); // answered as root; a warning otherwise, either way the field changes
     EXPECT_EQ(F.Page.e_host->text().toStdString(), "127.0.0.1");
     EXPECT_EQ(F.Icmp.ReceiveTimeout(), 1000);
+}
+
+// Over a scripted stack, so odd host texts never reach a real resolver.
+class TPingScriptedStack : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TFakeStack::Reset();
+        SetStackClass([] { return std::make_unique<TFakeStack>(); });
+        F.emplace();
+        F->Monitor->SetBurstPause(std::chrono::milliseconds(0));
+    }
+    void TearDown() override {
+        F.reset();
+        SetStackClass([] { return std::make_unique<TNetStackLinux>(); });
+        TNetClock::SetSource({});
+    }
+    static uint16_t SentSequence(const std::vector<uint8_t>& Request) {
+        return static_cast<uint16_t>(Request[6] | (Request[7] << 8));
+    }
+    std::optional<TPingPageFixture> F;
+};
+
+TEST_F(TPingScriptedStack, HostTextReachesTheClientWithItsBlanks) {
+    struct TRow {
+        const char* Text;
+        bool Burst; // else one timer tick
+    };
+    const TRow Rows[] = {
+        {"  gateway  ", true},  {"\tgate way ", true}, {" 10.0.0.9", true},
+        {"  gateway  ", false}, {"gate way ", false},
+    };
+    for (const TRow& R : Rows) {
+        SCOPED_TRACE(std::string("\"") + R.Text + "\"" + (R.Burst ? " burst" : " tick"));
+        TFakeStack::Script().Hosts = {{R.Text, "10.0.0.9"}};
+        TFakeStack::Script().SentTo.clear();
+        F->Page.e_host->setText(QString::fromUtf8(R.Text));
+        if (R.Burst)
+            F->Monitor->btn_pingClick();
+        else
+            F->Monitor->TimerTimer();
+        EXPECT_EQ(F->Icmp.Host(), R.Text);
+        EXPECT_EQ(F->Page.e_host->text().toStdString(), R.Text);
+        EXPECT_EQ(TFakeStack::Script().SentTo,
+                  std::vector<std::string>(R.Burst ? TPingMonitor::BurstPings : 1, "10.0.0.9"));
+    }
+}
+
+TEST_F(TPingScriptedStack, SequencesGoOnAcrossBurstsAndMonitoring) {
+    F->Page.e_host->setText(QStringLiteral("10.0.0.9"));
+    F->Monitor->btn_pingClick();
+    F->Monitor->btn_autoClick();
+    F->Monitor->TimerTimer();
+    F->Monitor->TimerTimer();
+    F->Monitor->btn_autoClick();
+    F->Monitor->btn_pingClick();
+    const auto& Sent = TFakeStack::Script().Sent;
+    ASSERT_EQ(Sent.size(), 2u * TPingMonitor::BurstPings + 2);
+    for (size_t i = 1; i < Sent.size(); ++i)
+        EXPECT_EQ(SentSequence(Sent[i]), static_cast<uint16_t>(SentSequence(Sent[i - 1]) + 1))
+            << "request " << i;
+    EXPECT_EQ(n_ping, static_cast<int32_t>(Sent.size()));
+    EXPECT_EQ(F->PaneLines(), static_cast<int>(Sent.size()));
 }
 
 } // namespace
