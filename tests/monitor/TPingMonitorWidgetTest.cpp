@@ -117,6 +117,7 @@ TEST_F(TPingMonitorWidget, ClearLogResetsCountsButKeepsTheRest) {
     EXPECT_EQ(n_persi_consecutivi, 4);
     EXPECT_EQ(F->Page.l_n_ping->text().toStdString(), "1");
     EXPECT_EQ(F->Page.l_perc_persi->text().toStdString(), "100");
+    EXPECT_EQ(F->Page.l_tempi_medi->text().toStdString(), " 1000,00") << "the old total is gone";
     EXPECT_EQ(n_righe_log, 5);
     EXPECT_EQ(F->PaneLines(), 1);
 }
