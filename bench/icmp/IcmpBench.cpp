@@ -10,10 +10,19 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <endian.h>
+#include <fcntl.h>
 #include <iostream>
+#include <netinet/in.h>
+#include <netinet/ip.h>
+#include <netinet/ip_icmp.h>
 #include <regex>
+#include <stdexcept>
+#include <string>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -53,14 +62,84 @@ double ChildrenCpuMs() {
            (U.ru_utime.tv_usec + U.ru_stime.tv_usec) / 1e3;
 }
 
+double RealtimeMs() {
+    timespec T{};
+    clock_gettime(CLOCK_REALTIME, &T);
+    return T.tv_sec * 1e3 + T.tv_nsec / 1e6;
+}
+
+// A second raw socket in the client's namespace sees every echo reply with the kernel's
+// arrival stamp, so a late round trip can be split into time on the wire and time the
+// client took to wake up and read its clock after the reply had arrived.
+class TArrivalWatch {
+public:
+    TArrivalWatch() : FSocket(::socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK, IPPROTO_ICMP)) {
+        const int On = 1;
+        if (FSocket < 0 || ::setsockopt(FSocket, SOL_SOCKET, SO_TIMESTAMPNS, &On, sizeof On) != 0) {
+            throw std::runtime_error("arrival watch socket");
+        }
+    }
+    ~TArrivalWatch() { ::close(FSocket); }
+    TArrivalWatch(const TArrivalWatch&) = delete;
+    TArrivalWatch& operator=(const TArrivalWatch&) = delete;
+
+    // Kernel arrival time (CLOCK_REALTIME, ms) of our echo reply with ASequence; NAN if none.
+    double ArrivalMs(uint16_t ASequence) {
+        double Found = NAN;
+        for (int I = 0; I < 64; ++I) {
+            uint8_t Data[1500];
+            char Control[256];
+            iovec Io{Data, sizeof Data};
+            msghdr Msg{};
+            Msg.msg_iov = &Io;
+            Msg.msg_iovlen = 1;
+            Msg.msg_control = Control;
+            Msg.msg_controllen = sizeof Control;
+            const ssize_t N = ::recvmsg(FSocket, &Msg, 0);
+            if (N < 0) {
+                break;
+            }
+            const std::size_t Header = (Data[0] & 0x0F) * 4u;
+            if (static_cast<std::size_t>(N) < Header + 8) {
+                continue;
+            }
+            icmphdr Icmp{};
+            std::memcpy(&Icmp, Data + Header, sizeof Icmp);
+            // The client writes identifier and sequence little-endian.
+            if (Icmp.type != ICMP_ECHOREPLY || le16toh(Icmp.un.echo.sequence) != ASequence ||
+                le16toh(Icmp.un.echo.id) != (::getpid() & 0xFFFF)) {
+                continue;
+            }
+            for (cmsghdr* C = CMSG_FIRSTHDR(&Msg); C; C = CMSG_NXTHDR(&Msg, C)) {
+                if (C->cmsg_level == SOL_SOCKET && C->cmsg_type == SCM_TIMESTAMPNS) {
+                    timespec T{};
+                    std::memcpy(&T, CMSG_DATA(C), sizeof T);
+                    Found = T.tv_sec * 1e3 + T.tv_nsec / 1e6;
+                }
+            }
+        }
+        return Found;
+    }
+
+private:
+    int FSocket;
+};
+
 double SelfCpuMs() {
     timespec T{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &T);
     return T.tv_sec * 1e3 + T.tv_nsec / 1e6;
 }
 
+std::string Fixed(double AValue) {
+    char Text[32];
+    std::snprintf(Text, sizeof Text, "%.2f", AValue);
+    return Text;
+}
+
 void RttFidelity(TTestNetwork& ANet) {
     constexpr int Pings = 50;
+    std::vector<std::string> Breakdown;
     std::printf("## RTT fidelity (|RoundTripMs - D|, %d pings each, client -> router -> "
                 "peer)\n\n",
                 Pings);
@@ -68,20 +147,43 @@ void RttFidelity(TTestNetwork& ANet) {
     std::printf("|---|---|---|---|---|\n");
     for (const int D : {0, 20, 100}) {
         TIcmpPeer Peer(ANet.Target(), "wait:" + std::to_string(D) + ",reply", 120000);
-        std::vector<double> Ours;
+        std::vector<double> Ours, Wire, Wake;
+        std::string Worst;
+        double WorstError = -1;
         {
             TNetNamespaceScope InClient(*ANet.Client());
+            TArrivalWatch Watch;
             TNetIcmpClient Client;
             Client.SetHost(ANet.TargetAddress());
             Client.SetReceiveTimeout(1000);
             for (int I = 0; I < Pings; ++I) {
+                const double Sent = RealtimeMs();
                 Client.Ping();
-                if (Client.ReplyStatus().Status == skEchoReply) {
-                    Ours.push_back(std::abs(double(Client.ReplyStatus().RoundTripMs) - D));
+                const double Returned = RealtimeMs();
+                const TReplyStatus& R = Client.ReplyStatus();
+                if (R.Status != skEchoReply) {
+                    continue;
+                }
+                const double Error = std::abs(double(R.RoundTripMs) - D);
+                Ours.push_back(Error);
+                const double Arrived = Watch.ArrivalMs(R.Sequence);
+                Wire.push_back(Arrived - Sent - D);
+                Wake.push_back(Returned - Arrived);
+                if (Error > WorstError) {
+                    WorstError = Error;
+                    char Line[160];
+                    std::snprintf(Line, sizeof Line,
+                                  "%u ms reported: %.2f ms to arrival beyond D, %.2f ms "
+                                  "from arrival to Ping's return",
+                                  R.RoundTripMs, Wire.back(), Wake.back());
+                    Worst = Line;
                 }
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
         }
+        Breakdown.push_back("| " + std::to_string(D) + " | " + Fixed(Median(Wire)) + " | " +
+                            Fixed(Max(Wire)) + " | " + Fixed(Median(Wake)) + " | " +
+                            Fixed(Max(Wake)) + " | " + Worst + " |");
         // The peer answers one request at a time: pace iputils ping so none queue up.
         const std::string Interval = std::to_string((D + 40) / 1000.0);
         const auto Out = ANet.Client()->Run({"ping", "-n", "-c", std::to_string(Pings), "-i",
@@ -94,6 +196,12 @@ void RttFidelity(TTestNetwork& ANet) {
         std::printf("| %d | %.2f (%zu replies) | %.2f | %.3f (%zu replies) | %.3f |\n", D,
                     Median(Ours), Ours.size(), Max(Ours), Median(Theirs), Theirs.size(),
                     Max(Theirs));
+    }
+    std::printf("\n## Where Zirko's time goes (ms; kernel arrival stamp of each reply)\n\n");
+    std::printf("| D (ms) | arrival - send - D median | max | Ping return - arrival median | "
+                "max | worst ping |\n|---|---|---|---|---|---|\n");
+    for (const std::string& Row : Breakdown) {
+        std::printf("%s\n", Row.c_str());
     }
     std::printf("\n");
 }
