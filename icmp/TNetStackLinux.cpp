@@ -81,6 +81,10 @@ int32_t TNetStackLinux::LastSocketError() const {
 }
 
 std::string TNetStackLinux::LookupHostName(const std::string& AName) {
+    // The resolver would stop at a NUL and find some other host than the one named.
+    if (AName.find('\0') != std::string::npos) {
+        ThrowSocketError(HostNotFound);
+    }
     addrinfo Hints{};
     Hints.ai_family = AF_INET;
     addrinfo* Result = nullptr;

@@ -44,6 +44,9 @@ std::vector<TRow> Rows() {
         {"64 KB of dotted quads", QStringLiteral("1.2.3.4 ").repeated(8192), TOutcome::LookupError},
         {"control character inside", QStringLiteral("127.0\x01.0.1"), TOutcome::LookupError},
         {"newline after an address", QStringLiteral("127.0.0.1\n"), TOutcome::LookupError},
+        // Cut at the NUL, this would ping an address other than the one typed.
+        {"NUL after an address", QStringLiteral("127.0.0.1") + QChar(0) + QStringLiteral("9"),
+         TOutcome::LookupError},
         {"non-ASCII", QStringLiteral(u"h\u00f6st-\u043f\u0438\u043d\u0433.invalid"),
          TOutcome::LookupError},
         {"leading dash", QStringLiteral("-c 3 127.0.0.1"), TOutcome::LookupError},
