@@ -24,6 +24,8 @@ using zirko::test::TNetNamespace;
 
 constexpr const char* IsolatedVar = "ZIRKO_ISOLATED_NAMESPACE";
 constexpr const char* HostsName = "zirko-target";
+constexpr const char* ResolverFile = "nameserver 127.0.0.1\n";
+constexpr const char* SwitchFile = "passwd: files\ngroup: files\nshadow: files\nhosts: files dns\n";
 
 enum class TOutcome { Ping, LookupError, Unreachable };
 
@@ -99,7 +101,8 @@ protected:
     void SetUp() override {
         // Never look anything up unless the namespace's resolver file is in place.
         ASSERT_NE(std::getenv(IsolatedVar), nullptr);
-        ASSERT_EQ(ReadFile("/etc/resolv.conf"), "nameserver 127.0.0.1\n");
+        ASSERT_EQ(ReadFile("/etc/resolv.conf"), ResolverFile);
+        ASSERT_EQ(ReadFile("/etc/nsswitch.conf"), SwitchFile);
         F.Monitor->SetBurstPause(10ms);
     }
     TPingPageFixture F;
@@ -181,10 +184,13 @@ TEST(HostileHost, InAnIsolatedNamespace) {
     ZIRKO_REQUIRE_ROOT();
     TNetNamespace Ns("hh");
     Ns.SetHostsFile({{"127.0.0.1", HostsName}});
-    {
-        std::ofstream Resolver("/etc/netns/" + Ns.Name() + "/resolv.conf");
-        Resolver << "nameserver 127.0.0.1\n";
-        ASSERT_TRUE(Resolver.good());
+    // Names come from the hosts file or a resolver where nothing listens, never from a
+    // lookup service outside the namespace.
+    for (const auto& [File, Text] :
+         {std::pair{"resolv.conf", ResolverFile}, std::pair{"nsswitch.conf", SwitchFile}}) {
+        std::ofstream Out("/etc/netns/" + Ns.Name() + "/" + File);
+        Out << Text;
+        ASSERT_TRUE(Out.good()) << File;
     }
     // Loopback only, and no route anywhere else.
     const auto Links = Ns.RunChecked({"ip", "-o", "link", "show"});
