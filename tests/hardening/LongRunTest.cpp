@@ -117,12 +117,16 @@ TEST(LongRun, CompressedDayOfAutomaticMonitoring) {
 
     std::vector<TMemory> FullPane;
     std::vector<TMemory> Emptied;
+    std::vector<int> PaneAtBound; // lines in the pane at each full and emptied sample
     F.Icmp.OnReply = [&](TNetIcmpClient& Sender, const TReplyStatus& Status) {
         F.Monitor->ICMPReply(Sender, Status);
-        if (n_righe_log == TPingMonitor::PaneLineBound)
+        if (n_righe_log == TPingMonitor::PaneLineBound) {
             FullPane.push_back(Memory());
-        else if (n_righe_log == 0)
+            PaneAtBound.push_back(F.Page.re_ping->blockCount());
+        } else if (n_righe_log == 0) {
             Emptied.push_back(Memory());
+            PaneAtBound.push_back(F.PaneLines());
+        }
     };
     int OffPhases = 0;
     QObject::connect(F.Page.T_Ogni, &QTimer::timeout, [&] { ++OffPhases; });
@@ -146,6 +150,9 @@ TEST(LongRun, CompressedDayOfAutomaticMonitoring) {
     ASSERT_GE(Emptied.size(), 2u) << "the run must pass the pane bound twice";
     EXPECT_GT(OffPhases, 0) << "the schedule's pauses must come round";
     EXPECT_EQ(n_pacchetti_persi, 0);
+    // The pane itself holds what the counter says: full, then empty, in turn.
+    for (size_t i = 0; i < PaneAtBound.size(); ++i)
+        EXPECT_EQ(PaneAtBound[i], i % 2 == 0 ? TPingMonitor::PaneLineBound : 0) << "sample " << i;
     ASSERT_FALSE(FullPane.empty());
     ExpectFlat("pane full", FullPane, FullPane[0].ResidentKb);
     ExpectFlat("pane just emptied", Emptied, FullPane[0].ResidentKb);
