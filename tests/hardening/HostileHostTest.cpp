@@ -71,7 +71,7 @@ const char* OutcomeName(TOutcome O) {
     return "?";
 }
 
-// The error a row must give; empty for a ping.
+// The message of a row that must fail: a lookup code with its text, or the send error.
 void ExpectError(TOutcome Expected, const std::string& Message) {
     if (Expected == TOutcome::LookupError) {
         EXPECT_EQ(Message.rfind("Socket Error # 1100", 0), 0u) << Message;
