@@ -6,6 +6,7 @@
 #include "ENetExceptions.h"
 #include "RequireRoot.h"
 #include "TNetNamespace.h"
+#include "TextCount.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
@@ -18,6 +19,8 @@
 #include <unistd.h>
 
 namespace {
+
+using zirko::test::Count;
 
 using namespace std::chrono_literals;
 using zirko::test::TNetNamespace;
@@ -86,13 +89,6 @@ std::string ReadFile(const std::string& Path) {
     std::stringstream S;
     S << In.rdbuf();
     return S.str();
-}
-
-size_t Count(const std::string& Text, const std::string& What) {
-    size_t N = 0;
-    for (auto At = Text.find(What); At != std::string::npos; At = Text.find(What, At + 1))
-        ++N;
-    return N;
 }
 
 // Runs only in the child, inside the isolated namespace (see the test below).

@@ -7,6 +7,7 @@
 #include "RequireRoot.h"
 #include "TNetNamespace.h"
 #include "TNetNamespaceScope.h"
+#include "TextCount.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -20,6 +21,8 @@
 #include <vector>
 
 namespace {
+
+using zirko::test::Count;
 
 using namespace std::chrono_literals;
 using zirko::test::TNetNamespace;
@@ -88,13 +91,6 @@ std::vector<long> Numbers(const std::string& Text, const std::string& Key) {
     for (auto At = Text.find(Key); At != std::string::npos; At = Text.find(Key, At + 1))
         Out.push_back(std::strtol(Text.c_str() + At + Key.size(), nullptr, 10));
     return Out;
-}
-
-size_t Count(const std::string& Text, const std::string& What) {
-    size_t N = 0;
-    for (auto At = Text.find(What); At != std::string::npos; At = Text.find(What, At + 1))
-        ++N;
-    return N;
 }
 
 TEST(LongRun, CompressedDayOfAutomaticMonitoring) {

@@ -4,6 +4,7 @@
 
 #include "ENetExceptions.h"
 #include "RequireRoot.h"
+#include "TextCount.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,6 +18,8 @@
 
 namespace {
 
+using zirko::test::Count;
+
 using namespace std::chrono_literals;
 
 std::vector<int> Sequences(const QString& Pane) {
@@ -25,13 +28,6 @@ std::vector<int> Sequences(const QString& Pane) {
     for (auto It = Seq.globalMatch(Pane); It.hasNext();)
         Out.push_back(It.next().captured(1).toInt());
     return Out;
-}
-
-size_t Count(const std::string& Text, const std::string& What) {
-    size_t N = 0;
-    for (auto At = Text.find(What); At != std::string::npos; At = Text.find(What, At + 1))
-        ++N;
-    return N;
 }
 
 // Runs the event loop until Done() or the time is up.
