@@ -13,16 +13,7 @@ namespace {
 // The real locale, but a fixed instant: 8 December 2026 14:05:33.
 class TFixedInstantClock : public TAgenteClock {
 public:
-    std::optional<std::tm> LocalNow() const override {
-        std::tm Now{};
-        Now.tm_year = 2026 - 1900;
-        Now.tm_mon = 11;
-        Now.tm_mday = 8;
-        Now.tm_hour = 14;
-        Now.tm_min = 5;
-        Now.tm_sec = 33;
-        return Now;
-    }
+    std::optional<std::tm> LocalNow() const override { return ReferenceInstant(); }
 };
 
 class TLocaleGuard {

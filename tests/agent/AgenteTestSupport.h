@@ -70,19 +70,26 @@ inline void MakeSparseFile(const std::string& Path, off_t Size) {
     ::close(Fd);
 }
 
-// Starts at 8 December 2026 14:05:33 and moves one second per reading, so a
+// The instant every expected text of these tests is written for: 8 December 2026 14:05:33.
+inline std::tm ReferenceInstant() {
+    std::tm Now{};
+    Now.tm_year = 2026 - 1900;
+    Now.tm_mon = 11;
+    Now.tm_mday = 8;
+    Now.tm_hour = 14;
+    Now.tm_min = 5;
+    Now.tm_sec = 33;
+    return Now;
+}
+
+// Starts at the reference instant and moves one second per reading, so a
 // test sees which entries share a reading and which take their own.
 class TSteppingClock : public TAgenteClock {
 public:
     explicit TSteppingClock(std::string Separator = ":") : FSeparator(std::move(Separator)) {}
     std::optional<std::tm> LocalNow() const override {
-        std::tm Now{};
-        Now.tm_year = 2026 - 1900;
-        Now.tm_mon = 11;
-        Now.tm_mday = 8;
-        Now.tm_hour = 14;
-        Now.tm_min = 5;
-        Now.tm_sec = 33 + FReadings++;
+        std::tm Now = ReferenceInstant();
+        Now.tm_sec += FReadings++;
         const time_t Seconds = ::timegm(&Now);
         ::gmtime_r(&Seconds, &Now);
         return Now;
