@@ -1,29 +1,58 @@
 find_package(GTest REQUIRED)
+include(GoogleTest)
 
-# zirko_add_test(NAME <name> SOURCES <files...> LIBS <targets...>
-#                [ENV <VAR=value...>] [LABELS <labels...>] [TIMEOUT <s>] [SERIAL])
-# SERIAL keeps timing-sensitive tests (namespaces, X servers) from running alongside others.
-# One GoogleTest executable, registered as one CTest test. Tests that need a
-# QApplication link zirko_qt_test_main instead of GoogleTest's own main.
+# zirko_add_test(NAME <name> SOURCES <files...> LIBS <targets...> MAIN gtest|qt|<file>
+#                LABELS <labels...> [ENV <VAR=value...>] [TIMEOUT <s>] [SERIAL] [PER_CASE])
+#
+# One GoogleTest executable. MAIN picks its main(): GoogleTest's own, the one that
+# owns a QApplication (widget tests, run offscreen), or a source file of the test's
+# own that defines main(). LABELS sort the entry for
+# `ctest -L`: unit (quick, no privileges), root, netns, x11, e2e, slow.
+# SERIAL keeps timing-sensitive tests (namespaces, X servers) from running alongside
+# others. PER_CASE gives every test case a CTest entry of its own (listed at build time
+# by running the executable with --gtest_list_tests); otherwise the executable is one
+# entry.
 function(zirko_add_test)
-  cmake_parse_arguments(T "SERIAL" "NAME;TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
+  cmake_parse_arguments(T "SERIAL;PER_CASE" "NAME;TIMEOUT;MAIN" "SOURCES;LIBS;ENV;LABELS"
+                        ${ARGN})
+  if(NOT T_LABELS)
+    message(FATAL_ERROR "zirko_add_test(${T_NAME}): give it LABELS, so ctest -L can pick it")
+  endif()
+  if(NOT T_MAIN)
+    message(FATAL_ERROR "zirko_add_test(${T_NAME}): say which main() it gets: MAIN gtest|qt|<file>")
+  endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
-  if(NOT T_LIBS MATCHES "zirko_qt_test_main")
+  if(T_MAIN STREQUAL "gtest")
     target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
+  elseif(T_MAIN STREQUAL "qt")
+    target_link_libraries(${T_NAME} PRIVATE zirko_qt_test_main)
+  else()
+    target_sources(${T_NAME} PRIVATE ${T_MAIN})
   endif()
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  # Lists (labels, environment) travel as one value each: their ';' is escaped.
+  string(REPLACE ";" "\\;" labels "${T_LABELS}")
+  string(REPLACE ";" "\\;" environment "${T_ENV}")
+  set(properties TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
   if(T_ENV)
-    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${T_ENV}")
+    list(APPEND properties ENVIRONMENT "${environment}")
   endif()
   if(T_SERIAL)
-    set_tests_properties(${T_NAME} PROPERTIES RUN_SERIAL TRUE)
+    list(APPEND properties RUN_SERIAL TRUE)
   endif()
-  if(T_LABELS)
-    set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
+
+  if(T_PER_CASE)
+    # Entries are named <executable>.<Suite>.<Case>, so -R <executable> still finds them all.
+    gtest_discover_tests(${T_NAME}
+      TEST_PREFIX "${T_NAME}."
+      DISCOVERY_TIMEOUT 60
+      PROPERTIES ${properties})
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    set_tests_properties(${T_NAME} PROPERTIES ${properties})
   endif()
 endfunction()
