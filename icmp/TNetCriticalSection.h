@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-// A lock with the Enter/Leave pair of the design; also usable with std::lock_guard.
+// The socket code's lock: Enter/Leave by name, lock/unlock for std::lock_guard.
 class TNetCriticalSection {
 public:
     void Enter() { FMutex.lock(); }

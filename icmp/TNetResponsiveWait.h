@@ -12,7 +12,8 @@ public:
 
 class TNetResponsiveWaitBase : public TNetBaseComponent {
 public:
-    // The socket waits ask this; the base answers no, so every wait blocks uninterrupted.
+    // Whether a wait may give way to the application. No socket wait consults it: every
+    // wait blocks uninterrupted, which is also what this base answers.
     virtual bool UseResponsiveWait() const { return false; }
 };
 
