@@ -34,25 +34,34 @@ function(zirko_add_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  # Lists (labels, environment) travel as one value each: their ';' is escaped.
-  string(REPLACE ";" "\\;" labels "${T_LABELS}")
-  string(REPLACE ";" "\\;" environment "${T_ENV}")
-  set(properties TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
-  if(T_ENV)
-    list(APPEND properties ENVIRONMENT "${environment}")
-  endif()
+  set(scalars TIMEOUT ${T_TIMEOUT})
   if(T_SERIAL)
-    list(APPEND properties RUN_SERIAL TRUE)
+    list(APPEND scalars RUN_SERIAL TRUE)
   endif()
 
   if(T_PER_CASE)
     # Entries are named <executable>.<Suite>.<Case>, so -R <executable> still finds them all.
     gtest_discover_tests(${T_NAME}
       TEST_PREFIX "${T_NAME}."
+      TEST_LIST ${T_NAME}_CASES
+      NO_PRETTY_TYPES NO_PRETTY_VALUES
       DISCOVERY_TIMEOUT 60
-      PROPERTIES ${properties})
+      PROPERTIES ${scalars})
+    # Lists (several labels, several variables) do not survive the discovery's
+    # re-quoting, so they are set on the listed cases by a file CTest reads after it.
+    set(lists "LABELS [==[${T_LABELS}]==]")
+    if(T_ENV)
+      string(APPEND lists " ENVIRONMENT [==[${T_ENV}]==]")
+    endif()
+    set(case_properties "${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_case_properties.cmake")
+    file(GENERATE OUTPUT "${case_properties}" CONTENT
+      "if(${T_NAME}_CASES)\n  set_tests_properties(\${${T_NAME}_CASES} PROPERTIES ${lists})\nendif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${case_properties}")
   else()
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
-    set_tests_properties(${T_NAME} PROPERTIES ${properties})
+    set_tests_properties(${T_NAME} PROPERTIES ${scalars} LABELS "${T_LABELS}")
+    if(T_ENV)
+      set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${T_ENV}")
+    endif()
   endif()
 endfunction()
