@@ -6,8 +6,8 @@ include(GoogleTest)
 #
 # One GoogleTest executable. MAIN picks its main(): GoogleTest's own, the one that
 # owns a QApplication (widget tests, run offscreen), or a source file of the test's
-# own that defines main(). LABELS sort the entry for
-# `ctest -L`: unit (quick, no privileges), root, netns, x11, e2e, slow.
+# own that defines main(). LABELS sort the entry for `ctest -L`: unit (quick, no
+# privileges, no display), root, netns, x11, e2e, slow.
 # SERIAL keeps timing-sensitive tests (namespaces, X servers) from running alongside
 # others. PER_CASE gives every test case a CTest entry of its own (listed at build time
 # by running the executable with --gtest_list_tests); otherwise the executable is one
