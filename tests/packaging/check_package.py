@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The built .deb as Debian's own checkers see it: its name, its files, its
 dependencies, lintian (no error, no warning), desktop-file-validate and
-appstreamcli on the files it ships. Usage: check_package.py DEB_FOLDER VERSION"""
+appstreamcli on the files it ships, and the postinst where setcap fails.
+Usage: check_package.py DEB_FOLDER VERSION"""
 
 import glob
 import os
@@ -62,7 +63,27 @@ def main():
         page = run(["sh", "-c", "zcat \"$0\" | groff -man -Tutf8 -ww -z 2>&1",
                     os.path.join(root, "usr/share/man/man1/zirko.1.gz")])
         assert page.returncode == 0 and not page.stdout.strip(), page.stdout
+        check_postinst_failure(expected, root)
     print("PASS")
+
+
+def check_postinst_failure(deb, root):
+    """Where setcap fails (no extended attributes, say) the postinst still succeeds and says
+    what an administrator can do. A setcap of the test's own stands in for the real one."""
+    control = os.path.join(root, "DEBIAN")
+    subprocess.run(["dpkg-deb", "--control", deb, control], check=True)
+    tools = os.path.join(root, "tools")
+    os.mkdir(tools)
+    with open(os.path.join(tools, "setcap"), "w") as stub:
+        stub.write("#!/bin/sh\necho 'Failed to set capabilities on file' >&2\nexit 1\n")
+    os.chmod(os.path.join(tools, "setcap"), 0o755)
+    result = run([os.path.join(control, "postinst"), "configure"],
+                 env={"PATH": tools + ":/usr/bin:/bin"})
+    assert result.returncode == 0, result.stdout
+    for needed in ("could not grant the raw-socket right (cap_net_raw) to /usr/bin/zirko",
+                   "    setcap cap_net_raw+ep /usr/bin/zirko\n",
+                   'sysctl -w net.ipv4.ping_group_range="0 2147483647"'):
+        assert needed in result.stdout, result.stdout
 
 
 if __name__ == "__main__":
