@@ -1,7 +1,14 @@
+#include "CommandLine.h"
 #include "TF_Main.h"
 #include "TZirkoApplication.h"
 
+#include <iostream>
+
 int main(int argc, char** argv) {
+    // --help and --version answer without a display.
+    if (const auto Answered = AnswerCommandLine(argc, argv, std::cout)) {
+        return *Answered;
+    }
     TZirkoApplication application(argc, argv);
     // Creating the window starts the log; a failing start ends the program there.
     TF_Main window;

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -14,6 +15,13 @@ constexpr const char* CreateFailed = "AGENTE: impossibile creare file di log !";
 constexpr const char* StartUpFailed = "AGENTE: impossibile fare lo start-up del file di log !";
 constexpr const char* UpdateFailed = "AGENTE: impossibile aggiornare il file di log !";
 constexpr const char* ShutDownFailed = "AGENTE: impossibile fare lo shut-down del file di log !";
+
+bool FolderOfFileExists(const std::string& Path) {
+    const size_t Slash = Path.rfind('/');
+    const std::string Folder = Slash == std::string::npos ? "." : Path.substr(0, Slash + 1);
+    struct stat Info {};
+    return ::stat(Folder.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode);
+}
 
 } // namespace
 
@@ -41,7 +49,9 @@ void TAgente::StartUp() {
     {
         TLogFile Guard;
         if (!Guard.OpenLocked(FLogFileName)) {
-            if (errno != ENOENT) {
+            // A folder that is missing or cannot be reached holds no log: the
+            // file cannot be created there, which is the creation failure.
+            if (errno != ENOENT && FolderOfFileExists(FLogFileName)) {
                 Fatal(StartUpFailed);
             }
             MustCreate = true;

@@ -5,7 +5,7 @@
 #include "TValueLabel.h"
 #include "TZirkoApplication.h"
 
-#include "ExecutableFolder.h"
+#include "LogFolder.h"
 #include "PingState.h"
 #include "TAgente.h"
 #include "TNetIcmpClient.h"
@@ -48,7 +48,7 @@ constexpr int ValueLabelWidth = 89;
 } // namespace
 
 std::string TF_Main::DefaultLogFolder() {
-    return ExecutableFolder();
+    return LogFolder();
 }
 
 TF_Main::TF_Main(const std::string& LogFolder) : QWidget(nullptr), FLogFolder(LogFolder) {

@@ -41,7 +41,7 @@ public:
     static constexpr int ClientHeight = 549;
 
     // LogFolder is where the log agent keeps its file; the executable's folder
-    // unless a test points it elsewhere.
+    // (the user's state folder for an installed copy) unless a test points it elsewhere.
     explicit TF_Main(const std::string& LogFolder = DefaultLogFolder());
     ~TF_Main() override;
     TF_Main(const TF_Main&) = delete;

@@ -113,7 +113,7 @@ TEST(Install, PutsProgramMenuEntryIconsAndReadmeIntoThePrefix) {
     ASSERT_TRUE(fs::is_regular_file(Binary)) << R.Output;
     EXPECT_NE(fs::status(Binary).permissions() & fs::perms::others_exec, fs::perms::none);
     EXPECT_TRUE(ReadFile(Binary) == ReadFile(Env("ZIRKO_BINARY"))) << "not the built program";
-    EXPECT_EQ(ReadFile(Prefix.Path / "share" / "doc" / "Zirko" / "README.md"),
+    EXPECT_EQ(ReadFile(Prefix.Path / "share" / "doc" / "zirko" / "README.md"),
               ReadFile(fs::path(Env("ZIRKO_SOURCE_DIR")) / "README.md"));
 
     std::vector<std::string> Malformed;
@@ -166,7 +166,7 @@ TEST(Install, WithoutRootPrintsTheOneCommandToRun) {
     // build folder, which an unprivileged user may not write.
     std::vector<std::string> Argv{Env("ZIRKO_CMAKE"),
                                   "-DCMAKE_INSTALL_PREFIX=" + Prefix.Path.string(), "-P",
-                                  Env("ZIRKO_BUILD_DIR") + "/app/cmake_install.cmake"};
+                                  Env("ZIRKO_BUILD_DIR") + "/packaging/cmake_install.cmake"};
     if (::geteuid() == 0) {
         const std::string Nobody = "65534";
         ASSERT_EQ(RunCommand({"chown", Nobody + ":" + Nobody, Prefix.Top.string()}).ExitCode, 0);
