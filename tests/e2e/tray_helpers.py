@@ -94,7 +94,10 @@ class Item:
 
     def menu_entries(self):
         """(id, label, is a separator) of the exported menu's top level, in order."""
-        _, (_, _, children) = self.menu().GetLayout(0, -1, [], dbus_interface=MENU)
+        import dbus
+
+        _, (_, _, children) = self.menu().GetLayout(0, -1, dbus.Array([], signature="s"),
+                                                    dbus_interface=MENU)
         entries = []
         for child in children:
             ident, props, _ = child
