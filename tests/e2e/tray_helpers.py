@@ -24,6 +24,10 @@ class StatusNotifierHost:
     """The panel: status_notifier_host.py on the desktop's session bus."""
 
     def __init__(self, desktop):
+        try:
+            import dbus.mainloop.glib  # noqa: F401 (the host script needs it too)
+        except ImportError:
+            e2e.require(False, "needs python3-dbus (scripts/setup installs it)")
         self.desktop = desktop
         self.bus = session_bus(desktop)
         self.process = None

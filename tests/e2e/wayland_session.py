@@ -11,6 +11,7 @@ import ctypes
 import ctypes.util
 import os
 import re
+import shutil
 import tempfile
 
 import zirko_e2e as e2e
@@ -25,6 +26,8 @@ class WaylandDesktop(e2e.Desktop):
         self.socket = "zirko-e2e-%d" % os.getpid()
 
     def start(self):
+        e2e.require(shutil.which("weston") and (not self.xwayland or shutil.which("Xwayland")),
+                    "needs weston and Xwayland (scripts/setup installs them)")
         self.workdir = tempfile.mkdtemp(prefix="zirko-e2e-")
         runtime = self._private_dir("runtime")
         self.env = dict(os.environ)
