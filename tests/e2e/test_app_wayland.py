@@ -2,9 +2,9 @@
 """A Wayland session (headless weston). With XWayland beside it, zirko runs
 as an X11 client: its window is an X window that asks to be centred, and a
 minimize hides it into an XEmbed tray on that display, whose icon brings it
-back. With Wayland alone it runs natively: it starts, a burst works and
-SIGTERM ends it with the shut-down block. A platform the user chose with
-QT_QPA_PLATFORM is kept."""
+back. With Wayland alone it runs natively: it starts, a panel over D-Bus
+hosts its icon and menu, a burst works and SIGTERM ends it with the
+shut-down block. A platform the user chose with QT_QPA_PLATFORM is kept."""
 
 import os
 import re
@@ -62,10 +62,13 @@ def with_xwayland():
 
 def wayland_alone():
     e2e.require(os.geteuid() == 0, "needs root for raw ICMP sockets")
-    with ws.WaylandDesktop(xwayland=False) as desktop:
+    with ws.WaylandDesktop(xwayland=False) as desktop, th.StatusNotifierHost(desktop) as panel:
         zirko = start(desktop)
         app, page = mh.ping_page(desktop, zirko)
         assert ws.platform_plugins(zirko.pid) == {"wayland"}, ws.platform_plugins(zirko.pid)
+        # A panel over D-Bus is the only tray a native Wayland client can have.
+        entries = [label for _, label, sep in panel.item().menu_entries() if not sep]
+        assert entries == ["Nascondi", "Ripristina", "Chiudi"], entries
         mh.set_text(page["host"], "127.0.0.1")
         e2e.press(page["ping"])
         e2e.wait_until(lambda: page["n_ping"].description == "5", 20, "a whole burst",
