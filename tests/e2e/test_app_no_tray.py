@@ -21,7 +21,7 @@ def start(desktop):
 def close(desktop, zirko):
     desktop.run(["wmctrl", "-F", "-c", "Zirko"])
     assert zirko.wait_exit(15) == 0
-    assert zirko.log_text().count("ShutDown Agente of Zirko") == 1
+    th.assert_shut_down_once(zirko)
 
 
 def no_tray_at_all():

@@ -26,9 +26,7 @@ def start(desktop, extra_env=None):
 def terminate(zirko):
     zirko.popen.send_signal(signal.SIGTERM)
     assert zirko.wait_exit(15) == 0
-    log = zirko.log_text()
-    assert log.count("ShutDown Agente of Zirko") == 1, log
-    assert log.rstrip("\r\n").endswith("ShutDown Agente of Zirko"), log
+    th.assert_shut_down_once(zirko)
 
 
 def centre_request(desktop, window):

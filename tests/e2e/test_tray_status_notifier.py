@@ -70,9 +70,7 @@ def test(binary):
         item.click("Chiudi")
         assert zirko.wait_exit(15) == 0
         e2e.wait_until(lambda: not panel.items(), 10, "the item to leave the panel")
-        log = zirko.log_text()
-        assert log.count("ShutDown Agente of Zirko") == 1, log
-        assert log.rstrip("\r\n").endswith("ShutDown Agente of Zirko"), log
+        th.assert_shut_down_once(zirko)
 
 
 if __name__ == "__main__":

@@ -131,3 +131,10 @@ def iconic(desktop, window):
     """Minimized by the window manager (and so still on its taskbar)."""
     state = desktop.run(["xprop", "-id", str(window), "_NET_WM_STATE", "WM_STATE"], check=False)
     return "_NET_WM_STATE_HIDDEN" in state or "Iconic" in state
+
+
+def assert_shut_down_once(zirko):
+    """The log ends with the one shut-down block of a proper end."""
+    log = zirko.log_text()
+    assert log.count("ShutDown Agente of Zirko") == 1, log
+    assert log.rstrip("\r\n").endswith("ShutDown Agente of Zirko"), log
