@@ -65,10 +65,19 @@ class WaylandDesktop(e2e.Desktop):
 
     def _start_private_bus(self):
         path = os.path.join(self.workdir, "bus")
+        log = os.path.join(self.workdir, "bus.address")
+        # The address is printed once the bus takes connections; the socket
+        # file shows up a moment earlier (connections refused, seen here).
         bus = self._spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
-                           "--address=unix:path=" + path])
-        e2e.wait_until(lambda: os.path.exists(path), 10, "the session bus", alive=bus)
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + path
+                           "--print-address", "--address=unix:path=" + path], log=log)
+
+        def address():
+            with open(log) as text:
+                line = text.readline().strip()
+            return line if line.startswith("unix:") else None
+
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = e2e.wait_until(address, 10, "the session bus",
+                                                              alive=bus)
         if self.accessibility:
             self.env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
             self.run(["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
