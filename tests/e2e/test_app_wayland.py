@@ -4,7 +4,8 @@ as an X11 client: its window is an X window that asks to be centred, and a
 minimize hides it into an XEmbed tray on that display, whose icon brings it
 back. With Wayland alone it runs natively: it starts, a panel over D-Bus
 hosts its icon and menu, a burst works and SIGTERM ends it with the
-shut-down block. A platform the user chose with QT_QPA_PLATFORM is kept."""
+shut-down block. A platform the user chose with QT_QPA_PLATFORM is kept,
+and an X server that does not answer leaves it on Wayland."""
 
 import os
 import re
@@ -90,9 +91,21 @@ def platform_chosen():
         terminate(zirko)
 
 
+def x_server_gone():
+    # DISPLAY left over from elsewhere: X11 is asked for first and cannot
+    # connect, so Qt must go on to Wayland rather than end the program.
+    with ws.WaylandDesktop(xwayland=False, accessibility=False) as desktop:
+        zirko = start(desktop, {"DISPLAY": ":%d" % (900 + os.getpid() % 90)})
+        e2e.wait_until(lambda: "Start Up AGENTE" in zirko.log_text(), 15, "the log's start-up",
+                       alive=zirko.popen)
+        assert "wayland" in ws.platform_plugins(zirko.pid), ws.platform_plugins(zirko.pid)
+        terminate(zirko)
+
+
 def test(binary):
     with_xwayland()
     platform_chosen()
+    x_server_gone()
     # The only one that needs the accessibility bus, whose client connects once.
     wayland_alone()
 
