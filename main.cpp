@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "TDisplayPlatform.h"
 #include "TF_Main.h"
 #include "TZirkoApplication.h"
 
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
     if (const auto Answered = AnswerCommandLine(argc, argv, std::cout)) {
         return *Answered;
     }
+    TDisplayPlatform::Choose();
     TZirkoApplication application(argc, argv);
     // Creating the window starts the log; a failing start ends the program there.
     TF_Main window;

@@ -440,8 +440,9 @@ void TF_Main::changeEvent(QEvent* Event) {
         QMetaObject::invokeMethod(
             this,
             [this] {
+                // Without a tray to come back from, it stays on the taskbar.
                 if (isMinimized()) {
-                    TrayIcon->HideMainWindow();
+                    TrayIcon->HideIntoTray();
                 }
             },
             Qt::QueuedConnection);

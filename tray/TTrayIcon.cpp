@@ -21,6 +21,7 @@ TTrayIcon::TTrayIcon(QWidget* Owner)
     FCycleTimer.OnTimer = [this](TLightTimer&) { CycleTimerStep(); };
     FClickTimer.OnTimer = [this](TLightTimer&) { ClickTimerStep(); };
     FExitTimer.OnTimer = [this](TLightTimer&) { ExitTimerStep(); };
+    FTrayWatch.OnTimer = [this](TLightTimer&) { TrayWatchStep(); };
     Dock();
     // Every showing of the owner brings it to the front.
     if (OwnerIsWindow())
@@ -35,6 +36,7 @@ TTrayIcon::~TTrayIcon() {
     FCycleTimer.Stop();
     FClickTimer.Stop();
     FExitTimer.Stop();
+    FTrayWatch.Stop();
     TTrayIconHandler::Release();
 }
 
@@ -72,6 +74,24 @@ void TTrayIcon::SetIconIndex(int Value) {
 void TTrayIcon::SetIcon(const QIcon& Value) {
     FIcon = Value;
     UpdateIcon();
+}
+
+void TTrayIcon::SetPopupMenu(QMenu* Value) {
+    FPopupMenu = Value;
+    ExportMenu();
+}
+
+void TTrayIcon::ExportMenu() {
+    QMenu* Menu = FPopupMenu.data();
+    FTray->setContextMenu(Menu);
+    // Only a tray that exports the menu gets to keep it: the X11 tray would
+    // pop it up by itself at the right press, beside our own popup.
+    if (Menu && !Menu->platformMenu())
+        FTray->setContextMenu(nullptr);
+}
+
+bool TTrayIcon::MenuExported() const {
+    return FTray->contextMenu() != nullptr;
 }
 
 void TTrayIcon::SetIconVisible(bool Value) {
@@ -184,9 +204,42 @@ bool TTrayIcon::OwnerIsWindow() const {
 }
 
 void TTrayIcon::HideMainWindow() {
+    if (!OwnerIsWindow())
+        return;
     // Hiding a top-level window also takes it off the taskbar.
-    if (OwnerIsWindow())
-        FOwner->hide();
+    FOwner->hide();
+    FTraySeen = TrayAvailable();
+    FTrayWatch.Start();
+}
+
+bool TTrayIcon::HideIntoTray() {
+    if (!TrayAvailable())
+        return false;
+    HideMainWindow();
+    return OwnerIsWindow();
+}
+
+bool TTrayIcon::TrayAvailable() {
+    return TTrayIconHandler::Platform().TrayAvailable();
+}
+
+void TTrayIcon::TrayWatchStep() {
+    if (!FTrayWatch.Active())
+        return;
+    if (!OwnerIsWindow() || FOwner->isVisible()) {
+        FTrayWatch.Stop();
+        return;
+    }
+    // Only a tray that was there and went counts: hidden with none at all
+    // (a start-up event may do that) the window stays hidden.
+    if (TrayAvailable()) {
+        FTraySeen = true;
+        return;
+    }
+    if (FTraySeen) {
+        FTrayWatch.Stop();
+        RestoreMainWindow();
+    }
 }
 
 void TTrayIcon::RestoreMainWindow() {
@@ -201,6 +254,8 @@ void TTrayIcon::RestoreMainWindow() {
 
 bool TTrayIcon::eventFilter(QObject* Watched, QEvent* Event) {
     if (Watched == FOwner && Event->type() == QEvent::Show) {
+        // Shown again: a later hiding (a close too) is none of the watch's business.
+        FTrayWatch.Stop();
         FOwner->raise();
         FOwner->activateWindow();
     }

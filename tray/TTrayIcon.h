@@ -54,7 +54,10 @@ public:
     bool Enabled() const { return FEnabled; }
     void SetEnabled(bool Value) { FEnabled = Value; }
     QMenu* PopupMenu() const { return FPopupMenu; }
-    void SetPopupMenu(QMenu* Value) { FPopupMenu = Value; }
+    void SetPopupMenu(QMenu* Value);
+    // Whether the tray shows PopupMenu itself: a tray over D-Bus takes the
+    // menu as the item's exported menu, which is all some panels offer.
+    bool MenuExported() const;
     bool LeftPopup() const { return FLeftPopup; }
     void SetLeftPopup(bool Value) { FLeftPopup = Value; }
     bool CycleIcons() const { return FCycleIcons; }
@@ -85,6 +88,11 @@ public:
 
     void HideMainWindow();
     void RestoreMainWindow();
+    // Hides the owner into the tray only while a tray is there to bring it
+    // back; answers whether it did. Without one the window stays where it is.
+    bool HideIntoTray();
+    // Whether a tray is there now.
+    static bool TrayAvailable();
     // Shows PopupMenu at the cursor; nothing without a menu.
     void PopUpAtCursor();
 
@@ -92,9 +100,12 @@ public:
     void CycleTimerStep();
     void ClickTimerStep();
     void ExitTimerStep();
+    // While the owner is hidden: brings it back once the tray has gone.
+    void TrayWatchStep();
     const TLightTimer& CycleTimer() const { return FCycleTimer; }
     const TLightTimer& ClickTimer() const { return FClickTimer; }
     const TLightTimer& ExitTimer() const { return FExitTimer; }
+    const TLightTimer& TrayWatch() const { return FTrayWatch; }
 
     TNotifyEvent OnClick;
     TNotifyEvent OnDblClick;
@@ -125,6 +136,7 @@ private:
     void IconListDestroyed();
     bool OwnerIsWindow() const;
     void Dock();
+    void ExportMenu();
 
     QPointer<QWidget> FOwner;
     QSystemTrayIcon* FTray; // child of this object
@@ -152,4 +164,7 @@ private:
     TLightTimer FCycleTimer{1000};
     TLightTimer FClickTimer{1000};
     TLightTimer FExitTimer{20};
+    // A panel that crashes or is replaced must not take a hidden window with it.
+    TLightTimer FTrayWatch{500};
+    bool FTraySeen = false;
 };

@@ -11,7 +11,8 @@
 
 TTrayPlatform TTrayPlatform::Desktop() {
     return {[] { return QCursor::pos(); }, [] { return QGuiApplication::queryKeyboardModifiers(); },
-            [] { return QGuiApplication::styleHints()->mouseDoubleClickInterval(); }};
+            [] { return QGuiApplication::styleHints()->mouseDoubleClickInterval(); },
+            [] { return QSystemTrayIcon::isSystemTrayAvailable(); }};
 }
 
 TTrayIconHandler& TTrayIconHandler::Acquire() {

@@ -17,6 +17,8 @@ struct TTrayPlatform {
     std::function<QPoint()> CursorPos;
     std::function<Qt::KeyboardModifiers()> KeyboardModifiers;
     std::function<int()> DoubleClickTime;
+    // Whether a tray is there now to show the icon and bring a window back.
+    std::function<bool()> TrayAvailable;
 
     static TTrayPlatform Desktop();
 };

@@ -28,6 +28,20 @@ namespace {
 
 using TWindowBehaviour = TWindowFixture;
 
+// Whether the desktop has a tray, for as long as the object lives (offscreen
+// Qt has none of its own).
+class TTrayPresence {
+public:
+    explicit TTrayPresence(bool Present) {
+        TTrayPlatform platform = TTrayPlatform::Desktop();
+        platform.TrayAvailable = [Present] { return Present; };
+        TTrayIconHandler::SetPlatform(platform);
+    }
+    ~TTrayPresence() { TTrayIconHandler::SetPlatform(TTrayPlatform::Desktop()); }
+    TTrayPresence(const TTrayPresence&) = delete;
+    TTrayPresence& operator=(const TTrayPresence&) = delete;
+};
+
 TEST_F(TWindowBehaviour, CloseWritesTheShutDownBlockExactlyOnce) {
     Window->show();
     EXPECT_TRUE(Window->close());
@@ -86,6 +100,7 @@ TEST_F(TWindowBehaviour, CloseBetweenPingsOfABurstLetsTheBurstFinishUnlogged) {
 }
 
 TEST_F(TWindowBehaviour, MinimizeHidesTheWindowAndKeepsTheTrayIcon) {
+    const TTrayPresence tray(true);
     const std::pair<const char*, std::function<void(QWidget&)>> ways[] = {
         {"window state", [](QWidget& w) { w.setWindowState(Qt::WindowMinimized); }},
         {"showMinimized", [](QWidget& w) { w.showMinimized(); }},
@@ -106,6 +121,22 @@ TEST_F(TWindowBehaviour, MinimizeHidesTheWindowAndKeepsTheTrayIcon) {
         EXPECT_EQ(Window->PageControl1->currentIndex(), 1);
         EXPECT_EQ(Window->FormCloseCount(), 0);
     }
+}
+
+TEST_F(TWindowBehaviour, WithoutATrayMinimizeKeepsTheWindowOnTheTaskbar) {
+    const TTrayPresence noTray(false);
+    Window->show();
+    Window->setWindowState(Qt::WindowMinimized);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Window->isVisible()) << "a hidden window would have no way back";
+    EXPECT_TRUE(Window->isMinimized());
+    // The taskbar entry brings it back as the window manager restores it.
+    Window->setWindowState(Window->windowState() & ~Qt::WindowMinimized);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Window->isVisible());
+    EXPECT_FALSE(Window->isMinimized());
+    EXPECT_EQ(Window->FormCloseCount(), 0);
 }
 
 TEST_F(TWindowBehaviour, TerminationSignalsCloseTheWindowAndShutTheLogDown) {
@@ -155,6 +186,7 @@ TEST_F(TWindowBehaviour, TrayCommandsWorkFromEveryWindowState) {
         {TCommand::Chiudi, "Chiudi"},
         {TCommand::TrayClick, "tray click"},
     };
+    const TTrayPresence tray(true);
     for (const auto& [state, stateName] : states) {
         for (const auto& [command, commandName] : commands) {
             SCOPED_TRACE(std::string(commandName) + " while " + stateName);

@@ -36,10 +36,12 @@ struct TFakeDesktop {
     QPoint Cursor{100, 200};
     Qt::KeyboardModifiers Keys = Qt::NoModifier;
     int DoubleClickTime = 500;
+    bool TrayAvailable = false;
 
     TFakeDesktop() {
         TTrayIconHandler::SetPlatform({[this] { return Cursor; }, [this] { return Keys; },
-                                       [this] { return DoubleClickTime; }});
+                                       [this] { return DoubleClickTime; },
+                                       [this] { return TrayAvailable; }});
     }
     ~TFakeDesktop() { TTrayIconHandler::SetPlatform(TTrayPlatform::Desktop()); }
     TFakeDesktop(const TFakeDesktop&) = delete;
