@@ -14,8 +14,19 @@ endforeach()
 file(REAL_PATH "${BUILD_DIR}" tree)
 string(REPLACE "," ";" KNOWN_LABELS "${KNOWN_LABELS}")
 
-execute_process(COMMAND "${CTEST}" --test-dir "${tree}" --show-only=json-v1
+# CTest writes a log next to the list it reads, and the tree may be read-only for
+# the user running this (an unprivileged run); a list of its own points at the tree.
+set(scratch "$ENV{TMPDIR}")
+if(NOT scratch)
+  set(scratch /tmp)
+endif()
+string(RANDOM LENGTH 12 suffix)
+set(scratch "${scratch}/ctest-entries-${suffix}")
+file(MAKE_DIRECTORY "${scratch}")
+file(WRITE "${scratch}/CTestTestfile.cmake" "subdirs([==[${tree}]==])\n")
+execute_process(COMMAND "${CTEST}" --test-dir "${scratch}" --show-only=json-v1
                 OUTPUT_VARIABLE json RESULT_VARIABLE rc ERROR_VARIABLE err)
+file(REMOVE_RECURSE "${scratch}")
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "ctest --show-only failed: ${err}")
 endif()
