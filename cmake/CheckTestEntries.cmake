@@ -1,0 +1,102 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# cmake -D BUILD_DIR=<tree> -D CTEST=<ctest> -D KNOWN_LABELS=<a,b,...> -P CheckTestEntries.cmake
+#
+# Checks every CTest entry of a tree: it carries at least one known label (so
+# `ctest -L` can pick it and nothing falls out of every loop), and none of its
+# arguments points into another build tree, where a stale or missing file would
+# be run or quietly skipped instead of the one this tree built.
+cmake_minimum_required(VERSION 3.25)
+foreach(var BUILD_DIR CTEST KNOWN_LABELS)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "CheckTestEntries: ${var} is not set")
+  endif()
+endforeach()
+file(REAL_PATH "${BUILD_DIR}" tree)
+string(REPLACE "," ";" KNOWN_LABELS "${KNOWN_LABELS}")
+
+# CTest writes a log next to the list it reads, and the tree may be read-only for
+# the user running this (an unprivileged run); a list of its own points at the tree.
+set(scratch "$ENV{TMPDIR}")
+if(NOT scratch)
+  set(scratch /tmp)
+endif()
+string(RANDOM LENGTH 12 suffix)
+set(scratch "${scratch}/ctest-entries-${suffix}")
+file(MAKE_DIRECTORY "${scratch}")
+file(WRITE "${scratch}/CTestTestfile.cmake" "subdirs([==[${tree}]==])\n")
+execute_process(COMMAND "${CTEST}" --test-dir "${scratch}" --show-only=json-v1
+                OUTPUT_VARIABLE json RESULT_VARIABLE rc ERROR_VARIABLE err)
+file(REMOVE_RECURSE "${scratch}")
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "ctest --show-only failed: ${err}")
+endif()
+
+# The nearest folder at or above PATH that holds a CMakeCache.txt, or "".
+function(owning_tree path out)
+  set(dir "${path}")
+  while(NOT dir STREQUAL "/" AND NOT dir STREQUAL "")
+    if(EXISTS "${dir}/CMakeCache.txt")
+      set(${out} "${dir}" PARENT_SCOPE)
+      return()
+    endif()
+    get_filename_component(dir "${dir}" DIRECTORY)
+  endwhile()
+  set(${out} "" PARENT_SCOPE)
+endfunction()
+
+set(faults "")
+string(JSON count LENGTH "${json}" tests)
+math(EXPR last "${count} - 1")
+foreach(i RANGE ${last})
+  # Each entry is taken out once: reading deep into the whole document every time
+  # costs seconds on a tree of a few hundred entries.
+  string(JSON test GET "${json}" tests ${i})
+  string(JSON name GET "${test}" name)
+
+  set(labels "")
+  string(JSON nprops ERROR_VARIABLE none LENGTH "${test}" properties)
+  if(NOT none AND nprops GREATER 0)
+    math(EXPR plast "${nprops} - 1")
+    foreach(p RANGE ${plast})
+      string(JSON pname GET "${test}" properties ${p} name)
+      if(pname STREQUAL "LABELS")
+        string(JSON nlabels LENGTH "${test}" properties ${p} value)
+        math(EXPR llast "${nlabels} - 1")
+        foreach(l RANGE ${llast})
+          string(JSON label GET "${test}" properties ${p} value ${l})
+          list(APPEND labels "${label}")
+        endforeach()
+      endif()
+    endforeach()
+  endif()
+  set(known OFF)
+  foreach(label IN LISTS labels)
+    if(label IN_LIST KNOWN_LABELS)
+      set(known ON)
+    endif()
+  endforeach()
+  if(NOT known)
+    list(APPEND faults "${name}: no known label (has '${labels}')")
+  endif()
+
+  string(JSON nargs ERROR_VARIABLE none LENGTH "${test}" command)
+  if(NOT none AND nargs GREATER 0)
+    math(EXPR alast "${nargs} - 1")
+    foreach(a RANGE ${alast})
+      string(JSON arg GET "${test}" command ${a})
+      if(IS_ABSOLUTE "${arg}")
+        cmake_path(NORMAL_PATH arg OUTPUT_VARIABLE normal)
+        owning_tree("${normal}" owner)
+        if(owner AND NOT owner STREQUAL tree)
+          list(APPEND faults "${name}: runs '${arg}' from another build tree (${owner})")
+        endif()
+      endif()
+    endforeach()
+  endif()
+endforeach()
+
+if(faults)
+  list(JOIN faults "\n  " text)
+  message(FATAL_ERROR "CTest entries of ${tree}:\n  ${text}")
+endif()
+message(STATUS "${count} CTest entries, each labelled and run from ${tree}")
