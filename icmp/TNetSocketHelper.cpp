@@ -1,0 +1,248 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TNetSocketHelper.h"
+
+#include "TCapabilities.h"
+#include "TSocketRequest.h"
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <mutex>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#ifndef ZIRKO_SOCKET_FROM_BINDIR
+#define ZIRKO_SOCKET_FROM_BINDIR "../libexec/zirko"
+#endif
+
+using namespace TSocketRequest;
+
+namespace {
+
+constexpr const char* HelperName = "zirko-socket";
+constexpr int HelperChannel = 3;
+// The helper answers at once; a helper that does not is treated as gone.
+constexpr int AnswerLimitMs = 2000;
+
+class THelperProcess {
+public:
+    ~THelperProcess() { Stop(); }
+
+    bool Start(const std::string& APath);
+    void Stop();
+    std::optional<TNetSocketHelper::TAnswer> Open(const TRequest& ARequest);
+
+    std::mutex Lock;
+    int Channel = -1;
+    pid_t Pid = -1;
+    uint32_t NextId = 1;
+
+private:
+    bool Ask(const TRequest& ARequest, TNetSocketHelper::TAnswer& AAnswer);
+};
+
+THelperProcess GHelper;
+
+bool THelperProcess::Start(const std::string& APath) {
+    Stop();
+    int Pair[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, Pair) != 0) {
+        return false;
+    }
+    int Theirs = Pair[1];
+    // Their end becomes descriptor 3; a copy elsewhere first if it already is 3, since a
+    // dup2 onto itself would keep close-on-exec.
+    if (Theirs == HelperChannel) {
+        Theirs = ::fcntl(Pair[1], F_DUPFD_CLOEXEC, HelperChannel + 1);
+        ::close(Pair[1]);
+    }
+    // Set before the helper runs, so that even its first request carries the sender.
+    const int On = 1;
+    ::setsockopt(Theirs, SOL_SOCKET, SO_PASSCRED, &On, sizeof(On));
+
+    posix_spawn_file_actions_t Actions;
+    posix_spawnattr_t Attributes;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_adddup2(&Actions, Theirs, HelperChannel);
+    posix_spawnattr_init(&Attributes);
+    sigset_t None;
+    sigset_t Defaults;
+    sigemptyset(&None);
+    sigemptyset(&Defaults);
+    for (const int Signal : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGCHLD}) {
+        sigaddset(&Defaults, Signal);
+    }
+    posix_spawnattr_setsigmask(&Attributes, &None);
+    posix_spawnattr_setsigdefault(&Attributes, &Defaults);
+    posix_spawnattr_setflags(&Attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // Nothing of the user's environment reaches the capable process.
+    std::string Name = HelperName;
+    char* const Argv[] = {Name.data(), nullptr};
+    char* const Envp[] = {nullptr};
+    pid_t Child = -1;
+    const int Error = ::posix_spawn(&Child, APath.c_str(), &Actions, &Attributes, Argv, Envp);
+    posix_spawn_file_actions_destroy(&Actions);
+    posix_spawnattr_destroy(&Attributes);
+    ::close(Theirs);
+    if (Error != 0) {
+        ::close(Pair[0]);
+        errno = Error;
+        return false;
+    }
+    Channel = Pair[0];
+    Pid = Child;
+    return true;
+}
+
+void THelperProcess::Stop() {
+    if (Channel >= 0) {
+        ::close(Channel);
+        Channel = -1;
+    }
+    if (Pid > 0) {
+        // Its end of the pair closed: the helper leaves at once; one that does not is ended.
+        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        while (::waitpid(Pid, nullptr, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > Deadline) {
+                ::kill(Pid, SIGKILL);
+                ::waitpid(Pid, nullptr, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        Pid = -1;
+    }
+}
+
+bool THelperProcess::Ask(const TRequest& ARequest, TNetSocketHelper::TAnswer& AAnswer) {
+    const auto Bytes = Encode(ARequest);
+    if (::send(Channel, Bytes.data(), Bytes.size(), MSG_NOSIGNAL) !=
+        static_cast<ssize_t>(Bytes.size())) {
+        return false;
+    }
+    // Answers to other holders of this end (there should be none) are dropped with whatever
+    // they carry, until ours comes.
+    for (;;) {
+        pollfd Wait{Channel, POLLIN, 0};
+        if (::poll(&Wait, 1, AnswerLimitMs) <= 0) {
+            return false;
+        }
+        std::array<uint8_t, ReplySize> In{};
+        alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(int))> Control{};
+        iovec Io{In.data(), In.size()};
+        msghdr Msg{};
+        Msg.msg_iov = &Io;
+        Msg.msg_iovlen = 1;
+        Msg.msg_control = Control.data();
+        Msg.msg_controllen = Control.size();
+        const ssize_t N = ::recvmsg(Channel, &Msg, MSG_CMSG_CLOEXEC);
+        if (N < 0 && errno == EINTR) {
+            continue;
+        }
+        if (N != static_cast<ssize_t>(ReplySize)) {
+            return false;
+        }
+        int Fd = -1;
+        const cmsghdr* C = CMSG_FIRSTHDR(&Msg);
+        if (C != nullptr && C->cmsg_level == SOL_SOCKET && C->cmsg_type == SCM_RIGHTS &&
+            C->cmsg_len == CMSG_LEN(sizeof(int))) {
+            std::memcpy(&Fd, CMSG_DATA(C), sizeof(Fd));
+        }
+        const TReply Reply = DecodeReply(In);
+        if (Reply.Id != ARequest.Id) {
+            if (Fd >= 0) {
+                ::close(Fd);
+            }
+            continue;
+        }
+        if (Reply.Status == 0 && Fd < 0) {
+            return false;
+        }
+        AAnswer = {Reply.Status == 0 ? Fd : -1, Reply.Status};
+        if (Reply.Status != 0 && Fd >= 0) {
+            ::close(Fd);
+        }
+        return true;
+    }
+}
+
+std::optional<TNetSocketHelper::TAnswer> THelperProcess::Open(const TRequest& ARequest) {
+    if (Channel < 0) {
+        return std::nullopt;
+    }
+    TNetSocketHelper::TAnswer Answer;
+    if (!Ask(ARequest, Answer)) {
+        // A helper that stopped answering serves no more: the socket is opened as without one.
+        Stop();
+        return std::nullopt;
+    }
+    return Answer;
+}
+
+bool IsExecutable(const std::string& APath) {
+    return ::access(APath.c_str(), X_OK) == 0;
+}
+
+} // namespace
+
+void TNetSocketHelper::StartForProgram() {
+    if (::geteuid() == 0 && TCapabilities::HoldsEffective(CAP_NET_RAW)) {
+        return;
+    }
+    std::array<char, 4096> Exe{};
+    const ssize_t N = ::readlink("/proc/self/exe", Exe.data(), Exe.size() - 1);
+    if (N <= 0) {
+        return;
+    }
+    const std::string Path = Locate(std::string(Exe.data(), static_cast<std::size_t>(N)));
+    if (Path.empty() || !Start(Path)) {
+        return;
+    }
+    TCapabilities::Write(TCapabilities{});
+}
+
+bool TNetSocketHelper::Start(const std::string& APath) {
+    std::lock_guard Guard(GHelper.Lock);
+    return GHelper.Start(APath);
+}
+
+void TNetSocketHelper::Stop() {
+    std::lock_guard Guard(GHelper.Lock);
+    GHelper.Stop();
+}
+
+bool TNetSocketHelper::Running() {
+    std::lock_guard Guard(GHelper.Lock);
+    return GHelper.Channel >= 0;
+}
+
+pid_t TNetSocketHelper::Pid() {
+    std::lock_guard Guard(GHelper.Lock);
+    return GHelper.Pid;
+}
+
+std::optional<TNetSocketHelper::TAnswer> TNetSocketHelper::Open(int AFamily, int AType,
+                                                                int AProtocol) {
+    std::lock_guard Guard(GHelper.Lock);
+    return GHelper.Open({AFamily, AType, AProtocol, GHelper.NextId++});
+}
+
+std::string TNetSocketHelper::Locate(const std::string& AExecutable) {
+    const auto Slash = AExecutable.rfind('/');
+    const std::string Folder = Slash == std::string::npos ? "." : AExecutable.substr(0, Slash);
+    for (const std::string& Candidate :
+         {Folder + "/" + HelperName, Folder + "/" + ZIRKO_SOCKET_FROM_BINDIR + "/" + HelperName}) {
+        if (IsExecutable(Candidate)) {
+            return Candidate;
+        }
+    }
+    return {};
+}
