@@ -4,6 +4,7 @@
 #include "RequireRoot.h"
 #include "TCommand.h"
 #include "THelperChannel.h"
+#include "THelperCopy.h"
 #include "TNetSocketHelper.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +12,12 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <filesystem>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-namespace fs = std::filesystem;
 using namespace zirko::test;
 using namespace TSocketRequest;
 
@@ -34,31 +33,6 @@ int SocketOption(int AFd, int AOption) {
     ::getsockopt(AFd, SOL_SOCKET, AOption, &Value, &Length);
     return Value;
 }
-
-// A copy of the helper in a folder an ordinary user can reach, optionally capable.
-class THelperCopy {
-public:
-    explicit THelperCopy(bool ACapable) {
-        std::string Template = (fs::temp_directory_path() / "zirko-socket-XXXXXX").string();
-        if (::mkdtemp(Template.data()) == nullptr) {
-            return;
-        }
-        Folder = Template;
-        fs::permissions(Folder,
-                        fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
-        Path = (Folder / "zirko-socket").string();
-        fs::copy_file(Helper, Path);
-        if (ACapable) {
-            RunChecked({"setcap", "cap_net_raw+ep", Path});
-        }
-    }
-    ~THelperCopy() {
-        std::error_code Ignored;
-        fs::remove_all(Folder, Ignored);
-    }
-    fs::path Folder;
-    std::string Path;
-};
 
 class SocketHelper : public ::testing::Test {
 protected:
@@ -80,7 +54,7 @@ TEST_F(SocketHelper, HandsOutRawIcmpSocketsAndKeepsNoOtherRight) {
     };
     for (const auto& R : Rows) {
         SCOPED_TRACE(R.Name);
-        THelperCopy Copy(R.Capable);
+        THelperCopy Copy(Helper, R.Capable);
         ASSERT_FALSE(Copy.Path.empty());
         THelperChannel Channel(Copy.Path, R.AsNobodyUser ? AsNobody : std::vector<std::string>{});
         for (const auto& [Family, Protocol] : {std::pair<int, int>{AF_INET, IPPROTO_ICMP},
