@@ -12,9 +12,9 @@
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <mutex>
-#include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -97,6 +97,9 @@ bool THelperProcess::Start(const std::string& APath) {
         errno = Error;
         return false;
     }
+    // A bounded wait for each answer, set once rather than polled for every request.
+    const timeval Limit{AnswerLimitMs / 1000, (AnswerLimitMs % 1000) * 1000};
+    ::setsockopt(Pair[0], SOL_SOCKET, SO_RCVTIMEO, &Limit, sizeof(Limit));
     Channel = Pair[0];
     Pid = Child;
     return true;
@@ -131,10 +134,6 @@ bool THelperProcess::Ask(const TRequest& ARequest, TNetSocketHelper::TAnswer& AA
     // Answers to other holders of this end (there should be none) are dropped with whatever
     // they carry, until ours comes.
     for (;;) {
-        pollfd Wait{Channel, POLLIN, 0};
-        if (::poll(&Wait, 1, AnswerLimitMs) <= 0) {
-            return false;
-        }
         std::array<uint8_t, ReplySize> In{};
         alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(int))> Control{};
         iovec Io{In.data(), In.size()};

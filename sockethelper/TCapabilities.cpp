@@ -52,15 +52,6 @@ bool TCapabilities::KeepOnly(int ACapability) {
     return Write(Sets);
 }
 
-bool TCapabilities::Raise(int ACapability, bool AOn) {
-    TCapabilities Sets;
-    if (!Read(Sets)) {
-        return false;
-    }
-    Sets.Effective = AOn ? (Sets.Permitted & Bit(ACapability)) : 0;
-    return Write(Sets);
-}
-
 bool TCapabilities::HoldsEffective(int ACapability) {
     TCapabilities Sets;
     return Read(Sets) && (Sets.Effective & Bit(ACapability)) != 0;

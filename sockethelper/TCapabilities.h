@@ -16,8 +16,6 @@ struct TCapabilities {
     // Keeps at most the one capability in the permitted set, none effective or inheritable,
     // and clears the ambient set. False when the kernel refused.
     static bool KeepOnly(int ACapability);
-    // Makes the effective set hold just the capability (when permitted), or nothing.
-    static bool Raise(int ACapability, bool AOn);
     static bool HoldsEffective(int ACapability);
     static uint64_t Bit(int ACapability) { return uint64_t{1} << ACapability; }
 };

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TSocketServer.h"
 
-#include "TCapabilities.h"
 #include "TSocketRequest.h"
 
 #include <algorithm>
@@ -20,11 +19,18 @@ int TSocketServer::Run() {
     return errno == 0 ? 0 : 1;
 }
 
-int TSocketServer::OpenSocket(int AFamily, int AType, int AProtocol) {
-    TCapabilities::Raise(CAP_NET_RAW, true);
+TSocketServer::TSocketServer(int AChannel, pid_t AClient) : FChannel(AChannel), FClient(AClient) {
+    TCapabilities::Read(FLowered);
+    FLowered.Effective = 0;
+    FRaised = FLowered;
+    FRaised.Effective = FLowered.Permitted & TCapabilities::Bit(CAP_NET_RAW);
+}
+
+int TSocketServer::OpenSocket(int AFamily, int AType, int AProtocol) const {
+    TCapabilities::Write(FRaised);
     const int Fd = ::socket(AFamily, AType | SOCK_CLOEXEC, AProtocol);
     const int Error = errno;
-    TCapabilities::Raise(CAP_NET_RAW, false);
+    TCapabilities::Write(FLowered);
     errno = Error;
     return Fd;
 }
