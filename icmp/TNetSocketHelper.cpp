@@ -11,13 +11,17 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/capability.h>
+#include <linux/icmp.h>
 #include <mutex>
+#include <netinet/icmp6.h>
+#include <netinet/in.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #ifndef ZIRKO_SOCKET_FROM_BINDIR
 #define ZIRKO_SOCKET_FROM_BINDIR "../libexec/zirko"
@@ -31,6 +35,24 @@ constexpr const char* HelperName = "zirko-socket";
 constexpr int HelperChannel = 3;
 // The helper answers at once; a helper that does not is treated as gone.
 constexpr int AnswerLimitMs = 2000;
+// Sockets asked for in one go. Waking the helper costs far more than what it does per socket,
+// so it is woken once for several pings; the spares wait with every ICMP type blocked.
+constexpr int Batch = 8;
+
+// Blocks (or passes again) every ICMP type on a raw socket, so that a spare collects nothing.
+bool FilterAll(int AFd, int AFamily, bool ABlock) {
+    if (AFamily == AF_INET6) {
+        icmp6_filter Filter{};
+        if (ABlock) {
+            ICMP6_FILTER_SETBLOCKALL(&Filter);
+        } else {
+            ICMP6_FILTER_SETPASSALL(&Filter);
+        }
+        return ::setsockopt(AFd, IPPROTO_ICMPV6, ICMP6_FILTER, &Filter, sizeof(Filter)) == 0;
+    }
+    const icmp_filter Filter{ABlock ? ~0U : 0U};
+    return ::setsockopt(AFd, SOL_RAW, ICMP_FILTER, &Filter, sizeof(Filter)) == 0;
+}
 
 class THelperProcess {
 public:
@@ -46,7 +68,23 @@ public:
     uint32_t NextId = 1;
 
 private:
-    bool Ask(const TRequest& ARequest, TNetSocketHelper::TAnswer& AAnswer);
+    struct TSpare {
+        int Family;
+        int Protocol;
+        int Fd;
+    };
+
+    // Sends ACount requests at once and reads their answers; the first is returned, the
+    // other sockets are kept as spares.
+    bool Ask(const TRequest& ARequest, int ACount, TNetSocketHelper::TAnswer& AAnswer);
+    bool ReadAnswer(TReply& AReply, int& AFd);
+    void Keep(const TRequest& ARequest, int AFd);
+    int TakeSpare(int AFamily, int AProtocol);
+    void DropSpares();
+
+    std::vector<TSpare> FSpares;
+    // After a refusal (a helper without the right) one socket is asked for at a time.
+    bool FRefused = false;
 };
 
 THelperProcess GHelper;
@@ -106,6 +144,7 @@ bool THelperProcess::Start(const std::string& APath) {
 }
 
 void THelperProcess::Stop() {
+    DropSpares();
     if (Channel >= 0) {
         ::close(Channel);
         Channel = -1;
@@ -125,14 +164,7 @@ void THelperProcess::Stop() {
     }
 }
 
-bool THelperProcess::Ask(const TRequest& ARequest, TNetSocketHelper::TAnswer& AAnswer) {
-    const auto Bytes = Encode(ARequest);
-    if (::send(Channel, Bytes.data(), Bytes.size(), MSG_NOSIGNAL) !=
-        static_cast<ssize_t>(Bytes.size())) {
-        return false;
-    }
-    // Answers to other holders of this end (there should be none) are dropped with whatever
-    // they carry, until ours comes.
+bool THelperProcess::ReadAnswer(TReply& AReply, int& AFd) {
     for (;;) {
         std::array<uint8_t, ReplySize> In{};
         alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(int))> Control{};
@@ -149,40 +181,106 @@ bool THelperProcess::Ask(const TRequest& ARequest, TNetSocketHelper::TAnswer& AA
         if (N != static_cast<ssize_t>(ReplySize)) {
             return false;
         }
-        int Fd = -1;
+        AFd = -1;
         const cmsghdr* C = CMSG_FIRSTHDR(&Msg);
         if (C != nullptr && C->cmsg_level == SOL_SOCKET && C->cmsg_type == SCM_RIGHTS &&
             C->cmsg_len == CMSG_LEN(sizeof(int))) {
-            std::memcpy(&Fd, CMSG_DATA(C), sizeof(Fd));
+            std::memcpy(&AFd, CMSG_DATA(C), sizeof(AFd));
         }
-        const TReply Reply = DecodeReply(In);
-        if (Reply.Id != ARequest.Id) {
-            if (Fd >= 0) {
-                ::close(Fd);
-            }
-            continue;
-        }
-        if (Reply.Status == 0 && Fd < 0) {
-            return false;
-        }
-        AAnswer = {Reply.Status == 0 ? Fd : -1, Reply.Status};
-        if (Reply.Status != 0 && Fd >= 0) {
-            ::close(Fd);
-        }
+        AReply = DecodeReply(In);
         return true;
     }
 }
 
+bool THelperProcess::Ask(const TRequest& ARequest, int ACount, TNetSocketHelper::TAnswer& AAnswer) {
+    for (int I = 0; I < ACount; ++I) {
+        TRequest R = ARequest;
+        R.Id = ARequest.Id + static_cast<uint32_t>(I);
+        const auto Bytes = Encode(R);
+        if (::send(Channel, Bytes.data(), Bytes.size(), MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(Bytes.size())) {
+            return false;
+        }
+    }
+    // The helper answers in order. Answers to other holders of this end (there should be
+    // none) are dropped with whatever they carry.
+    for (int Got = 0; Got < ACount;) {
+        TReply Reply;
+        int Fd = -1;
+        if (!ReadAnswer(Reply, Fd)) {
+            return false;
+        }
+        const uint32_t Index = Reply.Id - ARequest.Id;
+        if (Index != static_cast<uint32_t>(Got) || (Reply.Status == 0) != (Fd >= 0)) {
+            if (Fd >= 0) {
+                ::close(Fd);
+            }
+            if (Index == static_cast<uint32_t>(Got)) {
+                return false; // a success without a socket: not our helper speaking
+            }
+            continue;
+        }
+        if (Got == 0) {
+            AAnswer = {Fd, Reply.Status};
+        } else if (Fd >= 0) {
+            Keep(ARequest, Fd);
+        }
+        ++Got;
+    }
+    return true;
+}
+
+void THelperProcess::Keep(const TRequest& ARequest, int AFd) {
+    if (FilterAll(AFd, ARequest.Family, true)) {
+        FSpares.push_back({ARequest.Family, ARequest.Protocol, AFd});
+    } else {
+        ::close(AFd);
+    }
+}
+
+int THelperProcess::TakeSpare(int AFamily, int AProtocol) {
+    for (auto It = FSpares.begin(); It != FSpares.end(); ++It) {
+        if (It->Family != AFamily || It->Protocol != AProtocol) {
+            continue;
+        }
+        const int Fd = It->Fd;
+        FSpares.erase(It);
+        // Whatever slipped in before the filter was set, or passed it (IPv4 types above 31),
+        // goes; then the socket passes everything again, like one opened just now.
+        std::array<uint8_t, 64> Sink{};
+        while (::recv(Fd, Sink.data(), Sink.size(), MSG_DONTWAIT | MSG_TRUNC) >= 0) {
+        }
+        if (FilterAll(Fd, AFamily, false)) {
+            return Fd;
+        }
+        ::close(Fd);
+    }
+    return -1;
+}
+
+void THelperProcess::DropSpares() {
+    for (const TSpare& S : FSpares) {
+        ::close(S.Fd);
+    }
+    FSpares.clear();
+}
+
 std::optional<TNetSocketHelper::TAnswer> THelperProcess::Open(const TRequest& ARequest) {
+    if (const int Fd = TakeSpare(ARequest.Family, ARequest.Protocol); Fd >= 0) {
+        return TNetSocketHelper::TAnswer{Fd, 0};
+    }
     if (Channel < 0) {
         return std::nullopt;
     }
     TNetSocketHelper::TAnswer Answer;
-    if (!Ask(ARequest, Answer)) {
+    const int Count = FRefused || ARequest.Type != SOCK_RAW ? 1 : Batch;
+    NextId += static_cast<uint32_t>(Count);
+    if (!Ask(ARequest, Count, Answer)) {
         // A helper that stopped answering serves no more: the socket is opened as without one.
         Stop();
         return std::nullopt;
     }
+    FRefused = Answer.Error != 0;
     return Answer;
 }
 
@@ -231,7 +329,7 @@ pid_t TNetSocketHelper::Pid() {
 std::optional<TNetSocketHelper::TAnswer> TNetSocketHelper::Open(int AFamily, int AType,
                                                                 int AProtocol) {
     std::lock_guard Guard(GHelper.Lock);
-    return GHelper.Open({AFamily, AType, AProtocol, GHelper.NextId++});
+    return GHelper.Open({AFamily, AType, AProtocol, GHelper.NextId});
 }
 
 std::string TNetSocketHelper::Locate(const std::string& AExecutable) {

@@ -5,6 +5,8 @@
 #include "TCommand.h"
 #include "THelperChannel.h"
 #include "THelperCopy.h"
+#include "TNetNamespace.h"
+#include "TNetNamespaceScope.h"
 #include "TNetSocketHelper.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +14,10 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <linux/icmp.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -205,6 +210,74 @@ TEST_F(SocketHelper, EndsWhenTheWindowIsKilled) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_FALSE(Running()) << "orphan helper " << HelperPid;
+}
+
+// Sends one ICMP message of AType (IPv4) or echo request (IPv6) to loopback.
+void SendIcmp(int AFamily, uint8_t AType) {
+    const int Protocol = AFamily == AF_INET ? IPPROTO_ICMP : IPPROTO_ICMPV6;
+    const int Fd = ::socket(AFamily, SOCK_RAW, Protocol);
+    ASSERT_GE(Fd, 0);
+    uint8_t Message[8] = {AType, 0, 0, 0, 0, 1, 0, 1};
+    if (AFamily == AF_INET) {
+        // The checksum of these eight bytes, for the receiving stack to accept them.
+        uint32_t Sum = 0;
+        for (int I = 0; I < 8; I += 2) {
+            Sum += (Message[I] << 8) | Message[I + 1];
+        }
+        Sum = (Sum & 0xFFFF) + (Sum >> 16);
+        const uint16_t Check = static_cast<uint16_t>(~Sum);
+        Message[2] = static_cast<uint8_t>(Check >> 8);
+        Message[3] = static_cast<uint8_t>(Check & 0xFF);
+        sockaddr_in To{};
+        To.sin_family = AF_INET;
+        To.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::sendto(Fd, Message, sizeof(Message), 0, reinterpret_cast<sockaddr*>(&To), sizeof(To));
+    } else {
+        sockaddr_in6 To{};
+        To.sin6_family = AF_INET6;
+        To.sin6_addr = in6addr_loopback;
+        ::sendto(Fd, Message, sizeof(Message), 0, reinterpret_cast<sockaddr*>(&To), sizeof(To));
+    }
+    ::close(Fd);
+}
+
+bool Queued(int AFd, int AWaitMs) {
+    pollfd Wait{AFd, POLLIN, 0};
+    return ::poll(&Wait, 1, AWaitMs) == 1;
+}
+
+// The window asks for sockets in batches and keeps the rest as spares: a spare handed out
+// later must behave like a socket opened at that moment, holding nothing from before and
+// filtering nothing from then on.
+TEST_F(SocketHelper, ASpareSocketIsAsFreshAsANewOne) {
+    TNetNamespace Loop("spare");
+    TNetNamespaceScope Inside(Loop);
+    ASSERT_TRUE(TNetSocketHelper::Start(Helper));
+    struct TRow {
+        const char* Name;
+        int Family;
+        int Protocol;
+        uint8_t Foreign; // a type the spares' filter cannot hold back on IPv4
+    };
+    const std::vector<TRow> Rows{{"ICMP", AF_INET, IPPROTO_ICMP, 40},
+                                 {"ICMPv6", AF_INET6, IPPROTO_ICMPV6, 128}};
+    for (const auto& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        const auto First = TNetSocketHelper::Open(R.Family, SOCK_RAW, R.Protocol);
+        ASSERT_TRUE(First && First->Id >= 0);
+        ::close(First->Id);
+        // Traffic while the spares wait: an echo exchange and a message of an odd type.
+        SendIcmp(R.Family, R.Family == AF_INET ? 8 : 128);
+        SendIcmp(R.Family, R.Foreign);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const auto Spare = TNetSocketHelper::Open(R.Family, SOCK_RAW, R.Protocol);
+        ASSERT_TRUE(Spare && Spare->Id >= 0);
+        EXPECT_FALSE(Queued(Spare->Id, 0)) << "holds a datagram from before it was handed out";
+        SendIcmp(R.Family, R.Family == AF_INET ? 8 : 128);
+        EXPECT_TRUE(Queued(Spare->Id, 1000)) << "filters what a new socket would receive";
+        ::close(Spare->Id);
+    }
+    TNetSocketHelper::Stop();
 }
 
 } // namespace
