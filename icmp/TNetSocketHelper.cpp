@@ -2,6 +2,7 @@
 #include "TNetSocketHelper.h"
 
 #include "TCapabilities.h"
+#include "TDescriptorPassing.h"
 #include "TSocketRequest.h"
 
 #include <array>
@@ -165,31 +166,15 @@ void THelperProcess::Stop() {
 }
 
 bool THelperProcess::ReadAnswer(TReply& AReply, int& AFd) {
-    for (;;) {
-        std::array<uint8_t, ReplySize> In{};
-        alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(int))> Control{};
-        iovec Io{In.data(), In.size()};
-        msghdr Msg{};
-        Msg.msg_iov = &Io;
-        Msg.msg_iovlen = 1;
-        Msg.msg_control = Control.data();
-        Msg.msg_controllen = Control.size();
-        const ssize_t N = ::recvmsg(Channel, &Msg, MSG_CMSG_CLOEXEC);
-        if (N < 0 && errno == EINTR) {
-            continue;
+    std::array<uint8_t, ReplySize> In{};
+    if (TDescriptorPassing::Receive(Channel, In, AFd) != static_cast<ssize_t>(ReplySize)) {
+        if (AFd >= 0) {
+            ::close(AFd);
         }
-        if (N != static_cast<ssize_t>(ReplySize)) {
-            return false;
-        }
-        AFd = -1;
-        const cmsghdr* C = CMSG_FIRSTHDR(&Msg);
-        if (C != nullptr && C->cmsg_level == SOL_SOCKET && C->cmsg_type == SCM_RIGHTS &&
-            C->cmsg_len == CMSG_LEN(sizeof(int))) {
-            std::memcpy(&AFd, CMSG_DATA(C), sizeof(AFd));
-        }
-        AReply = DecodeReply(In);
-        return true;
+        return false;
     }
+    AReply = DecodeReply(In);
+    return true;
 }
 
 bool THelperProcess::Ask(const TRequest& ARequest, int ACount, TNetSocketHelper::TAnswer& AAnswer) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TSocketServer.h"
 
+#include "TDescriptorPassing.h"
 #include "TSocketRequest.h"
 
 #include <algorithm>
@@ -96,24 +97,7 @@ bool TSocketServer::ServeOne() {
     }
 
     const auto Bytes = EncodeReply(Reply);
-    iovec Out{const_cast<uint8_t*>(Bytes.data()), Bytes.size()};
-    msghdr Answer{};
-    Answer.msg_iov = &Out;
-    Answer.msg_iovlen = 1;
-    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(int))> Rights{};
-    if (Fd >= 0) {
-        Answer.msg_control = Rights.data();
-        Answer.msg_controllen = Rights.size();
-        cmsghdr* C = CMSG_FIRSTHDR(&Answer);
-        C->cmsg_level = SOL_SOCKET;
-        C->cmsg_type = SCM_RIGHTS;
-        C->cmsg_len = CMSG_LEN(sizeof(int));
-        std::memcpy(CMSG_DATA(C), &Fd, sizeof(Fd));
-    }
-    ssize_t Sent = -1;
-    do {
-        Sent = ::sendmsg(FChannel, &Answer, MSG_NOSIGNAL);
-    } while (Sent < 0 && errno == EINTR);
+    const ssize_t Sent = TDescriptorPassing::Send(FChannel, Bytes, Fd);
     const int SendError = errno;
     if (Fd >= 0) {
         ::close(Fd); // the client holds its own copy now

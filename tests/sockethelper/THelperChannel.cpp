@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "THelperChannel.h"
 
+#include "TDescriptorPassing.h"
+
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -59,21 +61,7 @@ THelperChannel::~THelperChannel() {
 
 std::optional<THelperChannel::TAnswer> THelperChannel::Ask(std::span<const uint8_t> ABytes,
                                                            int ASendFd) const {
-    iovec Out{const_cast<uint8_t*>(ABytes.data()), ABytes.size()};
-    msghdr Msg{};
-    Msg.msg_iov = &Out;
-    Msg.msg_iovlen = 1;
-    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(int))> Rights{};
-    if (ASendFd >= 0) {
-        Msg.msg_control = Rights.data();
-        Msg.msg_controllen = Rights.size();
-        cmsghdr* C = CMSG_FIRSTHDR(&Msg);
-        C->cmsg_level = SOL_SOCKET;
-        C->cmsg_type = SCM_RIGHTS;
-        C->cmsg_len = CMSG_LEN(sizeof(int));
-        std::memcpy(CMSG_DATA(C), &ASendFd, sizeof(int));
-    }
-    if (::sendmsg(FFd, &Msg, MSG_NOSIGNAL) < 0) {
+    if (TDescriptorPassing::Send(FFd, ABytes, ASendFd) < 0) {
         return std::nullopt;
     }
     pollfd Wait{FFd, POLLIN, 0};
@@ -81,24 +69,11 @@ std::optional<THelperChannel::TAnswer> THelperChannel::Ask(std::span<const uint8
         return std::nullopt;
     }
     std::array<uint8_t, 64> In{};
-    alignas(cmsghdr) std::array<char, CMSG_SPACE(4 * sizeof(int))> Control{};
-    iovec Io{In.data(), In.size()};
-    msghdr Back{};
-    Back.msg_iov = &Io;
-    Back.msg_iovlen = 1;
-    Back.msg_control = Control.data();
-    Back.msg_controllen = Control.size();
-    const ssize_t N = ::recvmsg(FFd, &Back, MSG_CMSG_CLOEXEC);
-    if (N != static_cast<ssize_t>(ReplySize)) {
+    TAnswer Answer;
+    if (TDescriptorPassing::Receive(FFd, In, Answer.Fd) != static_cast<ssize_t>(ReplySize)) {
         return std::nullopt;
     }
-    TAnswer Answer;
     Answer.Reply = DecodeReply(std::span<const uint8_t, ReplySize>(In.data(), ReplySize));
-    for (cmsghdr* C = CMSG_FIRSTHDR(&Back); C != nullptr; C = CMSG_NXTHDR(&Back, C)) {
-        if (C->cmsg_level == SOL_SOCKET && C->cmsg_type == SCM_RIGHTS) {
-            std::memcpy(&Answer.Fd, CMSG_DATA(C), sizeof(int));
-        }
-    }
     return Answer;
 }
 
