@@ -142,6 +142,12 @@ TEST(WindowPrivilege, OnlyTheHelperHoldsTheRawSocketRight) {
             continue;
         }
         ASSERT_GT(Helper, 0) << "the window started its helper";
+        // Until its first steps have run, the helper holds what the file capability gave it.
+        const auto Settled = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (ProcStatusField(Helper, "CapEff") != NoCapabilities &&
+               std::chrono::steady_clock::now() < Settled) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         EXPECT_EQ(ProcStatusField(Helper, "CapPrm"), NetRawOnly);
         EXPECT_EQ(ProcStatusField(Helper, "CapEff"), NoCapabilities);
         EXPECT_EQ(ProcStatusField(Helper, "Uid").substr(0, 5), "65534");
