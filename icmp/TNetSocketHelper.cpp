@@ -5,6 +5,7 @@
 #include "TDescriptorPassing.h"
 #include "TSocketRequest.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -224,9 +225,12 @@ void THelperProcess::Keep(const TRequest& ARequest, int AFd) {
 }
 
 int THelperProcess::TakeSpare(int AFamily, int AProtocol) {
-    for (auto It = FSpares.begin(); It != FSpares.end(); ++It) {
-        if (It->Family != AFamily || It->Protocol != AProtocol) {
-            continue;
+    for (;;) {
+        const auto It = std::find_if(FSpares.begin(), FSpares.end(), [&](const TSpare& S) {
+            return S.Family == AFamily && S.Protocol == AProtocol;
+        });
+        if (It == FSpares.end()) {
+            return -1;
         }
         const int Fd = It->Fd;
         FSpares.erase(It);
@@ -240,7 +244,6 @@ int THelperProcess::TakeSpare(int AFamily, int AProtocol) {
         }
         ::close(Fd);
     }
-    return -1;
 }
 
 void THelperProcess::DropSpares() {
@@ -262,6 +265,9 @@ std::optional<TNetSocketHelper::TAnswer> THelperProcess::Open(const TRequest& AR
     NextId += static_cast<uint32_t>(Count);
     if (!Ask(ARequest, Count, Answer)) {
         // A helper that stopped answering serves no more: the socket is opened as without one.
+        if (Answer.Id >= 0) {
+            ::close(Answer.Id);
+        }
         Stop();
         return std::nullopt;
     }
