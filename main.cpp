@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "TDisplayPlatform.h"
 #include "TF_Main.h"
+#include "TNetSocketHelper.h"
 #include "TZirkoApplication.h"
 
 #include <iostream>
@@ -10,6 +11,8 @@ int main(int argc, char** argv) {
     if (const auto Answered = AnswerCommandLine(argc, argv, std::cout)) {
         return *Answered;
     }
+    // Before Qt loads any plugin: the raw-socket right stays with the helper.
+    TNetSocketHelper::StartForProgram();
     TDisplayPlatform::Choose();
     TZirkoApplication application(argc, argv);
     // Creating the window starts the log; a failing start ends the program there.

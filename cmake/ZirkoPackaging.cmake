@@ -3,7 +3,7 @@
 # zirko_<version>_<arch>.deb from the install rules of packaging/.
 
 # The postinst grants the raw-socket right to the installed programs.
-list(TRANSFORM ZIRKO_RAW_SOCKET_PROGRAMS PREPEND /usr/${CMAKE_INSTALL_BINDIR}/
+list(TRANSFORM ZIRKO_RAW_SOCKET_PROGRAMS PREPEND /usr/
      OUTPUT_VARIABLE ZIRKO_RAW_SOCKET_FILES)
 list(JOIN ZIRKO_RAW_SOCKET_FILES " " ZIRKO_RAW_SOCKET_FILES)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/postinst.in ${CMAKE_BINARY_DIR}/packaging/deb/postinst

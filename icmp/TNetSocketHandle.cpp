@@ -2,9 +2,11 @@
 
 #include "ENetExceptions.h"
 #include "TNetPingSocket.h"
+#include "TNetSocketHelper.h"
 #include "TNetStack.h"
 
 #include <atomic>
+#include <cerrno>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -39,7 +41,7 @@ TSocketId TNetSocketHandle::OpenIcmp(int AProtocol) {
     const auto Policy = IcmpSocketPolicy();
     if (Policy != TNetIcmpSocketPolicy::DatagramOnly) {
         try {
-            const TSocketId Id = GlobalStack->OpenSocket(FIPVersion, SOCK_RAW, AProtocol, false);
+            const TSocketId Id = OpenRaw(AProtocol);
             FKind = TNetSocketKind::Raw;
             return Id;
         } catch (const ENetSocketError& E) {
@@ -56,6 +58,18 @@ TSocketId TNetSocketHandle::OpenIcmp(int AProtocol) {
         }
     }
     return OpenDatagram(AProtocol);
+}
+
+TSocketId TNetSocketHandle::OpenRaw(int AProtocol) {
+    // Where zirko-socket serves, the raw socket comes from it; its refusal reads as the
+    // window's own socket call would have failed.
+    const auto Answer =
+        TNetSocketHelper::Open(TNetStack::AddressFamily(FIPVersion), SOCK_RAW, AProtocol);
+    if (!Answer) {
+        return GlobalStack->OpenSocket(FIPVersion, SOCK_RAW, AProtocol, false);
+    }
+    errno = Answer->Error;
+    return GlobalStack->CheckSocketResult(Answer->Id);
 }
 
 TSocketId TNetSocketHandle::OpenDatagram(int AProtocol) {

@@ -46,6 +46,7 @@ public:
 private:
     void SetHandle(TSocketId AId);
     TSocketId OpenIcmp(int AProtocol);
+    TSocketId OpenRaw(int AProtocol);
     TSocketId OpenDatagram(int AProtocol);
 
     TSocketId FHandle = InvalidSocket;

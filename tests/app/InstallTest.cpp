@@ -145,18 +145,27 @@ TEST(Install, PutsProgramMenuEntryIconsAndReadmeIntoThePrefix) {
     EXPECT_NE(Svg.find("<svg"), std::string::npos);
 }
 
-TEST(Install, RunAsRootGrantsTheRawSocketRight) {
+TEST(Install, RunAsRootGrantsTheRawSocketRightToTheHelperOnly) {
     ZIRKO_REQUIRE_ROOT();
     TPrefix Prefix;
     ASSERT_FALSE(Prefix.Top.empty());
-    const TCommandResult R = InstallInto(Prefix.Path);
-    ASSERT_EQ(R.ExitCode, 0) << R.Output;
     const fs::path Binary = Prefix.Path / "bin" / "zirko";
-    EXPECT_NE(Capabilities(Binary).find("cap_net_raw=ep"), std::string::npos)
-        << Capabilities(Binary);
-    EXPECT_NE(R.Output.find("Granted cap_net_raw to " + Binary.string()), std::string::npos)
-        << R.Output;
-    EXPECT_EQ(R.Output.find("sudo setcap"), std::string::npos) << R.Output;
+    const fs::path Helper = Prefix.Path / "libexec" / "zirko" / "zirko-socket";
+    // The second install runs over a window binary that an older install made capable.
+    for (const bool OverOldRight : {false, true}) {
+        SCOPED_TRACE(OverOldRight ? "over an older install" : "fresh");
+        if (OverOldRight) {
+            ASSERT_EQ(RunCommand({"setcap", "cap_net_raw+ep", Binary.string()}).ExitCode, 0);
+        }
+        const TCommandResult R = InstallInto(Prefix.Path);
+        ASSERT_EQ(R.ExitCode, 0) << R.Output;
+        EXPECT_NE(Capabilities(Helper).find("cap_net_raw=ep"), std::string::npos)
+            << Capabilities(Helper);
+        EXPECT_EQ(Capabilities(Binary).find("cap_"), std::string::npos) << Capabilities(Binary);
+        EXPECT_NE(R.Output.find("Granted cap_net_raw to " + Helper.string()), std::string::npos)
+            << R.Output;
+        EXPECT_EQ(R.Output.find("sudo setcap"), std::string::npos) << R.Output;
+    }
 }
 
 TEST(Install, WithoutRootPrintsTheOneCommandToRun) {
@@ -178,8 +187,9 @@ TEST(Install, WithoutRootPrintsTheOneCommandToRun) {
     const fs::path Binary = Prefix.Path / "bin" / "zirko";
     ASSERT_TRUE(fs::is_regular_file(Binary)) << R.Output;
     EXPECT_EQ(Capabilities(Binary).find("cap_net_raw"), std::string::npos);
-    // The command, pasted into a shell as it is printed, names the installed file.
-    const std::string Command = "sudo setcap cap_net_raw+ep '" + Binary.string() + "'";
+    // The command, pasted into a shell as it is printed, names the installed helper.
+    const fs::path Helper = Prefix.Path / "libexec" / "zirko" / "zirko-socket";
+    const std::string Command = "sudo setcap cap_net_raw+ep '" + Helper.string() + "'";
     EXPECT_NE(R.Output.find("Zirko needs the raw-socket right: " + Command + "\n"),
               std::string::npos)
         << R.Output;

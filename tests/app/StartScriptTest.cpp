@@ -101,7 +101,7 @@ TEST(StartScript, WithoutTheRightItPrintsTheCommandAndStartsZirkoAnyway) {
         EXPECT_EQ(R.ExitCode, 0) << R.Output;
         EXPECT_EQ(R.Output.find("command not found"), std::string::npos) << R.Output;
         const std::string Quoted =
-            "'" + Checkout.Top.string() + "/it'\\''s mine/build/release/zirko'";
+            "'" + Checkout.Top.string() + "/it'\\''s mine/build/release/zirko-socket'";
         EXPECT_NE(
             R.Output.find("run, as root:\n  /usr/sbin/setcap cap_net_raw+ep " + Quoted + "\n"),
             std::string::npos)

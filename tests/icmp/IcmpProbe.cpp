@@ -1,9 +1,11 @@
 // Runs pings with the real client and prints one record per line, so that a test can run
 // it as another user or in another namespace and compare what it saw.
-// Usage: zirko_icmp_probe HOST TIMEOUT_MS TTL COUNT [raw|datagram|auto]
+// Usage: zirko_icmp_probe HOST TIMEOUT_MS TTL COUNT [raw|datagram|auto] [HELPER]
+// With HELPER, raw sockets come from that zirko-socket, started as the program starts it.
 #include "ENetExceptions.h"
 #include "TNetIcmpClient.h"
 #include "TNetSocketHandle.h"
+#include "TNetSocketHelper.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -19,6 +21,10 @@ int main(int argc, char** argv) {
         TNetSocketHandle::SetIcmpSocketPolicy(TNetIcmpSocketPolicy::RawOnly);
     } else if (Policy == "datagram") {
         TNetSocketHandle::SetIcmpSocketPolicy(TNetIcmpSocketPolicy::DatagramOnly);
+    }
+    if (argc > 6 && !TNetSocketHelper::Start(argv[6])) {
+        std::cout << "ERROR 0 cannot start " << argv[6] << '\n';
+        return 1;
     }
     const int Count = std::min(std::atoi(argv[4]), 100);
     try {

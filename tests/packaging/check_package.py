@@ -13,6 +13,7 @@ import tempfile
 
 REQUIRED_FILES = [
     "./usr/bin/zirko",
+    "./usr/libexec/zirko/zirko-socket",
     "./usr/share/applications/zirko.desktop",
     "./usr/share/metainfo/org.zirko.zirko.metainfo.xml",
     "./usr/share/man/man1/zirko.1.gz",
@@ -80,8 +81,9 @@ def check_postinst_failure(deb, root):
     result = run([os.path.join(control, "postinst"), "configure"],
                  env={"PATH": tools + ":/usr/bin:/bin"})
     assert result.returncode == 0, result.stdout
-    for needed in ("could not grant the raw-socket right (cap_net_raw) to /usr/bin/zirko",
-                   "    setcap cap_net_raw+ep /usr/bin/zirko\n",
+    for needed in ("could not grant the raw-socket right (cap_net_raw) to "
+                   "/usr/libexec/zirko/zirko-socket",
+                   "    setcap cap_net_raw+ep /usr/libexec/zirko/zirko-socket\n",
                    'sysctl -w net.ipv4.ping_group_range="0 2147483647"'):
         assert needed in result.stdout, result.stdout
 

@@ -38,7 +38,8 @@ for top in usr etc var; do
 done
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$deb" \
   > "$work/install.log" 2>&1
-/usr/sbin/getcap /usr/bin/zirko > "$work/getcap"
+/usr/sbin/getcap /usr/libexec/zirko/zirko-socket > "$work/getcap"
+/usr/sbin/getcap /usr/bin/zirko > "$work/getcap-window"
 useradd --uid "$uid" --user-group --no-create-home --home-dir "$work/home" --shell /bin/sh zirkotest
 mkdir -m 0755 "$work/home" && chown zirkotest:zirkotest "$work/home"
 setpriv --reuid=zirkotest --regid=zirkotest --init-groups \
@@ -112,6 +113,9 @@ def test(deb_folder):
             assert "could not grant" not in installed, installed
             capabilities = read(os.path.join(work, "getcap"))
             assert "cap_net_raw=ep" in capabilities, capabilities
+            # The window's own binary carries no right: only the helper does.
+            window_caps = read(os.path.join(work, "getcap-window"))
+            assert "cap_" not in window_caps, window_caps
 
             pid = int(read(os.path.join(work, "zirko.pid")))
             window = e2e.wait_until(lambda: (zirko_windows(desktop, pid) or [0])[0], 30,
