@@ -2,11 +2,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
-// The 32-bit millisecond clock behind one seam, so tests can drive time by hand.
+// The 32-bit millisecond clock behind one seam, so tests can drive time by hand, and the
+// two nanosecond clocks a round trip is measured with.
 class TNetClock {
 public:
     using TSource = std::function<uint32_t()>;
+    using TStampSource = std::function<int64_t()>;
 
     // CLOCK_MONOTONIC in milliseconds, cut to 32 bits (or the installed source).
     static uint32_t TickCount();
@@ -14,4 +17,29 @@ public:
     static uint32_t TickDiff(uint32_t AEarlier, uint32_t ALater);
     // An empty source restores the monotonic clock.
     static void SetSource(TSource ASource);
+
+    // CLOCK_MONOTONIC in nanoseconds; with a tick source installed, its reading in ns.
+    static int64_t MonotonicNs();
+    // The clock of the kernel's receive stamps (CLOCK_REALTIME) in nanoseconds. It can be
+    // stepped, so a span on it is only trusted when the monotonic clock agrees.
+    static int64_t StampNs();
+    // An empty source restores CLOCK_REALTIME.
+    static void SetStampSource(TStampSource ASource);
+};
+
+// One round trip: both clocks read right before the request goes to the kernel.
+class TNetRoundTrip {
+public:
+    static TNetRoundTrip Begin();
+    TNetRoundTrip(int64_t AMonotonicNs, int64_t AStampNs)
+        : FMonotonicNs(AMonotonicNs), FStampNs(AStampNs) {}
+
+    // Whole milliseconds, truncated, to the reply's receive stamp. Without a stamp, or when
+    // the stamp clock was stepped meanwhile (the span is negative or longer than the
+    // monotonic time that passed up to AMonotonicEndNs), the monotonic span is the answer.
+    uint32_t Ms(std::optional<int64_t> AReplyStampNs, int64_t AMonotonicEndNs) const;
+
+private:
+    int64_t FMonotonicNs;
+    int64_t FStampNs;
 };
