@@ -23,6 +23,7 @@ bool TNetIcmpClient::DecodeReply(int32_t AN, TReplyStatus& AStatus) {
 
 void TNetIcmpClient::WaitForReply(int32_t ATimeout, TReplyStatus& AStatus) {
     FReceiveArea.fill(0);
+    FReplyStamp.reset();
     const uint32_t Start = TNetClock::TickCount();
     int32_t Remaining = ATimeout;
     for (;;) {
@@ -33,6 +34,9 @@ void TNetIcmpClient::WaitForReply(int32_t ATimeout, TReplyStatus& AStatus) {
             FReceiveArea = Fresh;
         }
         if (N && DecodeReply(*N, AStatus)) {
+            if (*N > 0) {
+                FReplyStamp = GetSocket().ReceiveStamp();
+            }
             return;
         }
         // Dropped datagrams do not restart the clock: the limit counts from the start.
@@ -50,16 +54,18 @@ void TNetIcmpClient::Ping(std::string_view APayload, uint16_t ANewSequence) {
         FSequenceCounter = ANewSequence;
     }
     BuildEchoRequest(APayload);
-    // The round trip deliberately includes the lookup and the socket opening.
-    const uint32_t T0 = TNetClock::TickCount();
     const std::string Address = GlobalStack->ResolveAddress(Host());
-    GetSocket().SendToAddress(
+    TNetSocketHandle& Handle = GetSocket();
+    // The network's round trip only: the lookup and the socket opening stay outside it, and
+    // its end is the reply's arrival, not the moment this process got to read it.
+    const TNetRoundTrip RoundTrip = TNetRoundTrip::Begin();
+    Handle.SendToAddress(
         Address, Port(),
         std::span<const uint8_t>(FEchoBuffer).first(static_cast<std::size_t>(FEchoSize)));
     TReplyStatus Status;
     WaitForReply(ReceiveTimeout(), Status);
+    const uint32_t Elapsed = RoundTrip.Ms(FReplyStamp, TNetClock::MonotonicNs());
     FReplyStatus = Status;
-    const uint32_t Elapsed = TNetClock::TickDiff(T0, TNetClock::TickCount());
     Socket().ReleaseSocket();
     FReplyStatus.RoundTripMs = Elapsed;
     if (OnReply) {
