@@ -31,6 +31,7 @@ class IcmpClient : public ::testing::Test {
 protected:
     void SetUp() override {
         TFakeStack::Reset();
+        TFakeStack::UseStampClock();
         SetStackClass([] { return std::make_unique<TFakeStack>(); });
         Client.emplace();
         Client->SetHost("10.0.0.9");

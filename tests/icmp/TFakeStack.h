@@ -51,6 +51,9 @@ public:
     static void Reset() {
         Script() = TScript{};
         TNetClock::SetSource([] { return Script().Now; });
+    }
+    // The stamp clock following the scripted clock; whoever installs it removes it again.
+    static void UseStampClock() {
         TNetClock::SetStampSource([] { return StampAt(Script().Now); });
     }
     static int64_t StampAt(uint32_t AMs) {
