@@ -24,7 +24,7 @@ bool TNetIcmpClient::DecodeReply(int32_t AN, TReplyStatus& AStatus) {
 void TNetIcmpClient::WaitForReply(int32_t ATimeout, TReplyStatus& AStatus) {
     FReceiveArea.fill(0);
     FReplyStamp.reset();
-    const uint32_t Start = TNetClock::TickCount();
+    const int64_t Start = TNetClock::MonotonicNs();
     int32_t Remaining = ATimeout;
     for (;;) {
         std::optional<int32_t> N = 0;
@@ -39,13 +39,16 @@ void TNetIcmpClient::WaitForReply(int32_t ATimeout, TReplyStatus& AStatus) {
             }
             return;
         }
-        // Dropped datagrams do not restart the clock: the limit counts from the start.
+        // Dropped datagrams do not restart the clock: the limit counts from the start. The
+        // span is taken in nanoseconds, so a timed-out wait never falls short of the limit
+        // by the truncation of two millisecond readings.
         TIcmpWire::SetTimedOut(AStatus, FSequenceCounter);
-        Remaining =
-            ATimeout - static_cast<int32_t>(TNetClock::TickDiff(Start, TNetClock::TickCount()));
-        if (Remaining <= 0) {
+        const int64_t Left =
+            int64_t{ATimeout} - (TNetClock::MonotonicNs() - Start) / int64_t{1000000};
+        if (Left <= 0) {
             return;
         }
+        Remaining = static_cast<int32_t>(Left);
     }
 }
 
