@@ -1,6 +1,5 @@
 #include "TNetClock.h"
 
-#include <algorithm>
 #include <ctime>
 
 namespace {
@@ -61,22 +60,4 @@ int64_t TNetClock::StampNs() {
 
 void TNetClock::SetStampSource(TStampSource ASource) {
     StampSource() = std::move(ASource);
-}
-
-TNetRoundTrip TNetRoundTrip::Begin() {
-    // Monotonic first: the stamp span then lies inside the monotonic one unless a step came.
-    const int64_t Monotonic = TNetClock::MonotonicNs();
-    return {Monotonic, TNetClock::StampNs()};
-}
-
-uint32_t TNetRoundTrip::Ms(std::optional<int64_t> AReplyStampNs, int64_t AMonotonicEndNs) const {
-    const int64_t Monotonic = std::max<int64_t>(AMonotonicEndNs - FMonotonicNs, 0);
-    int64_t Span = Monotonic;
-    if (AReplyStampNs) {
-        const int64_t Stamped = *AReplyStampNs - FStampNs;
-        if (Stamped >= 0 && Stamped <= Monotonic) {
-            Span = Stamped;
-        }
-    }
-    return static_cast<uint32_t>(std::min<int64_t>(Span / NsPerMs, UINT32_MAX));
 }

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 
 // The 32-bit millisecond clock behind one seam, so tests can drive time by hand, and the
 // two nanosecond clocks a round trip is measured with.
@@ -25,21 +24,4 @@ public:
     static int64_t StampNs();
     // An empty source restores CLOCK_REALTIME.
     static void SetStampSource(TStampSource ASource);
-};
-
-// One round trip: both clocks read right before the request goes to the kernel.
-class TNetRoundTrip {
-public:
-    static TNetRoundTrip Begin();
-    TNetRoundTrip(int64_t AMonotonicNs, int64_t AStampNs)
-        : FMonotonicNs(AMonotonicNs), FStampNs(AStampNs) {}
-
-    // Whole milliseconds, truncated, to the reply's receive stamp. Without a stamp, or when
-    // the stamp clock was stepped meanwhile (the span is negative or longer than the
-    // monotonic time that passed up to AMonotonicEndNs), the monotonic span is the answer.
-    uint32_t Ms(std::optional<int64_t> AReplyStampNs, int64_t AMonotonicEndNs) const;
-
-private:
-    int64_t FMonotonicNs;
-    int64_t FStampNs;
 };

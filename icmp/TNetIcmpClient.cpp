@@ -1,6 +1,7 @@
 #include "TNetIcmpClient.h"
 
 #include "TNetClock.h"
+#include "TNetRoundTrip.h"
 #include "TNetStack.h"
 
 #include <netinet/in.h>

@@ -5,7 +5,6 @@
 #include <ctime>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 void TNetReceiveStamp::Enable(TSocketId AId) {
     const int On = 1;
@@ -30,17 +29,4 @@ std::optional<int64_t> TNetReceiveStamp::FromMessage(msghdr& AMessage) {
         }
     }
     return Found;
-}
-
-TNetStampKeeper::TNetStampKeeper()
-    : FSocket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP)) {
-    if (FSocket >= 0) {
-        TNetReceiveStamp::Enable(FSocket);
-    }
-}
-
-TNetStampKeeper::~TNetStampKeeper() {
-    if (FSocket >= 0) {
-        ::close(FSocket);
-    }
 }

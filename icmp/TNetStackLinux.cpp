@@ -1,5 +1,7 @@
 #include "TNetStackLinux.h"
 
+#include "TNetReceiveStamp.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>

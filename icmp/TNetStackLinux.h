@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TNetReceiveStamp.h"
 #include "TNetStackBSDBase.h"
+#include "TNetStampKeeper.h"
 
 // The stack over the Linux socket calls; errno and lookup failures become the table's codes.
 class TNetStackLinux : public TNetStackBSDBase {

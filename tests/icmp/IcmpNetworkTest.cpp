@@ -7,6 +7,7 @@
 #include "TNetNamespaceScope.h"
 #include "TNetReceiveStamp.h"
 #include "TNetSocketHandle.h"
+#include "TNetStampKeeper.h"
 #include "TTestNetwork.h"
 
 #include <gtest/gtest.h>
