@@ -1,6 +1,7 @@
 #include "TNetIcmpClient.h"
 
 #include "TNetClock.h"
+#include "TNetRoundTrip.h"
 #include "TNetStack.h"
 
 #include <netinet/in.h>
@@ -23,7 +24,8 @@ bool TNetIcmpClient::DecodeReply(int32_t AN, TReplyStatus& AStatus) {
 
 void TNetIcmpClient::WaitForReply(int32_t ATimeout, TReplyStatus& AStatus) {
     FReceiveArea.fill(0);
-    const uint32_t Start = TNetClock::TickCount();
+    FReplyStamp.reset();
+    const int64_t Start = TNetClock::MonotonicNs();
     int32_t Remaining = ATimeout;
     for (;;) {
         std::optional<int32_t> N = 0;
@@ -33,15 +35,21 @@ void TNetIcmpClient::WaitForReply(int32_t ATimeout, TReplyStatus& AStatus) {
             FReceiveArea = Fresh;
         }
         if (N && DecodeReply(*N, AStatus)) {
+            if (*N > 0) {
+                FReplyStamp = GetSocket().ReceiveStamp();
+            }
             return;
         }
-        // Dropped datagrams do not restart the clock: the limit counts from the start.
+        // Dropped datagrams do not restart the clock: the limit counts from the start. The
+        // span is taken in nanoseconds, so a timed-out wait never falls short of the limit
+        // by the truncation of two millisecond readings.
         TIcmpWire::SetTimedOut(AStatus, FSequenceCounter);
-        Remaining =
-            ATimeout - static_cast<int32_t>(TNetClock::TickDiff(Start, TNetClock::TickCount()));
-        if (Remaining <= 0) {
+        const int64_t Left =
+            int64_t{ATimeout} - (TNetClock::MonotonicNs() - Start) / int64_t{1000000};
+        if (Left <= 0) {
             return;
         }
+        Remaining = static_cast<int32_t>(Left);
     }
 }
 
@@ -50,16 +58,18 @@ void TNetIcmpClient::Ping(std::string_view APayload, uint16_t ANewSequence) {
         FSequenceCounter = ANewSequence;
     }
     BuildEchoRequest(APayload);
-    // The round trip deliberately includes the lookup and the socket opening.
-    const uint32_t T0 = TNetClock::TickCount();
     const std::string Address = GlobalStack->ResolveAddress(Host());
-    GetSocket().SendToAddress(
+    TNetSocketHandle& Handle = GetSocket();
+    // The network's round trip only: the lookup and the socket opening stay outside it, and
+    // its end is the reply's arrival, not the moment this process got to read it.
+    const TNetRoundTrip RoundTrip = TNetRoundTrip::Begin();
+    Handle.SendToAddress(
         Address, Port(),
         std::span<const uint8_t>(FEchoBuffer).first(static_cast<std::size_t>(FEchoSize)));
     TReplyStatus Status;
     WaitForReply(ReceiveTimeout(), Status);
+    const uint32_t Elapsed = RoundTrip.Ms(FReplyStamp, TNetClock::MonotonicNs());
     FReplyStatus = Status;
-    const uint32_t Elapsed = TNetClock::TickDiff(T0, TNetClock::TickCount());
     Socket().ReleaseSocket();
     FReplyStatus.RoundTripMs = Elapsed;
     if (OnReply) {

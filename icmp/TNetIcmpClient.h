@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 class TNetIcmpClient;
@@ -39,4 +40,6 @@ private:
     uint16_t FSequenceCounter = 3489;
     int32_t FEchoSize = 0;
     TReplyStatus FReplyStatus;
+    // The kernel's receive stamp of the datagram the last wait accepted, if it had one.
+    std::optional<int64_t> FReplyStamp;
 };

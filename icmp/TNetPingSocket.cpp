@@ -1,5 +1,6 @@
 #include "TNetPingSocket.h"
 
+#include "TNetReceiveStamp.h"
 #include "TNetStack.h"
 
 #include <algorithm>
@@ -18,6 +19,7 @@ struct TControl {
     std::optional<uint8_t> Ttl;
     std::optional<sock_extended_err> Error;
     TNetPingSocket::TAddress Offender{};
+    std::optional<int64_t> Stamp;
 };
 
 void WriteIpHeader(std::span<uint8_t> AArea, std::size_t ATotal, uint8_t ATtl,
@@ -43,6 +45,9 @@ void CopyInto(std::span<uint8_t> AArea, std::size_t AOffset, std::span<const uin
 TControl ReadControl(msghdr& AMsg) {
     TControl Result;
     for (cmsghdr* C = CMSG_FIRSTHDR(&AMsg); C != nullptr; C = CMSG_NXTHDR(&AMsg, C)) {
+        if (const auto Stamp = TNetReceiveStamp::FromControl(*C)) {
+            Result.Stamp = Stamp;
+        }
         if (C->cmsg_level != IPPROTO_IP) {
             continue;
         }
@@ -109,7 +114,8 @@ int32_t TNetPingSocket::SynthesizeError(std::span<uint8_t> AArea, const TAddress
     return static_cast<int32_t>(Total);
 }
 
-std::optional<int32_t> TNetPingSocket::Receive(TSocketId AId, std::span<uint8_t> AArea) {
+std::optional<int32_t> TNetPingSocket::Receive(TSocketId AId, std::span<uint8_t> AArea,
+                                               std::optional<int64_t>* AStampNs) {
     std::array<uint8_t, 2048> Payload{};
     alignas(cmsghdr) std::array<uint8_t, 512> Control{};
     sockaddr_in From{};
@@ -135,6 +141,9 @@ std::optional<int32_t> TNetPingSocket::Receive(TSocketId AId, std::span<uint8_t>
         if (!C.Error || C.Error->ee_origin != SO_EE_ORIGIN_ICMP) {
             continue; // a local error concerns no reply; drop it like a foreign datagram
         }
+        if (AStampNs != nullptr) {
+            *AStampNs = C.Stamp;
+        }
         const auto Quoted = std::span<const uint8_t>(Payload).first(
             std::min<std::size_t>(static_cast<std::size_t>(*N), Payload.size()));
         return SynthesizeError(AArea, C.Offender, C.Ttl.value_or(0), C.Error->ee_type,
@@ -147,6 +156,9 @@ std::optional<int32_t> TNetPingSocket::Receive(TSocketId AId, std::span<uint8_t>
         return std::nullopt;
     }
     const TControl C = ReadControl(Msg);
+    if (AStampNs != nullptr) {
+        *AStampNs = C.Stamp;
+    }
     TAddress Source{};
     std::memcpy(Source.data(), &From.sin_addr, 4);
     return SynthesizeReply(AArea, Source, C.Ttl.value_or(0), Payload, static_cast<std::size_t>(*N));

@@ -18,7 +18,9 @@ public:
     // Asks for the reply TTL and for ICMP errors on the error queue.
     static void Prepare(TSocketId AId);
     // Error queue first (a pending error keeps the socket readable), then one reply.
-    static std::optional<int32_t> Receive(TSocketId AId, std::span<uint8_t> AArea);
+    // AStampNs, when given, gets the kernel's receive stamp of what was returned.
+    static std::optional<int32_t> Receive(TSocketId AId, std::span<uint8_t> AArea,
+                                          std::optional<int64_t>* AStampNs = nullptr);
 
     // A reply from ASource with ATtl around the ICMP message; returns the full length.
     static int32_t SynthesizeReply(std::span<uint8_t> AArea, const TAddress& ASource, uint8_t ATtl,

@@ -24,6 +24,7 @@ void TNetRawBase::SetTTL(int32_t AValue) {
 TNetSocketHandle& TNetRawBase::GetSocket() {
     if (!FSocket.HasSocket()) {
         FSocket.OpenHandle(SOCK_RAW, FProtocol);
+        GlobalStack->EnableReceiveStamps(FSocket.Handle());
     }
     GlobalStack->SetIntOption(FSocket.Handle(), IPPROTO_IP, IP_TTL, FTTL);
     return FSocket;

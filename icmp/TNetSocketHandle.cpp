@@ -112,10 +112,11 @@ bool TNetSocketHandle::WaitReadable(int32_t AMilliseconds) {
 }
 
 std::optional<int32_t> TNetSocketHandle::ReceiveInto(std::span<uint8_t> AArea) {
+    FReceiveStamp.reset();
     if (FKind == TNetSocketKind::Datagram) {
-        return TNetPingSocket::Receive(FHandle, AArea);
+        return TNetPingSocket::Receive(FHandle, AArea, &FReceiveStamp);
     }
-    return GlobalStack->ReceiveDatagram(FHandle, AArea);
+    return GlobalStack->ReceiveStamped(FHandle, AArea, FReceiveStamp);
 }
 
 void TNetSocketHandle::SendToAddress(const std::string& AAddress, int32_t APort,

@@ -31,6 +31,8 @@ public:
     bool WaitReadable(int32_t AMilliseconds);
     // The datagram's full length, or nothing when what was read is not worth decoding.
     std::optional<int32_t> ReceiveInto(std::span<uint8_t> AArea);
+    // The kernel's receive stamp of what ReceiveInto read last, when it had one.
+    std::optional<int64_t> ReceiveStamp() const { return FReceiveStamp; }
     void SendToAddress(const std::string& AAddress, int32_t APort, std::span<const uint8_t> ABytes);
 
     bool HasSocket() const { return FHasSocket; }
@@ -55,4 +57,5 @@ private:
     TIPVersion FIPVersion = Id_IPv4;
     std::unique_ptr<TNetSocketList> FReadList;
     TNetSocketKind FKind = TNetSocketKind::None;
+    std::optional<int64_t> FReceiveStamp;
 };

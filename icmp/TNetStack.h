@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,6 +31,14 @@ public:
     virtual void SetIntOption(TSocketId AId, int ALevel, int AOption, int32_t AValue) = 0;
     // Returns the datagram's full length, which may exceed the area when it was cut.
     virtual int32_t ReceiveDatagram(TSocketId AId, std::span<uint8_t> AArea) = 0;
+    // ReceiveDatagram with the kernel's receive stamp (TNetClock::StampNs), where one came.
+    virtual int32_t ReceiveStamped(TSocketId AId, std::span<uint8_t> AArea,
+                                   std::optional<int64_t>& AStampNs) {
+        AStampNs.reset();
+        return ReceiveDatagram(AId, AArea);
+    }
+    // Asks for receive stamps on a socket; where none come, round trips use the monotonic clock.
+    virtual void EnableReceiveStamps(TSocketId /*AId*/) {}
     virtual void SendDatagram(TSocketId AId, std::span<const uint8_t> ABytes,
                               const std::string& AAddress, int32_t APort) = 0;
     // Waits for readability: 0 polls once, -2 waits without limit. Result > 0 when readable.

@@ -1,5 +1,7 @@
 #include "TNetStackLinux.h"
 
+#include "TNetReceiveStamp.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -97,6 +99,25 @@ std::string TNetStackLinux::LookupHostName(const std::string& AName) {
     std::memcpy(Address.data(), &In->sin_addr, Address.size());
     freeaddrinfo(Result);
     return AddressToText(Address);
+}
+
+int32_t TNetStackLinux::ReceiveStamped(TSocketId AId, std::span<uint8_t> AArea,
+                                       std::optional<int64_t>& AStampNs) {
+    alignas(cmsghdr) std::array<uint8_t, 128> Control{};
+    iovec Io{AArea.data(), AArea.size()};
+    msghdr Msg{};
+    Msg.msg_iov = &Io;
+    Msg.msg_iovlen = 1;
+    Msg.msg_control = Control.data();
+    Msg.msg_controllen = Control.size();
+    // MSG_TRUNC reports the full length of a datagram too long for the area.
+    const ssize_t N = ::recvmsg(AId, &Msg, MSG_TRUNC);
+    AStampNs = N < 0 ? std::nullopt : TNetReceiveStamp::FromMessage(Msg);
+    return CheckSocketResult(static_cast<int32_t>(N));
+}
+
+void TNetStackLinux::EnableReceiveStamps(TSocketId AId) {
+    TNetReceiveStamp::Enable(AId);
 }
 
 int TNetStackLinux::WSCloseSocket(TSocketId AId) {

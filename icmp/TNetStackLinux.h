@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TNetStackBSDBase.h"
+#include "TNetStampKeeper.h"
 
 // The stack over the Linux socket calls; errno and lookup failures become the table's codes.
 class TNetStackLinux : public TNetStackBSDBase {
@@ -8,6 +9,9 @@ public:
     std::string LookupHostName(const std::string& AName) override;
     std::string SocketErrorMessage(int32_t ACode) const override;
     int32_t LastSocketError() const override;
+    int32_t ReceiveStamped(TSocketId AId, std::span<uint8_t> AArea,
+                           std::optional<int64_t>& AStampNs) override;
+    void EnableReceiveStamps(TSocketId AId) override;
 
     static int32_t ErrnoToCode(int AErrno);
     static int32_t LookupErrorToCode(int AGaiError);
@@ -22,4 +26,7 @@ protected:
     int WSSetSockOpt(TSocketId AId, int ALevel, int AOption, const void* AValue,
                      unsigned ALength) override;
     int WSPoll(TSocketId AId, int ATimeoutMs) override;
+
+private:
+    TNetStampKeeper FStampKeeper;
 };

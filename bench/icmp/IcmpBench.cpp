@@ -1,6 +1,6 @@
 // ICMP engine benchmarks, run as root: round-trip fidelity over the namespace network next
-// to iputils ping, the end time of a never-answered ping, and CPU time per Ping on loopback.
-// Prints a markdown report.
+// to iputils ping, quiet and under load, the end time of a never-answered ping, and CPU time per
+// Ping on loopback. Prints a markdown report.
 #include "TIcmpPeer.h"
 #include "TNetIcmpClient.h"
 #include "TNetNamespaceScope.h"
@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -18,11 +19,15 @@
 #include <netinet/in.h>
 #include <netinet/ip.h>
 #include <netinet/ip_icmp.h>
+#include <optional>
 #include <regex>
+#include <sched.h>
 #include <stdexcept>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -137,69 +142,118 @@ std::string Fixed(double AValue) {
     return Text;
 }
 
+// Busy processes, one pinned to each CPU, for as long as this object lives.
+class TCpuHogs {
+public:
+    TCpuHogs() {
+        const long Cpus = std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN));
+        for (long Cpu = 0; Cpu < std::min(Cpus, 2L); ++Cpu) {
+            const pid_t Pid = ::fork();
+            if (Pid == 0) {
+                ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+                ::alarm(600); // ends by itself should the benchmark never stop it
+                cpu_set_t Set;
+                CPU_ZERO(&Set);
+                CPU_SET(static_cast<int>(Cpu), &Set);
+                ::sched_setaffinity(0, sizeof Set, &Set);
+                volatile unsigned long Spin = 0;
+                for (;;) {
+                    Spin = Spin + 1;
+                }
+            }
+            if (Pid > 0) {
+                FPids.push_back(Pid);
+            }
+        }
+        if (FPids.size() < 2) {
+            throw std::runtime_error("could not start two CPU hogs");
+        }
+    }
+    ~TCpuHogs() {
+        for (const pid_t Pid : FPids) {
+            ::kill(Pid, SIGKILL);
+            ::waitpid(Pid, nullptr, 0);
+        }
+    }
+    TCpuHogs(const TCpuHogs&) = delete;
+    TCpuHogs& operator=(const TCpuHogs&) = delete;
+
+private:
+    std::vector<pid_t> FPids;
+};
+
 void RttFidelity(TTestNetwork& ANet) {
     constexpr int Pings = 50;
     std::vector<std::string> Breakdown;
     std::printf("## RTT fidelity (|RoundTripMs - D|, %d pings each, client -> router -> "
-                "peer)\n\n",
+                "peer; quiet, then with two CPU hogs pinned one to each core)\n\n",
                 Pings);
-    std::printf("| D (ms) | Zirko median | Zirko max | iputils ping median | iputils ping max |\n");
-    std::printf("|---|---|---|---|---|\n");
-    for (const int D : {0, 20, 100}) {
-        TIcmpPeer Peer(ANet.Target(), "wait:" + std::to_string(D) + ",reply", 120000);
-        std::vector<double> Ours, Wire, Wake;
-        std::string Worst;
-        double WorstError = -1;
-        {
-            TNetNamespaceScope InClient(*ANet.Client());
-            TArrivalWatch Watch;
-            TNetIcmpClient Client;
-            Client.SetHost(ANet.TargetAddress());
-            Client.SetReceiveTimeout(1000);
-            for (int I = 0; I < Pings; ++I) {
-                const double Sent = RealtimeMs();
-                Client.Ping();
-                const double Returned = RealtimeMs();
-                const TReplyStatus& R = Client.ReplyStatus();
-                if (R.Status != skEchoReply) {
-                    continue;
+    std::printf("| load | D (ms) | Zirko median | Zirko max | iputils ping median | iputils ping "
+                "max |\n");
+    std::printf("|---|---|---|---|---|---|\n");
+    for (const char* Load : {"quiet", "loaded"}) {
+        std::optional<TCpuHogs> Hogs;
+        if (std::strcmp(Load, "loaded") == 0) {
+            Hogs.emplace();
+        }
+        for (const int D : {0, 20, 100}) {
+            TIcmpPeer Peer(ANet.Target(), "wait:" + std::to_string(D) + ",reply", 120000);
+            std::vector<double> Ours, Wire, Wake;
+            std::string Worst;
+            double WorstError = -1;
+            {
+                TNetNamespaceScope InClient(*ANet.Client());
+                TArrivalWatch Watch;
+                TNetIcmpClient Client;
+                Client.SetHost(ANet.TargetAddress());
+                Client.SetReceiveTimeout(1000);
+                for (int I = 0; I < Pings; ++I) {
+                    const double Sent = RealtimeMs();
+                    Client.Ping();
+                    const double Returned = RealtimeMs();
+                    const TReplyStatus& R = Client.ReplyStatus();
+                    if (R.Status != skEchoReply) {
+                        continue;
+                    }
+                    const double Error = std::abs(double(R.RoundTripMs) - D);
+                    Ours.push_back(Error);
+                    const double Arrived = Watch.ArrivalMs(R.Sequence);
+                    Wire.push_back(Arrived - Sent - D);
+                    Wake.push_back(Returned - Arrived);
+                    if (Error > WorstError) {
+                        WorstError = Error;
+                        char Line[160];
+                        std::snprintf(Line, sizeof Line,
+                                      "%u ms reported: %.2f ms to arrival beyond D, %.2f ms "
+                                      "from arrival to Ping's return",
+                                      R.RoundTripMs, Wire.back(), Wake.back());
+                        Worst = Line;
+                    }
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 }
-                const double Error = std::abs(double(R.RoundTripMs) - D);
-                Ours.push_back(Error);
-                const double Arrived = Watch.ArrivalMs(R.Sequence);
-                Wire.push_back(Arrived - Sent - D);
-                Wake.push_back(Returned - Arrived);
-                if (Error > WorstError) {
-                    WorstError = Error;
-                    char Line[160];
-                    std::snprintf(Line, sizeof Line,
-                                  "%u ms reported: %.2f ms to arrival beyond D, %.2f ms "
-                                  "from arrival to Ping's return",
-                                  R.RoundTripMs, Wire.back(), Wake.back());
-                    Worst = Line;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
+            Breakdown.push_back(std::string("| ") + Load + " | " + std::to_string(D) + " | " +
+                                Fixed(Median(Wire)) + " | " + Fixed(Max(Wire)) + " | " +
+                                Fixed(Median(Wake)) + " | " + Fixed(Max(Wake)) + " | " + Worst +
+                                " |");
+            // The peer answers one request at a time: pace iputils ping so none queue up.
+            const std::string Interval = std::to_string((D + 40) / 1000.0);
+            const auto Out = ANet.Client()->Run({"ping", "-n", "-c", std::to_string(Pings), "-i",
+                                                 Interval, "-W", "1", ANet.TargetAddress()},
+                                                120000);
+            std::vector<double> Theirs;
+            for (double T : PingTimes(Out.Output)) {
+                Theirs.push_back(std::abs(T - D));
+            }
+            std::printf("| %s | %d | %.2f (%zu replies) | %.2f | %.3f (%zu replies) | %.3f |\n",
+                        Load, D, Median(Ours), Ours.size(), Max(Ours), Median(Theirs),
+                        Theirs.size(), Max(Theirs));
+            std::fflush(stdout);
         }
-        Breakdown.push_back("| " + std::to_string(D) + " | " + Fixed(Median(Wire)) + " | " +
-                            Fixed(Max(Wire)) + " | " + Fixed(Median(Wake)) + " | " +
-                            Fixed(Max(Wake)) + " | " + Worst + " |");
-        // The peer answers one request at a time: pace iputils ping so none queue up.
-        const std::string Interval = std::to_string((D + 40) / 1000.0);
-        const auto Out = ANet.Client()->Run({"ping", "-n", "-c", std::to_string(Pings), "-i",
-                                             Interval, "-W", "1", ANet.TargetAddress()},
-                                            120000);
-        std::vector<double> Theirs;
-        for (double T : PingTimes(Out.Output)) {
-            Theirs.push_back(std::abs(T - D));
-        }
-        std::printf("| %d | %.2f (%zu replies) | %.2f | %.3f (%zu replies) | %.3f |\n", D,
-                    Median(Ours), Ours.size(), Max(Ours), Median(Theirs), Theirs.size(),
-                    Max(Theirs));
     }
     std::printf("\n## Where Zirko's time goes (ms; kernel arrival stamp of each reply)\n\n");
-    std::printf("| D (ms) | arrival - send - D median | max | Ping return - arrival median | "
-                "max | worst ping |\n|---|---|---|---|---|---|\n");
+    std::printf("| load | D (ms) | arrival - send - D median | max | Ping return - arrival "
+                "median | max | worst ping |\n|---|---|---|---|---|---|---|\n");
     for (const std::string& Row : Breakdown) {
         std::printf("%s\n", Row.c_str());
     }

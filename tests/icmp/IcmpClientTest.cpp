@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -29,6 +31,7 @@ class IcmpClient : public ::testing::Test {
 protected:
     void SetUp() override {
         TFakeStack::Reset();
+        TFakeStack::UseStampClock();
         SetStackClass([] { return std::make_unique<TFakeStack>(); });
         Client.emplace();
         Client->SetHost("10.0.0.9");
@@ -38,6 +41,7 @@ protected:
         Client.reset();
         SetStackClass([] { return std::make_unique<TNetStackLinux>(); });
         TNetClock::SetSource({});
+        TNetClock::SetStampSource({});
     }
     // Queues a datagram AAfterMs after the current clock reading.
     void Arrive(uint32_t AAfterMs, std::vector<uint8_t> ABytes) {
@@ -178,8 +182,7 @@ TEST_F(IcmpClient, PayloadReachesTheWire) {
     EXPECT_EQ(std::string(Sent.begin() + 20, Sent.end()), "abc" + std::string(29, 'E'));
 }
 
-TEST_F(IcmpClient, RoundTripIncludesTheLookup) {
-    S().Hosts["slow.example"] = "10.0.0.9";
+TEST_F(IcmpClient, RoundTripLeavesOutTheLookup) {
     // The scripted lookup takes no time itself; make the clock jump while it runs.
     struct TSlowStack : TFakeStack {
         std::string LookupHostName(const std::string& AName) override {
@@ -192,10 +195,75 @@ TEST_F(IcmpClient, RoundTripIncludesTheLookup) {
     Client.emplace();
     Client->SetHost("slow.example");
     Client->SetReceiveTimeout(1000);
-    Arrive(40, Datagram(0, 3489));
-    Client->Ping();
-    EXPECT_EQ(Client->ReplyStatus().RoundTripMs, 40u);
-    EXPECT_EQ(Client->ReplyStatus().Status, skEchoReply);
+    struct TRow {
+        const char* Name;
+        std::optional<uint32_t> ReplyAt; // after the start of Ping, lookup included
+        TReplyStatusKind Kind;
+        uint32_t RoundTrip;
+    };
+    for (const TRow R :
+         {TRow{"reply", 40, skEchoReply, 10}, TRow{"silence", std::nullopt, skTimedOut, 1000}}) {
+        SCOPED_TRACE(R.Name);
+        TFakeStack::Reset();
+        S().Hosts["slow.example"] = "10.0.0.9";
+        if (R.ReplyAt) {
+            Arrive(*R.ReplyAt, Datagram(0, 3489));
+        }
+        const uint32_t Start = S().Now;
+        Client->Ping({}, 3489);
+        EXPECT_EQ(Client->ReplyStatus().Status, R.Kind);
+        EXPECT_EQ(Client->ReplyStatus().RoundTripMs, R.RoundTrip);
+        EXPECT_EQ(S().Lookups, 1);
+        if (!R.ReplyAt) {
+            EXPECT_EQ(S().Now - Start, 1030u) << "the wait still lasts the timeout after the send";
+        }
+    }
+    // A failed lookup still raises its error and sends nothing.
+    TFakeStack::Reset();
+    try {
+        Client->Ping();
+        ADD_FAILURE() << "lookup did not fail";
+    } catch (const ENetSocketError& E) {
+        EXPECT_EQ(E.ErrorCode(), 11001);
+    }
+    EXPECT_TRUE(S().Sent.empty());
+}
+
+TEST_F(IcmpClient, RoundTripEndsAtTheReceiveStamp) {
+    constexpr int64_t Ms = 1000000;
+    constexpr int64_t Hour = 3600 * 1000 * Ms;
+    struct TRow {
+        const char* Name;
+        // Datagrams: monotonic arrival (ms after the send), sequence, stamp relative to the
+        // stamp clock's reading at the send, or none.
+        std::vector<std::tuple<uint32_t, uint16_t, std::optional<int64_t>>> Arrivals;
+        uint32_t RoundTrip;
+    };
+    const std::vector<TRow> Rows{
+        {"read late: the stamp ends it", {{40, 3489, 37 * Ms + 600000}}, 37},
+        {"stamp equal to the monotonic span", {{40, 3489, 40 * Ms}}, 40},
+        {"under a millisecond stays 0", {{1, 3489, Ms - 1}}, 0},
+        {"no stamp: monotonic", {{40, 3489, std::nullopt}}, 40},
+        {"clock stepped back an hour", {{40, 3489, 40 * Ms - Hour}}, 40},
+        {"clock stepped back a little", {{40, 3489, -200000}}, 40},
+        {"clock stepped forward 10 s", {{40, 3489, 10000 * Ms}}, 40},
+        {"clock stepped forward 2 ms", {{40, 3489, 42 * Ms}}, 40},
+        {"a foreign reply's stamp is not ours", {{5, 3000, 5 * Ms}, {40, 3489, std::nullopt}}, 40},
+        {"a foreign reply's stamp does not end a timeout", {{5, 3000, 5 * Ms}}, 1000},
+        {"ours after a foreign one", {{5, 3000, 5 * Ms}, {40, 3489, 38 * Ms}}, 38},
+    };
+    for (const auto& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        TFakeStack::Reset();
+        for (const auto& [At, Seq, Stamp] : R.Arrivals) {
+            Arrive(At, Datagram(0, Seq));
+            if (Stamp) {
+                S().Arrivals.back().StampNs = TFakeStack::StampAt(S().Now) + *Stamp;
+            }
+        }
+        Client->Ping({}, 3489);
+        EXPECT_EQ(Client->ReplyStatus().RoundTripMs, R.RoundTrip);
+    }
 }
 
 TEST_F(IcmpClient, FailuresKeepStateAndSocket) {

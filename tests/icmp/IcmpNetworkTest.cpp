@@ -2,13 +2,25 @@
 #include "ENetExceptions.h"
 #include "RequireRoot.h"
 #include "TIcmpPeer.h"
+#include "TNetClock.h"
 #include "TNetIcmpClient.h"
 #include "TNetNamespaceScope.h"
+#include "TNetReceiveStamp.h"
+#include "TNetSocketHandle.h"
+#include "TNetStampKeeper.h"
 #include "TTestNetwork.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <memory>
+#include <netinet/in.h>
+#include <optional>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace zirko::test;
@@ -189,6 +201,153 @@ TEST_F(IcmpNetwork, ErrorLeavesSocketOpenAndSequenceUnchanged) {
     EXPECT_EQ(After.Sequence, Seq) << "the failed pings did not use up a number";
     EXPECT_EQ(Fired, 1);
     EXPECT_FALSE(Client.Socket().HasSocket());
+}
+
+// What a stopped client saw: its record, and how long its Ping took by its own clock.
+struct TStoppedPing {
+    TReplyStatusKind Status = skError;
+    uint32_t RoundTripMs = 0;
+    double PingMs = 0;
+};
+
+// Pings once from a child process in the client namespace, which the test stops with
+// SIGSTOP from AStopAtMs until AResumeAtMs after the child said it was about to send.
+// A warm-up ping comes first, so the first exchange's set-up is out of the way.
+TStoppedPing PingWhileStopped(const TTestNetwork& ANet, TNetIcmpSocketPolicy APolicy, int AStopAtMs,
+                              int AResumeAtMs) {
+    int Ready[2];
+    int Result[2];
+    if (::pipe(Ready) != 0 || ::pipe(Result) != 0) {
+        throw std::runtime_error("pipe");
+    }
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+        ::close(Ready[0]);
+        ::close(Result[0]);
+        TStoppedPing Seen;
+        try {
+            TNetNamespaceScope InClient(*ANet.Client());
+            TNetSocketHandle::SetIcmpSocketPolicy(APolicy);
+            TNetIcmpClient Client;
+            Client.SetHost(ANet.TargetAddress());
+            Client.SetReceiveTimeout(1000);
+            Client.Ping();
+            const char Go = 'g';
+            if (::write(Ready[1], &Go, 1) == 1) {
+                const auto Start = std::chrono::steady_clock::now();
+                Client.Ping();
+                Seen.PingMs = std::chrono::duration<double, std::milli>(
+                                  std::chrono::steady_clock::now() - Start)
+                                  .count();
+                Seen.Status = Client.ReplyStatus().Status;
+                Seen.RoundTripMs = Client.ReplyStatus().RoundTripMs;
+            }
+        } catch (...) {
+        }
+        const bool Written = ::write(Result[1], &Seen, sizeof Seen) == sizeof Seen;
+        ::_exit(Written ? 0 : 1);
+    }
+    ::close(Ready[1]);
+    ::close(Result[1]);
+    char Go = 0;
+    TStoppedPing Seen;
+    if (Child > 0 && ::read(Ready[0], &Go, 1) == 1) {
+        const auto Signalled = std::chrono::steady_clock::now();
+        std::this_thread::sleep_until(Signalled + std::chrono::milliseconds(AStopAtMs));
+        ::kill(Child, SIGSTOP);
+        std::this_thread::sleep_until(Signalled + std::chrono::milliseconds(AResumeAtMs));
+        ::kill(Child, SIGCONT);
+        if (::read(Result[0], &Seen, sizeof Seen) != sizeof Seen) {
+            Seen = {};
+        }
+    }
+    if (Child > 0) {
+        ::waitpid(Child, nullptr, 0);
+    }
+    ::close(Ready[0]);
+    ::close(Result[0]);
+    return Seen;
+}
+
+TEST_F(IcmpNetwork, ReplyReadLateStillGivesThePeersDelay) {
+    // Let the unprivileged socket be opened by root too.
+    Net->Client()->SetPingGroupRange(0, 0);
+    constexpr uint32_t Delay = 30;
+    struct TRow {
+        const char* Name;
+        TNetIcmpSocketPolicy Policy;
+        const char* Actions;
+        TReplyStatusKind Kind;
+    };
+    const std::vector<TRow> Rows{
+        {"raw, echo reply", TNetIcmpSocketPolicy::RawOnly, "wait:30,reply", skEchoReply},
+        {"raw, time exceeded", TNetIcmpSocketPolicy::RawOnly, "wait:30,foreign-quote:11",
+         skTtlExceeded},
+        {"datagram, echo reply", TNetIcmpSocketPolicy::DatagramOnly, "wait:30,reply", skEchoReply},
+        // The report comes through the error queue.
+        {"datagram, time exceeded", TNetIcmpSocketPolicy::DatagramOnly, "wait:30,foreign-quote:11",
+         skTtlExceeded},
+    };
+    for (const auto& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        TIcmpPeer Peer(Net->Target(), R.Actions);
+        // Stopped from 10 ms until 70 ms after the send: the answer arrives meanwhile.
+        const TStoppedPing Seen = PingWhileStopped(*Net, R.Policy, 10, 70);
+        EXPECT_EQ(Seen.Status, R.Kind);
+        EXPECT_GE(Seen.PingMs, 55.0) << "the client did not get to read the answer on time";
+        EXPECT_GE(Seen.RoundTripMs, Delay);
+        EXPECT_LE(Seen.RoundTripMs, Delay + 1);
+    }
+}
+
+// Stamp clock ns of the first datagram a socket that asked for stamps gets, read AReadAfterMs
+// after an echo request to loopback; the send's own reading goes to ASentNs.
+std::optional<int64_t> LoopbackStamp(int AReadAfterMs, int64_t& ASentNs) {
+    const int Fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    if (Fd < 0) {
+        return std::nullopt;
+    }
+    TNetReceiveStamp::Enable(Fd);
+    // Echo request, identifier 0x5A5A, sequence 1; checksum over the two non-zero words.
+    uint8_t Request[8] = {8, 0, 0, 0, 0x5A, 0x5A, 0, 1};
+    const uint32_t Sum = 0x0800 + 0x5A5A + 0x0001;
+    const uint16_t Check = static_cast<uint16_t>(~Sum);
+    Request[2] = static_cast<uint8_t>(Check >> 8);
+    Request[3] = static_cast<uint8_t>(Check & 0xFF);
+    sockaddr_in To{};
+    To.sin_family = AF_INET;
+    To.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASentNs = TNetClock::StampNs();
+    ::sendto(Fd, Request, sizeof Request, 0, reinterpret_cast<sockaddr*>(&To), sizeof To);
+    std::this_thread::sleep_for(std::chrono::milliseconds(AReadAfterMs));
+    uint8_t Data[256];
+    alignas(cmsghdr) uint8_t Control[128];
+    iovec Io{Data, sizeof Data};
+    msghdr Msg{};
+    Msg.msg_iov = &Io;
+    Msg.msg_iovlen = 1;
+    Msg.msg_control = Control;
+    Msg.msg_controllen = sizeof Control;
+    const ssize_t N = ::recvmsg(Fd, &Msg, MSG_DONTWAIT);
+    ::close(Fd);
+    return N > 0 ? TNetReceiveStamp::FromMessage(Msg) : std::nullopt;
+}
+
+TEST(IcmpReceiveStamp, QuickReplyOfAFreshSocketIsStampedOnArrival) {
+    ZIRKO_REQUIRE_ROOT();
+    // The kernel turns stamping on a while after a socket first asks for it, so a reply that
+    // comes back at once would carry the time it was read; the keeper has it on already.
+    TNetNamespace Loop("stamp");
+    Loop.Ip({"link", "set", "lo", "up"});
+    TNetStampKeeper Keeper;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    TNetNamespaceScope Inside(Loop);
+    for (int I = 0; I < 3; ++I) {
+        int64_t Sent = 0;
+        const auto Stamp = LoopbackStamp(20, Sent);
+        ASSERT_TRUE(Stamp.has_value());
+        EXPECT_LT(*Stamp - Sent, 5 * 1000000) << "stamped when read, not when it arrived";
+    }
 }
 
 TEST(IcmpRootClientNetwork, ProgramInOwnNamespaceReachesTarget) {

@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <netinet/in.h>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,15 @@ public:
     struct TArrival {
         uint32_t At; // clock reading when the datagram becomes readable
         std::vector<uint8_t> Bytes;
+        std::optional<int64_t> StampNs{}; // the kernel's receive stamp, if it gave one
     };
 
     // Shared script, so tests can reach it after the component made the stack.
     struct TScript {
         uint32_t Now = 1000;
+        // The stamp clock reads this plus Now; the kernel would stamp an arrival at
+        // StampAt(arrival time).
+        int64_t StampBaseNs = 1765000000LL * 1000000000LL;
         std::deque<TArrival> Arrivals;
         std::map<std::string, std::string> Hosts;
         int32_t FailSocket = 0; // error code for socket(), 0 = succeed
@@ -47,6 +52,13 @@ public:
         Script() = TScript{};
         TNetClock::SetSource([] { return Script().Now; });
     }
+    // The stamp clock following the scripted clock; whoever installs it removes it again.
+    static void UseStampClock() {
+        TNetClock::SetStampSource([] { return StampAt(Script().Now); });
+    }
+    static int64_t StampAt(uint32_t AMs) {
+        return Script().StampBaseNs + static_cast<int64_t>(AMs) * 1000000;
+    }
 
     std::string LookupHostName(const std::string& AName) override {
         ++Script().Lookups;
@@ -57,6 +69,15 @@ public:
         return It->second;
     }
     int32_t LastSocketError() const override { return FLastError; }
+    int32_t ReceiveStamped(TSocketId AId, std::span<uint8_t> AArea,
+                           std::optional<int64_t>& AStampNs) override {
+        const auto& S = Script();
+        const std::optional<int64_t> Stamp =
+            S.Arrivals.empty() ? std::nullopt : S.Arrivals.front().StampNs;
+        const int32_t N = ReceiveDatagram(AId, AArea);
+        AStampNs = Stamp;
+        return N;
+    }
 
 protected:
     int WSCloseSocket(TSocketId) override {
