@@ -1,5 +1,6 @@
 #include "TNetIcmpClient.h"
 
+#include "TIcmp6Wire.h"
 #include "TNetClock.h"
 #include "TNetStack.h"
 
@@ -18,7 +19,26 @@ void TNetIcmpClient::BuildEchoRequest(std::string_view APayload) {
 }
 
 bool TNetIcmpClient::DecodeReply(int32_t AN, TReplyStatus& AStatus) {
+    if (Socket().IPVersion() == Id_IPv6) {
+        return TIcmp6Wire::DecodeReply(FReceiveArea, AN, FSequenceCounter, AStatus);
+    }
     return TIcmpWire::DecodeReply(FReceiveArea, AN, FSequenceCounter, AStatus);
+}
+
+void TNetIcmpClient::UseAddressFamily(const std::string& AAddress) {
+    const TIPVersion Version = TNetStack::AddressIPVersion(AAddress);
+    Socket().SetIPVersion(Version);
+    if (Version == Id_IPv6) {
+        TIcmp6Wire::ToEchoRequest(FEchoBuffer);
+    }
+}
+
+void TNetIcmpClient::SetTimedOut(TReplyStatus& AStatus) {
+    if (Socket().IPVersion() == Id_IPv6) {
+        TIcmp6Wire::SetTimedOut(AStatus, FSequenceCounter);
+    } else {
+        TIcmpWire::SetTimedOut(AStatus, FSequenceCounter);
+    }
 }
 
 void TNetIcmpClient::WaitForReply(int32_t ATimeout, TReplyStatus& AStatus) {
@@ -36,7 +56,7 @@ void TNetIcmpClient::WaitForReply(int32_t ATimeout, TReplyStatus& AStatus) {
             return;
         }
         // Dropped datagrams do not restart the clock: the limit counts from the start.
-        TIcmpWire::SetTimedOut(AStatus, FSequenceCounter);
+        SetTimedOut(AStatus);
         Remaining =
             ATimeout - static_cast<int32_t>(TNetClock::TickDiff(Start, TNetClock::TickCount()));
         if (Remaining <= 0) {
@@ -53,6 +73,7 @@ void TNetIcmpClient::Ping(std::string_view APayload, uint16_t ANewSequence) {
     // The round trip deliberately includes the lookup and the socket opening.
     const uint32_t T0 = TNetClock::TickCount();
     const std::string Address = GlobalStack->ResolveAddress(Host());
+    UseAddressFamily(Address);
     GetSocket().SendToAddress(
         Address, Port(),
         std::span<const uint8_t>(FEchoBuffer).first(static_cast<std::size_t>(FEchoSize)));

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 
 class TNetIcmpClient;
@@ -32,6 +33,9 @@ protected:
     void BuildEchoRequest(std::string_view APayload);
     void WaitForReply(int32_t ATimeout, TReplyStatus& AStatus);
     bool DecodeReply(int32_t AN, TReplyStatus& AStatus);
+    // Follows the family of the resolved address: the socket and the request's type.
+    void UseAddressFamily(const std::string& AAddress);
+    void SetTimedOut(TReplyStatus& AStatus);
 
 private:
     std::array<uint8_t, TIcmpWire::AreaSize> FReceiveArea{};

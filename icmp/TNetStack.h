@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,12 +17,21 @@ class TNetStack {
 public:
     virtual ~TNetStack() = default;
 
-    // "LOCALHOST" in any case, then a dotted quad unchanged, else a host-name lookup.
+    // "LOCALHOST" in any case, then a dotted quad unchanged, then an IPv6 literal in its
+    // canonical text, else a host-name lookup.
     std::string ResolveAddress(const std::string& AHost, TIPVersion AIPVersion = Id_IPv4);
     static bool IsDottedQuad(std::string_view AText);
     static std::string AddressToText(const std::array<uint8_t, 4>& AAddress);
     static std::array<uint8_t, 4> TextToAddress(std::string_view AText);
     static int AddressFamily(TIPVersion AIPVersion);
+    // An IPv6 literal, bare or in brackets, with an optional "%zone": its canonical text
+    // with the zone kept as written, or nothing when AText is no such literal.
+    static std::optional<std::string> IPv6Literal(std::string_view AText);
+    // The RFC 5952 text: lower case, no leading zeros, the longest run of two or more zero
+    // groups (the first of equal runs) as "::", IPv4-mapped addresses with a dotted tail.
+    static std::string Address6ToText(const std::array<uint8_t, 16>& AAddress);
+    // The family of a resolved address text: only IPv6 texts contain a colon.
+    static TIPVersion AddressIPVersion(std::string_view AAddress);
 
     virtual std::string LookupHostName(const std::string& AName) = 0;
     virtual void CloseSocketId(TSocketId AId) = 0;

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <locale.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -85,18 +86,39 @@ std::string TNetStackLinux::LookupHostName(const std::string& AName) {
     if (AName.find('\0') != std::string::npos) {
         ThrowSocketError(HostNotFound);
     }
-    addrinfo Hints{};
-    Hints.ai_family = AF_INET;
+    const auto Lookup = [&AName](int AFamily, addrinfo*& AResult) {
+        addrinfo Hints{};
+        Hints.ai_family = AFamily;
+        const int Error = getaddrinfo(AName.c_str(), nullptr, &Hints, &AResult);
+        return Error != 0 ? LookupErrorToCode(Error) : AResult == nullptr ? HostNotFound : 0;
+    };
     addrinfo* Result = nullptr;
-    const int Error = getaddrinfo(AName.c_str(), nullptr, &Hints, &Result);
-    if (Error != 0 || Result == nullptr) {
-        ThrowSocketError(Error != 0 ? LookupErrorToCode(Error) : HostNotFound);
+    const int32_t Code = Lookup(AF_INET, Result);
+    if (Code == 0) {
+        std::array<uint8_t, 4> Address{};
+        const auto* In = reinterpret_cast<const sockaddr_in*>(Result->ai_addr);
+        std::memcpy(Address.data(), &In->sin_addr, Address.size());
+        freeaddrinfo(Result);
+        return AddressToText(Address);
     }
-    std::array<uint8_t, 4> Address{};
-    const auto* In = reinterpret_cast<const sockaddr_in*>(Result->ai_addr);
-    std::memcpy(Address.data(), &In->sin_addr, Address.size());
+    // Only a name without any IPv4 address is pinged over IPv6; a failing resolver is no
+    // such answer, and its code stands.
+    if (Code != HostNotFound || Lookup(AF_INET6, Result) != 0) {
+        ThrowSocketError(Code);
+    }
+    std::array<uint8_t, 16> Address{};
+    const auto* In6 = reinterpret_cast<const sockaddr_in6*>(Result->ai_addr);
+    std::memcpy(Address.data(), &In6->sin6_addr, Address.size());
+    const uint32_t Scope = In6->sin6_scope_id;
     freeaddrinfo(Result);
-    return AddressToText(Address);
+    std::string Text = Address6ToText(Address);
+    if (Scope != 0) {
+        std::array<char, IF_NAMESIZE> Name{};
+        Text += '%';
+        Text += if_indextoname(Scope, Name.data()) != nullptr ? std::string(Name.data())
+                                                              : std::to_string(Scope);
+    }
+    return Text;
 }
 
 int TNetStackLinux::WSCloseSocket(TSocketId AId) {
@@ -113,6 +135,12 @@ int TNetStackLinux::WSShutdown(TSocketId AId, int AHow) {
 
 ssize_t TNetStackLinux::WSSendTo(TSocketId AId, const void* ABuffer, size_t ALength, int AFlags,
                                  const sockaddr_in& ATo) {
+    return ::sendto(AId, ABuffer, ALength, AFlags, reinterpret_cast<const sockaddr*>(&ATo),
+                    sizeof(ATo));
+}
+
+ssize_t TNetStackLinux::WSSendTo6(TSocketId AId, const void* ABuffer, size_t ALength, int AFlags,
+                                  const sockaddr_in6& ATo) {
     return ::sendto(AId, ABuffer, ALength, AFlags, reinterpret_cast<const sockaddr*>(&ATo),
                     sizeof(ATo));
 }
