@@ -32,6 +32,7 @@ constexpr std::pair<int, int32_t> ErrnoTable[] = {
 };
 
 constexpr int32_t HostNotFound = 11001;
+constexpr int32_t TryAgain = 11002;
 
 // strerror in the C locale, whatever locale the process runs in.
 std::string CLocaleErrorText(int AErrno) {
@@ -59,7 +60,7 @@ int32_t TNetStackLinux::LookupErrorToCode(int AGaiError) {
     case EAI_ADDRFAMILY:
         return HostNotFound;
     case EAI_AGAIN:
-        return 11002;
+        return TryAgain;
     case EAI_FAIL:
         return 11003;
     default:
@@ -101,9 +102,10 @@ std::string TNetStackLinux::LookupHostName(const std::string& AName) {
         freeaddrinfo(Result);
         return AddressToText(Address);
     }
-    // Only a name without any IPv4 address is pinged over IPv6; a failing resolver is no
-    // such answer, and its code stands.
-    if (Code != HostNotFound || Lookup(AF_INET6, Result) != 0) {
+    // Only a name without any IPv4 address is pinged over IPv6. A resolver that cannot be
+    // reached for IPv4 may still find the name's IPv6 address in the hosts file; when
+    // IPv6 finds nothing either, the IPv4 answer's code stands.
+    if ((Code != HostNotFound && Code != TryAgain) || Lookup(AF_INET6, Result) != 0) {
         ThrowSocketError(Code);
     }
     std::array<uint8_t, 16> Address{};
