@@ -43,12 +43,6 @@ void CopyInto(std::span<uint8_t> AArea, std::size_t AOffset, std::span<const uin
                 AArea.begin() + static_cast<std::ptrdiff_t>(AOffset));
 }
 
-void SetOption(TSocketId AId, int ALevel, int AOption, const void* AValue, socklen_t ALength) {
-    if (::setsockopt(AId, ALevel, AOption, AValue, ALength) != 0) {
-        GlobalStack->ThrowSocketError(GlobalStack->LastSocketError());
-    }
-}
-
 TControl ReadControl(msghdr& AMsg) {
     TControl Result;
     for (cmsghdr* C = CMSG_FIRSTHDR(&AMsg); C != nullptr; C = CMSG_NXTHDR(&AMsg, C)) {
@@ -96,7 +90,9 @@ void TNetIcmp6Socket::PrepareRaw(TSocketId AId) {
           TIcmp6Wire::TimeExceeded, TIcmp6Wire::ParameterProblem}) {
         ICMP6_FILTER_SETPASS(Type, &Filter);
     }
-    SetOption(AId, IPPROTO_ICMPV6, ICMP6_FILTER, &Filter, sizeof(Filter));
+    GlobalStack->SetOption(
+        AId, IPPROTO_ICMPV6, ICMP6_FILTER,
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(&Filter), sizeof(Filter)));
     GlobalStack->SetIntOption(AId, IPPROTO_IPV6, IPV6_RECVHOPLIMIT, 1);
 }
 

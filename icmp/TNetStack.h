@@ -38,6 +38,9 @@ public:
     virtual TSocketId OpenSocket(TIPVersion AIPVersion, int AType, int AProtocol,
                                  bool AOverlapped) = 0;
     virtual void SetIntOption(TSocketId AId, int ALevel, int AOption, int32_t AValue) = 0;
+    // An option whose value is a structure, given as its bytes.
+    virtual void SetOption(TSocketId AId, int ALevel, int AOption,
+                           std::span<const uint8_t> AValue) = 0;
     // Returns the datagram's full length, which may exceed the area when it was cut.
     virtual int32_t ReceiveDatagram(TSocketId AId, std::span<uint8_t> AArea) = 0;
     virtual void SendDatagram(TSocketId AId, std::span<const uint8_t> ABytes,

@@ -107,6 +107,12 @@ void TNetStackBSDBase::SetIntOption(TSocketId AId, int ALevel, int AOption, int3
     CheckSocketResult(WSSetSockOpt(AId, ALevel, AOption, &AValue, sizeof(AValue)));
 }
 
+void TNetStackBSDBase::SetOption(TSocketId AId, int ALevel, int AOption,
+                                 std::span<const uint8_t> AValue) {
+    CheckSocketResult(
+        WSSetSockOpt(AId, ALevel, AOption, AValue.data(), static_cast<unsigned>(AValue.size())));
+}
+
 int32_t TNetStackBSDBase::ReceiveDatagram(TSocketId AId, std::span<uint8_t> AArea) {
     // MSG_TRUNC reports the full length of a datagram too long for the area.
     return CheckSocketResult(

@@ -14,6 +14,8 @@ public:
     TSocketId OpenSocket(TIPVersion AIPVersion, int AType, int AProtocol,
                          bool AOverlapped) override;
     void SetIntOption(TSocketId AId, int ALevel, int AOption, int32_t AValue) override;
+    void SetOption(TSocketId AId, int ALevel, int AOption,
+                   std::span<const uint8_t> AValue) override;
     int32_t ReceiveDatagram(TSocketId AId, std::span<uint8_t> AArea) override;
     void SendDatagram(TSocketId AId, std::span<const uint8_t> ABytes, const std::string& AAddress,
                       int32_t APort) override;

@@ -37,6 +37,7 @@ public:
         std::vector<std::string> SentTo;
         std::vector<int> SentPorts;
         std::vector<int32_t> TtlsSet; // IPv4 TTLs and IPv6 unicast hop limits
+        std::vector<int> TtlLevels;   // IPPROTO_IP or IPPROTO_IPV6, one per TtlsSet entry
         std::vector<int> Families;    // of the sockets opened
         std::vector<int> PollTimeouts;
         int Lookups = 0;
@@ -118,6 +119,7 @@ protected:
             int32_t V = 0;
             std::memcpy(&V, AValue, sizeof(V));
             Script().TtlsSet.push_back(V);
+            Script().TtlLevels.push_back(ALevel);
         }
         return 0;
     }
