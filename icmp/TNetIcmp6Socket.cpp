@@ -2,10 +2,10 @@
 #include "TNetIcmp6Socket.h"
 
 #include "TIcmp6Wire.h"
+#include "TNetMessage.h"
 #include "TNetStack.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <linux/errqueue.h>
 #include <netinet/icmp6.h>
@@ -35,14 +35,6 @@ void WriteIpHeader(std::span<uint8_t> AArea, std::size_t APayload, uint8_t AHopL
     std::copy_n(H.begin(), std::min(H.size(), AArea.size()), AArea.begin());
 }
 
-void CopyInto(std::span<uint8_t> AArea, std::size_t AOffset, std::span<const uint8_t> ABytes) {
-    if (AOffset >= AArea.size()) {
-        return;
-    }
-    std::copy_n(ABytes.begin(), std::min(ABytes.size(), AArea.size() - AOffset),
-                AArea.begin() + static_cast<std::ptrdiff_t>(AOffset));
-}
-
 TControl ReadControl(msghdr& AMsg) {
     TControl Result;
     for (cmsghdr* C = CMSG_FIRSTHDR(&AMsg); C != nullptr; C = CMSG_NXTHDR(&AMsg, C)) {
@@ -64,18 +56,6 @@ TControl ReadControl(msghdr& AMsg) {
         }
     }
     return Result;
-}
-
-// One recvmsg without blocking: the byte count (full length), or nothing when empty.
-std::optional<ssize_t> ReceiveMessage(TSocketId AId, msghdr& AMsg, int AFlags) {
-    const ssize_t N = ::recvmsg(AId, &AMsg, AFlags | MSG_DONTWAIT | MSG_TRUNC);
-    if (N < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            return std::nullopt;
-        }
-        GlobalStack->ThrowSocketError(GlobalStack->LastSocketError());
-    }
-    return N;
 }
 
 } // namespace
@@ -105,7 +85,7 @@ int32_t TNetIcmp6Socket::SynthesizeReply(std::span<uint8_t> AArea, const TAddres
                                          uint8_t AHopLimit, std::span<const uint8_t> AIcmp,
                                          std::size_t AIcmpLength) {
     WriteIpHeader(AArea, AIcmpLength, AHopLimit, ASource);
-    CopyInto(AArea, IpHeaderSize, AIcmp.first(std::min(AIcmp.size(), AIcmpLength)));
+    TNetMessage::CopyInto(AArea, IpHeaderSize, AIcmp.first(std::min(AIcmp.size(), AIcmpLength)));
     return static_cast<int32_t>(IpHeaderSize + AIcmpLength);
 }
 
@@ -115,13 +95,13 @@ int32_t TNetIcmp6Socket::SynthesizeError(std::span<uint8_t> AArea, const TAddres
     const std::size_t Payload = IcmpHeaderSize + IpHeaderSize + AQuoted.size();
     WriteIpHeader(AArea, Payload, AHopLimit, AOffender);
     const std::array<uint8_t, IcmpHeaderSize> Icmp{AType, ACode, 0, 0, 0, 0, 0, 0};
-    CopyInto(AArea, IpHeaderSize, Icmp);
+    TNetMessage::CopyInto(AArea, IpHeaderSize, Icmp);
     // The quoted header's addresses are not known here and not read; its next header is.
     const std::size_t QuotedAt = IpHeaderSize + IcmpHeaderSize;
     if (QuotedAt < AArea.size()) {
         WriteIpHeader(AArea.subspan(QuotedAt), AQuoted.size(), 1, TAddress{});
     }
-    CopyInto(AArea, QuotedAt + IpHeaderSize, AQuoted);
+    TNetMessage::CopyInto(AArea, QuotedAt + IpHeaderSize, AQuoted);
     return static_cast<int32_t>(IpHeaderSize + Payload);
 }
 
@@ -144,7 +124,7 @@ std::optional<int32_t> TNetIcmp6Socket::Receive(TSocketId AId, std::span<uint8_t
 
     for (int I = 0; AErrorQueue && I < MaxQueuedErrors; ++I) {
         msghdr Msg = Reset();
-        const auto N = ReceiveMessage(AId, Msg, MSG_ERRQUEUE);
+        const auto N = TNetMessage::Receive(AId, Msg, MSG_ERRQUEUE);
         if (!N) {
             break;
         }
@@ -159,7 +139,7 @@ std::optional<int32_t> TNetIcmp6Socket::Receive(TSocketId AId, std::span<uint8_t
     }
 
     msghdr Msg = Reset();
-    const auto N = ReceiveMessage(AId, Msg, 0);
+    const auto N = TNetMessage::Receive(AId, Msg, 0);
     if (!N) {
         return std::nullopt;
     }
