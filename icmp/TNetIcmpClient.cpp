@@ -1,5 +1,6 @@
 #include "TNetIcmpClient.h"
 
+#include "TIcmp6Wire.h"
 #include "TNetClock.h"
 #include "TNetRoundTrip.h"
 #include "TNetStack.h"
@@ -19,7 +20,26 @@ void TNetIcmpClient::BuildEchoRequest(std::string_view APayload) {
 }
 
 bool TNetIcmpClient::DecodeReply(int32_t AN, TReplyStatus& AStatus) {
+    if (Socket().IPVersion() == Id_IPv6) {
+        return TIcmp6Wire::DecodeReply(FReceiveArea, AN, FSequenceCounter, AStatus);
+    }
     return TIcmpWire::DecodeReply(FReceiveArea, AN, FSequenceCounter, AStatus);
+}
+
+void TNetIcmpClient::UseAddressFamily(const std::string& AAddress) {
+    const TIPVersion Version = TNetStack::AddressIPVersion(AAddress);
+    Socket().SetIPVersion(Version);
+    if (Version == Id_IPv6) {
+        TIcmp6Wire::ToEchoRequest(FEchoBuffer);
+    }
+}
+
+void TNetIcmpClient::SetTimedOut(TReplyStatus& AStatus) {
+    if (Socket().IPVersion() == Id_IPv6) {
+        TIcmp6Wire::SetTimedOut(AStatus, FSequenceCounter);
+    } else {
+        TIcmpWire::SetTimedOut(AStatus, FSequenceCounter);
+    }
 }
 
 void TNetIcmpClient::WaitForReply(int32_t ATimeout, TReplyStatus& AStatus) {
@@ -43,7 +63,7 @@ void TNetIcmpClient::WaitForReply(int32_t ATimeout, TReplyStatus& AStatus) {
         // Dropped datagrams do not restart the clock: the limit counts from the start. The
         // span is taken in nanoseconds, so a timed-out wait never falls short of the limit
         // by the truncation of two millisecond readings.
-        TIcmpWire::SetTimedOut(AStatus, FSequenceCounter);
+        SetTimedOut(AStatus);
         const int64_t Left =
             int64_t{ATimeout} - (TNetClock::MonotonicNs() - Start) / int64_t{1000000};
         if (Left <= 0) {
@@ -59,6 +79,7 @@ void TNetIcmpClient::Ping(std::string_view APayload, uint16_t ANewSequence) {
     }
     BuildEchoRequest(APayload);
     const std::string Address = GlobalStack->ResolveAddress(Host());
+    UseAddressFamily(Address);
     TNetSocketHandle& Handle = GetSocket();
     // The network's round trip only: the lookup and the socket opening stay outside it, and
     // its end is the reply's arrival, not the moment this process got to read it.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 class TNetIcmpClient;
@@ -33,6 +34,9 @@ protected:
     void BuildEchoRequest(std::string_view APayload);
     void WaitForReply(int32_t ATimeout, TReplyStatus& AStatus);
     bool DecodeReply(int32_t AN, TReplyStatus& AStatus);
+    // Follows the family of the resolved address: the socket and the request's type.
+    void UseAddressFamily(const std::string& AAddress);
+    void SetTimedOut(TReplyStatus& AStatus);
 
 private:
     std::array<uint8_t, TIcmpWire::AreaSize> FReceiveArea{};

@@ -1,10 +1,10 @@
 #include "TNetPingSocket.h"
 
 #include "TNetReceiveStamp.h"
+#include "TNetMessage.h"
 #include "TNetStack.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <linux/errqueue.h>
 #include <netinet/in.h>
@@ -34,14 +34,6 @@ void WriteIpHeader(std::span<uint8_t> AArea, std::size_t ATotal, uint8_t ATtl,
     std::copy_n(H.begin(), std::min(H.size(), AArea.size()), AArea.begin());
 }
 
-void CopyInto(std::span<uint8_t> AArea, std::size_t AOffset, std::span<const uint8_t> ABytes) {
-    if (AOffset >= AArea.size()) {
-        return;
-    }
-    std::copy_n(ABytes.begin(), std::min(ABytes.size(), AArea.size() - AOffset),
-                AArea.begin() + static_cast<std::ptrdiff_t>(AOffset));
-}
-
 TControl ReadControl(msghdr& AMsg) {
     TControl Result;
     for (cmsghdr* C = CMSG_FIRSTHDR(&AMsg); C != nullptr; C = CMSG_NXTHDR(&AMsg, C)) {
@@ -68,18 +60,6 @@ TControl ReadControl(msghdr& AMsg) {
     return Result;
 }
 
-// One recvmsg without blocking: the byte count (full length), or nothing when empty.
-std::optional<ssize_t> ReceiveMessage(TSocketId AId, msghdr& AMsg, int AFlags) {
-    const ssize_t N = ::recvmsg(AId, &AMsg, AFlags | MSG_DONTWAIT | MSG_TRUNC);
-    if (N < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            return std::nullopt;
-        }
-        GlobalStack->ThrowSocketError(GlobalStack->LastSocketError());
-    }
-    return N;
-}
-
 } // namespace
 
 void TNetPingSocket::Prepare(TSocketId AId) {
@@ -92,7 +72,7 @@ int32_t TNetPingSocket::SynthesizeReply(std::span<uint8_t> AArea, const TAddress
                                         std::size_t AIcmpLength) {
     const std::size_t Total = IpHeaderSize + AIcmpLength;
     WriteIpHeader(AArea, Total, ATtl, ASource);
-    CopyInto(AArea, IpHeaderSize, AIcmp.first(std::min(AIcmp.size(), AIcmpLength)));
+    TNetMessage::CopyInto(AArea, IpHeaderSize, AIcmp.first(std::min(AIcmp.size(), AIcmpLength)));
     return static_cast<int32_t>(Total);
 }
 
@@ -103,14 +83,14 @@ int32_t TNetPingSocket::SynthesizeError(std::span<uint8_t> AArea, const TAddress
     const std::size_t Total = IpHeaderSize + IcmpHeaderSize + QuotedTotal;
     WriteIpHeader(AArea, Total, ATtl, AOffender);
     const std::array<uint8_t, IcmpHeaderSize> Icmp{AType, ACode, 0, 0, 0, 0, 0, 0};
-    CopyInto(AArea, IpHeaderSize, Icmp);
+    TNetMessage::CopyInto(AArea, IpHeaderSize, Icmp);
     // The quoted header only has to be as long as the outer one for the sequence to sit
     // where readers look for it; its addresses are not known here and not read.
     const std::size_t QuotedAt = IpHeaderSize + IcmpHeaderSize;
     if (QuotedAt < AArea.size()) {
         WriteIpHeader(AArea.subspan(QuotedAt), QuotedTotal, 1, TAddress{});
     }
-    CopyInto(AArea, QuotedAt + IpHeaderSize, AQuoted);
+    TNetMessage::CopyInto(AArea, QuotedAt + IpHeaderSize, AQuoted);
     return static_cast<int32_t>(Total);
 }
 
@@ -133,7 +113,7 @@ std::optional<int32_t> TNetPingSocket::Receive(TSocketId AId, std::span<uint8_t>
 
     for (int I = 0; I < MaxQueuedErrors; ++I) {
         msghdr Msg = Reset();
-        const auto N = ReceiveMessage(AId, Msg, MSG_ERRQUEUE);
+        const auto N = TNetMessage::Receive(AId, Msg, MSG_ERRQUEUE);
         if (!N) {
             break;
         }
@@ -151,7 +131,7 @@ std::optional<int32_t> TNetPingSocket::Receive(TSocketId AId, std::span<uint8_t>
     }
 
     msghdr Msg = Reset();
-    const auto N = ReceiveMessage(AId, Msg, 0);
+    const auto N = TNetMessage::Receive(AId, Msg, 0);
     if (!N) {
         return std::nullopt;
     }

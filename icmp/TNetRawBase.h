@@ -7,14 +7,16 @@
 #include <string>
 #include <vector>
 
-// A client of one raw IPv4 socket, opened lazily and closed by the owner's protocol.
+// A client of one raw IPv4 or IPv6 socket, opened lazily and closed by the owner's protocol.
 class TNetRawBase : public TNetComponent {
 public:
     TNetRawBase();
     ~TNetRawBase() override;
 
     const std::string& Host() const { return FHost; }
-    void SetHost(std::string AValue) { FHost = std::move(AValue); }
+    // An IPv6 literal makes the socket IPv6, anything else IPv4; Ping may still find a name
+    // that has only IPv6 addresses.
+    void SetHost(std::string AValue);
     int32_t Port() const { return FPort; }
     void SetPort(int32_t AValue) { FPort = AValue; }
     int32_t ReceiveTimeout() const { return FReceiveTimeout; }

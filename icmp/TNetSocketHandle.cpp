@@ -1,6 +1,7 @@
 #include "TNetSocketHandle.h"
 
 #include "ENetExceptions.h"
+#include "TNetIcmp6Socket.h"
 #include "TNetPingSocket.h"
 #include "TNetSocketHelper.h"
 #include "TNetStack.h"
@@ -27,10 +28,25 @@ TNetSocketHandle::~TNetSocketHandle() {
     TNetSocketHandle::ReleaseSocket();
 }
 
+void TNetSocketHandle::SetIPVersion(TIPVersion AIPVersion) {
+    if (AIPVersion != FIPVersion) {
+        ReleaseSocket();
+        FIPVersion = AIPVersion;
+    }
+}
+
 void TNetSocketHandle::OpenHandle(int AType, int AProtocol) {
     ReleaseSocket();
     if (AType == SOCK_RAW && AProtocol == IPPROTO_ICMP) {
-        SetHandle(OpenIcmp(AProtocol));
+        SetHandle(OpenIcmp(FIPVersion == Id_IPv6 ? IPPROTO_ICMPV6 : AProtocol));
+        if (FIPVersion == Id_IPv6 && FKind == TNetSocketKind::Raw) {
+            try {
+                TNetIcmp6Socket::PrepareRaw(FHandle);
+            } catch (...) {
+                ReleaseSocket();
+                throw;
+            }
+        }
         return;
     }
     SetHandle(GlobalStack->OpenSocket(FIPVersion, AType, AProtocol, FOverlapped));
@@ -75,7 +91,11 @@ TSocketId TNetSocketHandle::OpenRaw(int AProtocol) {
 TSocketId TNetSocketHandle::OpenDatagram(int AProtocol) {
     const TSocketId Id = GlobalStack->OpenSocket(FIPVersion, SOCK_DGRAM, AProtocol, false);
     try {
-        TNetPingSocket::Prepare(Id);
+        if (FIPVersion == Id_IPv6) {
+            TNetIcmp6Socket::PrepareDatagram(Id);
+        } else {
+            TNetPingSocket::Prepare(Id);
+        }
     } catch (...) {
         GlobalStack->CloseSocketId(Id);
         throw;
@@ -113,6 +133,10 @@ bool TNetSocketHandle::WaitReadable(int32_t AMilliseconds) {
 
 std::optional<int32_t> TNetSocketHandle::ReceiveInto(std::span<uint8_t> AArea) {
     FReceiveStamp.reset();
+    if (FIPVersion == Id_IPv6) {
+        return TNetIcmp6Socket::Receive(FHandle, AArea, FKind == TNetSocketKind::Datagram,
+                                        &FReceiveStamp);
+    }
     if (FKind == TNetSocketKind::Datagram) {
         return TNetPingSocket::Receive(FHandle, AArea, &FReceiveStamp);
     }

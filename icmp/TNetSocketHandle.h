@@ -38,6 +38,8 @@ public:
     bool HasSocket() const { return FHasSocket; }
     TSocketId Handle() const { return FHandle; }
     TIPVersion IPVersion() const { return FIPVersion; }
+    // The family of the sockets opened from now on; a socket of the other one is closed.
+    void SetIPVersion(TIPVersion AIPVersion);
     bool Overlapped() const { return FOverlapped; }
     // The kind of the socket held, or of the last one held.
     TNetSocketKind Kind() const { return FKind; }

@@ -4,8 +4,10 @@
 #include "TNetStackLinux.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cctype>
 #include <charconv>
+#include <cstdio>
 #include <sys/socket.h>
 
 std::unique_ptr<TNetStack> GlobalStack;
@@ -73,6 +75,9 @@ std::string TNetStack::ResolveAddress(const std::string& AHost, TIPVersion AIPVe
     if (IsDottedQuad(AHost)) {
         return AHost;
     }
+    if (auto Literal = IPv6Literal(AHost)) {
+        return *Literal;
+    }
     return LookupHostName(AHost);
 }
 
@@ -84,6 +89,81 @@ bool TNetStack::IsDottedQuad(std::string_view AText) {
         }
     }
     return AText.empty();
+}
+
+std::optional<std::string> TNetStack::IPv6Literal(std::string_view AText) {
+    if (AText.size() >= 2 && AText.front() == '[' && AText.back() == ']') {
+        AText = AText.substr(1, AText.size() - 2);
+    }
+    std::string_view Zone;
+    if (const auto Percent = AText.find('%'); Percent != std::string_view::npos) {
+        Zone = AText.substr(Percent + 1);
+        AText = AText.substr(0, Percent);
+        if (Zone.empty()) {
+            return std::nullopt;
+        }
+    }
+    std::array<uint8_t, 16> Bytes{};
+    const std::string Bare(AText);
+    if (Bare.find(':') == std::string::npos ||
+        inet_pton(AF_INET6, Bare.c_str(), Bytes.data()) != 1) {
+        return std::nullopt;
+    }
+    std::string Text = Address6ToText(Bytes);
+    if (!Zone.empty()) {
+        Text += '%';
+        Text += Zone;
+    }
+    return Text;
+}
+
+std::string TNetStack::Address6ToText(const std::array<uint8_t, 16>& AAddress) {
+    std::array<unsigned, 8> Groups{};
+    for (std::size_t I = 0; I < Groups.size(); ++I) {
+        Groups[I] = (static_cast<unsigned>(AAddress[2 * I]) << 8) | AAddress[2 * I + 1];
+    }
+    const bool Mapped =
+        std::all_of(Groups.begin(), Groups.begin() + 5, [](unsigned G) { return G == 0; }) &&
+        Groups[5] == 0xFFFF;
+    const std::size_t HexGroups = Mapped ? 6 : 8;
+    std::size_t BestAt = 0;
+    std::size_t BestLength = 0;
+    for (std::size_t I = 0; I < HexGroups;) {
+        std::size_t Length = 0;
+        while (I + Length < HexGroups && Groups[I + Length] == 0) {
+            ++Length;
+        }
+        if (Length > BestLength) {
+            BestAt = I;
+            BestLength = Length;
+        }
+        I += Length == 0 ? 1 : Length;
+    }
+    if (BestLength < 2) {
+        BestLength = 0; // a single zero group is written out, never shortened
+    }
+    std::string Text;
+    for (std::size_t I = 0; I < HexGroups; ++I) {
+        if (BestLength != 0 && I == BestAt) {
+            Text += "::";
+            I += BestLength - 1;
+            continue;
+        }
+        if (!Text.empty() && Text.back() != ':') {
+            Text += ':';
+        }
+        char Hex[8];
+        std::snprintf(Hex, sizeof(Hex), "%x", Groups[I]);
+        Text += Hex;
+    }
+    if (Mapped) {
+        Text += ':' + AddressToText({AAddress[12], AAddress[13], AAddress[14], AAddress[15]});
+    }
+    return Text;
+}
+
+TIPVersion TNetStack::AddressIPVersion(std::string_view AAddress) {
+    return AAddress.find(':') == std::string_view::npos ? Id_IPv4 : Id_IPv6;
 }
 
 std::string TNetStack::AddressToText(const std::array<uint8_t, 4>& AAddress) {

@@ -17,18 +17,30 @@ class TNetStack {
 public:
     virtual ~TNetStack() = default;
 
-    // "LOCALHOST" in any case, then a dotted quad unchanged, else a host-name lookup.
+    // "LOCALHOST" in any case, then a dotted quad unchanged, then an IPv6 literal in its
+    // canonical text, else a host-name lookup.
     std::string ResolveAddress(const std::string& AHost, TIPVersion AIPVersion = Id_IPv4);
     static bool IsDottedQuad(std::string_view AText);
     static std::string AddressToText(const std::array<uint8_t, 4>& AAddress);
     static std::array<uint8_t, 4> TextToAddress(std::string_view AText);
     static int AddressFamily(TIPVersion AIPVersion);
+    // An IPv6 literal, bare or in brackets, with an optional "%zone": its canonical text
+    // with the zone kept as written, or nothing when AText is no such literal.
+    static std::optional<std::string> IPv6Literal(std::string_view AText);
+    // The RFC 5952 text: lower case, no leading zeros, the longest run of two or more zero
+    // groups (the first of equal runs) as "::", IPv4-mapped addresses with a dotted tail.
+    static std::string Address6ToText(const std::array<uint8_t, 16>& AAddress);
+    // The family of a resolved address text: only IPv6 texts contain a colon.
+    static TIPVersion AddressIPVersion(std::string_view AAddress);
 
     virtual std::string LookupHostName(const std::string& AName) = 0;
     virtual void CloseSocketId(TSocketId AId) = 0;
     virtual TSocketId OpenSocket(TIPVersion AIPVersion, int AType, int AProtocol,
                                  bool AOverlapped) = 0;
     virtual void SetIntOption(TSocketId AId, int ALevel, int AOption, int32_t AValue) = 0;
+    // An option whose value is a structure, given as its bytes.
+    virtual void SetOption(TSocketId AId, int ALevel, int AOption,
+                           std::span<const uint8_t> AValue) = 0;
     // Returns the datagram's full length, which may exceed the area when it was cut.
     virtual int32_t ReceiveDatagram(TSocketId AId, std::span<uint8_t> AArea) = 0;
     // ReceiveDatagram with the kernel's receive stamp (TNetClock::StampNs), where one came.

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <charconv>
 #include <cstring>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <utility>
@@ -53,6 +55,30 @@ constexpr std::pair<int32_t, const char*> ErrorTable[] = {
 };
 
 constexpr int32_t MessageTooLong = 10040;
+constexpr int32_t HostNotFound = 11001;
+
+// The destination of an IPv6 address text, its "%zone" an interface name or index. The
+// port stays 0: a raw ICMPv6 socket takes a port as a protocol number and refuses others.
+bool ToAddress6(const std::string& AAddress, sockaddr_in6& ATo) {
+    ATo = sockaddr_in6{};
+    ATo.sin6_family = AF_INET6;
+    const auto Percent = AAddress.find('%');
+    const std::string Bare = AAddress.substr(0, Percent);
+    if (inet_pton(AF_INET6, Bare.c_str(), &ATo.sin6_addr) != 1) {
+        return false;
+    }
+    if (Percent != std::string::npos) {
+        const std::string Zone = AAddress.substr(Percent + 1);
+        uint32_t Index = 0;
+        const auto [End, Ec] = std::from_chars(Zone.data(), Zone.data() + Zone.size(), Index);
+        const bool Numeric = Ec == std::errc() && End == Zone.data() + Zone.size();
+        ATo.sin6_scope_id = Numeric ? Index : if_nametoindex(Zone.c_str());
+        if (ATo.sin6_scope_id == 0) {
+            return false;
+        }
+    }
+    return true;
+}
 
 } // namespace
 
@@ -81,6 +107,12 @@ void TNetStackBSDBase::SetIntOption(TSocketId AId, int ALevel, int AOption, int3
     CheckSocketResult(WSSetSockOpt(AId, ALevel, AOption, &AValue, sizeof(AValue)));
 }
 
+void TNetStackBSDBase::SetOption(TSocketId AId, int ALevel, int AOption,
+                                 std::span<const uint8_t> AValue) {
+    CheckSocketResult(
+        WSSetSockOpt(AId, ALevel, AOption, AValue.data(), static_cast<unsigned>(AValue.size())));
+}
+
 int32_t TNetStackBSDBase::ReceiveDatagram(TSocketId AId, std::span<uint8_t> AArea) {
     // MSG_TRUNC reports the full length of a datagram too long for the area.
     return CheckSocketResult(
@@ -89,12 +121,21 @@ int32_t TNetStackBSDBase::ReceiveDatagram(TSocketId AId, std::span<uint8_t> AAre
 
 void TNetStackBSDBase::SendDatagram(TSocketId AId, std::span<const uint8_t> ABytes,
                                     const std::string& AAddress, int32_t APort) {
-    sockaddr_in To{};
-    To.sin_family = AF_INET;
-    To.sin_port = htons(static_cast<uint16_t>(APort));
-    const auto Address = TextToAddress(AAddress);
-    std::memcpy(&To.sin_addr, Address.data(), Address.size());
-    const ssize_t Sent = WSSendTo(AId, ABytes.data(), ABytes.size(), 0, To);
+    ssize_t Sent = 0;
+    if (AddressIPVersion(AAddress) == Id_IPv6) {
+        sockaddr_in6 To6{};
+        if (!ToAddress6(AAddress, To6)) {
+            ThrowSocketError(HostNotFound); // a zone that names no interface
+        }
+        Sent = WSSendTo6(AId, ABytes.data(), ABytes.size(), 0, To6);
+    } else {
+        sockaddr_in To{};
+        To.sin_family = AF_INET;
+        To.sin_port = htons(static_cast<uint16_t>(APort));
+        const auto Address = TextToAddress(AAddress);
+        std::memcpy(&To.sin_addr, Address.data(), Address.size());
+        Sent = WSSendTo(AId, ABytes.data(), ABytes.size(), 0, To);
+    }
     if (Sent == -1) {
         const int32_t Code = LastSocketError();
         if (Code == MessageTooLong) {

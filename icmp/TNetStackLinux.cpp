@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <locale.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -33,6 +34,7 @@ constexpr std::pair<int, int32_t> ErrnoTable[] = {
 };
 
 constexpr int32_t HostNotFound = 11001;
+constexpr int32_t TryAgain = 11002;
 
 // strerror in the C locale, whatever locale the process runs in.
 std::string CLocaleErrorText(int AErrno) {
@@ -60,7 +62,7 @@ int32_t TNetStackLinux::LookupErrorToCode(int AGaiError) {
     case EAI_ADDRFAMILY:
         return HostNotFound;
     case EAI_AGAIN:
-        return 11002;
+        return TryAgain;
     case EAI_FAIL:
         return 11003;
     default:
@@ -87,18 +89,40 @@ std::string TNetStackLinux::LookupHostName(const std::string& AName) {
     if (AName.find('\0') != std::string::npos) {
         ThrowSocketError(HostNotFound);
     }
-    addrinfo Hints{};
-    Hints.ai_family = AF_INET;
+    const auto Lookup = [&AName](int AFamily, addrinfo*& AResult) {
+        addrinfo Hints{};
+        Hints.ai_family = AFamily;
+        const int Error = getaddrinfo(AName.c_str(), nullptr, &Hints, &AResult);
+        return Error != 0 ? LookupErrorToCode(Error) : AResult == nullptr ? HostNotFound : 0;
+    };
     addrinfo* Result = nullptr;
-    const int Error = getaddrinfo(AName.c_str(), nullptr, &Hints, &Result);
-    if (Error != 0 || Result == nullptr) {
-        ThrowSocketError(Error != 0 ? LookupErrorToCode(Error) : HostNotFound);
+    const int32_t Code = Lookup(AF_INET, Result);
+    if (Code == 0) {
+        std::array<uint8_t, 4> Address{};
+        const auto* In = reinterpret_cast<const sockaddr_in*>(Result->ai_addr);
+        std::memcpy(Address.data(), &In->sin_addr, Address.size());
+        freeaddrinfo(Result);
+        return AddressToText(Address);
     }
-    std::array<uint8_t, 4> Address{};
-    const auto* In = reinterpret_cast<const sockaddr_in*>(Result->ai_addr);
-    std::memcpy(Address.data(), &In->sin_addr, Address.size());
+    // Only a name without any IPv4 address is pinged over IPv6. A resolver that cannot be
+    // reached for IPv4 may still find the name's IPv6 address in the hosts file; when
+    // IPv6 finds nothing either, the IPv4 answer's code stands.
+    if ((Code != HostNotFound && Code != TryAgain) || Lookup(AF_INET6, Result) != 0) {
+        ThrowSocketError(Code);
+    }
+    std::array<uint8_t, 16> Address{};
+    const auto* In6 = reinterpret_cast<const sockaddr_in6*>(Result->ai_addr);
+    std::memcpy(Address.data(), &In6->sin6_addr, Address.size());
+    const uint32_t Scope = In6->sin6_scope_id;
     freeaddrinfo(Result);
-    return AddressToText(Address);
+    std::string Text = Address6ToText(Address);
+    if (Scope != 0) {
+        std::array<char, IF_NAMESIZE> Name{};
+        Text += '%';
+        Text += if_indextoname(Scope, Name.data()) != nullptr ? std::string(Name.data())
+                                                              : std::to_string(Scope);
+    }
+    return Text;
 }
 
 int32_t TNetStackLinux::ReceiveStamped(TSocketId AId, std::span<uint8_t> AArea,
@@ -134,6 +158,12 @@ int TNetStackLinux::WSShutdown(TSocketId AId, int AHow) {
 
 ssize_t TNetStackLinux::WSSendTo(TSocketId AId, const void* ABuffer, size_t ALength, int AFlags,
                                  const sockaddr_in& ATo) {
+    return ::sendto(AId, ABuffer, ALength, AFlags, reinterpret_cast<const sockaddr*>(&ATo),
+                    sizeof(ATo));
+}
+
+ssize_t TNetStackLinux::WSSendTo6(TSocketId AId, const void* ABuffer, size_t ALength, int AFlags,
+                                  const sockaddr_in6& ATo) {
     return ::sendto(AId, ABuffer, ALength, AFlags, reinterpret_cast<const sockaddr*>(&ATo),
                     sizeof(ATo));
 }

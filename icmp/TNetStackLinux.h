@@ -22,6 +22,8 @@ protected:
     int WSShutdown(TSocketId AId, int AHow) override;
     ssize_t WSSendTo(TSocketId AId, const void* ABuffer, size_t ALength, int AFlags,
                      const sockaddr_in& ATo) override;
+    ssize_t WSSendTo6(TSocketId AId, const void* ABuffer, size_t ALength, int AFlags,
+                      const sockaddr_in6& ATo) override;
     TSocketId WSSocket(int AFamily, int AType, int AProtocol) override;
     int WSSetSockOpt(TSocketId AId, int ALevel, int AOption, const void* AValue,
                      unsigned ALength) override;

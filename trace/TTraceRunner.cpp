@@ -46,6 +46,10 @@ void TTraceRunner::TraceExecute() {
         const THopRow row =
             THopRow::ForReply(client.ReplyStatus(), [this] { return DateTimeStamp(); });
         item->setText(IpColumn, row.IP);
+        // An IPv6 address is wider than the column, which keeps its width: the whole
+        // address is in the tooltip and the accessible text.
+        item->setToolTip(IpColumn, row.IP);
+        item->setData(IpColumn, Qt::AccessibleTextRole, row.IP);
         item->setText(NoteColumn, row.Note);
         if (row.Next == TTraceNext::Stop) {
             return;

@@ -3,6 +3,7 @@
 #include "TNetClock.h"
 #include "TNetStackBSDBase.h"
 
+#include <array>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -40,7 +41,9 @@ public:
         std::vector<std::vector<uint8_t>> Sent;
         std::vector<std::string> SentTo;
         std::vector<int> SentPorts;
-        std::vector<int32_t> TtlsSet;
+        std::vector<int32_t> TtlsSet; // IPv4 TTLs and IPv6 unicast hop limits
+        std::vector<int> TtlLevels;   // IPPROTO_IP or IPPROTO_IPV6, one per TtlsSet entry
+        std::vector<int> Families;    // of the sockets opened
         std::vector<int> PollTimeouts;
         int Lookups = 0;
     };
@@ -108,19 +111,36 @@ protected:
         S.SentPorts.push_back(ntohs(ATo.sin_port));
         return static_cast<ssize_t>(ALength) - S.SendShortBy;
     }
-    TSocketId WSSocket(int, int, int) override {
+    ssize_t WSSendTo6(TSocketId, const void* ABuffer, size_t ALength, int,
+                      const sockaddr_in6& ATo) override {
+        auto& S = Script();
+        if (S.FailSend != 0) {
+            return Fail(S.FailSend);
+        }
+        const auto* P = static_cast<const uint8_t*>(ABuffer);
+        S.Sent.emplace_back(P, P + ALength);
+        std::array<uint8_t, 16> A{};
+        std::memcpy(A.data(), &ATo.sin6_addr, A.size());
+        S.SentTo.push_back(Address6ToText(A));
+        S.SentPorts.push_back(ntohs(ATo.sin6_port));
+        return static_cast<ssize_t>(ALength) - S.SendShortBy;
+    }
+    TSocketId WSSocket(int AFamily, int, int) override {
         auto& S = Script();
         if (S.FailSocket != 0) {
             return Fail(S.FailSocket);
         }
+        S.Families.push_back(AFamily);
         ++S.Opened;
         return S.NextId++;
     }
     int WSSetSockOpt(TSocketId, int ALevel, int AOption, const void* AValue, unsigned) override {
-        if (ALevel == IPPROTO_IP && AOption == IP_TTL) {
+        if ((ALevel == IPPROTO_IP && AOption == IP_TTL) ||
+            (ALevel == IPPROTO_IPV6 && AOption == IPV6_UNICAST_HOPS)) {
             int32_t V = 0;
             std::memcpy(&V, AValue, sizeof(V));
             Script().TtlsSet.push_back(V);
+            Script().TtlLevels.push_back(ALevel);
         }
         return 0;
     }

@@ -235,6 +235,35 @@ TEST_F(TraceNetwork, ChangesMadeDuringTheRunApplyToItsNextHop) {
     }
 }
 
+TEST_F(TraceNetwork, OverIPv6TheHopNumberIsTheHopLimit) {
+    Build({.SecondRouter = true, .UnreachableRoute = true, .IPv6 = true});
+    for (const TPolicyCase& p : Policies) {
+        SCOPED_TRACE(p.Name);
+        TPolicyScope policy(p.Policy);
+        TSteppingClock clock(Morning);
+        TTracePageFixture f;
+
+        const std::vector<QString> rows = Trace(f, "[" + Net->TargetAddress6() + "]", 30);
+
+        const std::vector<QString> expected = {
+            "1|" + R(Net->RouterAddress6()) + "|(" + Stamp(1) + ")TTL=64",
+            "2|" + R(Net->Router2Address6()) + "|(" + Stamp(3) + ")TTL=63",
+            "3|" + R(Net->TargetAddress6()) + "|Reached (" + Stamp(5) + ") in : N ms",
+        };
+        EXPECT_EQ(WithoutRoundTrip(rows), expected) << Joined(rows);
+        EXPECT_EQ(f.Client.Socket().IPVersion(), Id_IPv6);
+        for (int i = 0; i < f.Page.lvTrace->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = f.Page.lvTrace->topLevelItem(i);
+            EXPECT_EQ(item->toolTip(1), item->text(1));
+            EXPECT_EQ(item->data(1, Qt::AccessibleTextRole).toString(), item->text(1));
+        }
+    }
+    TTracePageFixture f;
+    const std::vector<QString> rows = Trace(f, Net->UnreachableAddress6(), 30);
+    EXPECT_EQ(rows, std::vector<QString>{"1|" + R(Net->RouterAddress6()) +
+                                         "|Destination network unreachable"});
+}
+
 TEST_F(TraceNetwork, ListDestroyedWhileMessagesAreProcessedEndsTheRun) {
     Build({});
     TTracePageFixture f;

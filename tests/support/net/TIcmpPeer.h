@@ -9,8 +9,9 @@ namespace zirko::test {
 
 // Runs zirko_icmp_peer inside a namespace (normally TTestNetwork::Target()) for as long as
 // this object lives, at most ALifetimeMs. The peer switches the kernel's own echo replies
-// off in that namespace and, for every echo request it receives, performs AActions in
-// order (comma separated; times count from the request's arrival):
+// off in that namespace and, for every echo request it receives over IPv4 or IPv6, performs
+// AActions in order in the request's family (comma separated; times count from the
+// request's arrival; for IPv6 read type 129 for 0, 128 for 8):
 //   reply              echo reply with the request's identifier, sequence and payload
 //   wait:MS            wait until MS ms after the request arrived
 //   reply-seq:K        echo reply whose sequence is K higher

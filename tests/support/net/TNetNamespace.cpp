@@ -92,7 +92,7 @@ void TNetNamespace::SetPingGroupRange(long ALow, long AHigh) const {
 }
 
 void TNetNamespace::SetHostsFile(
-    const std::vector<std::pair<std::string, std::string>>& AAddressNames) {
+    const std::vector<std::pair<std::string, std::string>>& AAddressNames) const {
     const std::filesystem::path Dir = "/etc/netns/" + FName;
     std::filesystem::create_directories(Dir);
     FHasHostsFile = true;

@@ -32,11 +32,11 @@ public:
     // Which groups may open unprivileged ICMP datagram sockets here.
     void SetPingGroupRange(long ALow, long AHigh) const;
     // /etc/netns/NAME/hosts, seen by programs started through Run; removed with the namespace.
-    void SetHostsFile(const std::vector<std::pair<std::string, std::string>>& AAddressNames);
+    void SetHostsFile(const std::vector<std::pair<std::string, std::string>>& AAddressNames) const;
 
 private:
     std::string FName;
-    bool FHasHostsFile = false;
+    mutable bool FHasHostsFile = false; // set by SetHostsFile, which changes no namespace state
 };
 
 } // namespace zirko::test

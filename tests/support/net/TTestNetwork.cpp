@@ -1,6 +1,12 @@
 #include "TTestNetwork.h"
 
+#include <arpa/inet.h>
+#include <array>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <stdexcept>
+#include <thread>
 #include <unistd.h>
 
 namespace zirko::test {
@@ -32,15 +38,19 @@ TTestNetwork::TTestNetwork(TTestNetworkOptions AOptions) : FOptions(AOptions) {
             // Time-exceeded without a rate limit (a traceroute asks for many). A limit of 0
             // would not do: it empties the per-client tokens that unreachable routes draw on.
             R->SetSysctl("net.ipv4.icmp_ratemask", "0");
+            if (FOptions.IPv6) {
+                R->SetSysctl("net.ipv6.conf.all.forwarding", "1");
+                R->SetSysctl("net.ipv6.icmp.ratelimit", "0");
+            }
         }
     }
 
     const TNetNamespace& LastRouter = FRouter2 ? *FRouter2 : *FRouter;
-    Link(FClient.get(), Address(1), *FRouter, Address(2));
+    Link(FClient.get(), 1, *FRouter, 2);
     if (FRouter2) {
-        Link(FRouter.get(), Address(5), *FRouter2, Address(6));
+        Link(FRouter.get(), 5, *FRouter2, 6);
     }
-    Link(&LastRouter, Address(9), *FTarget, Address(10));
+    Link(&LastRouter, 9, *FTarget, 10);
 
     Route(FClient.get(), {Prefix(), "via", Address(2)});
     Route(FTarget.get(), {Prefix(), "via", Address(9)});
@@ -50,6 +60,46 @@ TTestNetwork::TTestNetwork(TTestNetworkOptions AOptions) : FOptions(AOptions) {
     }
     if (FOptions.UnreachableRoute) {
         FRouter->Ip({"route", "add", "unreachable", Address(128) + "/25"});
+    }
+    if (FOptions.IPv6) {
+        Route(FClient.get(), {Prefix6(), "via", Address6(2)});
+        Route(FTarget.get(), {Prefix6(), "via", Address6(9)});
+        if (FRouter2) {
+            Route(FRouter.get(), {Prefix6Base() + "0:2::/64", "via", Address6(6)});
+            Route(FRouter2.get(), {Prefix6(), "via", Address6(5)});
+        }
+        if (FOptions.UnreachableRoute) {
+            FRouter->Ip({"-6", "route", "add", "unreachable", Prefix6Base() + "0:8000::/49"});
+        }
+        WaitForLinkLocalAddresses();
+    }
+}
+
+void TTestNetwork::WaitForLinkLocalAddresses() const {
+    // A router solicits neighbours for forwarded packets from its link-local address, which
+    // the kernel adds only once it has seen the carrier, about a second after "up".
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (const auto& [In, Count] : FLinksIn) {
+        std::vector<std::string> Argv{"ip"};
+        if (In) {
+            Argv.insert(Argv.end(), {"-n", In->Name()});
+        }
+        Argv.insert(Argv.end(), {"-6", "addr", "show", "scope", "link"});
+        for (;;) {
+            const std::string Out = RunCommand(Argv).Output;
+            int Ready = 0;
+            for (auto At = Out.find("inet6 fe80"); At != std::string::npos;
+                 At = Out.find("inet6 fe80", At + 1)) {
+                ++Ready;
+            }
+            if (Ready >= Count && Out.find("tentative") == std::string::npos) {
+                break;
+            }
+            if (std::chrono::steady_clock::now() > Deadline) {
+                throw std::runtime_error("link-local addresses did not come up: " + Out);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
     }
 }
 
@@ -68,8 +118,27 @@ std::string TTestNetwork::Address(int AHost) const {
     return "10." + std::to_string(FA) + "." + std::to_string(FB) + "." + std::to_string(AHost);
 }
 
-void TTestNetwork::Link(const TNetNamespace* AFrom, const std::string& AFromAddress,
-                        const TNetNamespace& ATo, const std::string& AToAddress) {
+std::string TTestNetwork::Prefix6Base() const {
+    char Slot[8];
+    std::snprintf(Slot, sizeof(Slot), "%x", FA * 256 + FB);
+    return std::string("fd00:") + Slot + ":";
+}
+
+std::string TTestNetwork::Address6(int AHost) const {
+    // Written out, then brought into the canonical text the code under test reports.
+    const std::string Long =
+        Prefix6Base() + "0:" + std::to_string(AHost / 4) + "::" + std::to_string(AHost % 4);
+    in6_addr Bytes{};
+    std::array<char, INET6_ADDRSTRLEN> Text{};
+    if (inet_pton(AF_INET6, Long.c_str(), &Bytes) != 1 ||
+        inet_ntop(AF_INET6, &Bytes, Text.data(), Text.size()) == nullptr) {
+        throw std::runtime_error("bad test address " + Long);
+    }
+    return Text.data();
+}
+
+void TTestNetwork::Link(const TNetNamespace* AFrom, int AFromHost, const TNetNamespace& ATo,
+                        int AToHost) {
     const std::string N = std::to_string(FLinkCount++);
     const std::string FromName = AFrom ? "veth" + N + "a" : FRootLinkName;
     const std::string ToName = "veth" + N + "b";
@@ -80,8 +149,9 @@ void TTestNetwork::Link(const TNetNamespace* AFrom, const std::string& AFromAddr
     }
     Add.insert(Add.end(), {"type", "veth", "peer", "name", ToName, "netns", ATo.Name()});
     RunChecked(Add);
-    auto Configure = [](const TNetNamespace* AIn, const std::string& AName,
-                        const std::string& AAddress) {
+    ++FLinksIn[AFrom];
+    ++FLinksIn[&ATo];
+    auto Configure = [this](const TNetNamespace* AIn, const std::string& AName, int AHost) {
         std::vector<std::string> Prefix{"ip"};
         if (AIn) {
             Prefix.insert(Prefix.end(), {"-n", AIn->Name()});
@@ -91,11 +161,21 @@ void TTestNetwork::Link(const TNetNamespace* AFrom, const std::string& AFromAddr
             Argv.insert(Argv.end(), ARest.begin(), ARest.end());
             RunChecked(Argv);
         };
-        Cmd({"addr", "add", AAddress + "/30", "dev", AName});
+        Cmd({"addr", "add", Address(AHost) + "/30", "dev", AName});
+        if (FOptions.IPv6) {
+            // No duplicate detection: the addresses are usable at once, and the link is ours.
+            std::vector<std::string> NoDad{"sysctl", "-q", "-w",
+                                           "net.ipv6.conf." + AName + ".accept_dad=0"};
+            if (AIn) {
+                NoDad.insert(NoDad.begin(), {"ip", "netns", "exec", AIn->Name()});
+            }
+            RunChecked(NoDad);
+            Cmd({"addr", "add", Address6(AHost) + "/64", "dev", AName, "nodad"});
+        }
         Cmd({"link", "set", AName, "up"});
     };
-    Configure(AFrom, FromName, AFromAddress);
-    Configure(&ATo, ToName, AToAddress);
+    Configure(AFrom, FromName, AFromHost);
+    Configure(&ATo, ToName, AToHost);
 }
 
 void TTestNetwork::Route(const TNetNamespace* AIn, const std::vector<std::string>& AArgs) {

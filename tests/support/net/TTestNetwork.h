@@ -2,6 +2,7 @@
 
 #include "TNetNamespace.h"
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,9 @@ struct TTestNetworkOptions {
     // Any address in the upper half of the /24 (see UnreachableAddress) is answered with
     // destination-unreachable by the first router.
     bool UnreachableRoute = false;
+    // Unique-local IPv6 addresses beside the IPv4 ones (see Address6), with the same roles:
+    // the routers forward and send their errors without rate limit.
+    bool IPv6 = false;
 };
 
 // client -> router [-> router2] -> target, joined by veth pairs, with addresses from a
@@ -51,19 +55,32 @@ public:
     std::string UnreachableAddress() const { return Address(200); }
     // "10.x.y.0/24"
     std::string Prefix() const { return Address(0) + "/24"; }
+    // With IPv6: the same roles in fd00:SSSS::/32, SSSS from the same slot as the /24; each
+    // /30 above is the /64 fd00:SSSS:0:N:: (N = host / 4) and host H is ::(H % 4).
+    std::string ClientAddress6() const { return Address6(1); }
+    std::string RouterAddress6() const { return Address6(2); }
+    std::string Router2Address6() const { return Address6(6); }
+    std::string TargetAddress6() const { return Address6(10); }
+    // Inside fd00:SSSS:0:8000::/49, which the first router reports unreachable.
+    std::string UnreachableAddress6() const { return Prefix6Base() + "0:8000::c8"; }
+    std::string Prefix6() const { return Prefix6Base() + ":/32"; }
+
     // Hops from the client to the target (1 or 2 routers, then the target).
     int HopsToTarget() const { return FRouter2 ? 3 : 2; }
 
 private:
     std::string Address(int AHost) const;
-    void Link(const TNetNamespace* AFrom, const std::string& AFromAddress, const TNetNamespace& ATo,
-              const std::string& AToAddress);
+    std::string Address6(int AHost) const;
+    std::string Prefix6Base() const; // "fd00:SSSS:"
+    void Link(const TNetNamespace* AFrom, int AFromHost, const TNetNamespace& ATo, int AToHost);
     void Route(const TNetNamespace* AIn, const std::vector<std::string>& AArgs);
+    void WaitForLinkLocalAddresses() const;
 
     TTestNetworkOptions FOptions;
     int FA = 0;
     int FB = 0;
     int FLinkCount = 0;
+    std::map<const TNetNamespace*, int> FLinksIn; // veth ends per namespace (null: our own)
     std::string FRootLinkName;
     std::unique_ptr<TNetNamespace> FClient;
     std::unique_ptr<TNetNamespace> FRouter;
