@@ -214,7 +214,7 @@ TEST_F(SocketHelper, EndsWhenTheWindowIsKilled) {
 
 // Sends one ICMP message of AType (IPv4) or echo request (IPv6) to loopback.
 void SendIcmp(int AFamily, uint8_t AType) {
-    const int Protocol = AFamily == AF_INET ? IPPROTO_ICMP : IPPROTO_ICMPV6;
+    const int Protocol = AFamily == AF_INET ? int{IPPROTO_ICMP} : int{IPPROTO_ICMPV6};
     const int Fd = ::socket(AFamily, SOCK_RAW, Protocol);
     ASSERT_GE(Fd, 0);
     uint8_t Message[8] = {AType, 0, 0, 0, 0, 1, 0, 1};
