@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "TPingHistory.h"
+
+#include <QPointF>
+
+#include <cstddef>
+#include <vector>
+
+// What the plot draws for a range: runs of answered pings as line segments
+// (x in UTC milliseconds, y in ms) and the times of the lost ones. A lost ping
+// ends a segment, so the line has a gap there.
+struct TPlotPoints {
+    std::vector<std::vector<QPointF>> Segments;
+    std::vector<qreal> LossTimes;
+
+    std::size_t PointCount() const;
+};
+
+namespace TPlotBuilder {
+
+// Samples [First, Last) of History over the time span [FromMs, ToMs]. Up to
+// 2 x Columns samples are drawn one by one; more are thinned to the fastest
+// and the slowest answer of each of Columns time slices (so no spike is lost)
+// and one loss mark per slice that lost any.
+TPlotPoints Build(const TPingHistory& History, std::size_t First, std::size_t Last, qint64 FromMs,
+                  qint64 ToMs, int Columns);
+
+} // namespace TPlotBuilder
