@@ -31,7 +31,7 @@ TLatencyView::TLatencyView(QWidget* Parent)
     FChart->legend()->setAlignment(Qt::AlignTop);
 
     FRoundTrip->setName(QStringLiteral("Tempo di risposta (ms)"));
-    QPen Line = FRoundTrip->pen();
+    QPen Line(QColor(0x20, 0x6a, 0xc8));
     Line.setWidthF(1.5);
     FRoundTrip->setPen(Line);
     FLimit->setName(QStringLiteral("Limite ms media"));
@@ -51,8 +51,8 @@ TLatencyView::TLatencyView(QWidget* Parent)
     }
 
     FTime->setTickCount(6);
-    FMs->setLabelFormat(QStringLiteral("%d"));
-    FMs->setTitleText(QStringLiteral("ms"));
+    FMs->setLabelFormat(QStringLiteral("%.0f"));
+    FMs->setTickCount(6);
     FChart->addAxis(FTime, Qt::AlignBottom);
     FChart->addAxis(FMs, Qt::AlignLeft);
     for (QAbstractSeries* Series : FChart->series()) {
@@ -84,6 +84,9 @@ void TLatencyView::SetLimit(int LimitMs) {
 void TLatencyView::ApplyVerticalRange() {
     FTopMs = std::max(LowestTopMs, std::ceil(std::max(FMaxMs, double(FLimitMs)) * HeadRoom));
     FMs->setRange(0.0, FTopMs);
+    // Round steps; the top edge, where the loss marks sit, moves with them.
+    FMs->applyNiceNumbers();
+    FTopMs = FMs->max();
     FLimit->replace(
         QList<QPointF>{{double(FFromMs), double(FLimitMs)}, {double(FToMs), double(FLimitMs)}});
     QList<QPointF> Marks;
