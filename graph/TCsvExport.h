@@ -19,7 +19,7 @@ QByteArray Text(const TPingHistory& History, std::size_t First, std::size_t Last
 // "2026-12-09T03:04:05.678+01:00": the local time and its offset.
 QString IsoTime(qint64 WhenMs, int32_t UtcOffsetSeconds);
 
-// Writes Bytes beside Path and renames it into place, so a failure leaves
+// Writes Bytes (CSV or any other) beside Path and renames it into place, so a failure leaves
 // no partial file and an older file of that name untouched. Returns the
 // reason on failure, an empty string on success.
 QString WriteFile(const QString& Path, const QByteArray& Bytes);

@@ -17,7 +17,6 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -52,12 +51,6 @@ QLabel* ValueLabel(QWidget* Parent, const char* Name, const QString& Caption) {
     Value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return Value;
-}
-
-QString DefaultFileName(const QString& Extension) {
-    return QDir::home().filePath(
-        QStringLiteral("zirko-grafico-%1.%2")
-            .arg(TLocaleFormats::Now().toString(QStringLiteral("yyyyMMdd-HHmmss")), Extension));
 }
 
 } // namespace
@@ -188,16 +181,14 @@ std::pair<qint64, qint64> TGraphPage::ShownSpan() const {
     return {std::min(FHistory[0].WhenMs, Now - MinuteMs), std::max(FHistory.Last().WhenMs, Now)};
 }
 
-QString TGraphPage::AxisFormat() const {
+QString TGraphPage::AxisFormat(qint64 SpanMs) const {
+    // Seconds while they tell something, the date once the span passes a day.
     const QLocale Locale = QLocale::system();
-    switch (Range()) {
-    case Last10Minutes:
-    case LastHour:
+    if (SpanMs <= 60 * MinuteMs) {
         return WithoutZone(Locale.timeFormat(QLocale::LongFormat));
-    case Last24Hours:
+    }
+    if (SpanMs <= 24 * 60 * MinuteMs) {
         return WithoutZone(Locale.timeFormat(QLocale::ShortFormat));
-    case Everything:
-        break;
     }
     return WithoutZone(Locale.dateFormat(QLocale::ShortFormat) + u' ' +
                        Locale.timeFormat(QLocale::ShortFormat));
@@ -213,7 +204,7 @@ void TGraphPage::Refresh() {
     }
     const int Columns = std::max(FView->width(), 100);
     FView->Show(TPlotBuilder::Build(FHistory, First, Last, FromMs, ToMs, Columns), FromMs, ToMs,
-                FSummary.MaxMs, FLimit->value(), AxisFormat());
+                FSummary.MaxMs, FLimit->value(), AxisFormat(ToMs - FromMs));
 }
 
 void TGraphPage::ShowSummary() {
@@ -246,31 +237,25 @@ void TGraphPage::hideEvent(QHideEvent* Event) {
 bool TGraphPage::SaveImage(const QString& Path) {
     CreateView();
     Refresh();
-    QSaveFile File(Path);
-    QString Reason;
-    if (!File.open(QIODevice::WriteOnly)) {
-        Reason = File.errorString();
-    } else if (!FView->grab().save(&File, "PNG")) {
-        Reason = File.errorString().isEmpty() ? QStringLiteral("PNG") : File.errorString();
-        File.cancelWriting();
-    } else if (!File.commit()) {
-        Reason = File.errorString();
-    }
-    if (!Reason.isEmpty()) {
-        ReportError(QStringLiteral("Impossibile salvare l'immagine %1: %2")
-                        .arg(QDir::toNativeSeparators(Path), Reason));
-        return false;
-    }
-    return true;
+    QByteArray Png;
+    QBuffer Buffer(&Png);
+    Buffer.open(QIODevice::WriteOnly);
+    FView->grab().save(&Buffer, "PNG");
+    return WriteOrReport(Path, Png, QStringLiteral("Impossibile salvare l'immagine %1: %2"));
 }
 
 bool TGraphPage::ExportCsv(const QString& Path) {
     const auto [FromMs, ToMs] = ShownSpan();
     const auto [First, Last] = FHistory.Range(FromMs, ToMs);
-    const QString Reason = TCsvExport::WriteFile(Path, TCsvExport::Text(FHistory, First, Last));
+    return WriteOrReport(Path, TCsvExport::Text(FHistory, First, Last),
+                         QStringLiteral("Impossibile esportare il CSV %1: %2"));
+}
+
+bool TGraphPage::WriteOrReport(const QString& Path, const QByteArray& Bytes,
+                               const QString& Failure) {
+    const QString Reason = TCsvExport::WriteFile(Path, Bytes);
     if (!Reason.isEmpty()) {
-        ReportError(QStringLiteral("Impossibile esportare il CSV %1: %2")
-                        .arg(QDir::toNativeSeparators(Path), Reason));
+        ReportError(Failure.arg(QDir::toNativeSeparators(Path), Reason));
         return false;
     }
     return true;
@@ -287,19 +272,24 @@ void TGraphPage::ReportError(const QString& Message) {
 }
 
 void TGraphPage::SaveImageClick() {
-    const QString Path = QFileDialog::getSaveFileName(this, QStringLiteral("Salva immagine"),
-                                                      DefaultFileName(QStringLiteral("png")),
-                                                      QStringLiteral("Immagini PNG (*.png)"));
+    const QString Path = AskPath(QStringLiteral("Salva immagine"), QStringLiteral("png"),
+                                 QStringLiteral("Immagini PNG (*.png)"));
     if (!Path.isEmpty()) {
         SaveImage(Path);
     }
 }
 
 void TGraphPage::ExportCsvClick() {
-    const QString Path = QFileDialog::getSaveFileName(this, QStringLiteral("Esporta CSV"),
-                                                      DefaultFileName(QStringLiteral("csv")),
-                                                      QStringLiteral("File CSV (*.csv)"));
+    const QString Path = AskPath(QStringLiteral("Esporta CSV"), QStringLiteral("csv"),
+                                 QStringLiteral("File CSV (*.csv)"));
     if (!Path.isEmpty()) {
         ExportCsv(Path);
     }
+}
+
+QString TGraphPage::AskPath(const QString& Title, const QString& Extension, const QString& Filter) {
+    const QString Suggested = QDir::home().filePath(
+        QStringLiteral("zirko-grafico-%1.%2")
+            .arg(TLocaleFormats::Now().toString(QStringLiteral("yyyyMMdd-HHmmss")), Extension));
+    return QFileDialog::getSaveFileName(this, Title, Suggested, Filter);
 }

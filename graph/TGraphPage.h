@@ -63,8 +63,11 @@ private:
     void ShowSummary();
     // The shown span in UTC milliseconds, ending now.
     std::pair<qint64, qint64> ShownSpan() const;
-    QString AxisFormat() const;
+    QString AxisFormat(qint64 SpanMs) const;
+    // Failure holds the path (%1) and the reason (%2).
+    bool WriteOrReport(const QString& Path, const QByteArray& Bytes, const QString& Failure);
     void ReportError(const QString& Message);
+    QString AskPath(const QString& Title, const QString& Extension, const QString& Filter);
     void SaveImageClick();
     void ExportCsvClick();
 
