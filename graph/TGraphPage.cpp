@@ -128,7 +128,8 @@ void TGraphPage::CreateView() {
         return;
     }
     FView = new TLatencyView(this);
-    FPlotBox->replaceWidget(FPlaceholder, FView);
+    // The layout hands back the placeholder's item; it is ours to free.
+    delete FPlotBox->replaceWidget(FPlaceholder, FView);
     delete FPlaceholder;
     FPlaceholder = nullptr;
 }
