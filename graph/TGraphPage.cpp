@@ -164,22 +164,39 @@ TGraphPage::TRange TGraphPage::Range() const {
     return static_cast<TRange>(cb_intervallo->currentIndex());
 }
 
-std::pair<qint64, qint64> TGraphPage::ShownSpan() const {
-    const qint64 Now = TLocaleFormats::Now().toMSecsSinceEpoch();
+qint64 TGraphPage::SpanMs(qint64 NowMs) const {
     switch (Range()) {
     case Last10Minutes:
-        return {Now - 10 * MinuteMs, Now};
+        return 10 * MinuteMs;
     case LastHour:
-        return {Now - 60 * MinuteMs, Now};
+        return 60 * MinuteMs;
     case Last24Hours:
-        return {Now - 24 * 60 * MinuteMs, Now};
+        return 24 * 60 * MinuteMs;
     case Everything:
         break;
     }
-    if (FHistory.Empty()) {
-        return {Now - 10 * MinuteMs, Now};
+    return FHistory.Empty() ? 10 * MinuteMs : std::max(NowMs - FHistory[0].WhenMs, MinuteMs);
+}
+
+std::pair<qint64, qint64> TGraphPage::ShownSpan() const {
+    const qint64 Now = TLocaleFormats::Now().toMSecsSinceEpoch();
+    const qint64 End = std::max(FEndMs, Now);
+    qint64 From = End - SpanMs(Now);
+    if (Range() == Everything && !FHistory.Empty()) {
+        From = std::min(From, FHistory[0].WhenMs);
     }
-    return {std::min(FHistory[0].WhenMs, Now - MinuteMs), std::max(FHistory.Last().WhenMs, Now)};
+    return {From, End};
+}
+
+void TGraphPage::MoveEnd() {
+    // The end runs ahead of the clock by a sixtieth of the span and moves
+    // only when the clock reaches it: the axes then stay put for several
+    // pings, which redraw the data over an unchanged chart.
+    const qint64 Now = TLocaleFormats::Now().toMSecsSinceEpoch();
+    const qint64 Ahead = std::max<qint64>(SpanMs(Now) / 60, 1000);
+    if (Now >= FEndMs || FEndMs - Now > Ahead) {
+        FEndMs = Now + Ahead;
+    }
 }
 
 QString TGraphPage::AxisFormat(qint64 SpanMs) const {
@@ -196,6 +213,7 @@ QString TGraphPage::AxisFormat(qint64 SpanMs) const {
 }
 
 void TGraphPage::Refresh() {
+    MoveEnd();
     const auto [FromMs, ToMs] = ShownSpan();
     const auto [First, Last] = FHistory.Range(FromMs, ToMs);
     FSummary = TRangeStatistics::Summarize(FHistory.begin() + First, FHistory.begin() + Last);

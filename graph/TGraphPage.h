@@ -61,8 +61,10 @@ private:
     void CreateView();
     void Refresh();
     void ShowSummary();
-    // The shown span in UTC milliseconds, ending now.
+    // The shown span in UTC milliseconds, ending at or a little after now.
     std::pair<qint64, qint64> ShownSpan() const;
+    qint64 SpanMs(qint64 NowMs) const;
+    void MoveEnd();
     QString AxisFormat(qint64 SpanMs) const;
     // Failure holds the path (%1) and the reason (%2).
     bool WriteOrReport(const QString& Path, const QByteArray& Bytes, const QString& Failure);
@@ -74,6 +76,7 @@ private:
     QSpinBox* FLimit;
     TPingHistory FHistory;
     TRangeSummary FSummary;
+    qint64 FEndMs = 0;
     QComboBox* cb_intervallo = nullptr;
     QPushButton* btn_salva_immagine = nullptr;
     QPushButton* btn_esporta_csv = nullptr;
