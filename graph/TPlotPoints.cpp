@@ -91,19 +91,19 @@ TPlotPoints Build(const TPingHistory& History, std::size_t First, std::size_t La
     TSegmentWriter Writer(Out);
     Columns = std::max(Columns, 1);
     if (Last - First <= 2 * static_cast<std::size_t>(Columns) || ToMs <= FromMs) {
-        for (std::size_t i = First; i < Last; ++i) {
-            const TPingSample& s = History[i];
-            s.Lost() ? Writer.Loss(s.WhenMs) : Writer.Answer(s.WhenMs, s.RoundTripMs);
+        for (auto it = History.begin() + First; it != History.begin() + Last; ++it) {
+            it->Lost() ? Writer.Loss(it->WhenMs) : Writer.Answer(it->WhenMs, it->RoundTripMs);
         }
         return Out;
     }
-    const double SliceMs = static_cast<double>(ToMs - FromMs) / Columns;
+    // Iterators and a multiplication: this loop runs over a day of pings at every ping.
+    const double ColumnsPerMs = Columns / static_cast<double>(ToMs - FromMs);
     TSlice Slice;
     int Current = -1;
-    for (std::size_t i = First; i < Last; ++i) {
-        const TPingSample& s = History[i];
+    for (auto it = History.begin() + First; it != History.begin() + Last; ++it) {
+        const TPingSample& s = *it;
         const int Column =
-            std::clamp(static_cast<int>((s.WhenMs - FromMs) / SliceMs), 0, Columns - 1);
+            std::clamp(static_cast<int>((s.WhenMs - FromMs) * ColumnsPerMs), 0, Columns - 1);
         if (Column != Current && Current >= 0) {
             Slice.Flush(Writer);
         }
