@@ -20,7 +20,6 @@ namespace {
 // the loss marks on the top edge stand clear of the line.
 constexpr double HeadRoom = 1.15;
 constexpr double LowestTopMs = 10.0;
-constexpr double FarAheadMs = 1e13; // the year 2286
 constexpr double LossMarkSize = 6.0;
 
 } // namespace
@@ -82,9 +81,12 @@ void TLatencyView::Show(TPlotPoints Points, qint64 FromMs, qint64 ToMs, double M
     if (FTime->format() != TimeFormat) {
         FTime->setFormat(TimeFormat);
     }
-    if (FTime->min().toMSecsSinceEpoch() != FFromMs || FTime->max().toMSecsSinceEpoch() != FToMs) {
+    const bool Moved =
+        FTime->min().toMSecsSinceEpoch() != FFromMs || FTime->max().toMSecsSinceEpoch() != FToMs;
+    if (Moved) {
         FTime->setRange(QDateTime::fromMSecsSinceEpoch(FFromMs),
                         QDateTime::fromMSecsSinceEpoch(FToMs));
+        FLimitMs = -1; // the limit line follows the span
     }
     SetLimit(LimitMs);
 }
@@ -92,9 +94,10 @@ void TLatencyView::Show(TPlotPoints Points, qint64 FromMs, qint64 ToMs, double M
 void TLatencyView::SetLimit(int LimitMs) {
     if (LimitMs != FLimitMs) {
         FLimitMs = LimitMs;
-        // From the epoch to far ahead: the plot area clips it, so the line
-        // need not move with every ping.
-        FLimit->replace(QList<QPointF>{{0.0, double(FLimitMs)}, {FarAheadMs, double(FLimitMs)}});
+        // Across the shown span only: Qt Charts draws a line whose ends lie
+        // far outside the axes at the wrong height.
+        FLimit->replace(
+            QList<QPointF>{{double(FFromMs), double(FLimitMs)}, {double(FToMs), double(FLimitMs)}});
     }
     double Top = std::max(LowestTopMs, std::ceil(std::max(FMaxMs, double(FLimitMs)) * HeadRoom));
     if (Top != FAskedTopMs) {
