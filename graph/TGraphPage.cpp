@@ -153,6 +153,7 @@ void TGraphPage::AddReply(const TReplyStatus& AReplyStatus) {
 
 void TGraphPage::Clear() {
     FHistory.Clear();
+    FSpan = TSpanCache();
     Refresh();
 }
 
@@ -215,15 +216,42 @@ QString TGraphPage::AxisFormat(qint64 SpanMs) const {
 void TGraphPage::Refresh() {
     MoveEnd();
     const auto [FromMs, ToMs] = ShownSpan();
-    const auto [First, Last] = FHistory.Range(FromMs, ToMs);
-    FSummary = TRangeStatistics::Summarize(FHistory.begin() + First, FHistory.begin() + Last);
+    const int Columns = FView != nullptr ? std::max(FView->width(), 100) : 0;
+    UpdateSpan(FromMs, ToMs, Columns);
+    FSummary = FSpan.Accumulator.Result();
     ShowSummary();
     if (FView == nullptr) {
         return;
     }
-    const int Columns = std::max(FView->width(), 100);
-    FView->Show(TPlotBuilder::Build(FHistory, First, Last, FromMs, ToMs, Columns), FromMs, ToMs,
-                FSummary.MaxMs, FLimit->value(), AxisFormat(ToMs - FromMs));
+    FView->Show(FSpan.Thinner->Points(), FromMs, ToMs, FSummary.MaxMs, FLimit->value(),
+                AxisFormat(ToMs - FromMs));
+}
+
+void TGraphPage::UpdateSpan(qint64 FromMs, qint64 ToMs, int Columns) {
+    const auto [First, Last] = FHistory.Range(FromMs, ToMs);
+    const std::size_t Base = FHistory.Added() - FHistory.Size();
+    const bool Thinned = TPlotBuilder::Thinned(Last - First, Columns);
+    const bool Growing = FSpan.FromMs == FromMs && FSpan.ToMs == ToMs && FSpan.Columns == Columns &&
+                         FSpan.Thinned == Thinned && FSpan.FirstAdded == Base + First &&
+                         FSpan.EndAdded <= Base + Last && FSpan.EndAdded >= Base + First &&
+                         FSpan.Thinner != nullptr;
+    std::size_t From = First;
+    if (Growing) {
+        From = FSpan.EndAdded - Base;
+    } else {
+        FSpan.FromMs = FromMs;
+        FSpan.ToMs = ToMs;
+        FSpan.Columns = Columns;
+        FSpan.Thinned = Thinned;
+        FSpan.FirstAdded = Base + First;
+        FSpan.Accumulator = TRangeAccumulator();
+        FSpan.Thinner = std::make_unique<TPlotThinner>(FromMs, ToMs, Columns, Thinned);
+    }
+    for (auto it = FHistory.begin() + From; it != FHistory.begin() + Last; ++it) {
+        FSpan.Accumulator.Add(*it);
+        FSpan.Thinner->Add(*it);
+    }
+    FSpan.EndAdded = Base + Last;
 }
 
 void TGraphPage::ShowSummary() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "TPingHistory.h"
+#include "TPlotPoints.h"
 #include "TRangeStatistics.h"
 
 #include <QWidget>
@@ -60,6 +61,10 @@ private:
     void CreateControls();
     void CreateView();
     void Refresh();
+    // Brings the summary and the plot's points of [FromMs, ToMs] up to date:
+    // new pings at the end of an unchanged span are added to what was
+    // computed before; anything else computes the span afresh.
+    void UpdateSpan(qint64 FromMs, qint64 ToMs, int Columns);
     void ShowSummary();
     // The shown span in UTC milliseconds, ending at or a little after now.
     std::pair<qint64, qint64> ShownSpan() const;
@@ -77,6 +82,16 @@ private:
     TPingHistory FHistory;
     TRangeSummary FSummary;
     qint64 FEndMs = 0;
+    struct TSpanCache {
+        qint64 FromMs = 0;
+        qint64 ToMs = -1;
+        int Columns = 0;
+        std::size_t FirstAdded = 0; // Added() numbering of the span's first and end samples
+        std::size_t EndAdded = 0;
+        TRangeAccumulator Accumulator;
+        std::unique_ptr<TPlotThinner> Thinner;
+        bool Thinned = false;
+    } FSpan;
     QComboBox* cb_intervallo = nullptr;
     QPushButton* btn_salva_immagine = nullptr;
     QPushButton* btn_esporta_csv = nullptr;

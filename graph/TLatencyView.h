@@ -30,6 +30,8 @@ public:
     void SetLimit(int LimitMs);
 
     const TPlotPoints& Points() const { return FPoints; }
+    qint64 FromMs() const { return FFromMs; }
+    qint64 ToMs() const { return FToMs; }
     double TopMs() const { return FTopMs; }
 
 protected:

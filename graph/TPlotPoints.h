@@ -6,6 +6,7 @@
 #include <QPointF>
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 // What the plot draws for a range: runs of answered pings as line segments
@@ -18,6 +19,24 @@ struct TPlotPoints {
     std::size_t PointCount() const;
 };
 
+// Builds the points of one span sample by sample, so a new ping costs only
+// itself: the slice still open is flushed into a copy when points are asked.
+class TPlotThinner {
+public:
+    // Thin: one pair of answers per column instead of every sample.
+    TPlotThinner(qint64 FromMs, qint64 ToMs, int Columns, bool Thin);
+    ~TPlotThinner();
+    TPlotThinner(const TPlotThinner&) = delete;
+    TPlotThinner& operator=(const TPlotThinner&) = delete;
+
+    void Add(const TPingSample& Sample);
+    TPlotPoints Points() const;
+
+private:
+    struct TState;
+    std::unique_ptr<TState> FState;
+};
+
 namespace TPlotBuilder {
 
 // Samples [First, Last) of History over the time span [FromMs, ToMs]. Up to
@@ -26,5 +45,6 @@ namespace TPlotBuilder {
 // and one loss mark per slice that lost any.
 TPlotPoints Build(const TPingHistory& History, std::size_t First, std::size_t Last, qint64 FromMs,
                   qint64 ToMs, int Columns);
+bool Thinned(std::size_t Count, int Columns);
 
 } // namespace TPlotBuilder

@@ -19,10 +19,12 @@ void TPingHistory::Add(TPingSample Sample) {
         FSamples.pop_front();
     }
     FSamples.push_back(std::move(Sample));
+    ++FAdded;
 }
 
 void TPingHistory::Clear() {
     std::deque<TPingSample>().swap(FSamples);
+    FAdded = 0;
     FAddresses.clear();
 }
 

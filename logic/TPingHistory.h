@@ -24,6 +24,9 @@ public:
     std::size_t Size() const { return FSamples.size(); }
     bool Empty() const { return FSamples.empty(); }
     std::size_t Capacity() const { return FCapacity; }
+    // Pings added since the last Clear, the dropped ones included: with it,
+    // Added() - Size() + i names sample i for good, whatever drops out later.
+    std::size_t Added() const { return FAdded; }
     const TPingSample& operator[](std::size_t Index) const { return FSamples[Index]; }
     const TPingSample& Last() const { return FSamples.back(); }
 
@@ -43,5 +46,6 @@ private:
 
     std::deque<TPingSample> FSamples;
     std::size_t FCapacity;
+    std::size_t FAdded = 0;
     std::vector<QString> FAddresses;
 };

@@ -3,6 +3,7 @@
 #include "TCsvExport.h"
 #include "TLatencyView.h"
 #include "TLocaleFormats.h"
+#include "TPlotPoints.h"
 #include "TReplyStatus.h"
 
 #include <QDir>
@@ -170,6 +171,34 @@ TEST_F(GraphPageTest, ShownPageFollowsRepliesLimitAndClear) {
     const QString Png = Dir.filePath(QStringLiteral("grafico.png"));
     ASSERT_TRUE(Page.SaveImage(Png));
     EXPECT_TRUE(Read(Png).startsWith("\x89PNG"));
+}
+
+TEST_F(GraphPageTest, PingByPingGivesWhatTheWholeRangeGives) {
+    // Pings added one at a time to a shown page must leave the same summary
+    // and points as computing the shown range afresh, across the step from
+    // every sample to thinned columns and across the end of the span moving on.
+    Page.SetRange(TGraphPage::LastHour);
+    Page.show();
+    for (int i = 0; i < 2000; ++i) {
+        const bool Lost = i % 37 == 5 || (i / 100) % 7 == 3;
+        Reply(Lost ? 0 : 72, Lost ? 1000 : uint32_t(20 + (i * 7919) % 90), uint16_t(i));
+        if (i % 97 != 0 && i != 1999) {
+            continue;
+        }
+        SCOPED_TRACE(i);
+        const TLatencyView& View = *Page.View();
+        const auto [First, Last] = Page.History().Range(View.FromMs(), View.ToMs());
+        const TRangeSummary Whole = TRangeStatistics::Summarize(Page.History().begin() + First,
+                                                                Page.History().begin() + Last);
+        EXPECT_EQ(Page.Summary().Pings, Whole.Pings);
+        EXPECT_EQ(Page.Summary().Lost, Whole.Lost);
+        EXPECT_DOUBLE_EQ(Page.Summary().MeanMs, Whole.MeanMs);
+        EXPECT_DOUBLE_EQ(Page.Summary().JitterMs, Whole.JitterMs);
+        const TPlotPoints Fresh = TPlotBuilder::Build(Page.History(), First, Last, View.FromMs(),
+                                                      View.ToMs(), std::max(View.width(), 100));
+        EXPECT_EQ(View.Points().Segments, Fresh.Segments);
+        EXPECT_EQ(View.Points().LossTimes, Fresh.LossTimes);
+    }
 }
 
 } // namespace
