@@ -8,6 +8,7 @@
 #include "LogFolder.h"
 #include "PingState.h"
 #include "TAgente.h"
+#include "TGraphPage.h"
 #include "TNetIcmpClient.h"
 #include "TNetResponsiveWait.h"
 #include "TPingMonitor.h"
@@ -97,6 +98,8 @@ void TF_Main::CreatePageControl() {
     client->addWidget(PageControl1);
     CreatePingPage();
     CreateTracePage();
+    TabSheet3 = new TGraphPage(ud_limite_media_ms);
+    PageControl1->addTab(TabSheet3, QStringLiteral("Grafico"));
 }
 
 void TF_Main::CreatePingPage() {
@@ -387,6 +390,7 @@ void TF_Main::BindEvents() {
     trace.lvTrace = lvTrace;
     trace.NetIcmpClient = NetIcmpClient.get();
     FTraceRunner = std::make_unique<TTraceRunner>(trace);
+    TabSheet3->SetErrorBox(&TZirkoApplication::ShowError);
 
     Bind(btn_ping, &QPushButton::clicked, &TF_Main::btn_pingClick);
     Bind(btn_auto, &QPushButton::clicked, &TF_Main::btn_autoClick);
@@ -455,6 +459,7 @@ void TF_Main::btn_pingClick() {
 
 void TF_Main::ICMPReply(TNetIcmpClient& ASender, const TReplyStatus& AReplyStatus) {
     FPingMonitor->ICMPReply(ASender, AReplyStatus);
+    TabSheet3->AddReply(AReplyStatus);
 }
 
 void TF_Main::btn_autoClick() {
@@ -463,6 +468,7 @@ void TF_Main::btn_autoClick() {
 
 void TF_Main::btn_clear_logClick() {
     FPingMonitor->btn_clear_logClick();
+    TabSheet3->Clear();
 }
 
 void TF_Main::T_MinutiTimer() {

@@ -20,6 +20,7 @@ class QTabWidget;
 class QTimer;
 class QTreeWidget;
 class TAgente;
+class TGraphPage;
 class TImageList;
 class TNetIcmpClient;
 class TNetResponsiveWait;
@@ -53,6 +54,7 @@ public:
     QTabWidget* PageControl1;
     QWidget* TabSheet1;
     QWidget* TabSheet2;
+    TGraphPage* TabSheet3;
 
     // "Ping" page.
     QWidget* P_bottoni;

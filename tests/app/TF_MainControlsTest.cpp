@@ -154,11 +154,17 @@ TEST_F(TWindowControls, LabelsAndButtonsCarryTheirCaptions) {
     Window->PageControl1->setCurrentIndex(1);
     QCoreApplication::processEvents();
     EXPECT_EQ(Window->btn_execute->size(), QSize(75, 25));
+    // The plot page, made when first shown, leaves the window its size.
+    const QSize client = Window->size();
+    Window->PageControl1->setCurrentIndex(2);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Window->size(), client);
     Window->PageControl1->setCurrentIndex(0);
 
-    ASSERT_EQ(Window->PageControl1->count(), 2);
+    ASSERT_EQ(Window->PageControl1->count(), 3);
     EXPECT_EQ(Window->PageControl1->tabText(0), QStringLiteral("Ping"));
     EXPECT_EQ(Window->PageControl1->tabText(1), QStringLiteral("Traceroute"));
+    EXPECT_EQ(Window->PageControl1->tabText(2), QStringLiteral("Grafico"));
     EXPECT_EQ(Window->PageControl1->widget(0), Window->TabSheet1);
     EXPECT_EQ(Window->PageControl1->currentIndex(), 0);
     EXPECT_FALSE(Window->e_host->text().trimmed().isEmpty());

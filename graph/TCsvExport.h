@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "TPingHistory.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstddef>
+
+// The pings of a range as UTF-8 CSV: a header row, then one row per ping with
+// its ISO 8601 local time and UTC offset, sequence, bytes, from address, ttl,
+// round trip in ms and lost (0/1).
+namespace TCsvExport {
+
+QByteArray Header();
+QByteArray Row(const TPingSample& Sample);
+QByteArray Text(const TPingHistory& History, std::size_t First, std::size_t Last);
+// "2026-12-09T03:04:05.678+01:00": the local time and its offset.
+QString IsoTime(qint64 WhenMs, int32_t UtcOffsetSeconds);
+
+// Writes Bytes (CSV or any other) beside Path and renames it into place, so a failure leaves
+// no partial file and an older file of that name untouched. Returns the
+// reason on failure, an empty string on success.
+QString WriteFile(const QString& Path, const QByteArray& Bytes);
+
+} // namespace TCsvExport

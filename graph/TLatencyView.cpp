@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TLatencyView.h"
+
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QGraphicsScene>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScatterSeries>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Head room above the slowest answer or the limit, whichever is higher, so
+// the loss marks on the top edge stand clear of the line.
+constexpr double HeadRoom = 1.15;
+constexpr double LowestTopMs = 10.0;
+constexpr double LossMarkSize = 6.0;
+
+} // namespace
+
+TLatencyView::TLatencyView(QWidget* Parent)
+    : QChartView(Parent), FChart(new QChart), FTime(new QDateTimeAxis), FMs(new QValueAxis),
+      FRoundTrip(new QLineSeries), FLosses(new QScatterSeries), FLimit(new QLineSeries) {
+    setObjectName(QStringLiteral("lv_grafico"));
+    setAccessibleName(QStringLiteral("Grafico tempi di risposta"));
+    setRenderHint(QPainter::Antialiasing);
+    FChart->setMargins(QMargins(4, 4, 4, 4));
+    FChart->setBackgroundRoundness(0);
+    FChart->legend()->setAlignment(Qt::AlignTop);
+
+    FRoundTrip->setName(QStringLiteral("Tempo di risposta (ms)"));
+    QPen Line(QColor(0x20, 0x6a, 0xc8));
+    Line.setWidthF(1.0);
+    FRoundTrip->setPen(Line);
+    FLimit->setName(QStringLiteral("Limite ms media"));
+    QPen Dashed(QColor(0x60, 0x60, 0x60));
+    Dashed.setStyle(Qt::DashLine);
+    Dashed.setWidthF(1.2);
+    FLimit->setPen(Dashed);
+    FLosses->setName(QStringLiteral("Persi"));
+    FLosses->setColor(Qt::red);
+    FLosses->setBorderColor(Qt::red);
+    FLosses->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+    FLosses->setMarkerSize(6.0);
+    for (QAbstractSeries* Series :
+         {static_cast<QAbstractSeries*>(FRoundTrip), static_cast<QAbstractSeries*>(FLimit),
+          static_cast<QAbstractSeries*>(FLosses)}) {
+        FChart->addSeries(Series);
+    }
+
+    FTime->setTickCount(6);
+    FMs->setLabelFormat(QStringLiteral("%.0f"));
+    FMs->setTickCount(6);
+    FChart->addAxis(FTime, Qt::AlignBottom);
+    FChart->addAxis(FMs, Qt::AlignLeft);
+    for (QAbstractSeries* Series : FChart->series()) {
+        Series->attachAxis(FTime);
+        Series->attachAxis(FMs);
+    }
+    setChart(FChart);
+    // Any change of the chart's own items (axes after a new range, legend,
+    // limit line) renders the chart image again.
+    connect(scene(), &QGraphicsScene::changed, this, [this] {
+        FChartDirty = true;
+        viewport()->update();
+    });
+}
+
+void TLatencyView::Show(TPlotPoints Points, qint64 FromMs, qint64 ToMs, double MaxMs, int LimitMs,
+                        const QString& TimeFormat) {
+    FPoints = std::move(Points);
+    FFromMs = FromMs;
+    FToMs = std::max(ToMs, FromMs + 1);
+    FMaxMs = MaxMs;
+    if (FTime->format() != TimeFormat) {
+        FTime->setFormat(TimeFormat);
+    }
+    const bool Moved =
+        FTime->min().toMSecsSinceEpoch() != FFromMs || FTime->max().toMSecsSinceEpoch() != FToMs;
+    if (Moved) {
+        FTime->setRange(QDateTime::fromMSecsSinceEpoch(FFromMs),
+                        QDateTime::fromMSecsSinceEpoch(FToMs));
+        FLimitMs = -1; // the limit line follows the span
+    }
+    SetLimit(LimitMs);
+}
+
+void TLatencyView::SetLimit(int LimitMs) {
+    if (LimitMs != FLimitMs) {
+        FLimitMs = LimitMs;
+        // Across the shown span only: Qt Charts draws a line whose ends lie
+        // far outside the axes at the wrong height.
+        FLimit->replace(
+            QList<QPointF>{{double(FFromMs), double(FLimitMs)}, {double(FToMs), double(FLimitMs)}});
+    }
+    double Top = std::max(LowestTopMs, std::ceil(std::max(FMaxMs, double(FLimitMs)) * HeadRoom));
+    if (Top != FAskedTopMs) {
+        FAskedTopMs = Top;
+        FMs->setRange(0.0, Top);
+        // Round steps; the top edge, where the loss marks sit, moves with them.
+        FMs->applyNiceNumbers();
+        FTopMs = FMs->max();
+    }
+    viewport()->update();
+}
+
+void TLatencyView::paintEvent(QPaintEvent* Event) {
+    // The chart (axes, grid, legend, limit line) changes far less often than
+    // the pings come: it is rendered once into an image and only the data is
+    // drawn anew over it.
+    const qreal Ratio = devicePixelRatioF();
+    const QSize Pixels = viewport()->size() * Ratio;
+    if (FChartDirty || FChartImage.size() != Pixels) {
+        FChartImage = QPixmap(Pixels);
+        FChartImage.setDevicePixelRatio(Ratio);
+        FChartImage.fill(palette().color(QPalette::Window));
+        QPainter Image(&FChartImage);
+        Image.setRenderHint(QPainter::Antialiasing);
+        const QRect Visible = viewport()->rect();
+        scene()->render(&Image, QRectF(Visible), mapToScene(Visible).boundingRect());
+        FChartDirty = false;
+    }
+    QPainter Painter(viewport());
+    Painter.setClipRegion(Event->region());
+    Painter.drawPixmap(0, 0, FChartImage);
+    DrawData(&Painter);
+}
+
+void TLatencyView::DrawData(QPainter* Painter) {
+    if (FPoints.Segments.empty() && FPoints.LossTimes.empty()) {
+        return;
+    }
+    // Both axes are linear, so one scale maps every point of the plot area.
+    const QRectF Area =
+        QRectF(mapFromScene(FChart->mapRectToScene(FChart->plotArea())).boundingRect());
+    const double XScale = Area.width() / double(FToMs - FFromMs);
+    const double YScale = Area.height() / FTopMs;
+    const auto Map = [&](const QPointF& p) {
+        return QPointF(Area.left() + (p.x() - FFromMs) * XScale, Area.bottom() - p.y() * YScale);
+    };
+    // One call per kind: a day of pings with a loss every few minutes makes
+    // hundreds of segments, and a call per segment cost milliseconds.
+    QList<QLineF> Lines;
+    QList<QPointF> Lone; // an answer between two losses is still a point of the line
+    for (const auto& Segment : FPoints.Segments) {
+        if (Segment.size() == 1) {
+            Lone.append(Map(Segment.front()));
+        }
+        for (std::size_t i = 1; i < Segment.size(); ++i) {
+            Lines.append(QLineF(Map(Segment[i - 1]), Map(Segment[i])));
+        }
+    }
+    QList<QRectF> Marks; // on the top edge, half inside the plot area
+    for (const qreal When : FPoints.LossTimes) {
+        const QPointF Centre = Map({When, FTopMs});
+        Marks.append(QRectF(Centre.x() - LossMarkSize / 2, Centre.y() - LossMarkSize / 2,
+                            LossMarkSize, LossMarkSize));
+    }
+    Painter->save();
+    Painter->setClipRect(Area);
+    QPen Pen = FRoundTrip->pen();
+    Painter->setPen(Pen);
+    Painter->drawLines(Lines);
+    Pen.setWidthF(3.0);
+    Painter->setPen(Pen);
+    Painter->drawPoints(Lone.constData(), int(Lone.size()));
+    Painter->setClipping(false);
+    Painter->setPen(Qt::NoPen);
+    Painter->setBrush(FLosses->color());
+    Painter->drawRects(Marks.constData(), int(Marks.size()));
+    Painter->restore();
+}

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "TPlotPoints.h"
+
+#include <QChartView>
+#include <QPixmap>
+
+class QDateTimeAxis;
+class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+
+// The plot: wall-clock time across, round trip in ms up. Qt Charts draws the
+// axes, the grid, the dashed limit line and the legend; the
+// round-trip line and the loss marks are drawn here over the plot area: a
+// chart series cannot leave the gaps that lost pings make, and a scatter
+// series of a day's losses (an item per mark) costs more than a ping may.
+class TLatencyView : public QChartView {
+    Q_OBJECT
+
+public:
+    explicit TLatencyView(QWidget* Parent = nullptr);
+
+    // Shows Points over [FromMs, ToMs] with the limit line at LimitMs; the
+    // vertical axis reaches past the slowest answer and the limit.
+    void Show(TPlotPoints Points, qint64 FromMs, qint64 ToMs, double MaxMs, int LimitMs,
+              const QString& TimeFormat);
+    // Moves the limit line (and the top edge, if the limit sets it).
+    void SetLimit(int LimitMs);
+
+    const TPlotPoints& Points() const { return FPoints; }
+    qint64 FromMs() const { return FFromMs; }
+    qint64 ToMs() const { return FToMs; }
+    double TopMs() const { return FTopMs; }
+
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+
+private:
+    void DrawData(QPainter* Painter);
+
+    QPixmap FChartImage;
+    bool FChartDirty = true;
+    QChart* FChart;
+    QDateTimeAxis* FTime;
+    QValueAxis* FMs;
+    QLineSeries* FRoundTrip; // legend entry and pen of the line drawn here
+    QScatterSeries* FLosses; // legend entry and colour of the marks drawn here
+    QLineSeries* FLimit;
+    TPlotPoints FPoints;
+    qint64 FFromMs = 0;
+    qint64 FToMs = 1;
+    double FMaxMs = 0.0;
+    int FLimitMs = -1;
+    double FAskedTopMs = 0.0;
+    double FTopMs = 10.0;
+};

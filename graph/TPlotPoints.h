@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "TPingHistory.h"
+
+#include <QPointF>
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+// What the plot draws for a range: runs of answered pings as line segments
+// (x in UTC milliseconds, y in ms) and the times of the lost ones. A lost ping
+// ends a segment, so the line has a gap there.
+struct TPlotPoints {
+    std::vector<std::vector<QPointF>> Segments;
+    std::vector<qreal> LossTimes;
+
+    std::size_t PointCount() const;
+};
+
+// Builds the points of one span sample by sample, so a new ping costs only
+// itself: the slice still open is flushed into a copy when points are asked.
+class TPlotThinner {
+public:
+    // Thin: one pair of answers per column instead of every sample.
+    TPlotThinner(qint64 FromMs, qint64 ToMs, int Columns, bool Thin);
+    ~TPlotThinner();
+    TPlotThinner(const TPlotThinner&) = delete;
+    TPlotThinner& operator=(const TPlotThinner&) = delete;
+
+    void Add(const TPingSample& Sample);
+    TPlotPoints Points() const;
+
+private:
+    struct TState;
+    std::unique_ptr<TState> FState;
+};
+
+namespace TPlotBuilder {
+
+// Samples [First, Last) of History over the time span [FromMs, ToMs]. Up to
+// 2 x Columns samples are drawn one by one; more are thinned to the fastest
+// and the slowest answer of each of Columns time slices (so no spike is lost)
+// and one loss mark per slice that lost any.
+TPlotPoints Build(const TPingHistory& History, std::size_t First, std::size_t Last, qint64 FromMs,
+                  qint64 ToMs, int Columns);
+bool Thinned(std::size_t Count, int Columns);
+
+} // namespace TPlotBuilder

@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TPingHistory.h"
+
+#include <algorithm>
+
+namespace {
+
+// Distinct addresses whose text is shared; a reply from any other address
+// takes the place of the oldest one.
+constexpr std::size_t SharedAddresses = 8;
+
+} // namespace
+
+TPingHistory::TPingHistory(std::size_t Capacity) : FCapacity(std::max<std::size_t>(Capacity, 1)) {}
+
+void TPingHistory::Add(TPingSample Sample) {
+    Sample.FromAddress = Shared(Sample.FromAddress);
+    if (FSamples.size() >= FCapacity) {
+        FSamples.pop_front();
+    }
+    FSamples.push_back(std::move(Sample));
+    ++FAdded;
+}
+
+void TPingHistory::Clear() {
+    std::deque<TPingSample>().swap(FSamples);
+    FAdded = 0;
+    FAddresses.clear();
+}
+
+std::pair<std::size_t, std::size_t> TPingHistory::Range(qint64 FromMs, qint64 ToMs) const {
+    const auto First =
+        std::partition_point(FSamples.begin(), FSamples.end(),
+                             [FromMs](const TPingSample& s) { return s.WhenMs < FromMs; });
+    const auto Last = std::partition_point(
+        First, FSamples.end(), [ToMs](const TPingSample& s) { return s.WhenMs <= ToMs; });
+    return {static_cast<std::size_t>(First - FSamples.begin()),
+            static_cast<std::size_t>(Last - FSamples.begin())};
+}
+
+QString TPingHistory::Shared(const QString& Address) {
+    const auto Found = std::find(FAddresses.begin(), FAddresses.end(), Address);
+    if (Found != FAddresses.end()) {
+        return *Found;
+    }
+    if (FAddresses.size() >= SharedAddresses) {
+        FAddresses.erase(FAddresses.begin());
+    }
+    FAddresses.push_back(Address);
+    return Address;
+}

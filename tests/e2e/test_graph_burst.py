@@ -1,0 +1,68 @@
+#!/usr/bin/python3
+"""A burst of five to 127.0.0.1, then the "Grafico" page: the plot's accessible
+description counts the five pings and no loss, the summary labels are filled,
+and "Clear log" empties both. The window keeps its size on the page. A
+screenshot of the page is kept in the build tree (tests/e2e/artifacts)."""
+
+import os
+import re
+
+import monitor_helpers as mh
+import zirko_e2e as e2e
+
+DESCRIPTION = re.compile(
+    r"^5 ping, min \d+,\d\d ms, media \d+,\d\d ms, max \d+,\d\d ms, persi 0 \(0,00%\)$")
+
+
+def artifacts_folder(binary):
+    folder = os.environ.get("ZIRKO_E2E_ARTIFACTS") or os.path.join(
+        os.path.dirname(os.path.abspath(binary)), "tests", "e2e", "artifacts")
+    os.makedirs(folder, exist_ok=True)
+    return folder
+
+
+def test(binary):
+    e2e.require(os.geteuid() == 0, "needs root for raw ICMP sockets")
+    with e2e.Desktop() as desktop:
+        folder = os.path.join(desktop.workdir, "run")
+        os.mkdir(folder)
+        zirko = desktop.start_zirko(folder, binary, extra_env={"LC_ALL": "it_IT.UTF-8"})
+        window = zirko.main_window()
+        size = desktop.window_geometry(window)[2:]
+        app, page = mh.ping_page(desktop, zirko)
+
+        mh.set_text(page["host"], "127.0.0.1")
+        e2e.wait_until(lambda: e2e.text_of(page["host"]) == "127.0.0.1", 5, "the host text")
+        e2e.press(page["ping"])
+        e2e.wait_until(lambda: page["n_ping"].description == "5", 20, "five pings",
+                       alive=zirko.popen)
+
+        e2e.press(desktop.find(app, "page tab", "Grafico"))
+        plot = desktop.find(app, None, "Grafico tempi di risposta")
+        e2e.wait_until(lambda: DESCRIPTION.match(plot.description), 10,
+                       "five pings in the plot's description", alive=zirko.popen)
+        assert desktop.window_geometry(window)[2:] == size
+        for caption in ("Min", "Media", "Max", "Jitter"):
+            value = desktop.find(app, "label", caption)
+            assert re.match(r"^\d+,\d\d$", value.description), (caption, value.description)
+        assert desktop.find(app, "label", "Persi").description == "0 (0,00%)"
+
+        shot = os.path.join(artifacts_folder(binary), "graph_burst.png")
+        desktop.run(["import", "-window", str(window), shot], timeout=20)
+        assert os.path.getsize(shot) > 0
+
+        # "Clear log" sits on the Ping page.
+        e2e.press(desktop.find(app, "page tab", "Ping"))
+        e2e.press(desktop.find(app, "push button", "Clear log"))
+        e2e.wait_until(lambda: page["n_ping"].description == "", 10, "the labels cleared")
+        e2e.press(desktop.find(app, "page tab", "Grafico"))
+        e2e.wait_until(lambda: plot.description == "", 10, "the plot's description emptied",
+                       alive=zirko.popen)
+        assert desktop.find(app, "label", "Persi").description == ""
+
+        desktop.run(["wmctrl", "-F", "-c", "Zirko"])
+        assert zirko.wait_exit(15) == 0
+
+
+if __name__ == "__main__":
+    e2e.run_test(test)
