@@ -6,7 +6,6 @@
 #include "TZirkoApplication.h"
 
 #include "ExecutableFolder.h"
-#include "PingState.h"
 #include "TAgente.h"
 #include "TNetIcmpClient.h"
 #include "TNetResponsiveWait.h"
@@ -110,7 +109,6 @@ void TF_Main::CreatePingPage() {
     re_ping->setAccessibleName(QStringLiteral("Log ping"));
     re_ping->setFont(
         TControlFactory::WindowFont(QStringLiteral("Courier New"), QFontDatabase::FixedFont));
-    re_ping->setUndoRedoEnabled(false);
     re_ping->setReadOnly(false);
     re_ping->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     re_ping->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -326,16 +324,11 @@ void TF_Main::CreateComponents() {
 }
 
 void TF_Main::ApplyComponentSettings() {
-    ICMP->SetReceiveTimeout(1000);
     Agente->SetName("Agente");
     Agente->SetApplicationName("Zirko");
     Agente->SetFileName("Zirko");
     Agente->SetActiveLog(true);
     Agente->SetBackupLog(true);
-    // Disabled; the two minute timers keep the classic 1000 ms default until used.
-    T_Minuti->setInterval(1000);
-    T_Ogni->setInterval(1000);
-    Timer->setInterval(2000);
     NetIcmpClient->SetReceiveTimeout(0);
     TrayIcon->SetCycleInterval(0);
     TrayIcon->SetIcon(ZirkoRadarImage(0));
@@ -378,6 +371,10 @@ void TF_Main::BindEvents() {
     ping.Timer = Timer;
     ping.Window = this;
     ping.WindowName = objectName();
+    ping.RunHandler = [](const std::function<void()>& Handler) {
+        TZirkoApplication::Guarded(Handler)();
+    };
+    TPingMonitor::SetUpPage(ping);
     FPingMonitor = std::make_unique<TPingMonitor>(ping);
 
     TTracePage trace;
@@ -388,20 +385,10 @@ void TF_Main::BindEvents() {
     trace.NetIcmpClient = NetIcmpClient.get();
     FTraceRunner = std::make_unique<TTraceRunner>(trace);
 
-    Bind(btn_ping, &QPushButton::clicked, &TF_Main::btn_pingClick);
-    Bind(btn_auto, &QPushButton::clicked, &TF_Main::btn_autoClick);
-    Bind(btn_clear_log, &QPushButton::clicked, &TF_Main::btn_clear_logClick);
     Bind(btn_execute, &QPushButton::clicked, &TF_Main::btn_executeClick);
-    Bind(T_Minuti, &QTimer::timeout, &TF_Main::T_MinutiTimer);
-    Bind(T_Ogni, &QTimer::timeout, &TF_Main::T_OgniTimer);
-    Bind(Timer, &QTimer::timeout, &TF_Main::TimerTimer);
     Bind(pum_trayicon_Nascondi, &QAction::triggered, &TF_Main::pum_trayicon_NascondiClick);
     Bind(pum_trayicon_Ripristina, &QAction::triggered, &TF_Main::pum_trayicon_RipristinaClick);
     Bind(pum_trayicon_Chiudi, &QAction::triggered, &TF_Main::pum_trayicon_ChiudiClick);
-    // Called inside ICMP.Ping: its failure belongs to the handler that pinged.
-    ICMP->OnReply = [this](TNetIcmpClient& ASender, const TReplyStatus& AReplyStatus) {
-        ICMPReply(ASender, AReplyStatus);
-    };
     TrayIcon->OnClick =
         [click = TZirkoApplication::Guarded([this] { TrayIconClick(); })](TTrayIcon&) { click(); };
 }
@@ -415,7 +402,6 @@ void TF_Main::FormCreate() {
     Agente->SetActiveLog(true);
     Agente->StartUp();
     PageControl1->setCurrentIndex(0);
-    auto_attivo = false;
 }
 
 void TF_Main::FormClose() {
@@ -446,34 +432,6 @@ void TF_Main::changeEvent(QEvent* Event) {
             },
             Qt::QueuedConnection);
     }
-}
-
-void TF_Main::btn_pingClick() {
-    FPingMonitor->btn_pingClick();
-}
-
-void TF_Main::ICMPReply(TNetIcmpClient& ASender, const TReplyStatus& AReplyStatus) {
-    FPingMonitor->ICMPReply(ASender, AReplyStatus);
-}
-
-void TF_Main::btn_autoClick() {
-    FPingMonitor->btn_autoClick();
-}
-
-void TF_Main::btn_clear_logClick() {
-    FPingMonitor->btn_clear_logClick();
-}
-
-void TF_Main::T_MinutiTimer() {
-    FPingMonitor->T_MinutiTimer();
-}
-
-void TF_Main::T_OgniTimer() {
-    FPingMonitor->T_OgniTimer();
-}
-
-void TF_Main::TimerTimer() {
-    FPingMonitor->TimerTimer();
 }
 
 void TF_Main::btn_executeClick() {

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -40,4 +42,7 @@ struct TPingPage {
     QTimer* Timer = nullptr;
     QWidget* Window = nullptr;
     QString WindowName = QStringLiteral("F_Main");
+    // Runs an event handler of the page; the window sends what escapes it to
+    // its error box. Unset, handlers run as they are.
+    std::function<void(const std::function<void()>&)> RunHandler;
 };
