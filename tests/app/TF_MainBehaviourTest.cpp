@@ -71,7 +71,8 @@ TEST_F(TWindowBehaviour, CloseBetweenPingsOfABurstLetsTheBurstFinishUnlogged) {
     Window->btn_ping->click();
     EXPECT_EQ(replies, 5);
     EXPECT_EQ(Window->FormCloseCount(), 1);
-    EXPECT_EQ(Window->PingMonitor().Counters().n_ping, 5) << "the rest of the burst is still counted";
+    EXPECT_EQ(Window->PingMonitor().Counters().n_ping, 5)
+        << "the rest of the burst is still counted";
     EXPECT_EQ(Window->re_ping->blockCount(), 5) << "and still shown";
     EXPECT_TRUE(Window->btn_ping->isEnabled());
     Window.reset();

@@ -65,19 +65,16 @@ TEST(TPingStatisticsFormat, TotalTimeAsTimeOfDay) {
 TEST_F(TPingStatisticsTest, LimitEqualToAverageIsWithinAndOneHundredthAboveIsNot) {
     for (int i = 0; i < 100; ++i)
         CountPing(250);
-    EXPECT_EQ(TPingStatistics::ImageForAverage(Average(), 250),
-              TPingStatistics::ImageWithinLimit);
+    EXPECT_EQ(TPingStatistics::ImageForAverage(Average(), 250), TPingStatistics::ImageWithinLimit);
     CountPing(251); // 25251 / 101 = 250.0099...
-    EXPECT_EQ(TPingStatistics::ImageForAverage(Average(), 250),
-              TPingStatistics::ImageAboveLimit);
+    EXPECT_EQ(TPingStatistics::ImageForAverage(Average(), 250), TPingStatistics::ImageAboveLimit);
 
     C = {};
     for (int i = 0; i < 99; ++i)
         CountPing(250);
     CountPing(251); // exactly 250.01
     EXPECT_DOUBLE_EQ(Average(), 250.01);
-    EXPECT_EQ(TPingStatistics::ImageForAverage(Average(), 250),
-              TPingStatistics::ImageAboveLimit);
+    EXPECT_EQ(TPingStatistics::ImageForAverage(Average(), 250), TPingStatistics::ImageAboveLimit);
     EXPECT_EQ(TPingStatistics::ImageForAverage(249.99, 250), TPingStatistics::ImageWithinLimit);
 }
 
@@ -164,10 +161,7 @@ TEST(TPingStatisticsPane, EmptiedOnlyOncePastTheBound) {
         int32_t LinesAfter;
         bool Empty;
     } const Cases[] = {
-        {0, 3, 1, false},
-        {2, 3, 3, false},
-        {3, 3, 0, true},
-        {9999, 10000, 10000, false},
+        {0, 3, 1, false},        {2, 3, 3, false}, {3, 3, 0, true}, {9999, 10000, 10000, false},
         {10000, 10000, 0, true},
     };
     for (const auto& c : Cases) {

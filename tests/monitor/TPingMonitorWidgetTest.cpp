@@ -236,7 +236,8 @@ TEST_F(TPingMonitorWidget, HandlersRunThroughThePagesRunnerAndTheClientIsLetGo) 
     // A handler that fails: the runner sees the error, the caller does not.
     F->Page.ICMP->OnReply = [](TNetIcmpClient&, const TReplyStatus&) {};
     F->Monitor->SetBurstPause(std::chrono::milliseconds(0));
-    F->Page.e_host->setText(QStringLiteral("zirko-runner-%1.invalid").arg(QCoreApplication::applicationPid()));
+    F->Page.e_host->setText(
+        QStringLiteral("zirko-runner-%1.invalid").arg(QCoreApplication::applicationPid()));
     F->Page.btn_ping->click();
     EXPECT_EQ(Runs, 2);
     EXPECT_EQ(Errors.size(), 1u);
