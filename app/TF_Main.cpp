@@ -40,6 +40,7 @@ TF_Main* F_Main = nullptr;
 namespace {
 
 constexpr int RowHeight = 21;
+constexpr QSize PingButtonSize(75, 17);
 constexpr int ValueLabelWidth = 89;
 
 } // namespace
@@ -124,17 +125,18 @@ void TF_Main::CreatePingPanel() {
     P_bottoni = new QWidget(TabSheet1);
     P_bottoni->setObjectName(QStringLiteral("P_bottoni"));
     P_bottoni->setFixedHeight(113);
-    constexpr QSize ButtonSize(75, 17);
 
     Label1 = TControlFactory::Label(P_bottoni, "Label1", QStringLiteral("Indirizzo/host:"));
     e_host = new QLineEdit(P_bottoni);
     e_host->setObjectName(QStringLiteral("e_host"));
     e_host->setText(QStringLiteral("www.debian.org"));
     e_host->setAccessibleName(Label1->text());
-    btn_ping = TControlFactory::Button(P_bottoni, "btn_ping", QStringLiteral("5 Ping"), ButtonSize);
-    btn_auto = TControlFactory::Button(P_bottoni, "btn_auto", QStringLiteral("Auto"), ButtonSize);
+    btn_ping =
+        TControlFactory::Button(P_bottoni, "btn_ping", QStringLiteral("5 Ping"), PingButtonSize);
+    btn_auto =
+        TControlFactory::Button(P_bottoni, "btn_auto", QStringLiteral("Auto"), PingButtonSize);
     btn_clear_log = TControlFactory::Button(P_bottoni, "btn_clear_log", QStringLiteral("Clear log"),
-                                            ButtonSize);
+                                            PingButtonSize);
     // Ranges and starting values are the monitor's (TPingMonitor::SetUpPage).
     const auto spinner = [this](const char* EditName, const char* UpDownName, QLabel* Caption,
                                 QLineEdit*& Edit) {
@@ -164,7 +166,10 @@ void TF_Main::CreatePingPanel() {
     l_n_pacchetti_persi =
         value("l_n_pacchetti_persi", Label6, "Label6", QStringLiteral("Pacchetti persi:"));
     l_perc_persi = value("l_perc_persi", Label11, "Label11", QStringLiteral("% persi:"));
+    PlacePingPanel();
+}
 
+void TF_Main::PlacePingPanel() {
     // Rows and the columns the controls line up on; an up-down is 17 pixels
     // wide beside its edit, a value sits 2 pixels below its caption's top.
     const int row[] = {8, 34, 60, 86};
@@ -177,9 +182,9 @@ void TF_Main::CreatePingPanel() {
     } places[] = {
         {Label1, {left, row[0], 110, h}},
         {e_host, {edit, row[0], 201, h}},
-        {btn_ping, {{340, row[0] + 2}, ButtonSize}},
-        {btn_auto, {{423, row[0] + 2}, ButtonSize}},
-        {btn_clear_log, {{506, row[0] + 2}, ButtonSize}},
+        {btn_ping, {{340, row[0] + 2}, PingButtonSize}},
+        {btn_auto, {{423, row[0] + 2}, PingButtonSize}},
+        {btn_clear_log, {{506, row[0] + 2}, PingButtonSize}},
         {Label2, {left, row[1], 110, h}},
         {ud_minuti, {edit, row[1], 41 + upDown, h}},
         {Label3, {left, row[2], 110, h}},

@@ -134,6 +134,7 @@ private:
     void CreatePageControl();
     void CreatePingPage();
     void CreatePingPanel();
+    void PlacePingPanel();
     void CreateTracePage();
     void CreateComponents();
     void ApplyComponentSettings();
