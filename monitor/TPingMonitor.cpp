@@ -67,7 +67,8 @@ void RequireControls(const TPingPage& P) {
                               P.T_Minuti,
                               P.T_Ogni,
                               P.Timer,
-                              P.Window};
+                              P.Window,
+                              P.Clock};
     for (const void* Control : Required)
         if (Control == nullptr)
             throw std::invalid_argument("TPingMonitor: the Ping page is missing a control");
@@ -104,7 +105,7 @@ void TPingMonitor::SetUpPage(const TPingPage& P) {
     P.l_pacchetti_persi->setVisible(false);
     P.re_ping->setUndoRedoEnabled(false);
     P.ICMP->SetReceiveTimeout(ReceiveTimeoutMs);
-    // Disabled; the two minute timers keep the classic 1000 ms default until used.
+    // Disabled; the two minute timers hold 1000 ms until the schedule sets them.
     P.T_Minuti->setInterval(1000);
     P.T_Ogni->setInterval(1000);
     P.Timer->setInterval(2000);
@@ -165,11 +166,9 @@ void TPingMonitor::ICMPReply(TNetIcmpClient& /*ASender*/, const TReplyStatus& AR
     FPage.l_tot_time->setText(
         TPingStatistics::FormatTotTime(FCounters.tot_time, TLocaleFormats::TimeSeparator()));
 
-    // Two readings of the clock, the date first.
-    const QString Date = TLocaleFormats::ShortDate(TLocaleFormats::Now());
-    const QString Time = TLocaleFormats::LongTime(TLocaleFormats::Now());
+    const TLocaleFormats::TStamp Stamp = TLocaleFormats::Stamp(*FPage.Clock);
     const QString Line =
-        TReplyLogLine::Line(Date, Time,
+        TReplyLogLine::Line(Stamp.Date, Stamp.Time,
                             TReplyLogLine::Message(AReplyStatus.ReplyBytes,
                                                    QString::fromStdString(AReplyStatus.FromAddress),
                                                    AReplyStatus.Sequence, AReplyStatus.ReplyTtl,

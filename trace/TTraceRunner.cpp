@@ -43,8 +43,8 @@ void TTraceRunner::TraceExecute() {
         for (int column = IpColumn; column < item->columnCount(); ++column) {
             item->setData(column, Qt::DisplayRole, QVariant());
         }
-        const THopRow row =
-            THopRow::ForReply(client.ReplyStatus(), [this] { return DateTimeStamp(); });
+        const THopRow row = THopRow::ForReply(
+            client.ReplyStatus(), [this] { return TLocaleFormats::Stamp(*Page.Clock).Joined(); });
         item->setText(IpColumn, row.IP);
         item->setText(NoteColumn, row.Note);
         if (row.Next == TTraceNext::Stop) {
@@ -73,11 +73,4 @@ QTreeWidgetItem* TTraceRunner::FindOrAddHopItem(int32_t Hop) {
     }
     // Owned by the list from here on.
     return new QTreeWidgetItem(list, QStringList{QString::number(Hop)});
-}
-
-QString TTraceRunner::DateTimeStamp() const {
-    // The clock is read twice, the date first.
-    const QString date = TLocaleFormats::ShortDate(TLocaleFormats::Now());
-    const QString time = TLocaleFormats::LongTime(TLocaleFormats::Now());
-    return date + QStringLiteral("-") + time;
 }

@@ -2,7 +2,7 @@
 // Runs under LC_ALL=it_IT.UTF-8 (see CMakeLists.txt): day/month/year, decimal comma.
 #include "TPingPageFixture.h"
 
-#include "TLocaleFormats.h"
+#include "TSteppingClock.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -15,15 +15,10 @@ namespace {
 
 class TPingMonitorWidget : public ::testing::Test {
 protected:
-    void SetUp() override {
-        TLocaleFormats::SetNowSource(
-            [] { return QDateTime(QDate(2026, 12, 8), QTime(14, 3, 27)); });
-        F = std::make_unique<TPingPageFixture>();
-    }
-    void TearDown() override {
-        F.reset();
-        TLocaleFormats::SetNowSource({});
-    }
+    void SetUp() override { F = std::make_unique<TPingPageFixture>(Clock); }
+    void TearDown() override { F.reset(); }
+    // One instant for every reading.
+    TSteppingClock Clock{CalendarTime(2026, 12, 8, 14, 3, 27), ":", 0};
     std::unique_ptr<TPingPageFixture> F;
 };
 
@@ -202,9 +197,9 @@ TEST_F(TPingMonitorWidget, ButtonsAndTimersReachTheMonitor) {
     EXPECT_TRUE(F->Counters().auto_attivo);
     EXPECT_FALSE(F->Page.btn_ping->isEnabled());
     // The run of "one minute" ends on its own timer and the pause begins.
-    QElapsedTimer Clock;
-    Clock.start();
-    while (!F->Page.T_Ogni->isActive() && Clock.elapsed() < 5000)
+    QElapsedTimer Waited;
+    Waited.start();
+    while (!F->Page.T_Ogni->isActive() && Waited.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_TRUE(F->Page.T_Ogni->isActive());
     EXPECT_FALSE(F->Page.T_Minuti->isActive());

@@ -31,7 +31,7 @@
 // holds them, with its log agent writing into a private folder.
 class TPingPageFixture {
 public:
-    TPingPageFixture() {
+    explicit TPingPageFixture(const TClock& Clock = TClock::System()) {
         Window = std::make_unique<QWidget>();
         Window->setObjectName(QStringLiteral("F_Main"));
         auto* W = Window.get();
@@ -62,6 +62,7 @@ public:
         Page.TrayIcon = Tray.get();
         Page.Window = W;
         Page.WindowName = QStringLiteral("F_Main");
+        Page.Clock = &Clock;
         // The window's own set-up, so the tests cannot pass on a page it would not build.
         TPingMonitor::SetUpPage(Page);
 
