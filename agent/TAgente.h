@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TAgenteClock.h"
 #include "TAgenteFatalReporter.h"
+#include "TClock.h"
 #include "TLogFile.h"
 
 #include <cstdint>
@@ -52,7 +52,7 @@ public:
     // Non-owning; with none installed the message goes to stderr.
     static void SetFatalReporter(TAgenteFatalReporter* Reporter) { FFatalReporter = Reporter; }
     // Non-owning; nullptr restores the system clock and locale.
-    void SetClock(const TAgenteClock* Clock) { FClock = Clock; }
+    void SetClock(const TClock* Clock) { FClock = Clock; }
 
     std::string DateText() const;
     std::string TimeText() const;
@@ -62,7 +62,7 @@ private:
     bool PutAside() const;
     std::string Prefix() const;
     bool CanWrite() const;
-    const TAgenteClock& Clock() const { return FClock ? *FClock : TAgenteClock::System(); }
+    const TClock& Clock() const { return FClock ? *FClock : TClock::System(); }
     [[noreturn]] static void Fatal(const char* Message);
 
     std::string FPath_Agente;
@@ -77,7 +77,7 @@ private:
     int32_t FMessageCount = 0;
     int32_t FWarningCount = 0;
     TLogFile FLogFile;
-    const TAgenteClock* FClock = nullptr;
+    const TClock* FClock = nullptr;
 
     static inline bool FLogStarted = false;
     static inline bool FFatalShowing = false;

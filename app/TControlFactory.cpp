@@ -58,13 +58,9 @@ QPushButton* TControlFactory::Button(QWidget* Parent, const char* Name, const QS
 }
 
 QSpinBox* TControlFactory::Spinner(QWidget* Parent, const char* EditName, const char* UpDownName,
-                                   const QString& Caption, int Minimum, int Maximum, int Step,
-                                   int Position, QLineEdit*& Edit) {
+                                   const QString& Caption, QLineEdit*& Edit) {
     auto* spinner = new QSpinBox(Parent);
     spinner->setObjectName(QLatin1String(UpDownName));
-    spinner->setRange(Minimum, Maximum);
-    spinner->setSingleStep(Step);
-    spinner->setValue(Position);
     spinner->setWrapping(false);
     spinner->setGroupSeparatorShown(true);
     spinner->setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);

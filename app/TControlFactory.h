@@ -28,9 +28,9 @@ public:
     // An edit with its up-down spinner as one control: the position follows
     // valid text and keeps its last valid value, no wrapping, arrow keys,
     // thousands separator. Edit receives the spinner's own edit, named too.
+    // Range, step and position are the page's to set.
     static QSpinBox* Spinner(QWidget* Parent, const char* EditName, const char* UpDownName,
-                             const QString& Caption, int Minimum, int Maximum, int Step,
-                             int Position, QLineEdit*& Edit);
+                             const QString& Caption, QLineEdit*& Edit);
     // Every row of the list takes this height.
     static void SetItemHeight(QAbstractItemView* List, int Height);
 };

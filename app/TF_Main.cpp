@@ -6,7 +6,6 @@
 #include "TZirkoApplication.h"
 
 #include "LogFolder.h"
-#include "PingState.h"
 #include "TAgente.h"
 #include "TGraphPage.h"
 #include "TNetIcmpClient.h"
@@ -41,9 +40,8 @@ TF_Main* F_Main = nullptr;
 
 namespace {
 
-// Width of the up-down control that sits beside an edit.
-constexpr int UpDownWidth = 17;
 constexpr int RowHeight = 21;
+constexpr QSize PingButtonSize(75, 17);
 constexpr int ValueLabelWidth = 89;
 
 } // namespace
@@ -113,7 +111,6 @@ void TF_Main::CreatePingPage() {
     re_ping->setAccessibleName(QStringLiteral("Log ping"));
     re_ping->setFont(
         TControlFactory::WindowFont(QStringLiteral("Courier New"), QFontDatabase::FixedFont));
-    re_ping->setUndoRedoEnabled(false);
     re_ping->setReadOnly(false);
     re_ping->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     re_ping->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -131,80 +128,91 @@ void TF_Main::CreatePingPanel() {
     P_bottoni = new QWidget(TabSheet1);
     P_bottoni->setObjectName(QStringLiteral("P_bottoni"));
     P_bottoni->setFixedHeight(113);
-    auto* panel = new TFixedLayout(P_bottoni);
-    const int row[] = {8, 34, 60, 86};
-    const int editX = 120;
-    const int middleX = 200;
-    const int middleValueX = 340;
-    const int rightX = 440;
-    const int rightValueX = 505;
-    const int farX = 600;
-    const int farValueX = 665;
 
     Label1 = TControlFactory::Label(P_bottoni, "Label1", QStringLiteral("Indirizzo/host:"));
-    panel->AddWidget(Label1, {8, row[0], 110, RowHeight});
     e_host = new QLineEdit(P_bottoni);
     e_host->setObjectName(QStringLiteral("e_host"));
     e_host->setText(QStringLiteral("www.debian.org"));
     e_host->setAccessibleName(Label1->text());
-    panel->AddWidget(e_host, {editX, row[0], 201, RowHeight});
-    btn_ping = TControlFactory::Button(P_bottoni, "btn_ping", QStringLiteral("5 Ping"), {75, 17});
-    panel->AddWidget(btn_ping, {340, row[0] + 2, 75, 17});
-    btn_auto = TControlFactory::Button(P_bottoni, "btn_auto", QStringLiteral("Auto"), {75, 17});
-    panel->AddWidget(btn_auto, {423, row[0] + 2, 75, 17});
-    btn_clear_log =
-        TControlFactory::Button(P_bottoni, "btn_clear_log", QStringLiteral("Clear log"), {75, 17});
-    panel->AddWidget(btn_clear_log, {506, row[0] + 2, 75, 17});
-
+    btn_ping =
+        TControlFactory::Button(P_bottoni, "btn_ping", QStringLiteral("5 Ping"), PingButtonSize);
+    btn_auto =
+        TControlFactory::Button(P_bottoni, "btn_auto", QStringLiteral("Auto"), PingButtonSize);
+    btn_clear_log = TControlFactory::Button(P_bottoni, "btn_clear_log", QStringLiteral("Clear log"),
+                                            PingButtonSize);
+    // Ranges and starting values are the monitor's (TPingMonitor::SetUpPage).
+    const auto spinner = [this](const char* EditName, const char* UpDownName, QLabel* Caption,
+                                QLineEdit*& Edit) {
+        return TControlFactory::Spinner(P_bottoni, EditName, UpDownName, Caption->text(), Edit);
+    };
     Label2 = TControlFactory::Label(P_bottoni, "Label2", QStringLiteral("Esegui per minuti:"));
-    panel->AddWidget(Label2, {8, row[1], 110, RowHeight});
-    ud_minuti = TControlFactory::Spinner(P_bottoni, "e_minuti", "ud_minuti", Label2->text(), 1, 60,
-                                         1, 1, e_minuti);
-    panel->AddWidget(ud_minuti, {editX, row[1], 41 + UpDownWidth, RowHeight});
+    ud_minuti = spinner("e_minuti", "ud_minuti", Label2, e_minuti);
     Label3 = TControlFactory::Label(P_bottoni, "Label3", QStringLiteral("Ogni minuti:"));
-    panel->AddWidget(Label3, {8, row[2], 110, RowHeight});
-    ud_ogni = TControlFactory::Spinner(P_bottoni, "e_ogni", "ud_ogni", Label3->text(), 1, 60, 1, 5,
-                                       e_ogni);
-    panel->AddWidget(ud_ogni, {editX, row[2], 41 + UpDownWidth, RowHeight});
+    ud_ogni = spinner("e_ogni", "ud_ogni", Label3, e_ogni);
     Label7 = TControlFactory::Label(P_bottoni, "Label7", QStringLiteral("Limite ms media:"));
-    panel->AddWidget(Label7, {8, row[3], 110, RowHeight});
     ud_limite_media_ms =
-        TControlFactory::Spinner(P_bottoni, "e_limite_media_ms", "ud_limite_media_ms",
-                                 Label7->text(), 10, 10000, 10, 250, e_limite_media_ms);
-    panel->AddWidget(ud_limite_media_ms, {editX, row[3], 41 + UpDownWidth, RowHeight});
+        spinner("e_limite_media_ms", "ud_limite_media_ms", Label7, e_limite_media_ms);
     Label9 = TControlFactory::Label(P_bottoni, "Label9", QStringLiteral("Allarme dopo:"));
-    panel->AddWidget(Label9, {middleX, row[3], 130, RowHeight});
     ud_pacchetti_persi =
-        TControlFactory::Spinner(P_bottoni, "e_pacchetti_persi", "ud_pacchetti_persi",
-                                 Label9->text(), 1, 1000, 1, 10, e_pacchetti_persi);
-    panel->AddWidget(ud_pacchetti_persi, {middleValueX, row[3], 49 + UpDownWidth, RowHeight});
+        spinner("e_pacchetti_persi", "ud_pacchetti_persi", Label9, e_pacchetti_persi);
     l_pacchetti_persi = TControlFactory::Label(P_bottoni, "l_pacchetti_persi",
                                                QStringLiteral("Attenzione parcchetti persi !!!"));
-    l_pacchetti_persi->setVisible(false);
-    panel->AddWidget(l_pacchetti_persi, {rightX, row[3], 300, RowHeight});
-
-    Label4 = TControlFactory::Label(P_bottoni, "Label4", QStringLiteral("Tempi medi di risposta:"));
-    panel->AddWidget(Label4, {middleX, row[1], 135, RowHeight});
-    l_tempi_medi = TControlFactory::ValueLabel(P_bottoni, "l_tempi_medi", Label4->text());
-    panel->AddWidget(l_tempi_medi, {middleValueX, row[1] + 2, ValueLabelWidth, 17});
-    Label8 = TControlFactory::Label(P_bottoni, "Label8", QStringLiteral("N. ping:"));
-    panel->AddWidget(Label8, {rightX, row[1], 60, RowHeight});
-    l_n_ping = TControlFactory::ValueLabel(P_bottoni, "l_n_ping", Label8->text());
-    panel->AddWidget(l_n_ping, {rightValueX, row[1] + 2, ValueLabelWidth, 17});
-    Label12 = TControlFactory::Label(P_bottoni, "Label12", QStringLiteral("Tot. time:"));
-    panel->AddWidget(Label12, {farX, row[1], 60, RowHeight});
-    l_tot_time = TControlFactory::ValueLabel(P_bottoni, "l_tot_time", Label12->text());
-    panel->AddWidget(l_tot_time, {farValueX, row[1] + 2, ValueLabelWidth, 17});
-    Label6 = TControlFactory::Label(P_bottoni, "Label6", QStringLiteral("Pacchetti persi:"));
-    panel->AddWidget(Label6, {middleX, row[2], 135, RowHeight});
+    const auto value = [this](const char* Name, QLabel*& Caption, const char* CaptionName,
+                              const QString& Text) {
+        Caption = TControlFactory::Label(P_bottoni, CaptionName, Text);
+        return TControlFactory::ValueLabel(P_bottoni, Name, Text);
+    };
+    l_tempi_medi =
+        value("l_tempi_medi", Label4, "Label4", QStringLiteral("Tempi medi di risposta:"));
+    l_n_ping = value("l_n_ping", Label8, "Label8", QStringLiteral("N. ping:"));
+    l_tot_time = value("l_tot_time", Label12, "Label12", QStringLiteral("Tot. time:"));
     l_n_pacchetti_persi =
-        TControlFactory::ValueLabel(P_bottoni, "l_n_pacchetti_persi", Label6->text());
-    panel->AddWidget(l_n_pacchetti_persi, {middleValueX, row[2] + 2, ValueLabelWidth, 17});
-    // This pair stands a little higher, right under "N. ping:".
-    Label11 = TControlFactory::Label(P_bottoni, "Label11", QStringLiteral("% persi:"));
-    panel->AddWidget(Label11, {rightX, row[2] - 4, 60, RowHeight});
-    l_perc_persi = TControlFactory::ValueLabel(P_bottoni, "l_perc_persi", Label11->text());
-    panel->AddWidget(l_perc_persi, {rightValueX, row[2] - 2, ValueLabelWidth, 17});
+        value("l_n_pacchetti_persi", Label6, "Label6", QStringLiteral("Pacchetti persi:"));
+    l_perc_persi = value("l_perc_persi", Label11, "Label11", QStringLiteral("% persi:"));
+    PlacePingPanel();
+}
+
+void TF_Main::PlacePingPanel() {
+    // Rows and the columns the controls line up on; an up-down is 17 pixels
+    // wide beside its edit, a value sits 2 pixels below its caption's top.
+    const int row[] = {8, 34, 60, 86};
+    constexpr int left = 8, edit = 120, middle = 200, middleValue = 340, right = 440,
+                  rightValue = 505, far = 600, farValue = 665;
+    constexpr int upDown = 17, h = RowHeight, valueW = ValueLabelWidth, valueH = 17;
+    const struct {
+        QWidget* Control;
+        QRect Place;
+    } places[] = {
+        {Label1, {left, row[0], 110, h}},
+        {e_host, {edit, row[0], 201, h}},
+        {btn_ping, {{340, row[0] + 2}, PingButtonSize}},
+        {btn_auto, {{423, row[0] + 2}, PingButtonSize}},
+        {btn_clear_log, {{506, row[0] + 2}, PingButtonSize}},
+        {Label2, {left, row[1], 110, h}},
+        {ud_minuti, {edit, row[1], 41 + upDown, h}},
+        {Label3, {left, row[2], 110, h}},
+        {ud_ogni, {edit, row[2], 41 + upDown, h}},
+        {Label7, {left, row[3], 110, h}},
+        {ud_limite_media_ms, {edit, row[3], 41 + upDown, h}},
+        {Label9, {middle, row[3], 130, h}},
+        {ud_pacchetti_persi, {middleValue, row[3], 49 + upDown, h}},
+        {l_pacchetti_persi, {right, row[3], 300, h}},
+        {Label4, {middle, row[1], 135, h}},
+        {l_tempi_medi, {middleValue, row[1] + 2, valueW, valueH}},
+        {Label8, {right, row[1], 60, h}},
+        {l_n_ping, {rightValue, row[1] + 2, valueW, valueH}},
+        {Label12, {far, row[1], 60, h}},
+        {l_tot_time, {farValue, row[1] + 2, valueW, valueH}},
+        {Label6, {middle, row[2], 135, h}},
+        {l_n_pacchetti_persi, {middleValue, row[2] + 2, valueW, valueH}},
+        // This pair stands a little higher, right under "N. ping:".
+        {Label11, {right, row[2] - 4, 60, h}},
+        {l_perc_persi, {rightValue, row[2] - 2, valueW, valueH}},
+    };
+    auto* panel = new TFixedLayout(P_bottoni);
+    for (const auto& [control, place] : places) {
+        panel->AddWidget(control, place);
+    }
 }
 
 void TF_Main::CreateTracePage() {
@@ -329,16 +337,11 @@ void TF_Main::CreateComponents() {
 }
 
 void TF_Main::ApplyComponentSettings() {
-    ICMP->SetReceiveTimeout(1000);
     Agente->SetName("Agente");
     Agente->SetApplicationName("Zirko");
     Agente->SetFileName("Zirko");
     Agente->SetActiveLog(true);
     Agente->SetBackupLog(true);
-    // Disabled; the two minute timers keep the classic 1000 ms default until used.
-    T_Minuti->setInterval(1000);
-    T_Ogni->setInterval(1000);
-    Timer->setInterval(2000);
     NetIcmpClient->SetReceiveTimeout(0);
     TrayIcon->SetCycleInterval(0);
     TrayIcon->SetIcon(ZirkoRadarImage(0));
@@ -381,6 +384,10 @@ void TF_Main::BindEvents() {
     ping.Timer = Timer;
     ping.Window = this;
     ping.WindowName = objectName();
+    ping.RunHandler = [](const std::function<void()>& Handler) {
+        TZirkoApplication::Guarded(Handler)();
+    };
+    TPingMonitor::SetUpPage(ping);
     FPingMonitor = std::make_unique<TPingMonitor>(ping);
 
     TTracePage trace;
@@ -391,21 +398,15 @@ void TF_Main::BindEvents() {
     trace.NetIcmpClient = NetIcmpClient.get();
     FTraceRunner = std::make_unique<TTraceRunner>(trace);
     TabSheet3->SetErrorBox(&TZirkoApplication::ShowError);
+    // The graph plots the same pings the statistics count, and restarts with them.
+    connect(FPingMonitor.get(), &TPingMonitor::ReplyHandled, TabSheet3,
+            [this](const TReplyStatus& AReply, const QDateTime&) { TabSheet3->AddReply(AReply); });
+    connect(FPingMonitor.get(), &TPingMonitor::StatisticsCleared, TabSheet3, &TGraphPage::Clear);
 
-    Bind(btn_ping, &QPushButton::clicked, &TF_Main::btn_pingClick);
-    Bind(btn_auto, &QPushButton::clicked, &TF_Main::btn_autoClick);
-    Bind(btn_clear_log, &QPushButton::clicked, &TF_Main::btn_clear_logClick);
     Bind(btn_execute, &QPushButton::clicked, &TF_Main::btn_executeClick);
-    Bind(T_Minuti, &QTimer::timeout, &TF_Main::T_MinutiTimer);
-    Bind(T_Ogni, &QTimer::timeout, &TF_Main::T_OgniTimer);
-    Bind(Timer, &QTimer::timeout, &TF_Main::TimerTimer);
     Bind(pum_trayicon_Nascondi, &QAction::triggered, &TF_Main::pum_trayicon_NascondiClick);
     Bind(pum_trayicon_Ripristina, &QAction::triggered, &TF_Main::pum_trayicon_RipristinaClick);
     Bind(pum_trayicon_Chiudi, &QAction::triggered, &TF_Main::pum_trayicon_ChiudiClick);
-    // Called inside ICMP.Ping: its failure belongs to the handler that pinged.
-    ICMP->OnReply = [this](TNetIcmpClient& ASender, const TReplyStatus& AReplyStatus) {
-        ICMPReply(ASender, AReplyStatus);
-    };
     TrayIcon->OnClick =
         [click = TZirkoApplication::Guarded([this] { TrayIconClick(); })](TTrayIcon&) { click(); };
 }
@@ -419,7 +420,6 @@ void TF_Main::FormCreate() {
     Agente->SetActiveLog(true);
     Agente->StartUp();
     PageControl1->setCurrentIndex(0);
-    auto_attivo = false;
 }
 
 void TF_Main::FormClose() {
@@ -451,36 +451,6 @@ void TF_Main::changeEvent(QEvent* Event) {
             },
             Qt::QueuedConnection);
     }
-}
-
-void TF_Main::btn_pingClick() {
-    FPingMonitor->btn_pingClick();
-}
-
-void TF_Main::ICMPReply(TNetIcmpClient& ASender, const TReplyStatus& AReplyStatus) {
-    FPingMonitor->ICMPReply(ASender, AReplyStatus);
-    TabSheet3->AddReply(AReplyStatus);
-}
-
-void TF_Main::btn_autoClick() {
-    FPingMonitor->btn_autoClick();
-}
-
-void TF_Main::btn_clear_logClick() {
-    FPingMonitor->btn_clear_logClick();
-    TabSheet3->Clear();
-}
-
-void TF_Main::T_MinutiTimer() {
-    FPingMonitor->T_MinutiTimer();
-}
-
-void TF_Main::T_OgniTimer() {
-    FPingMonitor->T_OgniTimer();
-}
-
-void TF_Main::TimerTimer() {
-    FPingMonitor->TimerTimer();
 }
 
 void TF_Main::btn_executeClick() {

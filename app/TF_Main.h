@@ -28,7 +28,6 @@ class TPingMonitor;
 class TTraceRunner;
 class TTrayIcon;
 class TValueLabel;
-struct TReplyStatus;
 
 // The program's one window. Every control and component carries the name the
 // other subsystems use, as a member and as its objectName. Each edit with an
@@ -113,21 +112,18 @@ public:
     QAction* pum_trayicon_Chiudi;
     TImageList* il_radar;
 
-    // Handlers bound by the window.
+    // Handlers bound by the window; the Ping page binds its own.
     void FormCreate();
     void FormClose();
-    void btn_pingClick();
-    void ICMPReply(TNetIcmpClient& ASender, const TReplyStatus& AReplyStatus);
-    void btn_autoClick();
-    void btn_clear_logClick();
-    void T_MinutiTimer();
-    void T_OgniTimer();
-    void TimerTimer();
     void btn_executeClick();
     void pum_trayicon_NascondiClick();
     void pum_trayicon_RipristinaClick();
     void pum_trayicon_ChiudiClick();
     void TrayIconClick();
+
+    // The Ping page's behaviour and counters; it binds the page's events itself.
+    TPingMonitor& PingMonitor() { return *FPingMonitor; }
+    const TPingMonitor& PingMonitor() const { return *FPingMonitor; }
 
     // How many times the close handler has run (it runs once).
     int FormCloseCount() const { return FFormCloseCount; }
@@ -140,6 +136,7 @@ private:
     void CreatePageControl();
     void CreatePingPage();
     void CreatePingPanel();
+    void PlacePingPanel();
     void CreateTracePage();
     void CreateComponents();
     void ApplyComponentSettings();

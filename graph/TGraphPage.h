@@ -5,6 +5,7 @@
 #include "TPlotPoints.h"
 #include "TRangeStatistics.h"
 
+#include <QDateTime>
 #include <QWidget>
 
 #include <functional>
@@ -47,6 +48,9 @@ public:
     // Shows the failures of the exports; a modal box titled after the
     // program unless the window installs its own.
     void SetErrorBox(TErrorBox Box) { FErrorBox = std::move(Box); }
+    // Where the page reads the wall-clock time of a ping and of the shown range's end;
+    // tests fix it, the program reads the system's.
+    void SetNowSource(std::function<QDateTime()> Source) { FNowSource = std::move(Source); }
 
     const TPingHistory& History() const { return FHistory; }
     const TRangeSummary& Summary() const { return FSummary; }
@@ -58,6 +62,7 @@ protected:
     void hideEvent(QHideEvent* Event) override;
 
 private:
+    QDateTime Now() const;
     void CreateControls();
     void CreateView();
     void Refresh();
@@ -105,4 +110,5 @@ private:
     QLabel* l_persi = nullptr;
     QTimer* FFollow = nullptr;
     TErrorBox FErrorBox;
+    std::function<QDateTime()> FNowSource;
 };

@@ -1,6 +1,5 @@
 #include "TPingMonitor.h"
 
-#include "PingState.h"
 #include "TLocaleFormats.h"
 #include "TPingStatistics.h"
 #include "TReplyLogLine.h"
@@ -68,7 +67,8 @@ void RequireControls(const TPingPage& P) {
                               P.T_Minuti,
                               P.T_Ogni,
                               P.Timer,
-                              P.Window};
+                              P.Window,
+                              P.Clock};
     for (const void* Control : Required)
         if (Control == nullptr)
             throw std::invalid_argument("TPingMonitor: the Ping page is missing a control");
@@ -78,6 +78,58 @@ void RequireControls(const TPingPage& P) {
 
 TPingMonitor::TPingMonitor(const TPingPage& Page, QObject* parent) : QObject(parent), FPage(Page) {
     RequireControls(FPage);
+    Connect();
+}
+
+TPingMonitor::~TPingMonitor() {
+    // The client outlives the monitor; its reply must not reach a dead one.
+    FPage.ICMP->OnReply = nullptr;
+}
+
+void TPingMonitor::SetUpPage(const TPingPage& P) {
+    struct TSpinnerSetting {
+        QSpinBox* Spinner;
+        int Minimum, Maximum, Step, Position;
+    };
+    const TSpinnerSetting Spinners[] = {
+        {P.ud_minuti, 1, 60, 1, 1},
+        {P.ud_ogni, 1, 60, 1, 5},
+        {P.ud_limite_media_ms, 10, 10000, 10, 250},
+        {P.ud_pacchetti_persi, 1, 1000, 1, 10},
+    };
+    for (const auto& S : Spinners) {
+        S.Spinner->setRange(S.Minimum, S.Maximum);
+        S.Spinner->setSingleStep(S.Step);
+        S.Spinner->setValue(S.Position);
+    }
+    P.l_pacchetti_persi->setVisible(false);
+    P.re_ping->setUndoRedoEnabled(false);
+    P.ICMP->SetReceiveTimeout(ReceiveTimeoutMs);
+    // Disabled; the two minute timers hold 1000 ms until the schedule sets them.
+    P.T_Minuti->setInterval(1000);
+    P.T_Ogni->setInterval(1000);
+    P.Timer->setInterval(2000);
+}
+
+void TPingMonitor::Connect() {
+    const auto Bind = [this](auto* Sender, auto Signal, void (TPingMonitor::*Handler)()) {
+        connect(Sender, Signal, this, [this, Handler] {
+            if (FPage.RunHandler)
+                FPage.RunHandler([this, Handler] { (this->*Handler)(); });
+            else
+                (this->*Handler)();
+        });
+    };
+    Bind(FPage.btn_ping, &QPushButton::clicked, &TPingMonitor::btn_pingClick);
+    Bind(FPage.btn_auto, &QPushButton::clicked, &TPingMonitor::btn_autoClick);
+    Bind(FPage.btn_clear_log, &QPushButton::clicked, &TPingMonitor::btn_clear_logClick);
+    Bind(FPage.T_Minuti, &QTimer::timeout, &TPingMonitor::T_MinutiTimer);
+    Bind(FPage.T_Ogni, &QTimer::timeout, &TPingMonitor::T_OgniTimer);
+    Bind(FPage.Timer, &QTimer::timeout, &TPingMonitor::TimerTimer);
+    // Called inside ICMP.Ping: its failure belongs to the handler that pinged.
+    FPage.ICMP->OnReply = [this](TNetIcmpClient& ASender, const TReplyStatus& AReplyStatus) {
+        ICMPReply(ASender, AReplyStatus);
+    };
 }
 
 void TPingMonitor::PrepareTarget() {
@@ -87,7 +139,8 @@ void TPingMonitor::PrepareTarget() {
 }
 
 void TPingMonitor::SetTargetHost() {
-    // Read again and handed over untrimmed: the trimmed copy only tested for emptiness.
+    // Read again and handed over as typed, blanks included: only a wholly blank
+    // host is replaced, and that was done before.
     FPage.ICMP->SetHost(FPage.e_host->text().toStdString());
 }
 
@@ -109,14 +162,13 @@ void TPingMonitor::btn_pingClick() {
 }
 
 void TPingMonitor::ICMPReply(TNetIcmpClient& /*ASender*/, const TReplyStatus& AReplyStatus) {
-    TPingStatistics::CountPing(AReplyStatus.RoundTripMs);
-    ShowTotalTime();
+    FCounters = TPingStatistics::CountPing(FCounters, AReplyStatus.RoundTripMs);
+    FPage.l_tot_time->setText(
+        TPingStatistics::FormatTotTime(FCounters.tot_time, TLocaleFormats::TimeSeparator()));
 
-    // Two readings of the clock, the date first.
-    const QString Date = TLocaleFormats::ShortDate(TLocaleFormats::Now());
-    const QString Time = TLocaleFormats::LongTime(TLocaleFormats::Now());
+    const TLocaleFormats::TStamp Stamp = TLocaleFormats::Stamp(*FPage.Clock);
     const QString Line =
-        TReplyLogLine::Line(Date, Time,
+        TReplyLogLine::Line(Stamp.Date, Stamp.Time,
                             TReplyLogLine::Message(AReplyStatus.ReplyBytes,
                                                    QString::fromStdString(AReplyStatus.FromAddress),
                                                    AReplyStatus.Sequence, AReplyStatus.ReplyTtl,
@@ -127,32 +179,29 @@ void TPingMonitor::ICMPReply(TNetIcmpClient& /*ASender*/, const TReplyStatus& AR
     ShowAverageAndLimit();
     CountLossAndAlarm(AReplyStatus.ReplyBytes);
     ShowCounters();
+    emit ReplyHandled(AReplyStatus, QDateTime::currentDateTime());
 }
 
 void TPingMonitor::AppendToPane(const QString& Line) {
     FPage.re_ping->appendPlainText(Line);
-    ++n_righe_log;
-    // Emptied whole, the line just appended with it; the agent has recorded it already.
-    if (n_righe_log > PaneLineBound) {
+    const auto Step = TPingStatistics::CountPaneLine(FCounters, PaneLineBound);
+    FCounters = Step.Counters;
+    // The agent has recorded the line already.
+    if (Step.EmptyPane)
         FPage.re_ping->clear();
-        n_righe_log = 0;
-    }
-}
-
-void TPingMonitor::ShowTotalTime() {
-    FPage.l_tot_time->setText(
-        TPingStatistics::FormatTotTime(tot_time, TLocaleFormats::TimeSeparator()));
 }
 
 void TPingMonitor::ShowAverageAndLimit() {
-    const double Average = TPingStatistics::Average();
+    const double Average = TPingStatistics::Average(FCounters);
     FPage.l_tempi_medi->setText(
         TPingStatistics::FormatAverage(Average, TLocaleFormats::DecimalSeparator()));
     SetTrayImage(TPingStatistics::ImageForAverage(Average, FPage.ud_limite_media_ms->value()));
 }
 
 void TPingMonitor::CountLossAndAlarm(int32_t ReplyBytes) {
-    const auto Outcome = TPingStatistics::CountLoss(ReplyBytes, FPage.ud_pacchetti_persi->value());
+    const auto [Counters, Outcome] =
+        TPingStatistics::CountLoss(FCounters, ReplyBytes, FPage.ud_pacchetti_persi->value());
+    FCounters = Counters;
     if (Outcome.Lost)
         SetTrayImage(TPingStatistics::ImageLost);
     if (Outcome.Alarm)
@@ -169,10 +218,10 @@ void TPingMonitor::RaiseAlarm() {
 }
 
 void TPingMonitor::ShowCounters() {
-    FPage.l_n_pacchetti_persi->setText(QString::number(n_pacchetti_persi));
-    FPage.l_n_ping->setText(QString::number(n_ping));
-    FPage.l_perc_persi->setText(
-        QString::number(TPingStatistics::LostPercentage(n_pacchetti_persi, n_ping)));
+    FPage.l_n_pacchetti_persi->setText(QString::number(FCounters.n_pacchetti_persi));
+    FPage.l_n_ping->setText(QString::number(FCounters.n_ping));
+    FPage.l_perc_persi->setText(QString::number(
+        TPingStatistics::LostPercentage(FCounters.n_pacchetti_persi, FCounters.n_ping)));
 }
 
 void TPingMonitor::SetTrayImage(int Index) {
@@ -181,20 +230,21 @@ void TPingMonitor::SetTrayImage(int Index) {
 
 void TPingMonitor::btn_clear_logClick() {
     FPage.re_ping->clear();
-    TPingStatistics::Clear();
+    FCounters = TPingStatistics::Clear(FCounters);
     FPage.l_tempi_medi->clear();
     FPage.l_n_ping->clear();
     FPage.l_tot_time->clear();
     FPage.l_n_pacchetti_persi->clear();
+    emit StatisticsCleared();
 }
 
 void TPingMonitor::btn_autoClick() {
     const auto MinutesToMs = [this](const QSpinBox* Spinner) {
         return static_cast<int>(Spinner->value() * FMinuteLength.count());
     };
-    if (!auto_attivo) {
+    if (!FCounters.auto_attivo) {
         FPage.btn_ping->setEnabled(false);
-        auto_attivo = true;
+        FCounters.auto_attivo = true;
         FPage.btn_auto->setText(QStringLiteral("Ferma auto"));
         TTimerSwitch::SetInterval(*FPage.T_Minuti, MinutesToMs(FPage.ud_minuti));
         TTimerSwitch::SetInterval(*FPage.T_Ogni, MinutesToMs(FPage.ud_ogni));
@@ -203,8 +253,8 @@ void TPingMonitor::btn_autoClick() {
         TTimerSwitch::SetEnabled(*FPage.T_Ogni, false);
     } else {
         FPage.btn_ping->setEnabled(true);
-        auto_attivo = false;
-        n_righe_log = 0;
+        FCounters.auto_attivo = false;
+        FCounters.n_righe_log = 0;
         FPage.btn_auto->setText(QStringLiteral("Auto"));
         TTimerSwitch::SetEnabled(*FPage.T_Minuti, false);
         TTimerSwitch::SetEnabled(*FPage.T_Ogni, false);

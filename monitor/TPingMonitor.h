@@ -1,20 +1,33 @@
 #pragma once
 
+#include "TPingCounters.h"
 #include "TPingPage.h"
+#include "TReplyStatus.h"
 
+#include <QDateTime>
 #include <QObject>
 
 #include <chrono>
 
 class TNetIcmpClient;
-struct TReplyStatus;
 
-// The handlers of the Ping page: the five-ping burst, the reply log and the
-// statistics, "Clear log", and the automatic monitoring schedule. The window
-// binds its events to them; the shared state lives in PingState.h.
+// The Ping page's behaviour: the five-ping burst, the reply log and the
+// statistics, "Clear log", and the automatic monitoring schedule. It connects
+// the page's buttons, timers and echo client to its handlers itself and holds
+// the page's counters.
 class TPingMonitor : public QObject {
+    Q_OBJECT
+
 public:
     explicit TPingMonitor(const TPingPage& Page, QObject* parent = nullptr);
+    ~TPingMonitor() override;
+    TPingMonitor(const TPingMonitor&) = delete;
+    TPingMonitor& operator=(const TPingMonitor&) = delete;
+
+    // Ranges, steps and starting values of the page's spinners, the hidden
+    // warning, the timers' intervals and the echo client's wait. The window and
+    // the tests both set the page up through this.
+    static void SetUpPage(const TPingPage& Page);
 
     void btn_pingClick();
     void ICMPReply(TNetIcmpClient& ASender, const TReplyStatus& AReplyStatus);
@@ -25,6 +38,7 @@ public:
     void TimerTimer();
 
     const TPingPage& Page() const { return FPage; }
+    const TPingCounters& Counters() const { return FCounters; }
 
     // Length of the schedule's minute; tests shorten it to run a schedule in seconds.
     std::chrono::milliseconds MinuteLength() const { return FMinuteLength; }
@@ -37,20 +51,29 @@ public:
     static constexpr int BurstPings = 5;
     static constexpr int32_t ReceiveTimeoutMs = 1000;
 
+signals:
+    // Once per handled reply, after the page and the log show it; When is the
+    // wall-clock time of handling.
+    void ReplyHandled(const TReplyStatus& Reply, const QDateTime& When);
+    // "Clear log" restarted the statistics.
+    void StatisticsCleared();
+
 private:
-    // Steps 1 and 2 of preparing the target, shared by the burst and the timer.
+    // Puts the default host in place of a blank one and sets the wait; shared by
+    // the burst and the timer.
     void PrepareTarget();
-    // Step 3, inside the caller's protected region.
+    // Hands the host over as typed, inside the caller's protected region.
     void SetTargetHost();
     void AppendToPane(const QString& Line);
-    void ShowTotalTime();
     void ShowAverageAndLimit();
     void CountLossAndAlarm(int32_t ReplyBytes);
     void ShowCounters();
     void SetTrayImage(int Index);
     void RaiseAlarm();
+    void Connect();
 
     TPingPage FPage;
+    TPingCounters FCounters;
     std::chrono::milliseconds FMinuteLength{60 * 1000};
     std::chrono::milliseconds FBurstPause{500};
     bool FInTimerTimer = false;

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "TClock.h"
+
 #include <QString>
+
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -40,4 +44,9 @@ struct TPingPage {
     QTimer* Timer = nullptr;
     QWidget* Window = nullptr;
     QString WindowName = QStringLiteral("F_Main");
+    // Dates and times of the reply lines.
+    const TClock* Clock = &TClock::System();
+    // Runs an event handler of the page; the window sends what escapes it to
+    // its error box. Unset, handlers run as they are.
+    std::function<void(const std::function<void()>&)> RunHandler;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TClock.h"
+
 class QLineEdit;
 class QSpinBox;
 class QPushButton;
@@ -13,4 +15,6 @@ struct TTracePage {
     QPushButton* btn_execute = nullptr;
     QTreeWidget* lvTrace = nullptr;
     TNetIcmpClient* NetIcmpClient = nullptr;
+    // Dates and times of the hop notes.
+    const TClock* Clock = &TClock::System();
 };

@@ -43,8 +43,8 @@ void TTraceRunner::TraceExecute() {
         for (int column = IpColumn; column < item->columnCount(); ++column) {
             item->setData(column, Qt::DisplayRole, QVariant());
         }
-        const THopRow row =
-            THopRow::ForReply(client.ReplyStatus(), [this] { return DateTimeStamp(); });
+        const THopRow row = THopRow::ForReply(
+            client.ReplyStatus(), [this] { return TLocaleFormats::Stamp(*Page.Clock).Joined(); });
         item->setText(IpColumn, row.IP);
         // An IPv6 address is wider than the column, which keeps its width: the whole
         // address is in the tooltip and the accessible text.
@@ -77,11 +77,4 @@ QTreeWidgetItem* TTraceRunner::FindOrAddHopItem(int32_t Hop) {
     }
     // Owned by the list from here on.
     return new QTreeWidgetItem(list, QStringList{QString::number(Hop)});
-}
-
-QString TTraceRunner::DateTimeStamp() const {
-    // The clock is read twice, the date first.
-    const QString date = TLocaleFormats::ShortDate(TLocaleFormats::Now());
-    const QString time = TLocaleFormats::LongTime(TLocaleFormats::Now());
-    return date + QStringLiteral("-") + time;
 }

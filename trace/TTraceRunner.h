@@ -23,7 +23,5 @@ public:
     QTreeWidgetItem* FindOrAddHopItem(int32_t Hop);
 
 private:
-    QString DateTimeStamp() const;
-
     TTracePage Page;
 };

@@ -10,7 +10,6 @@
 
 #include "TGraphPage.h"
 #include "TLatencyView.h"
-#include "TLocaleFormats.h"
 #include "TReplyStatus.h"
 
 #include <QApplication>
@@ -67,12 +66,11 @@ struct TClockedPage {
     TGraphPage Page{&Limit};
 
     TClockedPage() {
-        TLocaleFormats::SetNowSource([this] { return Now; });
+        Page.SetNowSource([this] { return Now; });
         Limit.setRange(10, 10000);
         Limit.setValue(250);
         Page.resize(780, 520);
     }
-    ~TClockedPage() { TLocaleFormats::SetNowSource({}); }
 
     void Add(int i) {
         Page.AddReply(Reply(i));

@@ -3,7 +3,6 @@
 // per event-loop turn so the pane repaints and lays out as it does in use.
 // Prints the median cost of appends 1-100 and 9,901-10,000 of each pane
 // period, the total time and the resident memory afterwards.
-#include "PingState.h"
 #include "TPingMonitor.h"
 #include "TPingPage.h"
 
@@ -157,6 +156,6 @@ int main(int argc, char** argv) {
     std::printf("resident memory after the run   %s (peak %s)\n", StatusField("VmRSS:").c_str(),
                 StatusField("VmHWM:").c_str());
     std::printf("pane lines at the end           %d, n_righe_log %d\n", P.re_ping->blockCount(),
-                n_righe_log);
+                Monitor.Counters().n_righe_log);
     return 0;
 }

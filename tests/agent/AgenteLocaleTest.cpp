@@ -11,7 +11,7 @@ using namespace agente_test;
 namespace {
 
 // The real locale, but a fixed instant: 8 December 2026 14:05:33.
-class TFixedInstantClock : public TAgenteClock {
+class TFixedInstantClock : public TClock {
 public:
     std::optional<std::tm> LocalNow() const override { return ReferenceInstant(); }
 };
@@ -102,6 +102,9 @@ TEST(AgenteLocaleTest, TimeSeparatorFollowsTheHourField) {
         {"%%H-%H-%M", "", "-"},
         {"%H", "", ":"},
         {"", "", ":"},
+        {"%2H.%M", "", "."}, // a field width is no conversion
+        {"%_2k h %M", "", " h "},
+        {"%H%M%S", "", ":"}, // nothing between the fields
     };
     for (const auto& C : Cases) {
         EXPECT_EQ(TimeSeparatorOf(C.Format, C.AmPm), C.Separator) << C.Format;

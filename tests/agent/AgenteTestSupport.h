@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TAgente.h"
+#include "TSteppingClock.h"
 
 #include <gtest/gtest.h>
 
@@ -82,26 +83,6 @@ inline std::tm ReferenceInstant() {
     return Now;
 }
 
-// Starts at the reference instant and moves one second per reading, so a
-// test sees which entries share a reading and which take their own.
-class TSteppingClock : public TAgenteClock {
-public:
-    explicit TSteppingClock(std::string Separator = ":") : FSeparator(std::move(Separator)) {}
-    std::optional<std::tm> LocalNow() const override {
-        std::tm Now = ReferenceInstant();
-        Now.tm_sec += FReadings++;
-        const time_t Seconds = ::timegm(&Now);
-        ::gmtime_r(&Seconds, &Now);
-        return Now;
-    }
-    std::string TimeSeparator() const override { return FSeparator; }
-    int Readings() const { return FReadings; }
-
-private:
-    std::string FSeparator;
-    mutable int FReadings = 0;
-};
-
 // Sends the fatal message down a pipe so the parent can check it.
 class TPipeReporter : public TAgenteFatalReporter {
 public:
@@ -167,7 +148,7 @@ inline TChildResult RunInChild(const std::function<void(TPipeReporter&)>& Body,
 }
 
 // An agent set up as the main window sets it up.
-inline void SetUpAgent(TAgente& Agente, const std::string& Folder, const TAgenteClock* Clock) {
+inline void SetUpAgent(TAgente& Agente, const std::string& Folder, const TClock* Clock) {
     Agente.SetPath_Agente(Folder);
     Agente.SetApplicationName("Zirko");
     Agente.SetFileName("ZIRKO");

@@ -35,7 +35,7 @@ TEST(TAgenteFailureTest, SecondProcessCannotStartWhileTheLogIsHeld) {
     for (const bool OverSize : {false, true}) {
         SCOPED_TRACE(OverSize ? "log grown past the limit" : "log below the limit");
         TTempDir Dir;
-        TSteppingClock Clock;
+        TSteppingClock Clock{ReferenceInstant()};
         TAgente First;
         SetUpAgent(First, Dir.Path(), &Clock);
         First.StartUp();
@@ -47,7 +47,7 @@ TEST(TAgenteFailureTest, SecondProcessCannotStartWhileTheLogIsHeld) {
         const std::string Before = ReadFile(First.LogFileName());
 
         const TChildResult Second = RunInChild([&](TPipeReporter&) {
-            TSteppingClock ChildClock;
+            TSteppingClock ChildClock{ReferenceInstant()};
             TAgente Copy;
             SetUpAgent(Copy, Dir.Path(), &ChildClock);
             Copy.StartUp();
@@ -89,7 +89,7 @@ TEST(TAgenteFailureTest, TakenBackupNamesNeverLoseTheOldLog) {
         }
 
         const TChildResult Run = RunInChild([&](TPipeReporter&) {
-            TSteppingClock Clock;
+            TSteppingClock Clock{ReferenceInstant()};
             TAgente Agente;
             SetUpAgent(Agente, Dir.Path(), &Clock);
             Agente.StartUp();

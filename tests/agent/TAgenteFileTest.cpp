@@ -30,7 +30,7 @@ protected:
     std::string Log() const { return ReadFile(Dir.Path() + "ZIRKO.LOG"); }
 
     TTempDir Dir;
-    TSteppingClock Clock;
+    TSteppingClock Clock{ReferenceInstant()};
     TAgente Agente;
 };
 
@@ -94,7 +94,7 @@ TEST_F(TAgenteFileTest, SizeLimitDecidesBetweenAppendingAndPuttingAside) {
     for (const TCase& C : Cases) {
         SCOPED_TRACE(testing::Message() << C.Size << " bytes, BackupLog " << C.Backup);
         TTempDir Folder;
-        TSteppingClock CaseClock;
+        TSteppingClock CaseClock{ReferenceInstant()};
         TAgente CaseAgente;
         SetUpAgent(CaseAgente, Folder.Path(), &CaseClock);
         CaseAgente.SetBackupLog(C.Backup);

@@ -82,7 +82,7 @@ TEST(TAgenteMountTest, ReadOnlyFolderEndsTheProgramAndKeepsTheLog) {
         ASSERT_TRUE(Fs.MakeReadOnly());
 
         const TChildResult Run = RunInChild([&](TPipeReporter&) {
-            TSteppingClock Clock;
+            TSteppingClock Clock{ReferenceInstant()};
             TAgente Agente;
             SetUpAgent(Agente, Fs.Path(), &Clock);
             Agente.StartUp();
@@ -104,7 +104,7 @@ TEST(TAgenteMountTest, FullDiskDuringAddMessageKeepsEveryWholeEntry) {
     WriteFile(Filler, std::string(32 * 1024, 'f'));
 
     const TChildResult Run = RunInChild([&](TPipeReporter& Reporter) {
-        TSteppingClock Clock;
+        TSteppingClock Clock{ReferenceInstant()};
         TAgente Agente;
         SetUpAgent(Agente, Fs.Path(), &Clock);
         // Space comes back while the message is shown: calls arriving then must
@@ -158,7 +158,7 @@ TEST(TAgenteMountTest, FullDiskAtCreationAndAtShutDown) {
         }
         std::string BeforeShutDown;
         const TChildResult Run = RunInChild([&](TPipeReporter&) {
-            TSteppingClock Clock;
+            TSteppingClock Clock{ReferenceInstant()};
             TAgente Agente;
             SetUpAgent(Agente, Fs.Path(), &Clock);
             Agente.StartUp();

@@ -7,6 +7,7 @@
 #include "TNetClock.h"
 #include "TNetIcmpClient.h"
 #include "TNetStackLinux.h"
+#include "TPingMonitor.h"
 #include "TTrayIcon.h"
 #include "TTrayIconHandler.h"
 #include <QMenu>
@@ -74,18 +75,18 @@ TEST_F(TWindowBehaviour, CloseBetweenPingsOfABurstLetsTheBurstFinishUnlogged) {
     Window->show();
     Window->e_host->setText(QStringLiteral("10.0.0.9"));
     int replies = 0;
-    Window->ICMP->OnReply = [&](TNetIcmpClient& sender, const TReplyStatus& status) {
-        Window->ICMPReply(sender, status);
+    QObject::connect(&Window->PingMonitor(), &TPingMonitor::ReplyHandled, [&] {
         if (++replies == 2) {
             // Handled in the event processing that follows this ping.
             QMetaObject::invokeMethod(
                 Window.get(), [&] { Window->close(); }, Qt::QueuedConnection);
         }
-    };
+    });
     Window->btn_ping->click();
     EXPECT_EQ(replies, 5);
     EXPECT_EQ(Window->FormCloseCount(), 1);
-    EXPECT_EQ(n_ping, 5) << "the rest of the burst is still counted";
+    EXPECT_EQ(Window->PingMonitor().Counters().n_ping, 5)
+        << "the rest of the burst is still counted";
     EXPECT_EQ(Window->re_ping->blockCount(), 5) << "and still shown";
     EXPECT_TRUE(Window->btn_ping->isEnabled());
     Window.reset();

@@ -2,7 +2,6 @@
 #include "TGraphPage.h"
 #include "TCsvExport.h"
 #include "TLatencyView.h"
-#include "TLocaleFormats.h"
 #include "TPlotPoints.h"
 #include "TReplyStatus.h"
 
@@ -26,14 +25,13 @@ class GraphPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
         FNow = Start;
-        TLocaleFormats::SetNowSource([this] { return FNow; });
+        Page.SetNowSource([this] { return FNow; });
         Limit.setRange(10, 10000);
         Limit.setValue(250);
         Page.SetErrorBox([this](const QString& Message) { Errors << Message; });
         Page.resize(780, 500);
         ASSERT_TRUE(Dir.isValid());
     }
-    void TearDown() override { TLocaleFormats::SetNowSource({}); }
 
     // One reply handled now; then the clock moves on by StepMs.
     void Reply(int32_t Bytes, uint32_t RoundTripMs, uint16_t Sequence, int StepMs = 2000) {

@@ -110,7 +110,7 @@ constexpr qint64 LookupAllowanceMs = 1000;
 TEST_F(DISABLED_HostileHostIsolated, BurstGivesPingsOrTheLookupError) {
     for (const TRow& R : Rows()) {
         SCOPED_TRACE(std::string(R.Name) + " -> " + OutcomeName(R.Expected));
-        ResetPingState();
+        F.RestartMonitor();
         F.Page.re_ping->clear();
         F.Page.e_host->setText(R.Host);
         std::optional<std::string> Error;
@@ -126,8 +126,8 @@ TEST_F(DISABLED_HostileHostIsolated, BurstGivesPingsOrTheLookupError) {
         EXPECT_TRUE(F.Page.btn_auto->isEnabled());
         if (R.Expected == TOutcome::Ping) {
             EXPECT_FALSE(Error.has_value()) << *Error;
-            EXPECT_EQ(n_ping, TPingMonitor::BurstPings);
-            EXPECT_EQ(n_pacchetti_persi, 0);
+            EXPECT_EQ(F.Counters().n_ping, TPingMonitor::BurstPings);
+            EXPECT_EQ(F.Counters().n_pacchetti_persi, 0);
             EXPECT_EQ(F.PaneLines(), TPingMonitor::BurstPings);
             EXPECT_TRUE(F.LastPaneLine().contains(QStringLiteral("bytes from 127.0.0.1: ")));
             EXPECT_LT(Spent, TPingMonitor::BurstPings * (TPingMonitor::ReceiveTimeoutMs + 10) +
@@ -135,7 +135,7 @@ TEST_F(DISABLED_HostileHostIsolated, BurstGivesPingsOrTheLookupError) {
         } else {
             ASSERT_TRUE(Error.has_value());
             ExpectError(R.Expected, *Error);
-            EXPECT_EQ(n_ping, 0);
+            EXPECT_EQ(F.Counters().n_ping, 0);
             EXPECT_EQ(F.PaneLines(), 0);
             EXPECT_LT(Spent, TPingMonitor::ReceiveTimeoutMs + LookupAllowanceMs);
         }
@@ -146,7 +146,7 @@ TEST_F(DISABLED_HostileHostIsolated, TimerTickGivesALineOrTheWarning) {
     std::string LongestHost;
     for (const TRow& R : Rows()) {
         SCOPED_TRACE(std::string(R.Name) + " -> " + OutcomeName(R.Expected));
-        const int32_t Pings = n_ping;
+        const int32_t Pings = F.Counters().n_ping;
         const int32_t Warnings = F.Agente.WarningCount();
         F.Page.e_host->setText(R.Host);
         // The field keeps at most its maximum length of the 64 KB.
@@ -158,12 +158,12 @@ TEST_F(DISABLED_HostileHostIsolated, TimerTickGivesALineOrTheWarning) {
         F.Monitor->TimerTimer();
         EXPECT_LT(Clock.elapsed(), TPingMonitor::ReceiveTimeoutMs + LookupAllowanceMs);
         const bool Pinged = R.Expected == TOutcome::Ping;
-        EXPECT_EQ(n_ping - Pings, Pinged ? 1 : 0);
+        EXPECT_EQ(F.Counters().n_ping - Pings, Pinged ? 1 : 0);
         EXPECT_EQ(F.Agente.WarningCount() - Warnings, Pinged ? 0 : 1);
     }
     // The log holds every line whole, the longest host included, and counts them right.
     const std::string Log = F.LogText();
-    EXPECT_EQ(Count(Log, "Ping result: "), static_cast<size_t>(n_ping));
+    EXPECT_EQ(Count(Log, "Ping result: "), static_cast<size_t>(F.Counters().n_ping));
     EXPECT_EQ(Count(Log, "F_Main\\Timer: errore durante ping su "),
               static_cast<size_t>(F.Agente.WarningCount()));
     EXPECT_GT(LongestHost.size(), 30000u);

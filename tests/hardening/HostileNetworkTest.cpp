@@ -44,6 +44,9 @@ protected:
         F = std::make_unique<TPingPageFixture>();
         F->Monitor->SetBurstPause(20ms);
         F->Page.e_host->setText(QString::fromStdString(Net->TargetAddress()));
+        WatchReplies();
+    }
+    void WatchReplies() {
         F->Icmp.OnReply = [this](TNetIcmpClient& Sender, const TReplyStatus& Status) {
             // The counter moves on only after this event: it is the number just sent.
             Seen.push_back({Status, Sender.SequenceCounter()});
@@ -74,14 +77,15 @@ protected:
             }
         }
         const auto Count = static_cast<int32_t>(Seen.size());
-        EXPECT_EQ(n_ping, Count);
-        EXPECT_EQ(n_pacchetti_persi, Answered ? 0 : Count);
+        EXPECT_EQ(F->Counters().n_ping, Count);
+        EXPECT_EQ(F->Counters().n_pacchetti_persi, Answered ? 0 : Count);
         EXPECT_EQ(F->PaneLines(), Count);
         EXPECT_EQ(F->Agente.MessageCount() - MessagesBefore, Count);
         EXPECT_EQ(F->Agente.WarningCount(), 0);
     }
     void StartRow() {
-        ResetPingState();
+        F->RestartMonitor();
+        WatchReplies();
         F->Page.re_ping->clear();
         Seen.clear();
     }

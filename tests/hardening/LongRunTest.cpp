@@ -118,10 +118,10 @@ TEST(LongRun, CompressedDayOfAutomaticMonitoring) {
     std::vector<int> PaneAtBound; // lines in the pane at each full and emptied sample
     F.Icmp.OnReply = [&](TNetIcmpClient& Sender, const TReplyStatus& Status) {
         F.Monitor->ICMPReply(Sender, Status);
-        if (n_righe_log == TPingMonitor::PaneLineBound) {
+        if (F.Counters().n_righe_log == TPingMonitor::PaneLineBound) {
             FullPane.push_back(Memory());
             PaneAtBound.push_back(F.Page.re_ping->blockCount());
-        } else if (n_righe_log == 0) {
+        } else if (F.Counters().n_righe_log == 0) {
             Emptied.push_back(Memory());
             PaneAtBound.push_back(F.PaneLines());
         }
@@ -134,11 +134,11 @@ TEST(LongRun, CompressedDayOfAutomaticMonitoring) {
     QElapsedTimer Clock;
     Clock.start();
     F.Monitor->btn_autoClick();
-    while (n_ping < DayOfPings && Clock.elapsed() < TimeBudgetMs)
+    while (F.Counters().n_ping < DayOfPings && Clock.elapsed() < TimeBudgetMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     F.Monitor->btn_autoClick();
     const qint64 SpentMs = Clock.elapsed();
-    const int32_t Pings = n_ping;
+    const int32_t Pings = F.Counters().n_ping;
 
     std::cout << "pings " << Pings << " in " << SpentMs << " ms, off phases " << OffPhases << '\n';
     Print("start", {Start});
@@ -147,7 +147,7 @@ TEST(LongRun, CompressedDayOfAutomaticMonitoring) {
 
     ASSERT_GE(Emptied.size(), 2u) << "the run must pass the pane bound twice";
     EXPECT_GT(OffPhases, 0) << "the schedule's pauses must come round";
-    EXPECT_EQ(n_pacchetti_persi, 0);
+    EXPECT_EQ(F.Counters().n_pacchetti_persi, 0);
     // The pane itself holds what the counter says: full, then empty, in turn.
     for (size_t i = 0; i < PaneAtBound.size(); ++i)
         EXPECT_EQ(PaneAtBound[i], i % 2 == 0 ? TPingMonitor::PaneLineBound : 0) << "sample " << i;

@@ -45,16 +45,16 @@ TEST_F(TPingNamespace, SilentTargetIsLostRedAndRaisesTheAlarm) {
     F->Window->show();
     F->Page.ud_pacchetti_persi->setValue(3);
     Burst(Net->TargetAddress());
-    EXPECT_EQ(n_ping, 5);
-    EXPECT_EQ(n_pacchetti_persi, 5);
-    EXPECT_EQ(n_persi_consecutivi, 5);
+    EXPECT_EQ(F->Counters().n_ping, 5);
+    EXPECT_EQ(F->Counters().n_pacchetti_persi, 5);
+    EXPECT_EQ(F->Counters().n_persi_consecutivi, 5);
     EXPECT_EQ(F->Page.l_perc_persi->text().toStdString(), "100");
     EXPECT_EQ(F->Tray->IconIndex(), 2);
     EXPECT_TRUE(F->Page.l_pacchetti_persi->isVisible());
     // Timed out: no bytes, no address, no ttl, and the time spent waiting.
     EXPECT_TRUE(F->LastPaneLine().contains(QStringLiteral("\\0 bytes from 0.0.0.0: icmp_seq=")));
     EXPECT_TRUE(F->LastPaneLine().contains(QStringLiteral(" ttl=0 time=1")));
-    EXPECT_GE(tot_time, 5 * 1000.0);
+    EXPECT_GE(F->Counters().tot_time, 5 * 1000.0);
 
     // The first answer ends the run of losses and withdraws the alarm.
     Peer.Stop();
@@ -63,7 +63,7 @@ TEST_F(TPingNamespace, SilentTargetIsLostRedAndRaisesTheAlarm) {
     F->Page.e_host->setText(QString::fromStdString(Net->TargetAddress()));
     F->Monitor->SetBurstPause(0ms);
     F->Monitor->TimerTimer();
-    EXPECT_EQ(n_persi_consecutivi, 0);
+    EXPECT_EQ(F->Counters().n_persi_consecutivi, 0);
     EXPECT_FALSE(F->Page.l_pacchetti_persi->isVisible());
     EXPECT_EQ(F->Tray->IconIndex(), 0);
 }
@@ -72,8 +72,8 @@ TEST_F(TPingNamespace, SlowTargetShowsItsTimeAndPassesTheLimit) {
     TIcmpPeer Peer(Net->Target(), "wait:60,reply");
     F->Page.ud_limite_media_ms->setValue(50);
     Burst(Net->TargetAddress());
-    EXPECT_EQ(n_pacchetti_persi, 0);
-    EXPECT_GE(tot_time / n_ping, 60.0);
+    EXPECT_EQ(F->Counters().n_pacchetti_persi, 0);
+    EXPECT_GE(F->Counters().tot_time / F->Counters().n_ping, 60.0);
     EXPECT_EQ(F->Tray->IconIndex(), 1);
     EXPECT_TRUE(F->LastPaneLine().contains(
         QStringLiteral("bytes from %1: ").arg(QString::fromStdString(Net->TargetAddress()))));
@@ -84,8 +84,8 @@ TEST_F(TPingNamespace, UnreachableReportCountsAsAnswered) {
     // One timer ping: the router's ICMP errors are rate-limited by its kernel.
     F->Page.e_host->setText(QString::fromStdString(Net->UnreachableAddress()));
     F->Monitor->TimerTimer();
-    EXPECT_EQ(n_ping, 1);
-    EXPECT_EQ(n_pacchetti_persi, 0);
+    EXPECT_EQ(F->Counters().n_ping, 1);
+    EXPECT_EQ(F->Counters().n_pacchetti_persi, 0);
     EXPECT_EQ(F->Tray->IconIndex(), 0);
     // Logged like an echo reply, with the values the client put in the record.
     EXPECT_TRUE(F->LastPaneLine().contains(

@@ -56,8 +56,8 @@ TEST(TPingBurst, FiveLinesWithConsecutiveSequencesAcrossBursts) {
     // Five pauses of 500 ms follow the five pings.
     EXPECT_GE(Clock.elapsed(), 2500);
     EXPECT_EQ(F.PaneLines(), 5);
-    EXPECT_EQ(n_ping, 5);
-    EXPECT_EQ(n_pacchetti_persi, 0);
+    EXPECT_EQ(F.Counters().n_ping, 5);
+    EXPECT_EQ(F.Counters().n_pacchetti_persi, 0);
     EXPECT_EQ(F.Page.l_perc_persi->text().toStdString(), "0");
     EXPECT_TRUE(ButtonsDisabledDuringPings);
     EXPECT_TRUE(F.Page.btn_ping->isEnabled());
@@ -89,7 +89,7 @@ TEST(TPingBurst, ThirdPingFailingLeavesTwoLinesAndEnablesBothButtons) {
     };
     EXPECT_THROW(F.Monitor->btn_pingClick(), ENetExceptionBase);
     EXPECT_EQ(F.PaneLines(), 2);
-    EXPECT_EQ(n_ping, 2);
+    EXPECT_EQ(F.Counters().n_ping, 2);
     EXPECT_TRUE(F.Page.btn_ping->isEnabled());
     EXPECT_TRUE(F.Page.btn_auto->isEnabled());
 }
@@ -126,9 +126,9 @@ TEST(TPingBurst, ClearLogAndHostEditBetweenPings) {
                 Qt::QueuedConnection);
     };
     F.Monitor->btn_pingClick();
-    EXPECT_EQ(n_ping, 3);
+    EXPECT_EQ(F.Counters().n_ping, 3);
     EXPECT_EQ(F.PaneLines(), 3);
-    EXPECT_EQ(n_righe_log, 5);
+    EXPECT_EQ(F.Counters().n_righe_log, 5);
     EXPECT_EQ(F.Page.l_n_ping->text().toStdString(), "3");
     EXPECT_EQ(F.Icmp.Host(), "127.0.0.1");
 }
@@ -172,12 +172,12 @@ TEST(TPingTimer, ScheduleRunsPausesAndRunsAgain) {
     EXPECT_GE(InSecondRun, 2);
     ASSERT_FALSE(At.empty());
     EXPECT_GE(At.front(), 90); // the first ping waits one tick
-    EXPECT_EQ(n_ping, static_cast<int>(At.size()));
+    EXPECT_EQ(F.Counters().n_ping, static_cast<int>(At.size()));
     // Stopped: no tick comes any more.
     const size_t Stopped = At.size();
     SpinUntil([] { return false; }, 300ms);
     EXPECT_EQ(At.size(), Stopped);
-    EXPECT_EQ(n_righe_log, 0);
+    EXPECT_EQ(F.Counters().n_righe_log, 0);
 }
 
 TEST(TPingTimer, TickArrivingWhileAPingRunsIsIgnored) {
@@ -196,7 +196,7 @@ TEST(TPingTimer, TickArrivingWhileAPingRunsIsIgnored) {
     // The guard is released afterwards: the next tick pings again.
     F.Monitor->TimerTimer();
     EXPECT_EQ(Replies, 2);
-    EXPECT_EQ(n_ping, 2);
+    EXPECT_EQ(F.Counters().n_ping, 2);
 }
 
 } // namespace

@@ -33,9 +33,10 @@ TExpected Expect(TState S) {
     return {};
 }
 
-void ExpectState(const TPingPage& P, TState S) {
+void ExpectState(const TPingPageFixture& F, TState S) {
+    const TPingPage& P = F.Page;
     const TExpected E = Expect(S);
-    EXPECT_EQ(auto_attivo, E.Auto);
+    EXPECT_EQ(F.Counters().auto_attivo, E.Auto);
     EXPECT_EQ(P.Timer->isActive(), E.Timer);
     EXPECT_EQ(P.T_Minuti->isActive(), E.Minuti);
     EXPECT_EQ(P.T_Ogni->isActive(), E.Ogni);
@@ -47,7 +48,7 @@ enum class TEvent { Click, MinutiFires, OgniFires };
 
 TEST(TPingSchedule, StateTable) {
     TPingPageFixture F;
-    ExpectState(F.Page, TState::Off);
+    ExpectState(F, TState::Off);
     struct {
         TEvent Event;
         TState To;
@@ -72,7 +73,7 @@ TEST(TPingSchedule, StateTable) {
             F.Monitor->T_OgniTimer();
             break;
         }
-        ExpectState(F.Page, s.To);
+        ExpectState(F, s.To);
     }
     F.Monitor->btn_autoClick();
 }
@@ -101,12 +102,12 @@ TEST(TPingSchedule, StopResetsTheLineCountButNotThePaneOrStatistics) {
     for (int i = 0; i < 3; ++i)
         F.Reply(TPingPageFixture::Answer(10));
     F.Monitor->btn_autoClick();
-    EXPECT_EQ(n_righe_log, 0);
+    EXPECT_EQ(F.Counters().n_righe_log, 0);
     EXPECT_EQ(F.PaneLines(), 3);
-    EXPECT_EQ(n_ping, 3);
+    EXPECT_EQ(F.Counters().n_ping, 3);
     // Starting again does not reset anything either.
     F.Monitor->btn_autoClick();
-    EXPECT_EQ(n_ping, 3);
+    EXPECT_EQ(F.Counters().n_ping, 3);
     F.Monitor->btn_autoClick();
 }
 
@@ -143,15 +144,15 @@ TEST(TPingSchedule, UnresolvableHostWritesOneWarningPerTickAndNoLine) {
     F.Monitor->TimerTimer();
     EXPECT_EQ(F.Agente.WarningCount() - Before, 2);
     EXPECT_EQ(F.PaneLines(), 0);
-    EXPECT_EQ(n_ping, 0);
-    EXPECT_EQ(n_righe_log, 0);
+    EXPECT_EQ(F.Counters().n_ping, 0);
+    EXPECT_EQ(F.Counters().n_righe_log, 0);
     const std::string Warning = "F_Main\\Timer: errore durante ping su " + Host.toStdString();
     const std::string Log = F.LogText();
     const auto First = Log.find(Warning);
     ASSERT_NE(First, std::string::npos);
     EXPECT_NE(Log.find(Warning, First + 1), std::string::npos);
     // The schedule is untouched by the failure.
-    ExpectState(F.Page, TState::Running);
+    ExpectState(F, TState::Running);
     F.Monitor->btn_autoClick();
 }
 
@@ -221,7 +222,7 @@ TEST_F(TPingScriptedStack, SequencesGoOnAcrossBurstsAndMonitoring) {
     for (size_t i = 1; i < Sent.size(); ++i)
         EXPECT_EQ(SentSequence(Sent[i]), static_cast<uint16_t>(SentSequence(Sent[i - 1]) + 1))
             << "request " << i;
-    EXPECT_EQ(n_ping, static_cast<int32_t>(Sent.size()));
+    EXPECT_EQ(F->Counters().n_ping, static_cast<int32_t>(Sent.size()));
     EXPECT_EQ(F->PaneLines(), static_cast<int>(Sent.size()));
 }
 

@@ -21,7 +21,7 @@ using namespace zirko::test;
 
 namespace {
 
-const QDateTime Morning(QDate(2026, 12, 8), QTime(10, 0, 0));
+const std::tm Morning = CalendarTime(2026, 12, 8, 10, 0, 0);
 
 // Stamps in it_IT (dd/mm/yyyy, hh:mm:ss) as the stepping clock gives them: a stamp
 // made from readings k and k+1 shows the time of reading k+1.
@@ -97,7 +97,7 @@ TEST_F(TraceNetwork, TargetBehindOneRouterIsReachedAtHopTwo) {
         SCOPED_TRACE(p.Name);
         TPolicyScope policy(p.Policy);
         TSteppingClock clock(Morning);
-        TTracePageFixture f;
+        TTracePageFixture f(clock);
 
         const std::vector<QString> rows = Trace(f, Net->TargetAddress(), 30);
 
@@ -128,7 +128,7 @@ TEST_F(TraceNetwork, HopLimitEndsTheRunAtTheLimitItself) {
             SCOPED_TRACE(std::string(p.Name) + ", max hops " + std::to_string(c.MaxHops));
             TPolicyScope policy(p.Policy);
             TSteppingClock clock(Morning);
-            TTracePageFixture f;
+            TTracePageFixture f(clock);
 
             const std::vector<QString> rows = Trace(f, Net->TargetAddress(), c.MaxHops);
 
@@ -157,7 +157,7 @@ TEST_F(TraceNetwork, UnreachableReplyEndsTheRunOnItsRow) {
         Net->Router().Ip({"route", "add", refused, "via", Net->Router2Address()});
         Net->Router2()->Ip({"route", "add", "unreachable", refused});
         TSteppingClock clock(Morning);
-        TTracePageFixture f;
+        TTracePageFixture f(clock);
 
         const std::vector<QString> rows = Trace(f, Net->UnreachableAddress(), 30);
 
@@ -184,7 +184,7 @@ TEST_F(TraceNetwork, SilentPathTimesOutOnEveryHop) {
 TEST_F(TraceNetwork, NestedRunEmptiesTheListAndTheOuterRunResumesOnItsRows) {
     Build({.SecondRouter = true});
     TSteppingClock clock(Morning);
-    TTracePageFixture f;
+    TTracePageFixture f(clock);
     // Pressed while the outer run processes messages after its first hop.
     QMetaObject::invokeMethod(f.Page.btn_execute, &QPushButton::click, Qt::QueuedConnection);
 
@@ -198,7 +198,7 @@ TEST_F(TraceNetwork, NestedRunEmptiesTheListAndTheOuterRunResumesOnItsRows) {
         "3|" + R(Net->TargetAddress()) + "|Reached (" + Stamp(11) + ") in : N ms",
     };
     EXPECT_EQ(WithoutRoundTrip(rows), expected) << Joined(rows);
-    EXPECT_EQ(clock.Reads, 12);
+    EXPECT_EQ(clock.Readings(), 12);
 }
 
 TEST_F(TraceNetwork, ChangesMadeDuringTheRunApplyToItsNextHop) {
@@ -207,7 +207,7 @@ TEST_F(TraceNetwork, ChangesMadeDuringTheRunApplyToItsNextHop) {
     {
         SCOPED_TRACE("hop limit lowered to 1");
         TSteppingClock clock(Morning);
-        TTracePageFixture f;
+        TTracePageFixture f(clock);
         QSpinBox* maxHops = f.Page.seMaxHops;
         QMetaObject::invokeMethod(
             maxHops, [maxHops] { maxHops->setValue(1); }, Qt::QueuedConnection);
@@ -219,7 +219,7 @@ TEST_F(TraceNetwork, ChangesMadeDuringTheRunApplyToItsNextHop) {
         // name fails the lookup without asking any name server.
         SCOPED_TRACE("host emptied");
         TSteppingClock clock(Morning);
-        TTracePageFixture f;
+        TTracePageFixture f(clock);
         QLineEdit* host = f.Page.e_host;
         QMetaObject::invokeMethod(
             host, [host] { host->clear(); }, Qt::QueuedConnection);

@@ -24,7 +24,8 @@ inline void PrintTo(const QString& AText, std::ostream* AOut) {
 // The Traceroute page's controls as the window defines them, without the window.
 class TTracePageFixture {
 public:
-    TTracePageFixture() {
+    explicit TTracePageFixture(const TClock& Clock = TClock::System()) {
+        Page.Clock = &Clock;
         Page.e_host = new QLineEdit(&Window);
         Page.seMaxHops = new QSpinBox(&Window);
         Page.seMaxHops->setRange(1, 255);

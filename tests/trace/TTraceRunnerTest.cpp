@@ -14,7 +14,7 @@ namespace {
 
 // Readings straddle midnight, so a stamp whose time was read before its date
 // would show the wrong day.
-const QDateTime BeforeMidnight(QDate(2026, 12, 8), QTime(23, 59, 59));
+const std::tm BeforeMidnight = CalendarTime(2026, 12, 8, 23, 59, 59);
 
 TEST(TTraceRunner, FindOrAddHopItemFindsTheFirstMatchOrAppends) {
     struct TCase {
@@ -58,7 +58,7 @@ TEST(TTraceRunner, FindOrAddHopItemFindsTheFirstMatchOrAppends) {
 TEST(TTraceRunner, LoopbackIsReachedAtTheFirstHopAndReplacesOldRows) {
     ZIRKO_REQUIRE_ROOT();
     TSteppingClock clock(BeforeMidnight);
-    TTracePageFixture f;
+    TTracePageFixture f(clock);
     f.Page.e_host->setText(QStringLiteral("127.0.0.1"));
     f.AddRow({"1", "10.0.0.1", "from an earlier run"});
     f.AddRow({"2", "10.0.0.2", "from an earlier run"});
@@ -71,7 +71,7 @@ TEST(TTraceRunner, LoopbackIsReachedAtTheFirstHopAndReplacesOldRows) {
     const QRegularExpression expected(
         QStringLiteral(R"(^1\|127\.0\.0\.1\|Reached \(08\.12\.2026-00:00:00\) in : \d+ ms$)"));
     EXPECT_TRUE(expected.match(rows[0]).hasMatch()) << rows[0].toStdString();
-    EXPECT_EQ(clock.Reads, 2);
+    EXPECT_EQ(clock.Readings(), 2);
     EXPECT_EQ(f.Client.TTL(), 1);
     EXPECT_EQ(f.Client.ReceiveTimeout(), 5000);
 }
@@ -101,7 +101,7 @@ TEST(TTraceRunner, UnresolvableHostEmptiesTheListAndRaises) {
 TEST(TTraceRunner, ClickStartedDuringTheRunNestsAndNeitherDuplicatesRows) {
     ZIRKO_REQUIRE_ROOT();
     TSteppingClock clock(BeforeMidnight);
-    TTracePageFixture f;
+    TTracePageFixture f(clock);
     f.Page.e_host->setText(QStringLiteral("127.0.0.1"));
     // Waits in the queue until the outer run processes pending messages.
     QMetaObject::invokeMethod(f.Page.btn_execute, &QPushButton::click, Qt::QueuedConnection);
@@ -113,7 +113,7 @@ TEST(TTraceRunner, ClickStartedDuringTheRunNestsAndNeitherDuplicatesRows) {
     EXPECT_TRUE(rows[0].startsWith(QStringLiteral("1|127.0.0.1|Reached (")))
         << rows[0].toStdString();
     // Two stamps: the outer run's and the nested run's.
-    EXPECT_EQ(clock.Reads, 4);
+    EXPECT_EQ(clock.Readings(), 4);
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "PingState.h"
 #include "TPingMonitor.h"
 #include "TPingPage.h"
 
@@ -32,8 +31,7 @@
 // holds them, with its log agent writing into a private folder.
 class TPingPageFixture {
 public:
-    TPingPageFixture() {
-        ResetPingState();
+    explicit TPingPageFixture(const TClock& Clock = TClock::System()) {
         Window = std::make_unique<QWidget>();
         Window->setObjectName(QStringLiteral("F_Main"));
         auto* W = Window.get();
@@ -41,25 +39,21 @@ public:
         Page.btn_ping = new QPushButton(QStringLiteral("5 Ping"), W);
         Page.btn_auto = new QPushButton(QStringLiteral("Auto"), W);
         Page.btn_clear_log = new QPushButton(QStringLiteral("Clear log"), W);
-        Page.ud_minuti = Spinner(1, 60, 1, 1);
-        Page.ud_ogni = Spinner(1, 60, 1, 5);
-        Page.ud_limite_media_ms = Spinner(10, 10000, 10, 250);
-        Page.ud_pacchetti_persi = Spinner(1, 1000, 1, 10);
+        Page.ud_minuti = new QSpinBox(W);
+        Page.ud_ogni = new QSpinBox(W);
+        Page.ud_limite_media_ms = new QSpinBox(W);
+        Page.ud_pacchetti_persi = new QSpinBox(W);
         Page.l_tempi_medi = new QLabel(W);
         Page.l_n_ping = new QLabel(W);
         Page.l_tot_time = new QLabel(W);
         Page.l_n_pacchetti_persi = new QLabel(W);
         Page.l_perc_persi = new QLabel(W);
         Page.l_pacchetti_persi = new QLabel(QStringLiteral("Attenzione parcchetti persi !!!"), W);
-        Page.l_pacchetti_persi->setVisible(false);
         Page.re_ping = new QPlainTextEdit(W);
-        Page.re_ping->setUndoRedoEnabled(false);
         Page.T_Minuti = new QTimer(W);
         Page.T_Ogni = new QTimer(W);
         Page.Timer = new QTimer(W);
-        Page.Timer->setInterval(2000);
         Page.ICMP = &Icmp;
-        Page.ICMP->SetReceiveTimeout(1000);
         Page.Agente = &Agente;
         auto* Images = new TImageList(W);
         ZirkoAddRadarImages(*Images);
@@ -68,6 +62,9 @@ public:
         Page.TrayIcon = Tray.get();
         Page.Window = W;
         Page.WindowName = QStringLiteral("F_Main");
+        Page.Clock = &Clock;
+        // The window's own set-up, so the tests cannot pass on a page it would not build.
+        TPingMonitor::SetUpPage(Page);
 
         Agente.SetPath_Agente(LogDir.path().toStdString() + "/");
         Agente.SetApplicationName("Zirko");
@@ -76,21 +73,13 @@ public:
         Agente.StartUp();
 
         Monitor = std::make_unique<TPingMonitor>(Page);
-        Icmp.OnReply = [this](TNetIcmpClient& Sender, const TReplyStatus& Status) {
-            Monitor->ICMPReply(Sender, Status);
-        };
-        QObject::connect(Page.T_Minuti, &QTimer::timeout, [this] { Monitor->T_MinutiTimer(); });
-        QObject::connect(Page.T_Ogni, &QTimer::timeout, [this] { Monitor->T_OgniTimer(); });
-        QObject::connect(Page.Timer, &QTimer::timeout, [this] { Monitor->TimerTimer(); });
     }
 
     ~TPingPageFixture() {
         Agente.ShutDown();
-        Icmp.OnReply = nullptr;
         Monitor.reset();
         Tray.reset();
         Window.reset();
-        ResetPingState();
     }
 
     static TReplyStatus Answer(uint32_t Ms, uint16_t Sequence = 1) {
@@ -100,6 +89,17 @@ public:
         return {0, "0.0.0.0", 0, Sequence, 1000, 0, skTimedOut};
     }
     void Reply(const TReplyStatus& Status) { Monitor->ICMPReply(Icmp, Status); }
+    const TPingCounters& Counters() const { return Monitor->Counters(); }
+    // A fresh monitor on the same page, its counters as at program start; the
+    // client's reply goes to it, and it keeps the shortened pause and minute.
+    void RestartMonitor() {
+        const auto Pause = Monitor->BurstPause();
+        const auto Minute = Monitor->MinuteLength();
+        Monitor.reset();
+        Monitor = std::make_unique<TPingMonitor>(Page);
+        Monitor->SetBurstPause(Pause);
+        Monitor->SetMinuteLength(Minute);
+    }
 
     int PaneLines() const {
         return Page.re_ping->toPlainText().isEmpty() ? 0 : Page.re_ping->blockCount();
@@ -119,13 +119,4 @@ public:
     std::unique_ptr<TTrayIcon> Tray;
     TPingPage Page;
     std::unique_ptr<TPingMonitor> Monitor;
-
-private:
-    QSpinBox* Spinner(int Min, int Max, int Step, int Value) {
-        auto* S = new QSpinBox(Window.get());
-        S->setRange(Min, Max);
-        S->setSingleStep(Step);
-        S->setValue(Value);
-        return S;
-    }
 };

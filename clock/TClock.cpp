@@ -1,4 +1,4 @@
-#include "TAgenteClock.h"
+#include "TClock.h"
 
 #include <langinfo.h>
 
@@ -10,14 +10,15 @@ bool IsHourConversion(char C) {
     return C == 'H' || C == 'I' || C == 'k' || C == 'l';
 }
 
-// glibc flags and E/O modifiers that may stand between '%' and the conversion.
+// glibc flags, field widths and E/O modifiers that may stand between '%' and the conversion.
 bool IsModifier(char C) {
-    return C == '-' || C == '_' || C == '0' || C == '^' || C == '#' || C == 'E' || C == 'O';
+    return C == '-' || C == '_' || C == '^' || C == '#' || C == 'E' || C == 'O' ||
+           (C >= '0' && C <= '9');
 }
 
 } // namespace
 
-std::optional<std::tm> TAgenteClock::LocalNow() const {
+std::optional<std::tm> TClock::LocalNow() const {
     timespec Now{};
     if (::clock_gettime(CLOCK_REALTIME, &Now) != 0) {
         return std::nullopt;
@@ -36,12 +37,12 @@ std::optional<std::tm> TAgenteClock::LocalNow() const {
     return Cached;
 }
 
-std::string TAgenteClock::TimeSeparator() const {
+std::string TClock::TimeSeparator() const {
     return TimeSeparatorOf(::nl_langinfo(T_FMT), ::nl_langinfo(T_FMT_AMPM));
 }
 
-const TAgenteClock& TAgenteClock::System() {
-    static const TAgenteClock Clock;
+const TClock& TClock::System() {
+    static const TClock Clock;
     return Clock;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "PingState.h"
 #include "QStringPrinter.h"
 #include "TF_Main.h"
 
@@ -23,7 +22,6 @@ protected:
 
     void CreateWindow() {
         Window.reset();
-        ResetPingState();
         Window = std::make_unique<TF_Main>(Folder.path().toStdString() + "/");
     }
 

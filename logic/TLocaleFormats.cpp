@@ -1,16 +1,11 @@
 #include "TLocaleFormats.h"
 
+#include "TClock.h"
+
 #include <clocale>
-#include <ctime>
 #include <langinfo.h>
-#include <utility>
 
 namespace {
-
-TLocaleFormats::TNowSource& NowSource() {
-    static TLocaleFormats::TNowSource Source;
-    return Source;
-}
 
 QString Langinfo(nl_item Item) {
     return QString::fromLocal8Bit(nl_langinfo(Item));
@@ -27,31 +22,18 @@ qsizetype ConversionAt(const QString& Format, qsizetype Percent) {
     return i;
 }
 
-QString Strftime(const QString& Format, const QDateTime& When) {
+QString Strftime(const QString& Format, const std::tm& When) {
     if (Format.isEmpty())
         return {};
-    const QDateTime Local = When.toLocalTime();
-    const QDate D = Local.date();
-    const QTime T = Local.time();
-    std::tm Tm{};
-    Tm.tm_year = D.year() - 1900;
-    Tm.tm_mon = D.month() - 1;
-    Tm.tm_mday = D.day();
-    Tm.tm_wday = D.dayOfWeek() % 7;
-    Tm.tm_yday = D.dayOfYear() - 1;
-    Tm.tm_hour = T.hour();
-    Tm.tm_min = T.minute();
-    Tm.tm_sec = T.second();
-    Tm.tm_isdst = -1;
     const QByteArray Fmt = Format.toLocal8Bit();
     char Buffer[256];
-    const size_t Length = std::strftime(Buffer, sizeof Buffer, Fmt.constData(), &Tm);
+    const size_t Length = std::strftime(Buffer, sizeof Buffer, Fmt.constData(), &When);
     return QString::fromLocal8Bit(Buffer, static_cast<qsizetype>(Length));
 }
 
 } // namespace
 
-QString TLocaleFormats::ShortDate(const QDateTime& When) {
+QString TLocaleFormats::ShortDate(const std::tm& When) {
     QString Format = Langinfo(D_FMT);
     if (Format.isEmpty())
         Format = QStringLiteral("%m/%d/%Y");
@@ -60,7 +42,7 @@ QString TLocaleFormats::ShortDate(const QDateTime& When) {
     return Strftime(Format, When);
 }
 
-QString TLocaleFormats::LongTime(const QDateTime& When) {
+QString TLocaleFormats::LongTime(const std::tm& When) {
     return Strftime(ExpandTimeFormat(Langinfo(T_FMT), Langinfo(T_FMT_AMPM)), When);
 }
 
@@ -70,16 +52,14 @@ QChar TLocaleFormats::DecimalSeparator() {
 }
 
 QString TLocaleFormats::TimeSeparator() {
-    return TimeSeparatorOf(ExpandTimeFormat(Langinfo(T_FMT), Langinfo(T_FMT_AMPM)));
+    return QString::fromLocal8Bit(TClock::System().TimeSeparator());
 }
 
-QDateTime TLocaleFormats::Now() {
-    const TNowSource& Source = NowSource();
-    return Source ? Source() : QDateTime::currentDateTime();
-}
-
-void TLocaleFormats::SetNowSource(TNowSource Source) {
-    NowSource() = std::move(Source);
+TLocaleFormats::TStamp TLocaleFormats::Stamp(const TClock& Clock) {
+    // A clock that cannot be read gives the zero instant rather than no line.
+    const std::tm Date = Clock.LocalNow().value_or(std::tm{});
+    const std::tm Time = Clock.LocalNow().value_or(std::tm{});
+    return {ShortDate(Date), LongTime(Time)};
 }
 
 QString TLocaleFormats::ExpandTimeFormat(const QString& Format, const QString& AmPmFormat) {
@@ -114,26 +94,4 @@ QString TLocaleFormats::ExpandTimeFormat(const QString& Format, const QString& A
     }
     // A locale without a time format still gets a time with seconds.
     return Out.isEmpty() ? QStringLiteral("%H:%M:%S") : Out;
-}
-
-QString TLocaleFormats::TimeSeparatorOf(const QString& ExpandedFormat) {
-    const auto IsHour = [](QChar k) { return k == u'H' || k == u'I' || k == u'k' || k == u'l'; };
-    qsizetype i = 0;
-    while (i < ExpandedFormat.size()) {
-        if (ExpandedFormat[i] != u'%') {
-            ++i;
-            continue;
-        }
-        const qsizetype c = ConversionAt(ExpandedFormat, i);
-        if (c >= ExpandedFormat.size())
-            break;
-        if (IsHour(ExpandedFormat[c])) {
-            const qsizetype Next = ExpandedFormat.indexOf(u'%', c + 1);
-            if (Next < 0)
-                break;
-            return ExpandedFormat.mid(c + 1, Next - c - 1);
-        }
-        i = c + 1;
-    }
-    return QStringLiteral(":");
 }

@@ -1,5 +1,4 @@
 #include "TPingStatistics.h"
-#include "PingState.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +8,17 @@ namespace {
 
 class TPingStatisticsTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetPingState(); }
-    void TearDown() override { ResetPingState(); }
-
-    // The statistics part of one reply: step A, then the loss decision.
-    static TPingStatistics::TLossOutcome Reply(int32_t Bytes, uint32_t Ms, int Threshold) {
-        TPingStatistics::CountPing(Ms);
-        return TPingStatistics::CountLoss(Bytes, Threshold);
+    // The statistics part of one reply: the ping counted, then the loss decision.
+    TPingStatistics::TLossOutcome Reply(int32_t Bytes, uint32_t Ms, int Threshold) {
+        C = TPingStatistics::CountPing(C, Ms);
+        const auto Step = TPingStatistics::CountLoss(C, Bytes, Threshold);
+        C = Step.Counters;
+        return Step.Outcome;
     }
+    void CountPing(uint32_t Ms) { C = TPingStatistics::CountPing(C, Ms); }
+    double Average() const { return TPingStatistics::Average(C); }
+
+    TPingCounters C;
 };
 
 TEST(TPingStatisticsFormat, AverageUnderTwoDecimalSeparators) {
@@ -62,29 +64,26 @@ TEST(TPingStatisticsFormat, TotalTimeAsTimeOfDay) {
 
 TEST_F(TPingStatisticsTest, LimitEqualToAverageIsWithinAndOneHundredthAboveIsNot) {
     for (int i = 0; i < 100; ++i)
-        TPingStatistics::CountPing(250);
-    EXPECT_EQ(TPingStatistics::ImageForAverage(TPingStatistics::Average(), 250),
-              TPingStatistics::ImageWithinLimit);
-    TPingStatistics::CountPing(251); // 25251 / 101 = 250.0099...
-    EXPECT_EQ(TPingStatistics::ImageForAverage(TPingStatistics::Average(), 250),
-              TPingStatistics::ImageAboveLimit);
+        CountPing(250);
+    EXPECT_EQ(TPingStatistics::ImageForAverage(Average(), 250), TPingStatistics::ImageWithinLimit);
+    CountPing(251); // 25251 / 101 = 250.0099...
+    EXPECT_EQ(TPingStatistics::ImageForAverage(Average(), 250), TPingStatistics::ImageAboveLimit);
 
-    ResetPingState();
+    C = {};
     for (int i = 0; i < 99; ++i)
-        TPingStatistics::CountPing(250);
-    TPingStatistics::CountPing(251); // exactly 250.01
-    EXPECT_DOUBLE_EQ(TPingStatistics::Average(), 250.01);
-    EXPECT_EQ(TPingStatistics::ImageForAverage(TPingStatistics::Average(), 250),
-              TPingStatistics::ImageAboveLimit);
+        CountPing(250);
+    CountPing(251); // exactly 250.01
+    EXPECT_DOUBLE_EQ(Average(), 250.01);
+    EXPECT_EQ(TPingStatistics::ImageForAverage(Average(), 250), TPingStatistics::ImageAboveLimit);
     EXPECT_EQ(TPingStatistics::ImageForAverage(249.99, 250), TPingStatistics::ImageWithinLimit);
 }
 
 TEST_F(TPingStatisticsTest, LostPingsCountInTheAverage) {
     Reply(72, 40, 10);
     Reply(0, 1000, 10);
-    EXPECT_DOUBLE_EQ(TPingStatistics::Average(), 520.0);
-    EXPECT_EQ(n_ping, 2);
-    EXPECT_EQ(n_pacchetti_persi, 1);
+    EXPECT_DOUBLE_EQ(Average(), 520.0);
+    EXPECT_EQ(C.n_ping, 2);
+    EXPECT_EQ(C.n_pacchetti_persi, 1);
 }
 
 TEST_F(TPingStatisticsTest, AlarmAfterThresholdRepeatsAndClearsOnAnswer) {
@@ -96,12 +95,12 @@ TEST_F(TPingStatisticsTest, AlarmAfterThresholdRepeatsAndClearsOnAnswer) {
     }
     EXPECT_TRUE(Reply(0, 1000, 10).Alarm);
     EXPECT_TRUE(Reply(0, 1000, 10).Alarm);
-    EXPECT_EQ(n_persi_consecutivi, 12);
+    EXPECT_EQ(C.n_persi_consecutivi, 12);
     const auto Answer = Reply(72, 5, 10);
     EXPECT_FALSE(Answer.Lost);
     EXPECT_FALSE(Answer.Alarm);
-    EXPECT_EQ(n_persi_consecutivi, 0);
-    EXPECT_EQ(n_pacchetti_persi, 12);
+    EXPECT_EQ(C.n_persi_consecutivi, 0);
+    EXPECT_EQ(C.n_pacchetti_persi, 12);
     // A new run starts from one again.
     EXPECT_FALSE(Reply(0, 1000, 1).Alarm);
     EXPECT_TRUE(Reply(0, 1000, 1).Alarm);
@@ -120,17 +119,17 @@ TEST_F(TPingStatisticsTest, ClearInTheMiddleOfARunOfLosses) {
     Reply(72, 20, 3);
     for (int i = 0; i < 3; ++i)
         Reply(0, 1000, 3);
-    TPingStatistics::Clear();
-    EXPECT_EQ(n_ping, 0);
-    EXPECT_EQ(tot_time, 0.0);
-    EXPECT_EQ(n_pacchetti_persi, 0);
-    EXPECT_EQ(n_persi_consecutivi, 3);
+    C = TPingStatistics::Clear(C);
+    EXPECT_EQ(C.n_ping, 0);
+    EXPECT_EQ(C.tot_time, 0.0);
+    EXPECT_EQ(C.n_pacchetti_persi, 0);
+    EXPECT_EQ(C.n_persi_consecutivi, 3);
     // The run goes on: the next loss is the fourth in a row and raises the alarm at once.
     const auto Outcome = Reply(0, 1000, 3);
     EXPECT_TRUE(Outcome.Alarm);
-    EXPECT_EQ(n_ping, 1);
-    EXPECT_EQ(n_pacchetti_persi, 1);
-    EXPECT_EQ(TPingStatistics::LostPercentage(n_pacchetti_persi, n_ping), 100);
+    EXPECT_EQ(C.n_ping, 1);
+    EXPECT_EQ(C.n_pacchetti_persi, 1);
+    EXPECT_EQ(TPingStatistics::LostPercentage(C.n_pacchetti_persi, C.n_ping), 100);
 }
 
 TEST(TPingStatisticsPercentage, TruncatesTowardZero) {
@@ -153,6 +152,34 @@ TEST(TPingStatisticsPercentage, TruncatesTowardZero) {
         SCOPED_TRACE(testing::Message() << c.Lost << " of " << c.Pings);
         EXPECT_EQ(TPingStatistics::LostPercentage(c.Lost, c.Pings), c.Expected);
     }
+}
+
+TEST(TPingStatisticsPane, EmptiedOnlyOncePastTheBound) {
+    struct {
+        int32_t Lines;
+        int Bound;
+        int32_t LinesAfter;
+        bool Empty;
+    } const Cases[] = {
+        {0, 3, 1, false},        {2, 3, 3, false}, {3, 3, 0, true}, {9999, 10000, 10000, false},
+        {10000, 10000, 0, true},
+    };
+    for (const auto& c : Cases) {
+        SCOPED_TRACE(testing::Message() << c.Lines << " of " << c.Bound);
+        TPingCounters Before;
+        Before.n_righe_log = c.Lines;
+        Before.n_ping = 7;
+        const auto Step = TPingStatistics::CountPaneLine(Before, c.Bound);
+        EXPECT_EQ(Step.Counters.n_righe_log, c.LinesAfter);
+        EXPECT_EQ(Step.EmptyPane, c.Empty);
+        EXPECT_EQ(Step.Counters.n_ping, 7) << "the pane bound leaves the statistics";
+    }
+}
+
+TEST(TPingStatisticsClear, LeavesThePaneTheRunAndTheSchedule) {
+    const TPingCounters Before{12, 40, 5150.0, 9, 4, true};
+    const TPingCounters After = TPingStatistics::Clear(Before);
+    EXPECT_EQ(After, (TPingCounters{12, 0, 0.0, 0, 4, true}));
 }
 
 } // namespace

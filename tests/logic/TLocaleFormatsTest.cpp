@@ -1,9 +1,14 @@
 #include "TLocaleFormats.h"
 #include "RequireRoot.h"
+#include "TClock.h"
+#include "TSteppingClock.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
+#include <ctime>
+#include <optional>
 #include <string>
 
 namespace {
@@ -30,7 +35,7 @@ TEST(TLocaleFormatsExpand, CompositeAndZoneFieldsAreResolved) {
         const QString Expanded = TLocaleFormats::ExpandTimeFormat(QString::fromUtf8(c.Format),
                                                                   QString::fromUtf8(c.AmPm));
         EXPECT_EQ(Expanded.toStdString(), c.Expanded);
-        EXPECT_EQ(TLocaleFormats::TimeSeparatorOf(Expanded).toStdString(), c.Separator);
+        EXPECT_EQ(TimeSeparatorOf(Expanded.toStdString(), ""), c.Separator);
     }
 }
 
@@ -43,7 +48,7 @@ protected:
 };
 
 TEST_F(TLocaleFormatsUnder, RealLocales) {
-    const QDateTime When(QDate(2026, 12, 8), QTime(14, 3, 27));
+    const std::tm When = CalendarTime(2026, 12, 8, 14, 3, 27);
     struct {
         const char* Locale;
         const char* Date;
@@ -68,12 +73,22 @@ TEST_F(TLocaleFormatsUnder, RealLocales) {
     }
 }
 
-TEST(TLocaleFormatsNow, ReplaceableSource) {
-    const QDateTime Fixed(QDate(2031, 1, 2), QTime(3, 4, 5));
-    TLocaleFormats::SetNowSource([Fixed] { return Fixed; });
-    EXPECT_EQ(TLocaleFormats::Now(), Fixed);
-    TLocaleFormats::SetNowSource({});
-    EXPECT_LE(qAbs(TLocaleFormats::Now().secsTo(QDateTime::currentDateTime())), 5);
+TEST_F(TLocaleFormatsUnder, StampReadsTheDateBeforeTheTime) {
+    // Readings straddle midnight: a time read before its date would show the next day.
+    ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
+    const TSteppingClock Clock(CalendarTime(2026, 12, 8, 23, 59, 59));
+    const TLocaleFormats::TStamp Stamp = TLocaleFormats::Stamp(Clock);
+    EXPECT_EQ(Stamp.Date.toStdString(), "12/08/2026");
+    EXPECT_EQ(Stamp.Time.toStdString(), "00:00:00");
+    EXPECT_EQ(Stamp.Joined().toStdString(), "12/08/2026-00:00:00");
+    EXPECT_EQ(Clock.Readings(), 2);
+}
+
+TEST(TLocaleFormatsNow, SystemClockGivesThePresent) {
+    const std::optional<std::tm> Now = TClock::System().LocalNow();
+    ASSERT_TRUE(Now.has_value());
+    std::tm Copy = *Now;
+    EXPECT_LE(std::abs(std::difftime(std::mktime(&Copy), std::time(nullptr))), 5.0);
 }
 
 } // namespace

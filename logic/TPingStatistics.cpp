@@ -1,31 +1,31 @@
 #include "TPingStatistics.h"
 
-#include "PingState.h"
-
 #include <cmath>
 
-void TPingStatistics::CountPing(uint32_t RoundTripMs) {
-    ++n_ping;
-    tot_time += static_cast<double>(RoundTripMs);
+TPingCounters TPingStatistics::CountPing(TPingCounters C, uint32_t RoundTripMs) {
+    ++C.n_ping;
+    C.tot_time += static_cast<double>(RoundTripMs);
+    return C;
 }
 
-double TPingStatistics::Average() {
-    return n_ping > 0 ? tot_time / n_ping : 0.0;
+double TPingStatistics::Average(const TPingCounters& C) {
+    return C.n_ping > 0 ? C.tot_time / C.n_ping : 0.0;
 }
 
 int TPingStatistics::ImageForAverage(double AverageMs, int LimitMs) {
     return LimitMs >= AverageMs ? ImageWithinLimit : ImageAboveLimit;
 }
 
-TPingStatistics::TLossOutcome TPingStatistics::CountLoss(int32_t ReplyBytes, int Threshold) {
+TPingStatistics::TLossStep TPingStatistics::CountLoss(TPingCounters C, int32_t ReplyBytes,
+                                                      int Threshold) {
     const bool Lost = ReplyBytes == 0;
     if (Lost) {
-        ++n_pacchetti_persi;
-        ++n_persi_consecutivi;
+        ++C.n_pacchetti_persi;
+        ++C.n_persi_consecutivi;
     } else {
-        n_persi_consecutivi = 0;
+        C.n_persi_consecutivi = 0;
     }
-    return {Lost, n_persi_consecutivi > Threshold};
+    return {C, {Lost, C.n_persi_consecutivi > Threshold}};
 }
 
 int TPingStatistics::LostPercentage(int32_t Lost, int32_t Pings) {
@@ -36,10 +36,19 @@ int TPingStatistics::LostPercentage(int32_t Lost, int32_t Pings) {
     return static_cast<int>(std::trunc(Percentage));
 }
 
-void TPingStatistics::Clear() {
-    n_ping = 0;
-    tot_time = 0.0;
-    n_pacchetti_persi = 0;
+TPingCounters TPingStatistics::Clear(TPingCounters C) {
+    C.n_ping = 0;
+    C.tot_time = 0.0;
+    C.n_pacchetti_persi = 0;
+    return C;
+}
+
+TPingStatistics::TPaneStep TPingStatistics::CountPaneLine(TPingCounters C, int Bound) {
+    ++C.n_righe_log;
+    if (C.n_righe_log <= Bound)
+        return {C, false};
+    C.n_righe_log = 0;
+    return {C, true};
 }
 
 QString TPingStatistics::FormatTotTime(double TotalMs, const QString& TimeSeparator) {

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Where the program gets the local date and time and the user's time
+// separator: the log agent's entries and the pages' stamps alike. The default
+// reads the system; tests override what they need to fix.
+class TClock {
+public:
+    virtual ~TClock() = default;
+
+    // Current local broken-down time; empty when the system cannot give it.
+    virtual std::optional<std::tm> LocalNow() const;
+    // Characters between hour and minutes in the current locale's time format.
+    virtual std::string TimeSeparator() const;
+
+    static const TClock& System();
+};
+
+// The separator a time format puts after its hour field (":" when it has none
+// or nothing stands between it and the next field). AmPmFormat is what "%r"
+// stands for in the same locale.
+std::string TimeSeparatorOf(std::string_view TimeFormat, std::string_view AmPmFormat);
