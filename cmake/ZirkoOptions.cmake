@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Compiler settings shared by every target of the tree.
 add_compile_options(-Wall -Wextra -Wpedantic -Wshadow)
 if(ZIRKO_WERROR)

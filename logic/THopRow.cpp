@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "THopRow.h"
 
 THopRow THopRow::ForReply(const TReplyStatus& Reply, const std::function<QString()>& Stamp) {

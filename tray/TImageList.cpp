@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "TImageList.h"
 
 QIcon TImageList::Image(int Index) const {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 100,000 AddMessage calls against write(2) of the same line bytes, interleaved
 // in rounds in one run so both see the same disk and cache state.
 #include "AgenteText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up benchmark of the real program under Xvfb + trayer: the time from
 // starting the process to its main window being mapped on the screen, and the
 // resident memory once it is idle. Two cases side by side, each run N times:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ICMP engine benchmarks, run as root: round-trip fidelity over the namespace network next
 // to iputils ping, quiet and under load, the end time of a never-answered ping, and CPU time per
 // Ping on loopback. Prints a markdown report.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pushes 20,000 crafted replies through TPingMonitor::ICMPReply on a shown
 // window (offscreen platform unless QT_QPA_PLATFORM says otherwise), one reply
 // per event-loop turn so the pane repaints and lays out as it does in use.

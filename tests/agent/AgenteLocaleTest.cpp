@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Date and time texts: fixed patterns, with the time separator from the user's locale.
 #include "AgenteTestSupport.h"
 #include "AgenteText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Failures that end the process, each run in a child: message, exit code, nothing lost.
 #include "AgenteTestSupport.h"
 

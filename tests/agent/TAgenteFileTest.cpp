@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exact file contents written by the agent, with a clock that ticks one second per reading.
 #include "AgenteTestSupport.h"
 #include "ExecutableFolder.h"

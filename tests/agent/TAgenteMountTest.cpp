@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Read-only folders and full disks, on tmpfs mounts of the test's own; each failure in a child.
 #include "AgenteTestSupport.h"
 #include "RequireRoot.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // cmake --install into a temporary prefix: the files, the menu entry and the raw-socket right.
 #include "RequireRoot.h"
 #include "TCommand.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Makes the README's picture of the "Grafico" page: a minute of automatic
 monitoring of a host in a network namespace of its own, answered by the
 test peer with a delay that changes every four seconds and now and then not

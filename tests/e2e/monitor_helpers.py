@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Helpers for the monitoring end-to-end tests: a silent host in a network
 namespace of the test's own, the colour of the docked tray icon, and the Ping
 page's controls over AT-SPI."""

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """An echo responder that takes its time: run inside a network namespace
 whose kernel ignores echo requests, it answers each one itself after the
 delay given in milliseconds, so a test can see round trips above a limit.

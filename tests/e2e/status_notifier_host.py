@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A tray panel that hosts icons over D-Bus, reduced to what the tests need:
 it owns the watcher name on the session bus, says that a host is there, and
 keeps the list of registered items. It prints "ready" once the name is owned

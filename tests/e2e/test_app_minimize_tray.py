@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Minimizing through the window manager leaves no window and no taskbar
 entry, only the tray icon; a click on the icon brings the window back; the
 tray menu hides it again and closes the program from the hidden state."""

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Desktops without a tray, and trays that go away. With no notification
 area a minimize leaves the window minimized on the taskbar, where its entry
 brings it back; a window hidden into a tray comes back on screen when the

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """From a read-only folder the log cannot be created: the creation failure
 box comes before any window, and OK ends the program with exit code 1."""
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The client area is 786 x 549 at 96 dpi and grows with the screen's device
 pixel ratio: at a scale of 2 the window takes 1572 x 1098 screen pixels."""
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A second copy started from the same folder cannot open the log that the
 first holds: it shows the start-up failure box, no window, and ends with exit
 code 1, while the first runs on and closes normally."""

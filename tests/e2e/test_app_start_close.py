@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Start zirko from a copy in a folder of its own, find it on the screen, in the
 tray and over AT-SPI, close it with the window manager's close command, and
 read the log it left behind."""

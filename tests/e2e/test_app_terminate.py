@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """SIGTERM (the session ending, a service manager stopping it) closes zirko
 the way its close box does: the log gets its shut-down block, exit code 0.
 A copy waiting on its start-up failure box ends too, with exit code 1."""

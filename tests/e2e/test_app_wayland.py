@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A Wayland session (headless weston). With XWayland beside it, zirko runs
 as an X11 client: its window is an X window that asks to be centred, and a
 minimize hides it into an XEmbed tray on that display, whose icon brings it

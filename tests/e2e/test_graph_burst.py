@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A burst of five to 127.0.0.1, then the "Grafico" page: the plot's accessible
 description counts the five pings and no loss, the summary labels are filled,
 and "Clear log" empties both. The window keeps its size on the page. A

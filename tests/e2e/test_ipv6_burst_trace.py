@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """IPv6 end to end over AT-SPI: a target behind one router, reached from this
 namespace over unique-local addresses of the test's own. "5 Ping" to the target's
 IPv6 literal fills the pane with five "92 bytes from <address>" lines that

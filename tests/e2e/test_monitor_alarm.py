@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """With "Allarme dopo:" at 1 and a host that never answers (in a namespace of
 the test's own), a burst shows the lost-packet warning, and the docked tray
 icon turns from grey to red."""

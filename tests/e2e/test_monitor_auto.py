@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Automatic monitoring in the real program: "Auto" turns into "Ferma auto" and
 disables "5 Ping"; a tick on a host that cannot be resolved only writes the
 warning to ZIRKO.LOG; the host is read again at every tick, so the next one

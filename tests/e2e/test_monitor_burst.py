@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Type 127.0.0.1 into the host field over AT-SPI and press "5 Ping": the pane
 holds five reply lines with consecutive sequence numbers, the labels read 5
 pings and 0 % lost, and ZIRKO.LOG has the same five lines."""

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A burst whose host becomes unreachable after two answers: the ping that
 fails stops the burst, the error box shows its message, the pane keeps the
 lines of the pings before it, and both buttons are usable again."""

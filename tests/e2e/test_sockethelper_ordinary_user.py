@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """An ordinary user (uid 65534) runs Zirko from a folder of its own, where only
 the helper zirko-socket carries cap_net_raw, inside a network namespace of the
 test's own that holds nothing but loopback. "5 Ping" to 127.0.0.1 gives five

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Over AT-SPI: type the host, switch to "Traceroute", press "Esegui" and read the
 rows of the hop list. The target stands behind one router in namespaces of the
 test's own, so the trace shows the router at hop 1 and the target at hop 2. A

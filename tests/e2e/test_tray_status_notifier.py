@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A panel that hosts tray icons over D-Bus (a watcher of the test's own on
 the desktop's private session bus, no XEmbed tray): zirko registers its item,
 the item's image follows grey, yellow and red, activating it restores the

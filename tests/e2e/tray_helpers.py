@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Helpers for the tests of other desktops: a tray host over D-Bus of the
 test's own, the item zirko registers there with its image and exported
 menu, and the window's place on the taskbar."""

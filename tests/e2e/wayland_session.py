@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A headless Wayland session for the end-to-end tests: weston on a socket
 of the test's own, with XWayland when asked for, a private runtime folder
 and a private session bus (with the accessibility bus on it). It stands in

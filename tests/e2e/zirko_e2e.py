@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """End-to-end harness: the real zirko on a desktop of the test's own.
 
 Each test gets its own Xvfb display, a private session D-Bus (which also

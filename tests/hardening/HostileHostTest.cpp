@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile text in the host field, through the real burst and timer paths. The lookups
 // run in a child process inside a namespace with only loopback and a resolver address
 // where nothing listens, so no query or packet can leave this machine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A peer that floods the client with foreign ICMP of every type, truncated and oversized
 // datagrams and wrong sequences around each request, during a burst and during automatic
 // monitoring. Only the matching reply or a timeout may come out of it.

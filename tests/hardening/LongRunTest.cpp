@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A day of automatic monitoring on the real timers and handlers, compressed: a tick
 // every millisecond instead of every two seconds, and minutes shortened by the same
 // factor, pinging loopback inside a namespace of its own. Memory stays flat past the

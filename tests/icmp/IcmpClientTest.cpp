@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The echo client's protocol over a scripted stack and a hand-driven clock.
 #include "ENetExceptions.h"
 #include "TFakeStack.h"

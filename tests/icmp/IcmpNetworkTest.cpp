@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real sockets over loopback and over a namespace network with a programmable peer.
 #include "ENetExceptions.h"
 #include "RequireRoot.h"

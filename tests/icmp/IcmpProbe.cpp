@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs pings with the real client and prints one record per line, so that a test can run
 // it as another user or in another namespace and compare what it saw.
 // Usage: zirko_icmp_probe HOST TIMEOUT_MS TTL COUNT [raw|datagram|auto] [HELPER]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The unprivileged path: the same exchanges through the ICMP datagram socket, run as an
 // ordinary user, must give the records the raw socket gives.
 #include "RequireRoot.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ENetExceptions.h"
 #include "TFakeStack.h"
 #include "TNetClock.h"

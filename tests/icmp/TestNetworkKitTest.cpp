@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test-network kit must leave nothing behind on the shared machine.
 #include "RequireRoot.h"
 #include "TNetNamespace.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Offscreen, with real controls, feeding crafted reply records to ICMPReply.
 // Runs under LC_ALL=it_IT.UTF-8 (see CMakeLists.txt): day/month/year, decimal comma.
 #include "TPingPageFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bursts into a test network of namespaces reached from the test's own
 // namespace: a silent target, a slow one, and an unreachable address.
 #include "TPingPageFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real pings over loopback as root: the burst, its failure path, and the
 // schedule running on real timers with shortened minutes.
 #include "TPingPageFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The automatic monitoring schedule driven through its handlers, offscreen.
 #include "TPingPageFixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real traces from an in-process client inside the client namespace of a test network.
 #include "TTracePageFixture.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The light timers' rules, with real (short) countdowns.
 #include "TLightTimer.h"
 #include "TLightTimerHandler.h"

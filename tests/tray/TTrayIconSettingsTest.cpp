@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings of the component that shape what the tray shows.
 #include "TrayTestSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mouse-notification table, driven message by message without a tray.
 #include "TrayTestSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Behaviour that runs on the component's timers, and the Qt activations.
 #include "TrayTestSupport.h"
 

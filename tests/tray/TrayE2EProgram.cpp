@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small program for the real-tray tests: one window owning one TTrayIcon
 // with the radar images and a menu. It reads commands on stdin and reports
 // events on stdout, one line each.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The component in a real XEmbed tray: Xvfb + trayer, driven with xdotool,
 // checked on screenshots and on the events the test program reports.
 #include "RequireRoot.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawn images: right size, and the alarm colours where the eye looks.
 #include "ZirkoImages.h"
 #include "TImageList.h"

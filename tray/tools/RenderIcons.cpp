@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the PNG renderings of the SVG images for installation into an icon
 // theme: tray/images/hicolor/<n>x<n>/apps/zirko.png and the radar images.
 // Usage: zirko_render_icons <images folder>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: DecodeReply of IPv4 and of ICMPv6 over arbitrary datagrams, directly and
 // as the receivers reshape them. Input: mode byte, sequence (2 bytes, LE), then the bytes.
 #include "ENetExceptions.h"

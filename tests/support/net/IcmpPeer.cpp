@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zirko_icmp_peer: a programmable ICMP echo peer for the test network. See TIcmpPeer.h for
 // the actions. It silences the kernel's own echo replies in its namespace, answers ICMP and
 // ICMPv6 echo requests through raw sockets, and exits by itself after --lifetime-ms (at most
