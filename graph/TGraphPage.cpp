@@ -134,12 +134,12 @@ void TGraphPage::CreateView() {
     FPlaceholder = nullptr;
 }
 
-QDateTime TGraphPage::Now() const {
+QDateTime TGraphPage::WallNow() const {
     return FNowSource ? FNowSource() : QDateTime::currentDateTime();
 }
 
 void TGraphPage::AddReply(const TReplyStatus& AReplyStatus) {
-    const QDateTime Now = Now();
+    const QDateTime Now = WallNow();
     TPingSample Sample;
     Sample.WhenMs = Now.toMSecsSinceEpoch();
     Sample.UtcOffsetSeconds = Now.offsetFromUtc();
@@ -184,7 +184,7 @@ qint64 TGraphPage::SpanMs(qint64 NowMs) const {
 }
 
 std::pair<qint64, qint64> TGraphPage::ShownSpan() const {
-    const qint64 Now = Now().toMSecsSinceEpoch();
+    const qint64 Now = WallNow().toMSecsSinceEpoch();
     const qint64 End = std::max(FEndMs, Now);
     qint64 From = End - SpanMs(Now);
     if (Range() == Everything && !FHistory.Empty()) {
@@ -197,7 +197,7 @@ void TGraphPage::MoveEnd() {
     // The end runs ahead of the clock by a sixtieth of the span and moves
     // only when the clock reaches it: the axes then stay put for several
     // pings, which redraw the data over an unchanged chart.
-    const qint64 Now = Now().toMSecsSinceEpoch();
+    const qint64 Now = WallNow().toMSecsSinceEpoch();
     const qint64 Ahead = std::max<qint64>(SpanMs(Now) / 60, 1000);
     if (Now >= FEndMs || FEndMs - Now > Ahead) {
         FEndMs = Now + Ahead;
@@ -341,6 +341,6 @@ void TGraphPage::ExportCsvClick() {
 QString TGraphPage::AskPath(const QString& Title, const QString& Extension, const QString& Filter) {
     const QString Suggested = QDir::home().filePath(
         QStringLiteral("zirko-grafico-%1.%2")
-            .arg(Now().toString(QStringLiteral("yyyyMMdd-HHmmss")), Extension));
+            .arg(WallNow().toString(QStringLiteral("yyyyMMdd-HHmmss")), Extension));
     return QFileDialog::getSaveFileName(this, Title, Suggested, Filter);
 }

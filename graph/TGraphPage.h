@@ -62,7 +62,7 @@ protected:
     void hideEvent(QHideEvent* Event) override;
 
 private:
-    QDateTime Now() const;
+    QDateTime WallNow() const;
     void CreateControls();
     void CreateView();
     void Refresh();
