@@ -2,6 +2,7 @@
 // Round-trip fidelity over IPv6 next to iputils "ping -6", with the IPv4 rows of the same
 // run beside it, on a quiet machine and with every CPU kept busy. Run as root; prints a
 // markdown table.
+#include "BenchStats.h"
 #include "TIcmpPeer.h"
 #include "TNetIcmpClient.h"
 #include "TNetNamespaceScope.h"
@@ -23,23 +24,12 @@
 #include <vector>
 
 using namespace zirko::test;
+using zirko::bench::Max;
+using zirko::bench::Median;
 
 namespace {
 
 constexpr int Pings = 50;
-
-double Median(std::vector<double> AValues) {
-    if (AValues.empty()) {
-        return NAN;
-    }
-    std::sort(AValues.begin(), AValues.end());
-    const std::size_t M = AValues.size() / 2;
-    return AValues.size() % 2 ? AValues[M] : (AValues[M - 1] + AValues[M]) / 2;
-}
-
-double Max(const std::vector<double>& AValues) {
-    return AValues.empty() ? NAN : *std::max_element(AValues.begin(), AValues.end());
-}
 
 double LoadAverage() {
     double Load[1] = {NAN};

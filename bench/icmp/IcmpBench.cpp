@@ -2,6 +2,7 @@
 // ICMP engine benchmarks, run as root: round-trip fidelity over the namespace network next
 // to iputils ping, quiet and under load, the end time of a never-answered ping, and CPU time per
 // Ping on loopback. Prints a markdown report.
+#include "BenchStats.h"
 #include "TIcmpPeer.h"
 #include "TNetIcmpClient.h"
 #include "TNetNamespaceScope.h"
@@ -34,21 +35,10 @@
 #include <vector>
 
 using namespace zirko::test;
+using zirko::bench::Max;
+using zirko::bench::Median;
 
 namespace {
-
-double Median(std::vector<double> AValues) {
-    if (AValues.empty()) {
-        return NAN;
-    }
-    std::sort(AValues.begin(), AValues.end());
-    const std::size_t M = AValues.size() / 2;
-    return AValues.size() % 2 ? AValues[M] : (AValues[M - 1] + AValues[M]) / 2;
-}
-
-double Max(const std::vector<double>& AValues) {
-    return AValues.empty() ? NAN : *std::max_element(AValues.begin(), AValues.end());
-}
 
 // Round trips reported by iputils ping ("time=0.123 ms").
 std::vector<double> PingTimes(const std::string& AOutput) {

@@ -2,6 +2,7 @@
 // Raw sockets from zirko-socket next to raw sockets opened by the process itself, in the same
 // run: the time to get one socket, CPU per ping on loopback (the helper's CPU counted too),
 // and the round-trip error over the namespace network. Run as root; prints markdown.
+#include "BenchStats.h"
 #include "TIcmpPeer.h"
 #include "TNetIcmpClient.h"
 #include "TNetNamespaceScope.h"
@@ -23,21 +24,10 @@
 #include <vector>
 
 using namespace zirko::test;
+using zirko::bench::Max;
+using zirko::bench::Median;
 
 namespace {
-
-double Median(std::vector<double> AValues) {
-    if (AValues.empty()) {
-        return NAN;
-    }
-    std::sort(AValues.begin(), AValues.end());
-    const std::size_t M = AValues.size() / 2;
-    return AValues.size() % 2 ? AValues[M] : (AValues[M - 1] + AValues[M]) / 2;
-}
-
-double Max(const std::vector<double>& AValues) {
-    return AValues.empty() ? NAN : *std::max_element(AValues.begin(), AValues.end());
-}
 
 double CpuMs(clockid_t AClock) {
     timespec T{};
