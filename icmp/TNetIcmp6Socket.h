@@ -24,8 +24,7 @@ public:
     static void PrepareDatagram(TSocketId AId);
     // One datagram without blocking, the error queue first on a datagram socket. AStampNs,
     // when given, gets the kernel's receive stamp of what was returned.
-    static std::optional<int32_t> Receive(TSocketId AId, std::span<uint8_t> AArea,
-                                          bool AErrorQueue,
+    static std::optional<int32_t> Receive(TSocketId AId, std::span<uint8_t> AArea, bool AErrorQueue,
                                           std::optional<int64_t>* AStampNs = nullptr);
 
     // A message from ASource with AHopLimit behind a rebuilt header; returns the full length.

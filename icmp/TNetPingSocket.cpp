@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TNetPingSocket.h"
 
-#include "TNetReceiveStamp.h"
 #include "TNetMessage.h"
+#include "TNetReceiveStamp.h"
 #include "TNetStack.h"
 
 #include <algorithm>

@@ -101,8 +101,8 @@ TErrors Measure(TTestNetwork& ANet, const std::string& AAddress, bool AIPv6, int
                              std::to_string((AD + 40) / 1000.0), "-W", "1", AAddress});
     const std::string Out = ANet.Client()->Run(Argv, 120000).Output;
     const std::regex Time("time=([0-9.]+) ms");
-    for (auto It = std::sregex_iterator(Out.begin(), Out.end(), Time);
-         It != std::sregex_iterator(); ++It) {
+    for (auto It = std::sregex_iterator(Out.begin(), Out.end(), Time); It != std::sregex_iterator();
+         ++It) {
         E.Ping.push_back(std::abs(std::stod((*It)[1]) - AD));
     }
     return E;

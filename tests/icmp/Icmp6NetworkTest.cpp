@@ -95,8 +95,8 @@ TEST_F(Icmp6Network, ReplyAfterDelayIsMeasured) {
         SCOPED_TRACE(R.Actions);
         const uint16_t Seq = Client.SequenceCounter();
         const TReplyStatus S = PingTarget(R.Actions);
-        EXPECT_EQ(S, (TReplyStatus{92, Net->TargetAddress6(), 129, Seq, S.RoundTripMs, 63,
-                                   skEchoReply}))
+        EXPECT_EQ(
+            S, (TReplyStatus{92, Net->TargetAddress6(), 129, Seq, S.RoundTripMs, 63, skEchoReply}))
             << "40-byte header, one router on the way back";
         EXPECT_GE(S.RoundTripMs, R.DelayMs);
         EXPECT_LE(S.RoundTripMs, R.DelayMs + 100);
@@ -197,8 +197,7 @@ TEST_F(Icmp6Network, DatagramSocketGivesTheRawRecords) {
     };
     const std::vector<TRow> Rows{
         {"answer", "reply", Net->TargetAddress6(), 64, 1000, "0"},
-        {"wrong sequence first", "reply-seq:3,wait:20,reply", Net->TargetAddress6(), 64, 1000,
-         "0"},
+        {"wrong sequence first", "reply-seq:3,wait:20,reply", Net->TargetAddress6(), 64, 1000, "0"},
         {"silent", "", Net->TargetAddress6(), 64, 300, "2"},
         {"hop limit exceeded", "reply", Net->TargetAddress6(), 1, 1000, "4"},
         {"unreachable", "reply", Net->UnreachableAddress6(), 64, 1000, "3"},

@@ -41,8 +41,8 @@ TEST(Address6Text, CanonicalForm) {
         {"::", "::"},
         {"::1", "::1"},
         {"FD00:0001:0000:0000:0000:0000:0000:0002", "fd00:1::2"},
-        {"2001:db8:0:0:1:0:0:1", "2001:db8::1:0:0:1"}, // the first of equal runs
-        {"2001:0:0:1:0:0:0:1", "2001:0:0:1::1"},       // the longest run
+        {"2001:db8:0:0:1:0:0:1", "2001:db8::1:0:0:1"},    // the first of equal runs
+        {"2001:0:0:1:0:0:0:1", "2001:0:0:1::1"},          // the longest run
         {"2001:db8:0:1:1:1:1:1", "2001:db8:0:1:1:1:1:1"}, // one zero group stays
         {"fe80::", "fe80::"},
         {"::ffff:10.1.2.3", "::ffff:10.1.2.3"},
@@ -55,18 +55,10 @@ TEST(Address6Text, CanonicalForm) {
 
 TEST(Address6Text, LiteralsInTheHostField) {
     const std::vector<std::pair<std::string, std::optional<std::string>>> Rows{
-        {"fd00::1", "fd00::1"},
-        {"[FD00:0::1]", "fd00::1"},
-        {"fe80::1%eth0", "fe80::1%eth0"},
-        {"[fe80::1%2]", "fe80::1%2"},
-        {"fe80::1%", std::nullopt},
-        {"[::1", std::nullopt},
-        {"::1]", std::nullopt},
-        {"1:2:3", std::nullopt},
-        {"fd00::1::2", std::nullopt},
-        {"192.168.1.1", std::nullopt},
-        {"gateway", std::nullopt},
-        {"", std::nullopt},
+        {"fd00::1", "fd00::1"},        {"[FD00:0::1]", "fd00::1"}, {"fe80::1%eth0", "fe80::1%eth0"},
+        {"[fe80::1%2]", "fe80::1%2"},  {"fe80::1%", std::nullopt}, {"[::1", std::nullopt},
+        {"::1]", std::nullopt},        {"1:2:3", std::nullopt},    {"fd00::1::2", std::nullopt},
+        {"192.168.1.1", std::nullopt}, {"gateway", std::nullopt},  {"", std::nullopt},
     };
     for (const auto& [In, Out] : Rows) {
         EXPECT_EQ(TNetStack::IPv6Literal(In), Out) << '"' << In << '"';
@@ -103,17 +95,16 @@ TEST(Decode6, Table) {
          std::nullopt, "", 0},
         {"an echo request, even ours", [](TArea& A) { return Area(A, Echo(128, Seq)); },
          std::nullopt, "", 0},
-        {"unreachable quoting ours",
-         [](TArea& A) { return ErrorArea(A, 1, Echo(128, Seq)); }, skUnreachable, "fd00::1", 64},
-        {"time exceeded quoting ours",
-         [](TArea& A) { return ErrorArea(A, 3, Echo(128, Seq)); }, skTtlExceeded, "fd00::1",
-         64},
+        {"unreachable quoting ours", [](TArea& A) { return ErrorArea(A, 1, Echo(128, Seq)); },
+         skUnreachable, "fd00::1", 64},
+        {"time exceeded quoting ours", [](TArea& A) { return ErrorArea(A, 3, Echo(128, Seq)); },
+         skTtlExceeded, "fd00::1", 64},
         {"time exceeded quoting another",
          [](TArea& A) { return ErrorArea(A, 3, Echo(128, Seq - 1)); }, std::nullopt, "", 0},
-        {"time exceeded quoting a reply",
-         [](TArea& A) { return ErrorArea(A, 3, Echo(129, Seq)); }, std::nullopt, "", 0},
-        {"time exceeded quoting UDP",
-         [](TArea& A) { return ErrorArea(A, 3, Echo(128, Seq), 17); }, std::nullopt, "", 0},
+        {"time exceeded quoting a reply", [](TArea& A) { return ErrorArea(A, 3, Echo(129, Seq)); },
+         std::nullopt, "", 0},
+        {"time exceeded quoting UDP", [](TArea& A) { return ErrorArea(A, 3, Echo(128, Seq), 17); },
+         std::nullopt, "", 0},
         {"packet too big quoting another",
          [](TArea& A) { return ErrorArea(A, 2, Echo(128, Seq + 7)); }, std::nullopt, "", 0},
         // A neighbour solicitation whose bytes happen to sit like a quote of ours.

@@ -7,8 +7,8 @@
 #include "TNetIcmp6Socket.h"
 #include "TNetPingSocket.h"
 
-#include <arpa/inet.h>
 #include <algorithm>
+#include <arpa/inet.h>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -104,11 +104,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
                           N <= static_cast<int32_t>(TIcmpWire::AreaSize);
         Decode6(Area, N, Seq, Ours);
     } else if (Mode == 5) {
-        const uint8_t Type = Bytes.empty() || Bytes[0] & 1 ? TIcmp6Wire::TimeExceeded
-                                                           : TIcmp6Wire::Unreachable;
-        const int32_t N = TNetIcmp6Socket::SynthesizeError(Area, {0xfd, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                                  0, 0, 0, 0, 0, 2},
-                                                           64, Type, 0, Bytes);
+        const uint8_t Type =
+            Bytes.empty() || Bytes[0] & 1 ? TIcmp6Wire::TimeExceeded : TIcmp6Wire::Unreachable;
+        const int32_t N = TNetIcmp6Socket::SynthesizeError(
+            Area, {0xfd, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2}, 64, Type, 0, Bytes);
         const bool Ours = Bytes.size() >= 8 && Bytes[0] == TIcmp6Wire::EchoRequest &&
                           (Bytes[6] | (Bytes[7] << 8)) == Seq &&
                           N <= static_cast<int32_t>(TIcmpWire::AreaSize);

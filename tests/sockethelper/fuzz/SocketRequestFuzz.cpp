@@ -32,8 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
     Check(ASize == Again.size() && std::equal(Again.begin(), Again.end(), AData));
     const TRequest& R = P.Request;
     const bool Icmp = R.Family == AF_INET && R.Type == SOCK_RAW && R.Protocol == IPPROTO_ICMP;
-    const bool Icmp6 =
-        R.Family == AF_INET6 && R.Type == SOCK_RAW && R.Protocol == IPPROTO_ICMPV6;
+    const bool Icmp6 = R.Family == AF_INET6 && R.Type == SOCK_RAW && R.Protocol == IPPROTO_ICMPV6;
     Check((P.Verdict == TVerdict::Accepted) == (Icmp || Icmp6));
     return 0;
 }
