@@ -242,7 +242,7 @@ TEST_F(TraceNetwork, OverIPv6TheHopNumberIsTheHopLimit) {
         SCOPED_TRACE(p.Name);
         TPolicyScope policy(p.Policy);
         TSteppingClock clock(Morning);
-        TTracePageFixture f;
+        TTracePageFixture f(clock);
 
         const std::vector<QString> rows = Trace(f, "[" + Net->TargetAddress6() + "]", 30);
 
