@@ -207,9 +207,11 @@ bool TTrayIcon::OwnerIsWindow() const {
 void TTrayIcon::HideMainWindow() {
     if (!OwnerIsWindow())
         return;
+    // Asked before hiding: the question goes to the panel, and a panel that dies while it
+    // answers must not leave a hidden window that nothing brings back.
+    FTraySeen = TrayAvailable();
     // Hiding a top-level window also takes it off the taskbar.
     FOwner->hide();
-    FTraySeen = TrayAvailable();
     FTrayWatch.Start();
 }
 
