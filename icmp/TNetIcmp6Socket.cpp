@@ -18,13 +18,6 @@ namespace {
 constexpr int MaxQueuedErrors = 16;
 constexpr std::size_t IcmpHeaderSize = 8;
 
-struct TControl {
-    std::optional<uint8_t> HopLimit;
-    std::optional<int64_t> Stamp;
-    std::optional<sock_extended_err> Error;
-    TNetIcmp6Socket::TAddress Offender{};
-};
-
 void WriteIpHeader(std::span<uint8_t> AArea, std::size_t APayload, uint8_t AHopLimit,
                    const TNetIcmp6Socket::TAddress& ASource) {
     std::array<uint8_t, TNetIcmp6Socket::IpHeaderSize> H{};
@@ -35,32 +28,6 @@ void WriteIpHeader(std::span<uint8_t> AArea, std::size_t APayload, uint8_t AHopL
     H[7] = AHopLimit;
     std::copy(ASource.begin(), ASource.end(), H.begin() + 8);
     std::copy_n(H.begin(), std::min(H.size(), AArea.size()), AArea.begin());
-}
-
-TControl ReadControl(msghdr& AMsg) {
-    TControl Result;
-    for (cmsghdr* C = CMSG_FIRSTHDR(&AMsg); C != nullptr; C = CMSG_NXTHDR(&AMsg, C)) {
-        if (const auto Stamp = TNetReceiveStamp::FromControl(*C)) {
-            Result.Stamp = Stamp;
-        }
-        if (C->cmsg_level != IPPROTO_IPV6) {
-            continue;
-        }
-        if (C->cmsg_type == IPV6_HOPLIMIT) {
-            int HopLimit = 0;
-            std::memcpy(&HopLimit, CMSG_DATA(C), sizeof(HopLimit));
-            Result.HopLimit = static_cast<uint8_t>(HopLimit);
-        } else if (C->cmsg_type == IPV6_RECVERR) {
-            sock_extended_err Ee{};
-            std::memcpy(&Ee, CMSG_DATA(C), sizeof(Ee));
-            Result.Error = Ee;
-            // The offender's address follows the extended error in the same message.
-            sockaddr_in6 Offender{};
-            std::memcpy(&Offender, CMSG_DATA(C) + sizeof(Ee), sizeof(Offender));
-            std::memcpy(Result.Offender.data(), &Offender.sin6_addr, 16);
-        }
-    }
-    return Result;
 }
 
 } // namespace
@@ -134,7 +101,8 @@ std::optional<int32_t> TNetIcmp6Socket::Receive(TSocketId AId, std::span<uint8_t
         if (!N) {
             break;
         }
-        const TControl C = ReadControl(Msg);
+        const auto C = ReadNetControl<sockaddr_in6, &sockaddr_in6::sin6_addr>(
+            Msg, IPPROTO_IPV6, IPV6_HOPLIMIT, IPV6_RECVERR);
         if (!C.Error || C.Error->ee_origin != SO_EE_ORIGIN_ICMP6) {
             continue; // a local error concerns no reply; drop it like a foreign datagram
         }
@@ -143,7 +111,7 @@ std::optional<int32_t> TNetIcmp6Socket::Receive(TSocketId AId, std::span<uint8_t
         }
         const auto Quoted = std::span<const uint8_t>(Payload).first(
             std::min<std::size_t>(static_cast<std::size_t>(*N), Payload.size()));
-        return SynthesizeError(AArea, C.Offender, C.HopLimit.value_or(0), C.Error->ee_type,
+        return SynthesizeError(AArea, C.Offender, C.Ttl.value_or(0), C.Error->ee_type,
                                C.Error->ee_code, Quoted);
     }
 
@@ -152,12 +120,12 @@ std::optional<int32_t> TNetIcmp6Socket::Receive(TSocketId AId, std::span<uint8_t
     if (!N) {
         return std::nullopt;
     }
-    const TControl C = ReadControl(Msg);
+    const auto C = ReadNetControl<sockaddr_in6, &sockaddr_in6::sin6_addr>(
+        Msg, IPPROTO_IPV6, IPV6_HOPLIMIT, IPV6_RECVERR);
     if (AStampNs != nullptr) {
         *AStampNs = C.Stamp;
     }
     TAddress Source{};
     std::memcpy(Source.data(), &From.sin6_addr, 16);
-    return SynthesizeReply(AArea, Source, C.HopLimit.value_or(0), Payload,
-                           static_cast<std::size_t>(*N));
+    return SynthesizeReply(AArea, Source, C.Ttl.value_or(0), Payload, static_cast<std::size_t>(*N));
 }

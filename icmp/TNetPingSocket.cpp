@@ -16,13 +16,6 @@ namespace {
 constexpr int MaxQueuedErrors = 16;
 constexpr std::size_t IcmpHeaderSize = 8;
 
-struct TControl {
-    std::optional<uint8_t> Ttl;
-    std::optional<sock_extended_err> Error;
-    TNetPingSocket::TAddress Offender{};
-    std::optional<int64_t> Stamp;
-};
-
 void WriteIpHeader(std::span<uint8_t> AArea, std::size_t ATotal, uint8_t ATtl,
                    const TNetPingSocket::TAddress& ASource) {
     std::array<uint8_t, TNetPingSocket::IpHeaderSize> H{};
@@ -33,32 +26,6 @@ void WriteIpHeader(std::span<uint8_t> AArea, std::size_t ATotal, uint8_t ATtl,
     H[9] = IPPROTO_ICMP;
     std::copy(ASource.begin(), ASource.end(), H.begin() + 12);
     std::copy_n(H.begin(), std::min(H.size(), AArea.size()), AArea.begin());
-}
-
-TControl ReadControl(msghdr& AMsg) {
-    TControl Result;
-    for (cmsghdr* C = CMSG_FIRSTHDR(&AMsg); C != nullptr; C = CMSG_NXTHDR(&AMsg, C)) {
-        if (const auto Stamp = TNetReceiveStamp::FromControl(*C)) {
-            Result.Stamp = Stamp;
-        }
-        if (C->cmsg_level != IPPROTO_IP) {
-            continue;
-        }
-        if (C->cmsg_type == IP_TTL) {
-            int Ttl = 0;
-            std::memcpy(&Ttl, CMSG_DATA(C), sizeof(Ttl));
-            Result.Ttl = static_cast<uint8_t>(Ttl);
-        } else if (C->cmsg_type == IP_RECVERR) {
-            sock_extended_err Ee{};
-            std::memcpy(&Ee, CMSG_DATA(C), sizeof(Ee));
-            Result.Error = Ee;
-            // The offender's address follows the extended error in the same message.
-            sockaddr_in Offender{};
-            std::memcpy(&Offender, CMSG_DATA(C) + sizeof(Ee), sizeof(Offender));
-            std::memcpy(Result.Offender.data(), &Offender.sin_addr, 4);
-        }
-    }
-    return Result;
 }
 
 } // namespace
@@ -118,7 +85,8 @@ std::optional<int32_t> TNetPingSocket::Receive(TSocketId AId, std::span<uint8_t>
         if (!N) {
             break;
         }
-        const TControl C = ReadControl(Msg);
+        const auto C = ReadNetControl<sockaddr_in, &sockaddr_in::sin_addr>(Msg, IPPROTO_IP, IP_TTL,
+                                                                           IP_RECVERR);
         if (!C.Error || C.Error->ee_origin != SO_EE_ORIGIN_ICMP) {
             continue; // a local error concerns no reply; drop it like a foreign datagram
         }
@@ -136,7 +104,8 @@ std::optional<int32_t> TNetPingSocket::Receive(TSocketId AId, std::span<uint8_t>
     if (!N) {
         return std::nullopt;
     }
-    const TControl C = ReadControl(Msg);
+    const auto C =
+        ReadNetControl<sockaddr_in, &sockaddr_in::sin_addr>(Msg, IPPROTO_IP, IP_TTL, IP_RECVERR);
     if (AStampNs != nullptr) {
         *AStampNs = C.Stamp;
     }
