@@ -12,12 +12,16 @@ int main(int argc, char** argv) {
     if (const auto Answered = AnswerCommandLine(argc, argv, std::cout)) {
         return *Answered;
     }
-    // Before Qt loads any plugin: the raw-socket right stays with the helper.
-    TNetSocketHelper::StartForProgram();
+    // Before Qt loads any plugin: no right stays with the window, raw sockets with the helper.
+    TNetSocketHelper Helper;
+    if (!Helper.StartForProgram()) {
+        std::cerr << "zirko: cannot give up the raw-socket right\n";
+        return 1;
+    }
     TDisplayPlatform::Choose();
     TZirkoApplication application(argc, argv);
     // Creating the window starts the log; a failing start ends the program there.
-    TF_Main window;
+    TF_Main window(TF_Main::DefaultLogFolder(), &Helper);
     window.show();
     return TZirkoApplication::exec();
 }

@@ -51,7 +51,8 @@ std::string TF_Main::DefaultLogFolder() {
     return LogFolder();
 }
 
-TF_Main::TF_Main(const std::string& LogFolder) : QWidget(nullptr), FLogFolder(LogFolder) {
+TF_Main::TF_Main(const std::string& LogFolder, TNetSocketHelper* AHelper)
+    : QWidget(nullptr), FLogFolder(LogFolder), FHelper(AHelper) {
     F_Main = this;
     setObjectName(QStringLiteral("F_Main"));
     setWindowTitle(QStringLiteral("Zirko"));
@@ -312,6 +313,7 @@ void TF_Main::SetTabOrder() {
 void TF_Main::CreateComponents() {
     NetResponsiveWait = std::make_unique<TNetResponsiveWait>();
     ICMP = std::make_unique<TNetIcmpClient>();
+    ICMP->SetSocketHelper(FHelper);
     Agente = std::make_unique<TAgente>();
     T_Minuti = new QTimer(this);
     T_Minuti->setObjectName(QStringLiteral("T_Minuti"));
@@ -320,6 +322,7 @@ void TF_Main::CreateComponents() {
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
     NetIcmpClient = std::make_unique<TNetIcmpClient>();
+    NetIcmpClient->SetSocketHelper(FHelper);
     TrayIcon = new TTrayIcon(this);
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
     pum_trayicon = new QMenu(this);

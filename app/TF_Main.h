@@ -24,6 +24,7 @@ class TAgente;
 class TGraphPage;
 class TImageList;
 class TNetIcmpClient;
+class TNetSocketHelper;
 class TNetResponsiveWait;
 class TPingMonitor;
 class TTraceRunner;
@@ -43,7 +44,9 @@ public:
 
     // LogFolder is where the log agent keeps its file; the executable's folder
     // (the user's state folder for an installed copy) unless a test points it elsewhere.
-    explicit TF_Main(const std::string& LogFolder = DefaultLogFolder());
+    // AHelper, where given, sends the clients' echo requests; it must outlive the window.
+    explicit TF_Main(const std::string& LogFolder = DefaultLogFolder(),
+                     TNetSocketHelper* AHelper = nullptr);
     ~TF_Main() override;
     TF_Main(const TF_Main&) = delete;
     TF_Main& operator=(const TF_Main&) = delete;
@@ -149,6 +152,7 @@ private:
     void Bind(TSender* Sender, TSignal Signal, void (TF_Main::*Handler)());
 
     std::string FLogFolder;
+    TNetSocketHelper* FHelper = nullptr;
     TFatalMessageBox FFatalBox;
     std::unique_ptr<TPingMonitor> FPingMonitor;
     std::unique_ptr<TTraceRunner> FTraceRunner;

@@ -84,10 +84,14 @@ void TNetIcmpClient::Ping(std::string_view APayload, uint16_t ANewSequence) {
     TNetSocketHandle& Handle = GetSocket();
     // The network's round trip only: the lookup and the socket opening stay outside it, and
     // its end is the reply's arrival, not the moment this process got to read it.
-    const TNetRoundTrip RoundTrip = TNetRoundTrip::Begin();
+    TNetRoundTrip RoundTrip = TNetRoundTrip::Begin();
+    Handle.SetAnswerWait(ReceiveTimeout());
     Handle.SendToAddress(
         Address, Port(),
         std::span<const uint8_t>(FEchoBuffer).first(static_cast<std::size_t>(FEchoSize)));
+    if (const auto Sent = Handle.SendStamp()) {
+        RoundTrip = RoundTrip.SentAt(*Sent);
+    }
     TReplyStatus Status;
     WaitForReply(ReceiveTimeout(), Status);
     const uint32_t Elapsed = RoundTrip.Ms(FReplyStamp, TNetClock::MonotonicNs());

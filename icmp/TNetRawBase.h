@@ -31,9 +31,11 @@ public:
     void SetTTL(int32_t AValue);
 
     TNetSocketHandle& Socket() { return FSocket; }
+    // Raw sockets come from AHelper where it serves; it must outlive this client.
+    void SetSocketHelper(TNetSocketHelper* AHelper) { FSocket.SetHelper(AHelper); }
 
 protected:
-    // The socket, opened if needed, with IP_TTL set to TTL.
+    // The socket, opened if needed, with its hop limit set to TTL.
     TNetSocketHandle& GetSocket();
 
 private:

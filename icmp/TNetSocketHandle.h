@@ -10,6 +10,8 @@
 #include <span>
 #include <string>
 
+class TNetSocketHelper;
+
 // Which kind of operating-system socket stands behind an ICMP handle.
 enum class TNetSocketKind : uint8_t { None, Raw, Datagram };
 
@@ -18,7 +20,9 @@ enum class TNetIcmpSocketPolicy : uint8_t { RawThenDatagram, RawOnly, DatagramOn
 
 // Owns one operating-system socket. For ICMP it is the one place that picks a raw socket
 // or, without the right to one, an unprivileged ICMP datagram socket whose traffic is
-// reshaped so that readers see the datagrams a raw socket would have given them.
+// reshaped so that readers see the datagrams a raw socket would have given them. Where the
+// program's helper serves, the raw socket is the helper's: the handle then holds one probe of
+// it instead of a descriptor, and reads the same datagrams.
 class TNetSocketHandle {
 public:
     TNetSocketHandle() = default;
@@ -35,6 +39,15 @@ public:
     // The kernel's receive stamp of what ReceiveInto read last, when it had one.
     std::optional<int64_t> ReceiveStamp() const { return FReceiveStamp; }
     void SendToAddress(const std::string& AAddress, int32_t APort, std::span<const uint8_t> ABytes);
+    // CLOCK_REALTIME right before the last send, where the helper sent it.
+    std::optional<int64_t> SendStamp() const { return FSendStamp; }
+    // The TTL (IPv6: unicast hop limit) of what is sent from now on.
+    void SetHopLimit(int32_t AValue);
+    // How long the helper waits for answers to what is sent next (ms).
+    void SetAnswerWait(int32_t AMilliseconds) { FAnswerWait = AMilliseconds; }
+    // The helper raw sockets come from; none means the process opens its own.
+    void SetHelper(TNetSocketHelper* AHelper) { FHelper = AHelper; }
+    bool Relayed() const { return FRelayed; }
 
     bool HasSocket() const { return FHasSocket; }
     TSocketId Handle() const { return FHandle; }
@@ -53,6 +66,8 @@ private:
     TSocketId OpenIcmp(int AProtocol);
     TSocketId OpenRaw(int AProtocol);
     TSocketId OpenDatagram(int AProtocol);
+    void SendThroughHelper(const std::string& AAddress, std::span<const uint8_t> ABytes);
+    std::optional<int32_t> ReceiveFromHelper(std::span<uint8_t> AArea);
 
     TSocketId FHandle = InvalidSocket;
     bool FHasSocket = false;
@@ -61,4 +76,10 @@ private:
     std::unique_ptr<TNetSocketList> FReadList;
     TNetSocketKind FKind = TNetSocketKind::None;
     std::optional<int64_t> FReceiveStamp;
+    TNetSocketHelper* FHelper = nullptr;
+    bool FRelayed = false;
+    uint32_t FProbe = 0;
+    int32_t FHopLimit = 128;
+    int32_t FAnswerWait = 5000;
+    std::optional<int64_t> FSendStamp;
 };

@@ -1,37 +1,79 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "TProbeProtocol.h"
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
-// The window's side of zirko-socket, the helper that alone holds the raw-socket right: starts
-// it with a socket pair and asks it for raw ICMP sockets. One helper per process.
+// The window's side of zirko-socket, the helper that alone holds raw ICMP sockets: starts it
+// with a socket pair, asks it to send echo requests and collects the answers to them. The
+// window never holds a raw socket of the helper's; each probe has a number of its own, so
+// several may be in flight at once.
 class TNetSocketHelper {
 public:
-    struct TAnswer {
-        int Id = -1;   // the descriptor, or -1
-        int Error = 0; // errno of the refusal or of the helper's socket call
-    };
+    TNetSocketHelper() = default;
+    ~TNetSocketHelper();
+    TNetSocketHelper(const TNetSocketHelper&) = delete;
+    TNetSocketHelper& operator=(const TNetSocketHelper&) = delete;
 
-    // The program's start-up choice. A process whose effective set already holds CAP_NET_RAW
-    // and runs as root opens raw sockets itself: moving one right out of a root process gains
-    // nothing. Any other process starts the helper when one is found, and then gives up every
-    // capability a leftover file capability on the window's binary may have granted. Call it
-    // from the main thread before any other thread starts: the helper ends with that thread.
-    static void StartForProgram();
+    // The program's start-up. A root process whose effective set holds CAP_NET_RAW opens its
+    // own sockets and changes nothing. Any other process first gives up every capability a
+    // file capability on its binary may have granted, then starts the helper where one is
+    // found. False when a capability could not be given up: the program must not go on. Call
+    // it from the main thread before any other thread starts: the helper ends with that thread.
+    bool StartForProgram();
 
-    // Starts the helper at APath; false (errno set) when it could not be started.
-    static bool Start(const std::string& APath);
+    // Starts the helper at APath and waits for its hello; false (errno set) when it could not
+    // be started or did not answer.
+    bool Start(const std::string& APath);
     // Closes the pair, which ends the helper, and collects it.
-    static void Stop();
-    static bool Running();
-    static pid_t Pid();
+    void Stop();
+    bool Running() const;
+    pid_t Pid() const;
+    // 0 when the helper sends for AFamily, else the errno its raw socket gave (EPERM without
+    // the right); nothing when no helper serves.
+    std::optional<int> FamilyStatus(int AFamily) const;
 
-    // A socket from the helper, or nothing when no helper serves (never started, or gone).
-    static std::optional<TAnswer> Open(int AFamily, int AType, int AProtocol);
+    struct TSent {
+        uint32_t Id = 0;
+        int Error = 0;                  // 0, or the errno of the refusal or of the send
+        std::optional<int64_t> StampNs; // CLOCK_REALTIME right before the send
+    };
+    // Sends one probe (its Id is set here). Waits for the helper's pace rather than failing
+    // on it. Nothing when the helper no longer answers: it is stopped then.
+    std::optional<TSent> Send(TProbeProtocol::TProbe AProbe);
+    // Whether a datagram for probe AId is there, waiting up to AMilliseconds for one
+    // (0 polls once, -2 waits without limit).
+    bool WaitFor(uint32_t AId, int32_t AMilliseconds);
+    // The oldest datagram for probe AId, if one came.
+    std::optional<TProbeProtocol::TAnswer> Take(uint32_t AId);
+    // The helper stops waiting for answers to AId; any that came are dropped.
+    void Forget(uint32_t AId);
 
-    // The helper beside AExecutable (a build tree), else in the install's libexec folder;
-    // empty when neither is an executable file.
+    // The helper beside AExecutable, where neither that folder nor the file can be written by
+    // another user, else in the install's libexec folder; empty when neither will do.
     static std::string Locate(const std::string& AExecutable);
+
+private:
+    enum class TRead : uint8_t { Got, TimedOut, Broken };
+    // One answer from the channel, waiting up to AMs (-1 without limit): a datagram for a live
+    // probe goes into the queue, a hello or send report into AReport.
+    TRead ReadOne(int AMs, std::optional<TProbeProtocol::TAnswer>* AReport);
+    bool Live(uint32_t AId) const;
+    void StopLocked();
+
+    mutable std::mutex FLock;
+    int FChannel = -1;
+    pid_t FPid = -1;
+    uint32_t FNextId = 1;
+    int FStatus4 = 0;
+    int FStatus6 = 0;
+    std::vector<uint32_t> FLive;
+    std::deque<TProbeProtocol::TAnswer> FQueue;
 };

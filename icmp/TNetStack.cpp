@@ -9,6 +9,9 @@
 #include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
+#include <net/if.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 std::unique_ptr<TNetStack> GlobalStack;
@@ -196,4 +199,35 @@ void TNetStack::ThrowSocketError(int32_t ACode) const {
         throw ENetNotASocket(SocketErrorMessage(ACode), ACode);
     }
     throw ENetSocketError(SocketErrorMessage(ACode), ACode);
+}
+
+bool TNetStack::Destination6(const std::string& AAddress, std::array<uint8_t, 16>& AAddressOut,
+                             uint32_t& AScopeId) {
+    const auto Percent = AAddress.find('%');
+    const std::string Bare = AAddress.substr(0, Percent);
+    in6_addr Parsed{};
+    if (inet_pton(AF_INET6, Bare.c_str(), &Parsed) != 1) {
+        return false;
+    }
+    std::memcpy(AAddressOut.data(), &Parsed, AAddressOut.size());
+    AScopeId = 0;
+    if (Percent != std::string::npos) {
+        const std::string Zone = AAddress.substr(Percent + 1);
+        uint32_t Index = 0;
+        const auto [End, Ec] = std::from_chars(Zone.data(), Zone.data() + Zone.size(), Index);
+        const bool Numeric = Ec == std::errc() && End == Zone.data() + Zone.size();
+        AScopeId = Numeric ? Index : if_nametoindex(Zone.c_str());
+        if (AScopeId == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void TNetStack::ThrowSendError(int32_t ACode) const {
+    constexpr int32_t MessageTooLong = 10040;
+    if (ACode == MessageTooLong) {
+        throw ENetPackageSizeTooBig();
+    }
+    ThrowSocketError(ACode);
 }

@@ -31,6 +31,10 @@ public:
     // The RFC 5952 text: lower case, no leading zeros, the longest run of two or more zero
     // groups (the first of equal runs) as "::", IPv4-mapped addresses with a dotted tail.
     static std::string Address6ToText(const std::array<uint8_t, 16>& AAddress);
+    // The destination of an IPv6 address text, its "%zone" an interface name or index; false
+    // when the text is no address or the zone names no interface.
+    static bool Destination6(const std::string& AAddress, std::array<uint8_t, 16>& AAddressOut,
+                             uint32_t& AScopeId);
     // The family of a resolved address text: only IPv6 texts contain a colon.
     static TIPVersion AddressIPVersion(std::string_view AAddress);
 
@@ -61,6 +65,8 @@ public:
 
     int32_t CheckSocketResult(int32_t AValue);
     [[noreturn]] void ThrowSocketError(int32_t ACode) const;
+    // A failed send: a message too long for the path has an exception of its own.
+    [[noreturn]] void ThrowSendError(int32_t ACode) const;
 };
 
 // The one live stack object, made by the first TNetComponent and destroyed with the last.

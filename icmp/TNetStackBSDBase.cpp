@@ -55,29 +55,16 @@ constexpr std::pair<int32_t, const char*> ErrorTable[] = {
     {10066, "Directory not empty"},
 };
 
-constexpr int32_t MessageTooLong = 10040;
 constexpr int32_t HostNotFound = 11001;
 
-// The destination of an IPv6 address text, its "%zone" an interface name or index. The
-// port stays 0: a raw ICMPv6 socket takes a port as a protocol number and refuses others.
 bool ToAddress6(const std::string& AAddress, sockaddr_in6& ATo) {
     ATo = sockaddr_in6{};
     ATo.sin6_family = AF_INET6;
-    const auto Percent = AAddress.find('%');
-    const std::string Bare = AAddress.substr(0, Percent);
-    if (inet_pton(AF_INET6, Bare.c_str(), &ATo.sin6_addr) != 1) {
+    std::array<uint8_t, 16> Address{};
+    if (!TNetStack::Destination6(AAddress, Address, ATo.sin6_scope_id)) {
         return false;
     }
-    if (Percent != std::string::npos) {
-        const std::string Zone = AAddress.substr(Percent + 1);
-        uint32_t Index = 0;
-        const auto [End, Ec] = std::from_chars(Zone.data(), Zone.data() + Zone.size(), Index);
-        const bool Numeric = Ec == std::errc() && End == Zone.data() + Zone.size();
-        ATo.sin6_scope_id = Numeric ? Index : if_nametoindex(Zone.c_str());
-        if (ATo.sin6_scope_id == 0) {
-            return false;
-        }
-    }
+    std::memcpy(&ATo.sin6_addr, Address.data(), Address.size());
     return true;
 }
 
@@ -138,11 +125,7 @@ void TNetStackBSDBase::SendDatagram(TSocketId AId, std::span<const uint8_t> AByt
         Sent = WSSendTo(AId, ABytes.data(), ABytes.size(), 0, To);
     }
     if (Sent == -1) {
-        const int32_t Code = LastSocketError();
-        if (Code == MessageTooLong) {
-            throw ENetPackageSizeTooBig();
-        }
-        ThrowSocketError(Code);
+        ThrowSendError(LastSocketError());
     }
     if (static_cast<size_t>(Sent) != ABytes.size()) {
         throw ENetNotAllBytesSent();

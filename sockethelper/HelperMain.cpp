@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // zirko-socket: the one file that holds the raw-socket right. The window starts it with its
-// end of a socket pair as descriptor 3 and an empty environment; it hands out raw ICMP and
-// ICMPv6 sockets to that window only, and ends with it.
+// end of a socket pair as descriptor 3 and an empty environment. It opens one raw ICMP and one
+// raw ICMPv6 socket, gives up every capability, and from then on sends the window's echo
+// requests and passes back the answers to them. It ends with the window.
 #include "TCapabilities.h"
-#include "TSocketServer.h"
+#include "TProbeServer.h"
 
 #include <csignal>
 #include <cstdio>
@@ -43,7 +44,14 @@ int main() {
         return Refuse("the socket pair belongs to another process");
     }
     ::close_range(Channel + 1, ~0U, 0);
-    if (!TCapabilities::KeepOnly(CAP_NET_RAW)) {
+    // A permitted right that the file did not make effective is raised for the two sockets.
+    TCapabilities Sets;
+    if (TCapabilities::Read(Sets) && (Sets.Permitted & TCapabilities::Bit(CAP_NET_RAW)) != 0) {
+        Sets.Effective |= TCapabilities::Bit(CAP_NET_RAW);
+        TCapabilities::Write(Sets);
+    }
+    const TProbeServer::TSockets Sockets = TProbeServer::OpenSockets();
+    if (!TCapabilities::DropAll()) {
         return Refuse("cannot drop capabilities");
     }
     ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
@@ -51,5 +59,5 @@ int main() {
     if (::setsockopt(Channel, SOL_SOCKET, SO_PASSCRED, &On, sizeof(On)) != 0) {
         return Refuse("cannot learn who asks");
     }
-    return TSocketServer(Channel, Parent).Run();
+    return TProbeServer(Channel, Parent, Sockets).Run();
 }

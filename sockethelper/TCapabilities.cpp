@@ -2,6 +2,7 @@
 #include "TCapabilities.h"
 
 #include <linux/capability.h>
+#include <linux/securebits.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -39,20 +40,23 @@ bool TCapabilities::Write(const TCapabilities& ASets) {
     return ::syscall(SYS_capset, &Raw.Header, Raw.Data) == 0;
 }
 
-bool TCapabilities::KeepOnly(int ACapability) {
-    TCapabilities Sets;
-    if (!Read(Sets)) {
-        return false;
-    }
-    Sets.Permitted &= Bit(ACapability);
-    Sets.Effective = 0;
-    Sets.Inheritable = 0;
-    // Ambient capabilities would survive into anything run later; there is nothing to run.
-    ::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
-    return Write(Sets);
-}
-
 bool TCapabilities::HoldsEffective(int ACapability) {
     TCapabilities Sets;
     return Read(Sets) && (Sets.Effective & Bit(ACapability)) != 0;
+}
+
+bool TCapabilities::DropAll() {
+    if (HoldsEffective(CAP_SETPCAP)) {
+        // Root would get every capability back from the next exec; these bits forbid it.
+        ::prctl(PR_SET_SECUREBITS, SECBIT_NOROOT | SECBIT_NOROOT_LOCKED |
+                                       SECBIT_NO_CAP_AMBIENT_RAISE |
+                                       SECBIT_NO_CAP_AMBIENT_RAISE_LOCKED);
+        for (int Cap = 0; Cap < 64 && ::prctl(PR_CAPBSET_READ, Cap) >= 0; ++Cap) {
+            ::prctl(PR_CAPBSET_DROP, Cap);
+        }
+    }
+    ::prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
+    TCapabilities Left;
+    return Write(TCapabilities{}) && Read(Left) && Left.Effective == 0 && Left.Permitted == 0 &&
+           Left.Inheritable == 0;
 }

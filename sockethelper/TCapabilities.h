@@ -13,9 +13,10 @@ struct TCapabilities {
     static bool Read(TCapabilities& ASets);
     static bool Write(const TCapabilities& ASets);
 
-    // Keeps at most the one capability in the permitted set, none effective or inheritable,
-    // and clears the ambient set. False when the kernel refused.
-    static bool KeepOnly(int ACapability);
+    // Gives up every capability for good: every set, the ambient and (where the right to
+    // change it is held) the bounding set, and root's way back through exec. False when any
+    // capability is left.
+    static bool DropAll();
     static bool HoldsEffective(int ACapability);
     static uint64_t Bit(int ACapability) { return uint64_t{1} << ACapability; }
 };

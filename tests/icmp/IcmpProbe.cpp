@@ -23,13 +23,15 @@ int main(int argc, char** argv) {
     } else if (Policy == "datagram") {
         TNetSocketHandle::SetIcmpSocketPolicy(TNetIcmpSocketPolicy::DatagramOnly);
     }
-    if (argc > 6 && !TNetSocketHelper::Start(argv[6])) {
+    TNetSocketHelper Helper;
+    if (argc > 6 && !Helper.Start(argv[6])) {
         std::cout << "ERROR 0 cannot start " << argv[6] << '\n';
         return 1;
     }
     const int Count = std::min(std::atoi(argv[4]), 100);
     try {
         TNetIcmpClient Client;
+        Client.SetSocketHelper(argc > 6 ? &Helper : nullptr);
         Client.SetHost(argv[1]);
         Client.SetReceiveTimeout(std::atoi(argv[2]));
         Client.SetTTL(std::atoi(argv[3]));

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// zirko-socket as a process: what it hands out, what it refuses, which rights it keeps, and
-// that it never outlives the window.
+// zirko-socket as a process: what it sends, what it refuses and passes back, which rights it
+// keeps, and that it never outlives the window.
 #include "RequireRoot.h"
 #include "TCommand.h"
 #include "THelperChannel.h"
@@ -8,6 +8,7 @@
 #include "TNetNamespace.h"
 #include "TNetNamespaceScope.h"
 #include "TNetSocketHelper.h"
+#include "TProbeMatch.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@
 #include <unistd.h>
 
 using namespace zirko::test;
-using namespace TSocketRequest;
+using namespace TProbeProtocol;
 
 namespace {
 
@@ -32,185 +33,60 @@ const std::string Helper = ZIRKO_SOCKET_PATH;
 const std::vector<std::string> AsNobody{"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
                                         "--clear-groups"};
 
-int SocketOption(int AFd, int AOption) {
-    int Value = -1;
-    socklen_t Length = sizeof(Value);
-    ::getsockopt(AFd, SOL_SOCKET, AOption, &Value, &Length);
-    return Value;
+// An echo request to loopback of AFamily with the sequence number AId, checksummed as the
+// window does it (the kernel checksums the ICMPv6 one).
+TProbe Echo(int AFamily, uint32_t AId, uint32_t AWaitMs = 1000) {
+    TProbe P;
+    P.Id = AId;
+    P.Family = AFamily;
+    P.HopLimit = 64;
+    P.WaitMs = AWaitMs;
+    if (AFamily == AF_INET) {
+        P.Address = {127, 0, 0, 1};
+    } else {
+        P.Address[15] = 1;
+    }
+    P.Message.assign(52, 'E');
+    P.Message[0] = AFamily == AF_INET ? 8 : 128;
+    P.Message[1] = 0;
+    P.Message[2] = P.Message[3] = 0;
+    P.Message[6] = static_cast<uint8_t>(AId & 0xFF);
+    P.Message[7] = static_cast<uint8_t>((AId >> 8) & 0xFF);
+    if (AFamily == AF_INET) {
+        uint32_t Sum = 0;
+        for (std::size_t I = 0; I < P.Message.size(); I += 2) {
+            Sum += static_cast<uint32_t>(P.Message[I] | (P.Message[I + 1] << 8));
+        }
+        Sum = (Sum >> 16) + (Sum & 0xFFFF);
+        Sum += Sum >> 16;
+        const auto Check = static_cast<uint16_t>(~Sum);
+        P.Message[2] = static_cast<uint8_t>(Check & 0xFF);
+        P.Message[3] = static_cast<uint8_t>(Check >> 8);
+    }
+    return P;
+}
+
+// The datagrams that come within AMs, none of them with a descriptor.
+std::vector<TAnswer> Datagrams(const THelperChannel& AChannel, int AMs) {
+    std::vector<TAnswer> Got;
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AMs);
+    while (std::chrono::steady_clock::now() < Deadline && Got.size() < 16) {
+        const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            Deadline - std::chrono::steady_clock::now());
+        const auto A = AChannel.Next(static_cast<int>(std::max<int64_t>(Left.count(), 0)));
+        if (!A) {
+            break;
+        }
+        EXPECT_EQ(A->Fd, -1) << "a descriptor left the helper";
+        Got.push_back(A->Answer);
+    }
+    return Got;
 }
 
 class SocketHelper : public ::testing::Test {
 protected:
     void SetUp() override { ZIRKO_REQUIRE_ROOT(); }
 };
-
-TEST_F(SocketHelper, HandsOutRawIcmpSocketsAndKeepsNoOtherRight) {
-    struct TRow {
-        const char* Name;
-        bool AsNobodyUser;
-        bool Capable;
-        int Status;            // of a raw ICMP request
-        const char* Permitted; // CapPrm of the helper once it serves
-    };
-    const std::vector<TRow> Rows{
-        {"as root", false, false, 0, "0000000000002000"},
-        {"as an ordinary user, the helper capable", true, true, 0, "0000000000002000"},
-        {"as an ordinary user, the helper not capable", true, false, EPERM, "0000000000000000"},
-    };
-    for (const auto& R : Rows) {
-        SCOPED_TRACE(R.Name);
-        THelperCopy Copy(Helper, R.Capable);
-        ASSERT_FALSE(Copy.Path.empty());
-        THelperChannel Channel(Copy.Path, R.AsNobodyUser ? AsNobody : std::vector<std::string>{});
-        for (const auto& [Family, Protocol] : {std::pair<int, int>{AF_INET, IPPROTO_ICMP},
-                                               std::pair<int, int>{AF_INET6, IPPROTO_ICMPV6}}) {
-            const auto A = Channel.Ask(TRequest{Family, SOCK_RAW, Protocol, 41});
-            ASSERT_TRUE(A.has_value());
-            EXPECT_EQ(A->Reply.Id, 41u);
-            EXPECT_EQ(A->Reply.Status, R.Status);
-            EXPECT_EQ(A->Fd >= 0, R.Status == 0);
-            if (A->Fd >= 0) {
-                EXPECT_EQ(SocketOption(A->Fd, SO_DOMAIN), Family);
-                EXPECT_EQ(SocketOption(A->Fd, SO_TYPE), SOCK_RAW);
-                EXPECT_EQ(SocketOption(A->Fd, SO_PROTOCOL), Protocol);
-                ::close(A->Fd);
-            }
-        }
-        // Between requests the right sits in the permitted set only.
-        EXPECT_EQ(ProcStatusField(Channel.Pid(), "CapPrm"), R.Permitted);
-        EXPECT_EQ(ProcStatusField(Channel.Pid(), "CapEff"), "0000000000000000");
-        EXPECT_EQ(ProcStatusField(Channel.Pid(), "CapInh"), "0000000000000000");
-        EXPECT_EQ(ProcStatusField(Channel.Pid(), "CapAmb"), "0000000000000000");
-        EXPECT_EQ(ProcStatusField(Channel.Pid(), "NoNewPrivs"), "1");
-        EXPECT_EQ(Channel.CloseAndWait(2000), std::optional<int>(0)) << "ends with the pair";
-    }
-}
-
-TEST_F(SocketHelper, RefusesEveryOtherRequestAndGoesOn) {
-    THelperChannel Channel(Helper);
-    const auto Tcp = Encode({AF_INET, SOCK_STREAM, IPPROTO_TCP, 1});
-    const auto Udp = Encode({AF_INET, SOCK_DGRAM, IPPROTO_UDP, 2});
-    const auto RawUdp = Encode({AF_INET, SOCK_RAW, IPPROTO_UDP, 3});
-    const auto RawTcp6 = Encode({AF_INET6, SOCK_RAW, IPPROTO_TCP, 4});
-    const auto RawAny = Encode({AF_INET, SOCK_RAW, IPPROTO_RAW, 5});
-    const auto Packet = Encode({AF_PACKET, SOCK_RAW, 0x0300, 6});
-    const auto Good = Encode({AF_INET, SOCK_RAW, IPPROTO_ICMP, 7});
-    const std::vector<uint8_t> Short(Good.begin(), Good.end() - 1);
-    const std::vector<uint8_t> Oversized(65536, 'Z');
-    struct TRow {
-        const char* Name;
-        std::span<const uint8_t> Bytes;
-        bool AttachFd;
-        int Status;
-        uint32_t Id;
-    };
-    const std::vector<TRow> Rows{
-        {"TCP", Tcp, false, EPROTONOSUPPORT, 1},
-        {"UDP", Udp, false, EPROTONOSUPPORT, 2},
-        {"raw UDP", RawUdp, false, EPROTONOSUPPORT, 3},
-        {"raw TCP over IPv6", RawTcp6, false, EPROTONOSUPPORT, 4},
-        {"raw IP", RawAny, false, EPROTONOSUPPORT, 5},
-        {"packet socket", Packet, false, EPROTONOSUPPORT, 6},
-        {"short", Short, false, EBADMSG, 0},
-        {"oversized", Oversized, false, EBADMSG, 0},
-        {"a descriptor attached", Good, true, EBADMSG, 0},
-    };
-    for (const auto& R : Rows) {
-        SCOPED_TRACE(R.Name);
-        const auto A = Channel.Ask(R.Bytes, R.AttachFd ? STDIN_FILENO : -1);
-        ASSERT_TRUE(A.has_value()) << "the helper answers";
-        EXPECT_EQ(A->Reply.Status, R.Status);
-        EXPECT_EQ(A->Reply.Id, R.Id);
-        EXPECT_EQ(A->Fd, -1);
-    }
-    const auto A = Channel.Ask(Good);
-    ASSERT_TRUE(A.has_value()) << "still serving";
-    EXPECT_EQ(A->Reply.Status, 0);
-    EXPECT_GE(A->Fd, 0);
-    ::close(A->Fd);
-}
-
-TEST_F(SocketHelper, RefusesASecondClient) {
-    THelperChannel Channel(Helper);
-    // Another process holding the window's end of the pair: a child that inherited it.
-    const pid_t Child = ::fork();
-    if (Child == 0) {
-        const auto A = Channel.Ask(TRequest{AF_INET, SOCK_RAW, IPPROTO_ICMP, 99});
-        ::_exit(!A ? 10 : A->Fd >= 0 ? 11 : A->Reply.Status == ECONNREFUSED ? 0 : 12);
-    }
-    int Status = 0;
-    ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
-    ASSERT_TRUE(WIFEXITED(Status));
-    EXPECT_EQ(WEXITSTATUS(Status), 0) << "10: no answer, 11: got a socket, 12: other refusal";
-    const auto A = Channel.Ask(TRequest{AF_INET, SOCK_RAW, IPPROTO_ICMP, 100});
-    ASSERT_TRUE(A.has_value());
-    EXPECT_EQ(A->Reply.Status, 0) << "the window is still served";
-    ::close(A->Fd);
-}
-
-TEST_F(SocketHelper, RefusesToStartWithoutItsWindow) {
-    // Started by hand: no socket pair on descriptor 3.
-    const TCommandResult Alone = RunCommand({Helper});
-    EXPECT_EQ(Alone.ExitCode, 2) << Alone.Output;
-    // A pair made by another process than the one starting it.
-    int Pair[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, Pair), 0);
-    const pid_t Middle = ::fork();
-    if (Middle == 0) {
-        const pid_t Grandchild = ::fork();
-        if (Grandchild == 0) {
-            ::dup2(Pair[1], 3);
-            char* const Argv[] = {const_cast<char*>(Helper.c_str()), nullptr};
-            char* const Envp[] = {nullptr};
-            ::execve(Argv[0], Argv, Envp);
-            ::_exit(127);
-        }
-        int Status = 0;
-        ::waitpid(Grandchild, &Status, 0);
-        ::_exit(WIFEXITED(Status) ? WEXITSTATUS(Status) : 126);
-    }
-    ::close(Pair[1]);
-    int Status = 0;
-    ASSERT_EQ(::waitpid(Middle, &Status, 0), Middle);
-    EXPECT_EQ(WEXITSTATUS(Status), 2);
-    ::close(Pair[0]);
-}
-
-TEST_F(SocketHelper, EndsWhenTheWindowIsKilled) {
-    int Report[2];
-    ASSERT_EQ(::pipe(Report), 0);
-    const pid_t Window = ::fork();
-    if (Window == 0) {
-        pid_t Pid = TNetSocketHelper::Start(Helper) ? TNetSocketHelper::Pid() : -1;
-        // Served once, so the helper is past its start-up checks and waiting for more.
-        const auto Answer = TNetSocketHelper::Open(AF_INET, SOCK_RAW, IPPROTO_ICMP);
-        if (!Answer || Answer->Id < 0) {
-            Pid = -1;
-        }
-        ::write(Report[1], &Pid, sizeof(Pid));
-        ::pause();
-        ::_exit(0);
-    }
-    ::close(Report[1]);
-    pid_t HelperPid = -1;
-    ASSERT_EQ(::read(Report[0], &HelperPid, sizeof(HelperPid)),
-              static_cast<ssize_t>(sizeof(HelperPid)));
-    ::close(Report[0]);
-    ASSERT_GT(HelperPid, 0);
-    EXPECT_FALSE(ProcStatusField(HelperPid, "State").empty()) << "running beside the window";
-    ::kill(Window, SIGKILL);
-    ::waitpid(Window, nullptr, 0);
-    // Gone, or a zombie waiting for whoever adopted it: either way no longer running.
-    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    auto Running = [&] {
-        const std::string State = ProcStatusField(HelperPid, "State");
-        return !State.empty() && State[0] != 'Z';
-    };
-    while (Running() && std::chrono::steady_clock::now() < Deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_FALSE(Running()) << "orphan helper " << HelperPid;
-}
 
 // Sends one ICMP message of AType (IPv4) or echo request (IPv6) to loopback.
 void SendIcmp(int AFamily, uint8_t AType) {
@@ -246,38 +122,257 @@ bool Queued(int AFd, int AWaitMs) {
     return ::poll(&Wait, 1, AWaitMs) == 1;
 }
 
-// The window asks for sockets in batches and keeps the rest as spares: a spare handed out
-// later must behave like a socket opened at that moment, holding nothing from before and
-// filtering nothing from then on.
-TEST_F(SocketHelper, ASpareSocketIsAsFreshAsANewOne) {
-    TNetNamespace Loop("spare");
+TEST_F(SocketHelper, SendsEchoRequestsAndKeepsNoRight) {
+    TNetNamespace Loop("probe");
     TNetNamespaceScope Inside(Loop);
-    ASSERT_TRUE(TNetSocketHelper::Start(Helper));
     struct TRow {
         const char* Name;
-        int Family;
-        int Protocol;
-        uint8_t Foreign; // a type the spares' filter cannot hold back on IPv4
+        bool AsNobodyUser;
+        bool Capable;
+        int Status; // of opening its sockets, and so of every probe
     };
-    const std::vector<TRow> Rows{{"ICMP", AF_INET, IPPROTO_ICMP, 40},
-                                 {"ICMPv6", AF_INET6, IPPROTO_ICMPV6, 128}};
+    const std::vector<TRow> Rows{
+        {"as root", false, false, 0},
+        {"as an ordinary user, the helper capable", true, true, 0},
+        {"as an ordinary user, the helper not capable", true, false, EPERM},
+    };
     for (const auto& R : Rows) {
         SCOPED_TRACE(R.Name);
-        const auto First = TNetSocketHelper::Open(R.Family, SOCK_RAW, R.Protocol);
-        ASSERT_TRUE(First && First->Id >= 0);
-        ::close(First->Id);
-        // Traffic while the spares wait: an echo exchange and a message of an odd type.
-        SendIcmp(R.Family, R.Family == AF_INET ? 8 : 128);
-        SendIcmp(R.Family, R.Foreign);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const auto Spare = TNetSocketHelper::Open(R.Family, SOCK_RAW, R.Protocol);
-        ASSERT_TRUE(Spare && Spare->Id >= 0);
-        EXPECT_FALSE(Queued(Spare->Id, 0)) << "holds a datagram from before it was handed out";
-        SendIcmp(R.Family, R.Family == AF_INET ? 8 : 128);
-        EXPECT_TRUE(Queued(Spare->Id, 1000)) << "filters what a new socket would receive";
-        ::close(Spare->Id);
+        THelperCopy Copy(Helper, R.Capable);
+        ASSERT_FALSE(Copy.Path.empty());
+        THelperChannel Channel(Copy.Path, R.AsNobodyUser ? AsNobody : std::vector<std::string>{});
+        const auto Hello = Channel.Next();
+        ASSERT_TRUE(Hello.has_value());
+        EXPECT_EQ(Hello->Answer.Kind, TAnswerKind::Hello);
+        EXPECT_EQ(Hello->Answer.Status, R.Status) << "IPv4";
+        EXPECT_EQ(Hello->Answer.Family, R.Status) << "IPv6";
+        // Once serving it holds nothing, and cannot get anything back.
+        for (const char* Set : {"CapPrm", "CapEff", "CapInh", "CapAmb", "CapBnd"}) {
+            const bool Bounded = std::string(Set) == "CapBnd";
+            if (!Bounded || !R.AsNobodyUser) {
+                EXPECT_EQ(ProcStatusField(Channel.Pid(), Set), "0000000000000000") << Set;
+            }
+        }
+        EXPECT_EQ(ProcStatusField(Channel.Pid(), "NoNewPrivs"), "1");
+        uint32_t Id = 40;
+        for (const int Family : {AF_INET, AF_INET6}) {
+            SCOPED_TRACE(Family == AF_INET ? "IPv4" : "IPv6");
+            ++Id;
+            const auto Sent = Channel.Ask(EncodeProbe(Echo(Family, Id)), Id);
+            ASSERT_TRUE(Sent.has_value());
+            EXPECT_EQ(Sent->Fd, -1);
+            EXPECT_EQ(Sent->Answer.Status, R.Status);
+            EXPECT_EQ(Sent->Answer.StampNs.has_value(), R.Status == 0);
+            // IPv4 loopback shows our request and then the reply, IPv6 the reply alone.
+            std::vector<uint8_t> Types;
+            for (const TAnswer& A : Datagrams(Channel, R.Status == 0 ? 300 : 100)) {
+                EXPECT_EQ(A.Id, Id);
+                EXPECT_TRUE(A.StampNs.has_value()) << "the kernel's receive stamp";
+                const std::size_t At = Family == AF_INET ? (A.Bytes[0] & 15) * 4 : 0;
+                Types.push_back(A.Bytes.at(At));
+                EXPECT_EQ(TProbeMatch::ConcernedSequence(Family, A.Bytes), Id);
+            }
+            const std::vector<uint8_t> Expected = R.Status != 0       ? std::vector<uint8_t>{}
+                                                  : Family == AF_INET ? std::vector<uint8_t>{8, 0}
+                                                                      : std::vector<uint8_t>{129};
+            EXPECT_EQ(Types, Expected);
+        }
+        EXPECT_EQ(Channel.CloseAndWait(2000), std::optional<int>(0)) << "ends with the pair";
     }
-    TNetSocketHelper::Stop();
+}
+
+// Whatever is asked, nothing but the window's echo requests leaves through the helper, and
+// nothing but the answers to them comes back.
+TEST_F(SocketHelper, SendsNothingElseAndPassesNothingElseBack) {
+    TNetNamespace Loop("hostile");
+    TNetNamespaceScope Inside(Loop);
+    const int Sniff4 = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    const int Sniff6 = ::socket(AF_INET6, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMPV6);
+    ASSERT_GE(Sniff4, 0);
+    ASSERT_GE(Sniff6, 0);
+    THelperChannel Channel(Helper);
+    ASSERT_TRUE(Channel.Next().has_value()) << "hello";
+    auto Changed = [](int AFamily, auto AChange) {
+        TProbe P = Echo(AFamily, 5);
+        AChange(P);
+        return EncodeProbe(P);
+    };
+    const std::vector<uint8_t> OldRequest{'Z', 'S', 'K', '1', 2, 0, 0, 0, 3, 0,
+                                          0,   0,   1,   0,   0, 0, 9, 0, 0, 0};
+    struct TRow {
+        const char* Name;
+        std::vector<uint8_t> Bytes;
+        bool AttachFd;
+        int Status;
+    };
+    const std::vector<TRow> Rows{
+        {"a socket, asked for as before", OldRequest, false, EBADMSG},
+        {"a timestamp request", Changed(AF_INET, [](TProbe& P) { P.Message[0] = 13; }), false,
+         EPROTONOSUPPORT},
+        {"an IP header of its own", Changed(AF_INET, [](TProbe& P) { P.Message[0] = 0x45; }), false,
+         EPROTONOSUPPORT},
+        {"a broadcast",
+         Changed(AF_INET,
+                 [](TProbe& P) {
+                     P.Address = {255, 255, 255, 255};
+                 }),
+         false, EPROTONOSUPPORT},
+        {"IPv6 multicast",
+         Changed(
+             AF_INET6,
+             [](TProbe& P) { P.Address = {0xff, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}; }),
+         false, EPROTONOSUPPORT},
+        {"oversized", std::vector<uint8_t>(65536, 'Z'), false, EBADMSG},
+        {"a descriptor attached", EncodeProbe(Echo(AF_INET, 5)), true, EBADMSG},
+    };
+    for (const auto& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        const auto A =
+            Channel.Ask(R.Bytes, R.Status == EBADMSG ? 0 : 5, R.AttachFd ? STDIN_FILENO : -1);
+        ASSERT_TRUE(A.has_value()) << "the helper answers";
+        EXPECT_EQ(A->Answer.Status, R.Status);
+        EXPECT_EQ(A->Fd, -1);
+    }
+    EXPECT_FALSE(Queued(Sniff4, 100)) << "something left over IPv4";
+    EXPECT_FALSE(Queued(Sniff6, 0)) << "something left over IPv6";
+
+    // A waiting probe sees neither other echo traffic nor other types on its socket.
+    const auto Sent = Channel.Ask(EncodeProbe(Echo(AF_INET, 6)), 6);
+    ASSERT_TRUE(Sent && Sent->Answer.Status == 0);
+    EXPECT_EQ(Datagrams(Channel, 200).size(), 2u) << "our request and its reply";
+    SendIcmp(AF_INET, 8);
+    SendIcmp(AF_INET, 40);
+    SendIcmp(AF_INET6, 128);
+    EXPECT_TRUE(Datagrams(Channel, 200).empty());
+    ::close(Sniff4);
+    ::close(Sniff6);
+}
+
+TEST_F(SocketHelper, HoldsToAPaceAndABoundOnWaitingProbes) {
+    TNetNamespace Loop("limits");
+    TNetNamespaceScope Inside(Loop);
+    THelperChannel Channel(Helper);
+    ASSERT_TRUE(Channel.Next().has_value()) << "hello";
+    // Sent back to back without waiting: three go at once, then one per 2 ms at most.
+    constexpr uint32_t Burst = 20;
+    const auto Start = std::chrono::steady_clock::now();
+    for (uint32_t Id = 1; Id <= Burst; ++Id) {
+        ASSERT_TRUE(Channel.Send(EncodeProbe(Echo(AF_INET, Id, 60000))));
+    }
+    uint32_t Accepted = 0;
+    uint32_t Paced = 0;
+    for (uint32_t Reports = 0; Reports < Burst;) {
+        const auto A = Channel.Next();
+        ASSERT_TRUE(A.has_value());
+        if (A->Answer.Kind == TAnswerKind::Sent) {
+            ++Reports;
+            Accepted += A->Answer.Status == 0 ? 1 : 0;
+            Paced += A->Answer.Status == EAGAIN ? 1 : 0;
+        }
+    }
+    const auto Took = std::chrono::steady_clock::now() - Start;
+    EXPECT_EQ(Accepted + Paced, Burst);
+    EXPECT_GE(Accepted, 3u);
+    EXPECT_LE(Accepted, 4 + static_cast<uint32_t>(Took / std::chrono::milliseconds(2)))
+        << "sent faster than one per 2 ms";
+    // At the pace, waiting probes are bounded; a forgotten one makes room.
+    auto Status = [&](uint32_t AId) {
+        for (int Try = 0; Try < 20; ++Try) {
+            std::this_thread::sleep_for(std::chrono::microseconds(2500));
+            const auto A = Channel.Ask(EncodeProbe(Echo(AF_INET, AId, 60000)), AId);
+            if (!A || A->Answer.Status != EAGAIN) {
+                return A ? A->Answer.Status : -1;
+            }
+        }
+        return EAGAIN;
+    };
+    uint32_t Id = 100;
+    for (uint32_t Waiting = Accepted; Waiting < 64; ++Waiting) {
+        ASSERT_EQ(Status(++Id), 0) << Waiting;
+    }
+    EXPECT_EQ(Status(++Id), ENOBUFS);
+    ASSERT_TRUE(Channel.Send(EncodeForget(101)));
+    EXPECT_EQ(Status(++Id), 0);
+}
+
+TEST_F(SocketHelper, RefusesASecondClient) {
+    THelperChannel Channel(Helper);
+    ASSERT_TRUE(Channel.Next().has_value()) << "hello";
+    // Another process holding the window's end of the pair: a child that inherited it.
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+        const auto A = Channel.Ask(EncodeProbe(Echo(AF_INET, 99)), 99);
+        ::_exit(!A ? 10 : A->Answer.Status == ECONNREFUSED ? 0 : 12);
+    }
+    int Status = 0;
+    ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
+    ASSERT_TRUE(WIFEXITED(Status));
+    EXPECT_EQ(WEXITSTATUS(Status), 0) << "10: no answer, 12: served";
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const auto A = Channel.Ask(EncodeProbe(Echo(AF_INET, 100)), 100);
+    ASSERT_TRUE(A.has_value());
+    EXPECT_EQ(A->Answer.Status, 0) << "the window is still served";
+}
+
+TEST_F(SocketHelper, RefusesToStartWithoutItsWindow) {
+    // Started by hand: no socket pair on descriptor 3.
+    const TCommandResult Alone = RunCommand({Helper});
+    EXPECT_EQ(Alone.ExitCode, 2) << Alone.Output;
+    // A pair made by another process than the one starting it.
+    int Pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, Pair), 0);
+    const pid_t Middle = ::fork();
+    if (Middle == 0) {
+        const pid_t Grandchild = ::fork();
+        if (Grandchild == 0) {
+            ::dup2(Pair[1], 3);
+            char* const Argv[] = {const_cast<char*>(Helper.c_str()), nullptr};
+            char* const Envp[] = {nullptr};
+            ::execve(Argv[0], Argv, Envp);
+            ::_exit(127);
+        }
+        int Status = 0;
+        ::waitpid(Grandchild, &Status, 0);
+        ::_exit(WIFEXITED(Status) ? WEXITSTATUS(Status) : 126);
+    }
+    ::close(Pair[1]);
+    int Status = 0;
+    ASSERT_EQ(::waitpid(Middle, &Status, 0), Middle);
+    EXPECT_EQ(WEXITSTATUS(Status), 2);
+    ::close(Pair[0]);
+}
+
+TEST_F(SocketHelper, EndsWhenTheWindowIsKilled) {
+    int Report[2];
+    ASSERT_EQ(::pipe(Report), 0);
+    const pid_t Window = ::fork();
+    if (Window == 0) {
+        // Started means its hello came: the helper is past its start-up and serving.
+        TNetSocketHelper Client;
+        const pid_t Pid = Client.Start(Helper) ? Client.Pid() : -1;
+        ::write(Report[1], &Pid, sizeof(Pid));
+        ::pause();
+        ::_exit(0);
+    }
+    ::close(Report[1]);
+    pid_t HelperPid = -1;
+    ASSERT_EQ(::read(Report[0], &HelperPid, sizeof(HelperPid)),
+              static_cast<ssize_t>(sizeof(HelperPid)));
+    ::close(Report[0]);
+    ASSERT_GT(HelperPid, 0);
+    EXPECT_FALSE(ProcStatusField(HelperPid, "State").empty()) << "running beside the window";
+    ::kill(Window, SIGKILL);
+    ::waitpid(Window, nullptr, 0);
+    // Gone, or a zombie waiting for whoever adopted it: either way no longer running.
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    auto Running = [&] {
+        const std::string State = ProcStatusField(HelperPid, "State");
+        return !State.empty() && State[0] != 'Z';
+    };
+    while (Running() && std::chrono::steady_clock::now() < Deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(Running()) << "orphan helper " << HelperPid;
 }
 
 } // namespace

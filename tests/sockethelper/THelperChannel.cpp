@@ -18,7 +18,7 @@
 
 namespace zirko::test {
 
-using namespace TSocketRequest;
+using namespace TProbeProtocol;
 
 THelperChannel::THelperChannel(const std::string& AHelper, std::vector<std::string> APrefix) {
     int Pair[2];
@@ -59,27 +59,46 @@ THelperChannel::~THelperChannel() {
     }
 }
 
-std::optional<THelperChannel::TAnswer> THelperChannel::Ask(std::span<const uint8_t> ABytes,
-                                                           int ASendFd) const {
-    if (TDescriptorPassing::Send(FFd, ABytes, ASendFd) < 0) {
-        return std::nullopt;
-    }
+bool THelperChannel::Send(std::span<const uint8_t> ABytes, int ASendFd) const {
+    return TDescriptorPassing::Send(FFd, ABytes, ASendFd) >= 0;
+}
+
+std::optional<THelperChannel::TAnswer> THelperChannel::Next(int AMs) const {
     pollfd Wait{FFd, POLLIN, 0};
-    if (::poll(&Wait, 1, 2000) != 1) {
+    if (::poll(&Wait, 1, AMs) != 1) {
         return std::nullopt;
     }
-    std::array<uint8_t, 64> In{};
+    std::array<uint8_t, AnswerHeaderSize + MaxDatagram + 1> In{};
     TAnswer Answer;
-    if (TDescriptorPassing::Receive(FFd, In, Answer.Fd) != static_cast<ssize_t>(ReplySize)) {
+    const ssize_t N = TDescriptorPassing::Receive(FFd, In, Answer.Fd);
+    const auto Decoded =
+        N <= 0 ? std::nullopt
+               : DecodeAnswer(std::span<const uint8_t>(In).first(static_cast<std::size_t>(N)));
+    if (!Decoded) {
+        if (Answer.Fd >= 0) {
+            ::close(Answer.Fd);
+        }
         return std::nullopt;
     }
-    Answer.Reply = DecodeReply(std::span<const uint8_t, ReplySize>(In.data(), ReplySize));
+    Answer.Answer = *Decoded;
     return Answer;
 }
 
-std::optional<THelperChannel::TAnswer> THelperChannel::Ask(const TRequest& ARequest) const {
-    const auto Bytes = Encode(ARequest);
-    return Ask(Bytes);
+std::optional<THelperChannel::TAnswer> THelperChannel::Ask(std::span<const uint8_t> ABytes,
+                                                           uint32_t AId, int ASendFd) const {
+    if (!Send(ABytes, ASendFd)) {
+        return std::nullopt;
+    }
+    for (int I = 0; I < 1024; ++I) {
+        auto A = Next();
+        if (!A || (A->Answer.Kind == TAnswerKind::Sent && A->Answer.Id == AId)) {
+            return A;
+        }
+        if (A->Fd >= 0) {
+            return A; // a descriptor: the caller must see it
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<int> THelperChannel::CloseAndWait(int AMs) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "TSocketRequest.h"
+#include "TProbeProtocol.h"
 
 #include <optional>
 #include <span>
@@ -14,6 +14,7 @@ namespace zirko::test {
 // zirko-socket started the way the window starts it (its end of a sequenced-packet pair as
 // descriptor 3, an empty environment), with the window's end open to raw bytes so that tests
 // can send it what the window never would. The helper is killed and collected at the end.
+// Its hello is the first answer Next() returns.
 class THelperChannel {
 public:
     // APrefix runs first (e.g. setpriv to change the user); it must exec the helper in turn.
@@ -23,13 +24,16 @@ public:
     THelperChannel& operator=(const THelperChannel&) = delete;
 
     struct TAnswer {
-        TSocketRequest::TReply Reply;
-        int Fd = -1; // owned by the caller
+        TProbeProtocol::TAnswer Answer;
+        int Fd = -1; // a descriptor that came along (the helper sends none); owned by the caller
     };
-    // Sends the bytes (with ASendFd attached when >= 0) and reads one answer; nothing when the
-    // helper closed the channel or did not answer within two seconds.
-    std::optional<TAnswer> Ask(std::span<const uint8_t> ABytes, int ASendFd = -1) const;
-    std::optional<TAnswer> Ask(const TSocketRequest::TRequest& ARequest) const;
+    // Sends the bytes (with ASendFd attached when >= 0); false when the channel is closed.
+    bool Send(std::span<const uint8_t> ABytes, int ASendFd = -1) const;
+    // The next answer within AMs; nothing when the helper closed the channel or said nothing.
+    std::optional<TAnswer> Next(int AMs = 2000) const;
+    // Sends and reads answers until the send report of AId (datagrams before it are dropped).
+    std::optional<TAnswer> Ask(std::span<const uint8_t> ABytes, uint32_t AId,
+                               int ASendFd = -1) const;
 
     // Closes the window's end and waits up to AMs for the helper to end; its exit status, or
     // nothing when it is still running.

@@ -6,7 +6,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-void TNetReceiveStamp::Enable(TSocketId AId) {
+void TNetReceiveStamp::Enable(int AId) {
     const int On = 1;
     ::setsockopt(AId, SOL_SOCKET, SO_TIMESTAMPNS, &On, sizeof(On));
 }
