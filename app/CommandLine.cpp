@@ -27,8 +27,10 @@ void PrintHelp(std::ostream& Out) {
            "\n"
            "The log, ZIRKO.LOG, lies in $XDG_STATE_HOME/zirko/ (~/.local/state/zirko/)\n"
            "for an installed copy, else in the folder of the executable.\n"
-           "Pinging needs raw sockets: the capability cap_net_raw on the executable,\n"
-           "or unprivileged ICMP sockets allowed by net.ipv4.ping_group_range.\n";
+           "Pinging needs raw sockets. The window holds none and gives up every\n"
+           "capability at start; the helper zirko-socket, granted cap_net_raw, opens\n"
+           "them, drops the capability and sends the window's echo requests. Without\n"
+           "it, unprivileged ICMP sockets allowed by net.ipv4.ping_group_range serve.\n";
 }
 
 // A text that could not be written (a full disk, a closed pipe) is a failure.

@@ -23,7 +23,9 @@ with running statistics and alarms (the notification-area icon's colour, a
 warning with a beep after too many lost pings in a row), an ICMP traceroute,
 and a text log file kept across runs.
 
-The package grants the executable the raw-socket right (cap_net_raw).")
+The window never holds a raw socket. The package grants the raw-socket right
+(cap_net_raw) to a small helper alone, which opens its sockets, gives the
+right up, and sends the window's echo requests.")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Raw sockets from zirko-socket next to raw sockets opened by the process itself, in the same
-// run: the time to get one socket, CPU per ping on loopback (the helper's CPU counted too),
-// and the round-trip error over the namespace network. Run as root; prints markdown.
+// Echo requests sent by zirko-socket next to raw sockets opened by the process itself, in the
+// same run: CPU per ping on loopback (the helper's CPU counted too), the round-trip error over
+// the namespace network, and the helper's memory. Run as root; prints markdown.
 #include "BenchStats.h"
 #include "TIcmpPeer.h"
 #include "TNetIcmpClient.h"
 #include "TNetNamespaceScope.h"
-#include "TNetSocketHandle.h"
 #include "TNetSocketHelper.h"
 #include "TTestNetwork.h"
 
@@ -15,8 +14,10 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
 #include <iostream>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <string>
 #include <sys/socket.h>
 #include <thread>
@@ -29,6 +30,16 @@ using zirko::bench::Median;
 
 namespace {
 
+double ChildrenCpuMs() {
+    rusage Usage{};
+    getrusage(RUSAGE_CHILDREN, &Usage);
+    return (Usage.ru_utime.tv_sec + Usage.ru_stime.tv_sec) * 1e3 +
+           (Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e3;
+}
+
+// The helper of the benchmark's clients, started and stopped between the rows.
+TNetSocketHelper Relay;
+
 double CpuMs(clockid_t AClock) {
     timespec T{};
     clock_gettime(AClock, &T);
@@ -39,15 +50,15 @@ double CpuMs(clockid_t AClock) {
 double TotalCpuMs() {
     double Ms = CpuMs(CLOCK_PROCESS_CPUTIME_ID);
     clockid_t Helper{};
-    if (TNetSocketHelper::Running() && clock_getcpuclockid(TNetSocketHelper::Pid(), &Helper) == 0) {
+    if (Relay.Running() && clock_getcpuclockid(Relay.Pid(), &Helper) == 0) {
         Ms += CpuMs(Helper);
     }
     return Ms;
 }
 
 void UseHelper(bool AOn) {
-    TNetSocketHelper::Stop();
-    if (AOn && !TNetSocketHelper::Start(ZIRKO_SOCKET_PATH)) {
+    Relay.Stop();
+    if (AOn && !Relay.Start(ZIRKO_SOCKET_PATH)) {
         throw std::runtime_error("cannot start " + std::string(ZIRKO_SOCKET_PATH));
     }
 }
@@ -56,34 +67,27 @@ const char* Name(bool AHelper) {
     return AHelper ? "through zirko-socket" : "opened by the process";
 }
 
-void OpenCost() {
-    constexpr int Opens = 2000;
-    constexpr int Rounds = 5;
-    std::vector<double> Us[2];
-    TNetIcmpClient StackOwner; // the process-wide stack lives while a client does
-    for (int R = 0; R < Rounds; ++R) {
-        for (const bool Helper : {false, true}) {
-            UseHelper(Helper);
-            TNetSocketHandle Handle;
-            const auto Start = std::chrono::steady_clock::now();
-            for (int I = 0; I < Opens; ++I) {
-                Handle.OpenHandle(SOCK_RAW, IPPROTO_ICMP);
-                Handle.ReleaseSocket();
-            }
-            Us[Helper].push_back(
-                std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - Start)
-                    .count() /
-                Opens);
+// The helper's resident memory after a run of pings, from its status file.
+void HelperMemory() {
+    TNetNamespace Loop("helpermem");
+    TNetNamespaceScope Inside(Loop);
+    UseHelper(true);
+    TNetIcmpClient Client;
+    Client.SetSocketHelper(&Relay);
+    Client.SetHost("127.0.0.1");
+    for (int I = 0; I < 200; ++I) {
+        Client.Ping();
+    }
+    std::ifstream Status("/proc/" + std::to_string(Relay.Pid()) + "/status");
+    std::string Line;
+    std::printf("## zirko-socket's memory after 200 pings\n\n");
+    while (std::getline(Status, Line)) {
+        if (Line.rfind("VmRSS:", 0) == 0 || Line.rfind("VmHWM:", 0) == 0) {
+            std::printf("- %s\n", Line.c_str());
         }
     }
-    UseHelper(false);
-    std::printf("## Opening and closing one raw ICMP socket (%d each, median of %d rounds)\n\n"
-                "| | wall us per socket |\n|---|---|\n",
-                Opens, Rounds);
-    for (const bool Helper : {false, true}) {
-        std::printf("| %s | %.1f |\n", Name(Helper), Median(Us[Helper]));
-    }
     std::printf("\n");
+    UseHelper(false);
 }
 
 void CpuPerPing() {
@@ -92,11 +96,17 @@ void CpuPerPing() {
     constexpr auto Pause = std::chrono::milliseconds(10);
     TNetNamespace Loop("helperbench");
     std::vector<double> Us[2];
+    std::vector<double> Iputils;
     for (int R = 0; R < Rounds; ++R) {
+        const double Children = ChildrenCpuMs();
+        Loop.Run({"ping", "-n", "-q", "-c", std::to_string(Pings), "-i", "0.01", "127.0.0.1"},
+                 60000);
+        Iputils.push_back((ChildrenCpuMs() - Children) * 1000.0 / Pings);
         for (const bool Helper : {false, true}) {
             TNetNamespaceScope Inside(Loop);
             UseHelper(Helper);
             TNetIcmpClient Client;
+            Client.SetSocketHelper(Helper ? &Relay : nullptr);
             Client.SetHost("127.0.0.1");
             Client.SetReceiveTimeout(1000);
             const double Before = TotalCpuMs();
@@ -114,7 +124,9 @@ void CpuPerPing() {
     for (const bool Helper : {false, true}) {
         std::printf("| %s | %.1f |\n", Name(Helper), Median(Us[Helper]));
     }
-    std::printf("| extra per ping | %.1f |\n\n", Median(Us[1]) - Median(Us[0]));
+    std::printf("| extra per ping | %.1f |\n", Median(Us[1]) - Median(Us[0]));
+    std::printf("| iputils ping (whole process incl. start-up, / pings) | %.1f |\n\n",
+                Median(Iputils));
 }
 
 void RttError(TTestNetwork& ANet) {
@@ -130,6 +142,7 @@ void RttError(TTestNetwork& ANet) {
             TNetNamespaceScope InClient(*ANet.Client());
             UseHelper(Helper);
             TNetIcmpClient Client;
+            Client.SetSocketHelper(Helper ? &Relay : nullptr);
             Client.SetHost(ANet.TargetAddress());
             Client.SetReceiveTimeout(1000);
             for (int I = 0; I < Pings; ++I) {
@@ -156,8 +169,8 @@ int main() {
         return 1;
     }
     try {
-        OpenCost();
         CpuPerPing();
+        HelperMemory();
         TTestNetwork Net;
         RttError(Net);
     } catch (const std::exception& E) {
