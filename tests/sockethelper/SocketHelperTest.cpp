@@ -190,7 +190,10 @@ TEST_F(SocketHelper, SendsNothingElseAndPassesNothingElseBack) {
     const int Sniff6 = ::socket(AF_INET6, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMPV6);
     ASSERT_GE(Sniff4, 0);
     ASSERT_GE(Sniff6, 0);
-    THelperChannel Channel(Helper);
+    // The helper as an ordinary user would run it: a capable copy started as uid 65534.
+    THelperCopy Copy(Helper, true);
+    ASSERT_FALSE(Copy.Path.empty());
+    THelperChannel Channel(Copy.Path, AsNobody);
     ASSERT_TRUE(Channel.Next().has_value()) << "hello";
     auto Changed = [](int AFamily, auto AChange) {
         TProbe P = Echo(AFamily, 5);
