@@ -27,7 +27,8 @@ def start(desktop, extra_env=None):
 
 def terminate(zirko):
     zirko.popen.send_signal(signal.SIGTERM)
-    assert zirko.wait_exit(15) == 0
+    status = zirko.wait_exit(15)
+    assert status == 0, (status, zirko.error_text())
     th.assert_shut_down_once(zirko)
 
 

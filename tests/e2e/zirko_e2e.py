@@ -33,6 +33,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import traceback
 import tempfile
 import time
 
@@ -91,10 +92,11 @@ def _without_strict_strings(options):
 class ZirkoProcess:
     """One running copy of zirko."""
 
-    def __init__(self, desktop, folder, popen):
+    def __init__(self, desktop, folder, popen, errors=None):
         self.desktop = desktop
         self.folder = folder
         self.popen = popen
+        self.errors = errors
 
     @property
     def pid(self):
@@ -106,6 +108,13 @@ class ZirkoProcess:
     def wait_exit(self, timeout=15.0):
         """The exit code; raises if the program is still running after timeout."""
         return self.popen.wait(timeout=timeout)
+
+    def error_text(self, last=4000):
+        """The end of what the program wrote to its standard error (a sanitizer's report)."""
+        if not self.errors or not os.path.exists(self.errors):
+            return ""
+        with open(self.errors, "rb") as text:
+            return text.read().decode("utf-8", errors="replace")[-last:]
 
     def log_text(self):
         path = os.path.join(self.folder, "ZIRKO.LOG")
@@ -395,7 +404,8 @@ class Desktop:
         if not os.path.exists(target):
             shutil.copy2(binary or zirko_binary(), target)
         # Its messages go to a file: a pipe nobody reads would stall it when full.
-        errors = open(os.path.join(self.workdir, "zirko-%d.stderr" % len(self._programs)), "wb")
+        errors_path = os.path.join(self.workdir, "zirko-%d.stderr" % len(self._programs))
+        errors = open(errors_path, "wb")
         popen = subprocess.Popen(
             [target],
             cwd=folder,
@@ -406,7 +416,7 @@ class Desktop:
             preexec_fn=die_with_harness,
         )
         errors.close()
-        program = ZirkoProcess(self, folder, popen)
+        program = ZirkoProcess(self, folder, popen, errors_path)
         self._programs.append(program)
         return program
 
@@ -561,6 +571,7 @@ def run_test(test_function):
         print("SKIP:", why)
         sys.exit(SKIP)
     except AssertionError as failure:
+        traceback.print_exc()
         print("FAIL:", failure)
         sys.exit(1)
     print("PASS")
