@@ -136,8 +136,22 @@ protected:
         Program.reset();
     }
 
-    bool IconShows(int Index) {
-        return Eventually([&] { return Near(ScreenPixel(X, SquarePixel(Icon)), Expected(Index)); });
+    ::testing::AssertionResult IconShows(int Index) {
+        QColor Seen;
+        const bool Shown = Eventually([&] {
+            // Under load the tray may lay its icons out again after docking.
+            const QRect Now = Program->IconGeometry();
+            if (Now.width() >= 16 && Now.height() >= 16)
+                Icon = Now;
+            Seen = ScreenPixel(X, SquarePixel(Icon));
+            return Near(Seen, Expected(Index));
+        });
+        if (Shown)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "icon at " << Icon.x() << "," << Icon.y() << " " << Icon.width() << "x"
+               << Icon.height() << " shows " << qPrintable(Seen.name()) << ", not "
+               << qPrintable(Expected(Index).name());
     }
     QString Xdotool(const QStringList& Arguments) {
         return QString::fromUtf8(X.Run(QStringLiteral("xdotool"), Arguments));
