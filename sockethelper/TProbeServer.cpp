@@ -22,6 +22,9 @@ namespace {
 
 // Datagrams read per wake-up of one socket, so that a flood cannot starve the channel.
 constexpr int DrainLimit = 32;
+// A window's forgotten probes come ahead of its next one; the datagrams get their turn
+// after this many requests.
+constexpr int RequestLimit = 16;
 
 int64_t NowNs(clockid_t AClock) {
     timespec T{};
@@ -115,7 +118,7 @@ int TProbeServer::Run() {
         if ((Read4 && !Drain(AF_INET)) || (Read6 && !Drain(AF_INET6))) {
             return errno == 0 ? 0 : 1;
         }
-        if (Fds[0].revents != 0 && !ServeRequest()) {
+        if (Fds[0].revents != 0 && !ServeRequests()) {
             return errno == 0 ? 0 : 1;
         }
     }
@@ -151,7 +154,17 @@ bool TProbeServer::Answer(const TAnswer& AAnswer) {
     return true;
 }
 
-bool TProbeServer::ServeRequest() {
+bool TProbeServer::ServeRequests() {
+    for (int I = 0; I < RequestLimit; ++I) {
+        const TServed Served = ServeRequest();
+        if (Served != TServed::One) {
+            return Served == TServed::None;
+        }
+    }
+    return true;
+}
+
+TProbeServer::TServed TProbeServer::ServeRequest() {
     // Room past the largest request shows an oversized one; the control area takes the
     // sender's credentials and any descriptors a confused or hostile sender attached.
     std::array<uint8_t, RequestHeaderSize + MaxMessage + 1> Buffer{};
@@ -166,10 +179,10 @@ bool TProbeServer::ServeRequest() {
     const ssize_t N = ::recvmsg(FChannel, &Msg, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
     if (N <= 0) {
         if (N < 0 && (errno == EINTR || errno == EAGAIN)) {
-            return true;
+            return TServed::None;
         }
         errno = N == 0 ? 0 : errno;
-        return false;
+        return TServed::Closed;
     }
 
     bool FromClient = false;
@@ -199,7 +212,7 @@ bool TProbeServer::ServeRequest() {
                     : std::span<const uint8_t>());
     if (FromClient && Parsed.Verdict == TVerdict::Accepted && Parsed.Kind == TRequestKind::Forget) {
         std::erase_if(FWaiting, [&](const TWaiting& W) { return W.Id == Parsed.Probe.Id; });
-        return true;
+        return TServed::One;
     }
     TAnswer Sent;
     Sent.Kind = TAnswerKind::Sent;
@@ -211,7 +224,7 @@ bool TProbeServer::ServeRequest() {
     } else {
         Sent.Status = SendProbe(Parsed.Probe, Sent.StampNs);
     }
-    return Answer(Sent);
+    return Answer(Sent) ? TServed::One : TServed::Closed;
 }
 
 int32_t TProbeServer::SendProbe(const TProbe& AProbe, std::optional<int64_t>& AStampNs) {

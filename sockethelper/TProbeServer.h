@@ -42,8 +42,10 @@ private:
         int64_t DeadlineNs;
     };
 
-    // One message from the channel; false when the channel is closed or broken.
-    bool ServeRequest();
+    enum class TServed : uint8_t { One, None, Closed };
+    // What the channel holds, a bounded number at a time; false when it is closed or broken.
+    bool ServeRequests();
+    TServed ServeRequest();
     int32_t SendProbe(const TProbeProtocol::TProbe& AProbe, std::optional<int64_t>& AStampNs);
     // Reads what the socket holds, a bounded number at a time, and forwards what concerns us.
     bool Drain(int AFamily);
