@@ -15,7 +15,6 @@
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -149,7 +148,6 @@ void TNetSocketHelper::Stop() {
 
 void TNetSocketHelper::StopLocked() {
     FQueue.clear();
-    FForgotten.clear();
     FLive.clear();
     if (FChannel >= 0) {
         ::close(FChannel);
@@ -233,7 +231,7 @@ std::optional<TNetSocketHelper::TSent> TNetSocketHelper::Send(TProbe AProbe) {
     AProbe.Id = FNextId++;
     const auto Bytes = EncodeProbe(AProbe);
     for (int Try = 0; Try < PaceTries; ++Try) {
-        if (!SendWithForgotten(Bytes)) {
+        if (::send(FChannel, Bytes.data(), Bytes.size(), MSG_NOSIGNAL) < 0) {
             break;
         }
         const auto Deadline = Clock::now() + std::chrono::milliseconds(AnswerLimitMs);
@@ -296,39 +294,10 @@ void TNetSocketHelper::Forget(uint32_t AId) {
     }
     std::erase(FLive, AId);
     std::erase_if(FQueue, [AId](const TAnswer& A) { return A.Id == AId; });
-    FForgotten.push_back(AId);
-}
-
-bool TNetSocketHelper::SendWithForgotten(const std::vector<uint8_t>& AProbe) {
-    // One call queues them all, ahead of the probe, so the helper frees their places before
-    // it counts the new one and reads them all on one wake-up.
-    std::vector<std::vector<uint8_t>> Forgets;
-    Forgets.reserve(FForgotten.size());
-    for (const uint32_t Id : FForgotten) {
-        Forgets.push_back(EncodeForget(Id));
+    if (FChannel >= 0) {
+        const auto Bytes = EncodeForget(AId);
+        ::send(FChannel, Bytes.data(), Bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     }
-    std::vector<iovec> Parts(Forgets.size() + 1);
-    std::vector<mmsghdr> Messages(Parts.size());
-    for (std::size_t I = 0; I < Parts.size(); ++I) {
-        const auto& Bytes = I < Forgets.size() ? Forgets[I] : AProbe;
-        Parts[I] = iovec{const_cast<uint8_t*>(Bytes.data()), Bytes.size()};
-        Messages[I].msg_hdr.msg_iov = &Parts[I];
-        Messages[I].msg_hdr.msg_iovlen = 1;
-    }
-    std::size_t Done = 0;
-    while (Done < Messages.size()) {
-        const int N = ::sendmmsg(FChannel, Messages.data() + Done,
-                                 static_cast<unsigned>(Messages.size() - Done), MSG_NOSIGNAL);
-        if (N < 0 && errno == EINTR) {
-            continue;
-        }
-        if (N <= 0) {
-            return false;
-        }
-        Done += static_cast<std::size_t>(N);
-    }
-    FForgotten.clear();
-    return true;
 }
 
 std::string TNetSocketHelper::Locate(const std::string& AExecutable) {

@@ -53,9 +53,7 @@ public:
     bool WaitFor(uint32_t AId, int32_t AMilliseconds);
     // The oldest datagram for probe AId, if one came.
     std::optional<TProbeProtocol::TAnswer> Take(uint32_t AId);
-    // The helper stops waiting for answers to AId; any that came are dropped. The helper is
-    // told with the next probe, so that a ping costs it one wake-up less; until then it
-    // forwards at most a late duplicate, which is dropped here.
+    // The helper stops waiting for answers to AId; any that came are dropped.
     void Forget(uint32_t AId);
 
     // The helper beside AExecutable, where neither that folder nor the file can be written by
@@ -68,8 +66,6 @@ private:
     // probe goes into the queue, a hello or send report into AReport.
     TRead ReadOne(int AMs, std::optional<TProbeProtocol::TAnswer>* AReport);
     bool Live(uint32_t AId) const;
-    // The forgotten probes, then AProbe, in one call; false when the channel failed.
-    bool SendWithForgotten(const std::vector<uint8_t>& AProbe);
     void StopLocked();
 
     mutable std::mutex FLock;
@@ -79,6 +75,5 @@ private:
     int FStatus4 = 0;
     int FStatus6 = 0;
     std::vector<uint32_t> FLive;
-    std::vector<uint32_t> FForgotten; // not yet told to the helper
     std::deque<TProbeProtocol::TAnswer> FQueue;
 };

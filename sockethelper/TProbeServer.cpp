@@ -22,9 +22,6 @@ namespace {
 
 // Datagrams read per wake-up of one socket, so that a flood cannot starve the channel.
 constexpr int DrainLimit = 32;
-// A window's forgotten probes come ahead of its next one; the datagrams get their turn
-// after this many requests.
-constexpr int RequestLimit = 16;
 
 int64_t NowNs(clockid_t AClock) {
     timespec T{};
@@ -118,7 +115,7 @@ int TProbeServer::Run() {
         if ((Read4 && !Drain(AF_INET)) || (Read6 && !Drain(AF_INET6))) {
             return errno == 0 ? 0 : 1;
         }
-        if (Fds[0].revents != 0 && !ServeRequests()) {
+        if (Fds[0].revents != 0 && !ServeRequest()) {
             return errno == 0 ? 0 : 1;
         }
     }
@@ -154,17 +151,7 @@ bool TProbeServer::Answer(const TAnswer& AAnswer) {
     return true;
 }
 
-bool TProbeServer::ServeRequests() {
-    for (int I = 0; I < RequestLimit; ++I) {
-        const TServed Served = ServeRequest();
-        if (Served != TServed::One) {
-            return Served == TServed::None;
-        }
-    }
-    return true;
-}
-
-TProbeServer::TServed TProbeServer::ServeRequest() {
+bool TProbeServer::ServeRequest() {
     // Room past the largest request shows an oversized one; the control area takes the
     // sender's credentials and any descriptors a confused or hostile sender attached.
     std::array<uint8_t, RequestHeaderSize + MaxMessage + 1> Buffer{};
@@ -179,10 +166,10 @@ TProbeServer::TServed TProbeServer::ServeRequest() {
     const ssize_t N = ::recvmsg(FChannel, &Msg, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
     if (N <= 0) {
         if (N < 0 && (errno == EINTR || errno == EAGAIN)) {
-            return TServed::None;
+            return true;
         }
         errno = N == 0 ? 0 : errno;
-        return TServed::Closed;
+        return false;
     }
 
     bool FromClient = false;
@@ -212,7 +199,7 @@ TProbeServer::TServed TProbeServer::ServeRequest() {
                     : std::span<const uint8_t>());
     if (FromClient && Parsed.Verdict == TVerdict::Accepted && Parsed.Kind == TRequestKind::Forget) {
         std::erase_if(FWaiting, [&](const TWaiting& W) { return W.Id == Parsed.Probe.Id; });
-        return TServed::One;
+        return true;
     }
     TAnswer Sent;
     Sent.Kind = TAnswerKind::Sent;
@@ -224,7 +211,7 @@ TProbeServer::TServed TProbeServer::ServeRequest() {
     } else {
         Sent.Status = SendProbe(Parsed.Probe, Sent.StampNs);
     }
-    return Answer(Sent) ? TServed::One : TServed::Closed;
+    return Answer(Sent);
 }
 
 int32_t TProbeServer::SendProbe(const TProbe& AProbe, std::optional<int64_t>& AStampNs) {

@@ -42,10 +42,8 @@ private:
         int64_t DeadlineNs;
     };
 
-    enum class TServed : uint8_t { One, None, Closed };
-    // What the channel holds, a bounded number at a time; false when it is closed or broken.
-    bool ServeRequests();
-    TServed ServeRequest();
+    // One message from the channel; false when the channel is closed or broken.
+    bool ServeRequest();
     int32_t SendProbe(const TProbeProtocol::TProbe& AProbe, std::optional<int64_t>& AStampNs);
     // Reads what the socket holds, a bounded number at a time, and forwards what concerns us.
     bool Drain(int AFamily);
