@@ -94,7 +94,8 @@ void TNetIcmpClient::Ping(std::string_view APayload, uint16_t ANewSequence) {
     }
     TReplyStatus Status;
     WaitForReply(ReceiveTimeout(), Status);
-    const uint32_t Elapsed = RoundTrip.Ms(FReplyStamp, TNetClock::MonotonicNs());
+    const int64_t EndNs = TNetClock::MonotonicNs();
+    const uint32_t Elapsed = RoundTrip.Ms(FReplyStamp, EndNs, TNetClock::StampNs());
     FReplyStatus = Status;
     Socket().ReleaseSocket();
     FReplyStatus.RoundTripMs = Elapsed;

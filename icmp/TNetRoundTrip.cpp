@@ -7,6 +7,8 @@
 
 namespace {
 constexpr int64_t NsPerMs = 1000000;
+// Two readings of the pair lie a few microseconds apart; more than this is a step.
+constexpr int64_t StepNs = 200000;
 } // namespace
 
 TNetRoundTrip TNetRoundTrip::Begin() {
@@ -15,10 +17,18 @@ TNetRoundTrip TNetRoundTrip::Begin() {
     return {Monotonic, TNetClock::StampNs()};
 }
 
-uint32_t TNetRoundTrip::Ms(std::optional<int64_t> AReplyStampNs, int64_t AMonotonicEndNs) const {
+TNetRoundTrip TNetRoundTrip::SentAt(int64_t AStampNs) const {
+    TNetRoundTrip Moved = *this;
+    Moved.FStampNs = AStampNs;
+    return Moved;
+}
+
+uint32_t TNetRoundTrip::Ms(std::optional<int64_t> AReplyStampNs, int64_t AMonotonicEndNs,
+                           int64_t AStampEndNs) const {
     const int64_t Monotonic = std::max<int64_t>(AMonotonicEndNs - FMonotonicNs, 0);
     int64_t Span = Monotonic;
-    if (AReplyStampNs) {
+    const int64_t Moved = (AStampEndNs - AMonotonicEndNs) - FOffsetNs;
+    if (AReplyStampNs && Moved < StepNs && Moved > -StepNs) {
         const int64_t Stamped = *AReplyStampNs - FStampNs;
         if (Stamped >= 0 && Stamped <= Monotonic) {
             Span = Stamped;

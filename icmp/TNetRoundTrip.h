@@ -9,18 +9,22 @@ class TNetRoundTrip {
 public:
     static TNetRoundTrip Begin();
     TNetRoundTrip(int64_t AMonotonicNs, int64_t AStampNs)
-        : FMonotonicNs(AMonotonicNs), FStampNs(AStampNs) {}
+        : FMonotonicNs(AMonotonicNs), FStampNs(AStampNs), FOffsetNs(AStampNs - AMonotonicNs) {}
 
     // The same start, with the stamp clock read where the request really left (the helper's
     // reading right before its send, which lies after this process's own).
-    TNetRoundTrip SentAt(int64_t AStampNs) const { return {FMonotonicNs, AStampNs}; }
+    TNetRoundTrip SentAt(int64_t AStampNs) const;
 
     // Whole milliseconds, truncated, to the reply's receive stamp. Without a stamp, or when
-    // the stamp clock was stepped meanwhile (the span is negative or longer than the
-    // monotonic time that passed up to AMonotonicEndNs), the monotonic span is the answer.
-    uint32_t Ms(std::optional<int64_t> AReplyStampNs, int64_t AMonotonicEndNs) const;
+    // the stamp clock was stepped meanwhile, the monotonic span up to AMonotonicEndNs is the
+    // answer. A step shows as a change in the offset between the two clocks, read again at
+    // the end (AStampEndNs right after AMonotonicEndNs); both are slewed alike, so only a
+    // step moves it.
+    uint32_t Ms(std::optional<int64_t> AReplyStampNs, int64_t AMonotonicEndNs,
+                int64_t AStampEndNs) const;
 
 private:
     int64_t FMonotonicNs;
     int64_t FStampNs;
+    int64_t FOffsetNs; // of this process's own two readings at the start
 };

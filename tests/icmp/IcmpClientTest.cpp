@@ -239,6 +239,7 @@ TEST_F(IcmpClient, RoundTripEndsAtTheReceiveStamp) {
         // stamp clock's reading at the send, or none.
         std::vector<std::tuple<uint32_t, uint16_t, std::optional<int64_t>>> Arrivals;
         uint32_t RoundTrip;
+        int64_t StepNs = 0; // the stamp clock set by this much before the reply was read
     };
     const std::vector<TRow> Rows{
         {"read late: the stamp ends it", {{40, 3489, 37 * Ms + 600000}}, 37},
@@ -249,6 +250,10 @@ TEST_F(IcmpClient, RoundTripEndsAtTheReceiveStamp) {
         {"clock stepped back a little", {{40, 3489, -200000}}, 40},
         {"clock stepped forward 10 s", {{40, 3489, 10000 * Ms}}, 40},
         {"clock stepped forward 2 ms", {{40, 3489, 42 * Ms}}, 40},
+        // Steps that leave the stamp span inside the monotonic one show in the clocks' offset.
+        {"clock stepped back 10 ms, reply read late", {{40, 3489, 27 * Ms}}, 40, -10 * Ms},
+        {"clock stepped forward 2 ms, reply read late", {{40, 3489, 32 * Ms}}, 40, 2 * Ms},
+        {"a tenth of a millisecond is no step", {{40, 3489, 37 * Ms + 700000}}, 37, 100000},
         {"a foreign reply's stamp is not ours", {{5, 3000, 5 * Ms}, {40, 3489, std::nullopt}}, 40},
         {"a foreign reply's stamp does not end a timeout", {{5, 3000, 5 * Ms}}, 1000},
         {"ours after a foreign one", {{5, 3000, 5 * Ms}, {40, 3489, 38 * Ms}}, 38},
@@ -262,6 +267,7 @@ TEST_F(IcmpClient, RoundTripEndsAtTheReceiveStamp) {
                 S().Arrivals.back().StampNs = TFakeStack::StampAt(S().Now) + *Stamp;
             }
         }
+        S().Arrivals.back().StepNs = R.StepNs;
         Client->Ping({}, 3489);
         EXPECT_EQ(Client->ReplyStatus().RoundTripMs, R.RoundTrip);
     }

@@ -21,6 +21,7 @@ public:
         uint32_t At; // clock reading when the datagram becomes readable
         std::vector<uint8_t> Bytes;
         std::optional<int64_t> StampNs{}; // the kernel's receive stamp, if it gave one
+        int64_t StepNs = 0; // the stamp clock is set by this much once it has been read
     };
 
     // Shared script, so tests can reach it after the component made the stack.
@@ -75,9 +76,10 @@ public:
     int32_t LastSocketError() const override { return FLastError; }
     int32_t ReceiveStamped(TSocketId AId, std::span<uint8_t> AArea,
                            std::optional<int64_t>& AStampNs) override {
-        const auto& S = Script();
+        auto& S = Script();
         const std::optional<int64_t> Stamp =
             S.Arrivals.empty() ? std::nullopt : S.Arrivals.front().StampNs;
+        S.StampBaseNs += S.Arrivals.empty() ? 0 : S.Arrivals.front().StepNs;
         const int32_t N = ReceiveDatagram(AId, AArea);
         AStampNs = Stamp;
         return N;
