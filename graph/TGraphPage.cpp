@@ -21,6 +21,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <chrono>
+
 namespace {
 
 constexpr qint64 MinuteMs = 60 * 1000;
@@ -140,6 +142,10 @@ QDateTime TGraphPage::WallNow() const {
 
 void TGraphPage::AddReply(const TReplyStatus& AReplyStatus) {
     const QDateTime Now = WallNow();
+    const qint64 SteadyMs = FSteadySource ? FSteadySource()
+                                          : std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                std::chrono::steady_clock::now().time_since_epoch())
+                                                .count();
     TPingSample Sample;
     Sample.WhenMs = Now.toMSecsSinceEpoch();
     Sample.UtcOffsetSeconds = Now.offsetFromUtc();
@@ -148,7 +154,7 @@ void TGraphPage::AddReply(const TReplyStatus& AReplyStatus) {
     Sample.Sequence = AReplyStatus.Sequence;
     Sample.ReplyTtl = AReplyStatus.ReplyTtl;
     Sample.FromAddress = QString::fromStdString(AReplyStatus.FromAddress);
-    FHistory.Add(std::move(Sample));
+    FHistory.Add(std::move(Sample), SteadyMs);
     // A hidden page catches up when it is shown.
     if (isVisible()) {
         Refresh();
@@ -180,7 +186,7 @@ qint64 TGraphPage::SpanMs(qint64 NowMs) const {
     case Everything:
         break;
     }
-    return FHistory.Empty() ? 10 * MinuteMs : std::max(NowMs - FHistory[0].WhenMs, MinuteMs);
+    return FHistory.Empty() ? 10 * MinuteMs : std::max(NowMs - FHistory[0].AxisMs, MinuteMs);
 }
 
 std::pair<qint64, qint64> TGraphPage::ShownSpan() const {
@@ -188,7 +194,7 @@ std::pair<qint64, qint64> TGraphPage::ShownSpan() const {
     const qint64 End = std::max(FEndMs, Now);
     qint64 From = End - SpanMs(Now);
     if (Range() == Everything && !FHistory.Empty()) {
-        From = std::min(From, FHistory[0].WhenMs);
+        From = std::min(From, FHistory[0].AxisMs);
     }
     return {From, End};
 }
@@ -236,9 +242,9 @@ void TGraphPage::UpdateSpan(qint64 FromMs, qint64 ToMs, int Columns) {
     const std::size_t Base = FHistory.Added() - FHistory.Size();
     const bool Thinned = TPlotBuilder::Thinned(Last - First, Columns);
     const bool Growing = FSpan.FromMs == FromMs && FSpan.ToMs == ToMs && FSpan.Columns == Columns &&
-                         FSpan.Thinned == Thinned && FSpan.FirstAdded == Base + First &&
-                         FSpan.EndAdded <= Base + Last && FSpan.EndAdded >= Base + First &&
-                         FSpan.Thinner != nullptr;
+                         FSpan.Thinned == Thinned && FSpan.Steps == FHistory.Steps() &&
+                         FSpan.FirstAdded == Base + First && FSpan.EndAdded <= Base + Last &&
+                         FSpan.EndAdded >= Base + First && FSpan.Thinner != nullptr;
     std::size_t From = First;
     if (Growing) {
         From = FSpan.EndAdded - Base;
@@ -247,6 +253,7 @@ void TGraphPage::UpdateSpan(qint64 FromMs, qint64 ToMs, int Columns) {
         FSpan.ToMs = ToMs;
         FSpan.Columns = Columns;
         FSpan.Thinned = Thinned;
+        FSpan.Steps = FHistory.Steps();
         FSpan.FirstAdded = Base + First;
         FSpan.Accumulator = TRangeAccumulator();
         FSpan.Thinner = std::make_unique<TPlotThinner>(FromMs, ToMs, Columns, Thinned);

@@ -48,9 +48,13 @@ public:
     // Shows the failures of the exports; a modal box titled after the
     // program unless the window installs its own.
     void SetErrorBox(TErrorBox Box) { FErrorBox = std::move(Box); }
-    // Where the page reads the wall-clock time of a ping and of the shown range's end;
-    // tests fix it, the program reads the system's.
-    void SetNowSource(std::function<QDateTime()> Source) { FNowSource = std::move(Source); }
+    // Where the page reads the wall-clock time of a ping and of the shown range's end, and
+    // the monotonic milliseconds that tell a step of that clock; tests fix both, the program
+    // reads the system's.
+    void SetNowSource(std::function<QDateTime()> Source, std::function<qint64()> SteadyMs) {
+        FNowSource = std::move(Source);
+        FSteadySource = std::move(SteadyMs);
+    }
 
     const TPingHistory& History() const { return FHistory; }
     const TRangeSummary& Summary() const { return FSummary; }
@@ -93,6 +97,7 @@ private:
         int Columns = 0;
         std::size_t FirstAdded = 0; // Added() numbering of the span's first and end samples
         std::size_t EndAdded = 0;
+        std::size_t Steps = 0; // the history's clock steps it was built after
         TRangeAccumulator Accumulator;
         std::unique_ptr<TPlotThinner> Thinner;
         bool Thinned = false;
@@ -111,4 +116,5 @@ private:
     QTimer* FFollow = nullptr;
     TErrorBox FErrorBox;
     std::function<QDateTime()> FNowSource;
+    std::function<qint64()> FSteadySource;
 };

@@ -47,7 +47,7 @@ struct TSlice {
     void Add(const TPingSample& s) {
         if (s.Lost()) {
             if (!FirstLossMs) {
-                FirstLossMs = s.WhenMs;
+                FirstLossMs = s.AxisMs;
             }
             return;
         }
@@ -65,18 +65,18 @@ struct TSlice {
             Answers.push_back(&*Fastest);
         }
         if (Slowest &&
-            !(Slowest->WhenMs == Fastest->WhenMs && Slowest->Sequence == Fastest->Sequence)) {
+            !(Slowest->AxisMs == Fastest->AxisMs && Slowest->Sequence == Fastest->Sequence)) {
             Answers.push_back(&*Slowest);
         }
         std::sort(Answers.begin(), Answers.end(),
-                  [](const TPingSample* a, const TPingSample* b) { return a->WhenMs < b->WhenMs; });
+                  [](const TPingSample* a, const TPingSample* b) { return a->AxisMs < b->AxisMs; });
         bool LossWritten = !FirstLossMs;
         for (const TPingSample* a : Answers) {
-            if (!LossWritten && a->WhenMs > *FirstLossMs) {
+            if (!LossWritten && a->AxisMs > *FirstLossMs) {
                 Writer.Loss(*FirstLossMs);
                 LossWritten = true;
             }
-            Writer.Answer(a->WhenMs, a->RoundTripMs);
+            Writer.Answer(a->AxisMs, a->RoundTripMs);
         }
         if (!LossWritten) {
             Writer.Loss(*FirstLossMs);
@@ -112,11 +112,11 @@ TPlotThinner::~TPlotThinner() = default;
 void TPlotThinner::Add(const TPingSample& s) {
     TState& t = *FState;
     if (!t.Thin) {
-        s.Lost() ? t.Writer.Loss(s.WhenMs) : t.Writer.Answer(s.WhenMs, s.RoundTripMs);
+        s.Lost() ? t.Writer.Loss(s.AxisMs) : t.Writer.Answer(s.AxisMs, s.RoundTripMs);
         return;
     }
     const int Column =
-        std::clamp(static_cast<int>((s.WhenMs - t.FromMs) * t.ColumnsPerMs), 0, t.Columns - 1);
+        std::clamp(static_cast<int>((s.AxisMs - t.FromMs) * t.ColumnsPerMs), 0, t.Columns - 1);
     if (Column != t.Current && t.Current >= 0) {
         t.Slice.Flush(t.Writer);
     }

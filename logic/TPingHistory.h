@@ -17,7 +17,10 @@ public:
 
     explicit TPingHistory(std::size_t Capacity = DefaultCapacity);
 
-    void Add(TPingSample Sample);
+    // SteadyMs: a clock that is never stepped, read with Sample.WhenMs. Where the two
+    // clocks' offset moved, the wall clock was stepped: the pings kept so far move with it.
+    void Add(TPingSample Sample, qint64 SteadyMs);
+    void Add(TPingSample Sample) { Add(Sample, Sample.WhenMs); }
     // Empties the history and gives its memory back.
     void Clear();
 
@@ -27,6 +30,8 @@ public:
     // Pings added since the last Clear, the dropped ones included: with it,
     // Added() - Size() + i names sample i for good, whatever drops out later.
     std::size_t Added() const { return FAdded; }
+    // Steps of the wall clock seen since the last Clear; each moved every AxisMs.
+    std::size_t Steps() const { return FSteps; }
     const TPingSample& operator[](std::size_t Index) const { return FSamples[Index]; }
     const TPingSample& Last() const { return FSamples.back(); }
 
@@ -34,9 +39,7 @@ public:
     const_iterator begin() const { return FSamples.begin(); }
     const_iterator end() const { return FSamples.end(); }
 
-    // Indexes [first, last) of the samples handled at FromMs or later, up to
-    // ToMs included. The wall clock can step back; samples are taken in the
-    // order they were handled, so a step only blurs the edges of a range.
+    // Indexes [first, last) of the samples whose AxisMs lies in [FromMs, ToMs].
     std::pair<std::size_t, std::size_t> Range(qint64 FromMs, qint64 ToMs) const;
 
 private:
@@ -47,5 +50,7 @@ private:
     std::deque<TPingSample> FSamples;
     std::size_t FCapacity;
     std::size_t FAdded = 0;
+    std::size_t FSteps = 0;
+    qint64 FOffsetMs = 0; // wall minus steady at the last step
     std::vector<QString> FAddresses;
 };

@@ -62,11 +62,12 @@ double HeapMiB() {
 
 struct TClockedPage {
     QDateTime Now = QDateTime::currentDateTime();
+    qint64 SteadyMs = 0;
     QSpinBox Limit;
     TGraphPage Page{&Limit};
 
     TClockedPage() {
-        Page.SetNowSource([this] { return Now; });
+        Page.SetNowSource([this] { return Now; }, [this] { return SteadyMs; });
         Limit.setRange(10, 10000);
         Limit.setValue(250);
         Page.resize(780, 520);
@@ -75,6 +76,7 @@ struct TClockedPage {
     void Add(int i) {
         Page.AddReply(Reply(i));
         Now = Now.addMSecs(2000);
+        SteadyMs += 2000;
     }
 };
 

@@ -25,7 +25,7 @@ class GraphPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
         FNow = Start;
-        Page.SetNowSource([this] { return FNow; });
+        Page.SetNowSource([this] { return FNow; }, [this] { return FSteadyMs; });
         Limit.setRange(10, 10000);
         Limit.setValue(250);
         Page.SetErrorBox([this](const QString& Message) { Errors << Message; });
@@ -43,6 +43,7 @@ protected:
         Status.FromAddress = Bytes > 0 ? "192.0.2.10" : "0.0.0.0";
         Page.AddReply(Status);
         FNow = FNow.addMSecs(StepMs);
+        FSteadyMs += StepMs;
     }
     QByteArray Read(const QString& Path) {
         QFile File(Path);
@@ -50,6 +51,7 @@ protected:
     }
 
     QDateTime FNow;
+    qint64 FSteadyMs = 5000;
     QSpinBox Limit;
     TGraphPage Page{&Limit};
     QStringList Errors;
@@ -169,6 +171,40 @@ TEST_F(GraphPageTest, ShownPageFollowsRepliesLimitAndClear) {
     const QString Png = Dir.filePath(QStringLiteral("grafico.png"));
     ASSERT_TRUE(Page.SaveImage(Png));
     EXPECT_TRUE(Read(Png).startsWith("\x89PNG"));
+}
+
+TEST_F(GraphPageTest, AStepOfTheWallClockKeepsTheRangesWhole) {
+    const struct {
+        const char* Name;
+        qint64 StepMs;
+    } Rows[] = {{"back an hour", -3600 * 1000},
+                {"forward an hour", 3600 * 1000},
+                {"back 5 s", -5000},
+                {"50 ms, under what counts as a step", 50}};
+    Page.show();
+    for (const auto& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        Page.Clear();
+        Page.SetRange(TGraphPage::Last10Minutes);
+        for (uint16_t Seq = 1; Seq <= 6; ++Seq) {
+            Reply(72, 20 + Seq, Seq);
+            if (Seq == 3) {
+                FNow = FNow.addMSecs(R.StepMs);
+            }
+        }
+        // All six came within the last 12 s; each stands where its age puts it.
+        EXPECT_EQ(Page.Summary().Pings, 6);
+        const TLatencyView& View = *Page.View();
+        ASSERT_EQ(View.Points().Segments.size(), 1u);
+        const auto& Line = View.Points().Segments.front();
+        ASSERT_EQ(Line.size(), 6u);
+        const qint64 LastMs = FNow.toMSecsSinceEpoch() - 2000;
+        for (std::size_t I = 0; I < Line.size(); ++I) {
+            EXPECT_NEAR(Line[I].x(), double(LastMs - qint64(5 - I) * 2000), 100.0) << I;
+        }
+        EXPECT_GE(qint64(Line.front().x()), View.FromMs());
+        EXPECT_LE(qint64(Line.back().x()), View.ToMs());
+    }
 }
 
 TEST_F(GraphPageTest, PingByPingGivesWhatTheWholeRangeGives) {
