@@ -98,7 +98,7 @@ void TF_Main::CreatePageControl() {
     client->addWidget(PageControl1);
     CreatePingPage();
     CreateTracePage();
-    TabSheet3 = new TGraphPage(ud_limite_media_ms);
+    TabSheet3 = new TGraphPage;
     PageControl1->addTab(TabSheet3, QStringLiteral("Grafico"));
 }
 
@@ -406,6 +406,8 @@ void TF_Main::BindEvents() {
     connect(FPingMonitor.get(), &TPingMonitor::ReplyHandled, TabSheet3,
             [this](const TReplyStatus& AReply, const QDateTime&) { TabSheet3->AddReply(AReply); });
     connect(FPingMonitor.get(), &TPingMonitor::StatisticsCleared, TabSheet3, &TGraphPage::Clear);
+    TabSheet3->SetLimit(FPingMonitor->LimitMs());
+    connect(FPingMonitor.get(), &TPingMonitor::LimitChanged, TabSheet3, &TGraphPage::SetLimit);
 
     Bind(btn_execute, &QPushButton::clicked, &TF_Main::btn_executeClick);
     Bind(pum_trayicon_Nascondi, &QAction::triggered, &TF_Main::pum_trayicon_NascondiClick);

@@ -17,7 +17,6 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -57,17 +56,19 @@ QLabel* ValueLabel(QWidget* Parent, const char* Name, const QString& Caption) {
 
 } // namespace
 
-TGraphPage::TGraphPage(QSpinBox* Limit, QWidget* Parent) : QWidget(Parent), FLimit(Limit) {
+TGraphPage::TGraphPage(QWidget* Parent) : QWidget(Parent) {
     setObjectName(QStringLiteral("TabSheet3"));
     CreateControls();
     FFollow = new QTimer(this);
     FFollow->setInterval(FollowIntervalMs);
     connect(FFollow, &QTimer::timeout, this, &TGraphPage::Refresh);
-    connect(FLimit, &QSpinBox::valueChanged, this, [this](int Value) {
-        if (FView != nullptr) {
-            FView->SetLimit(Value);
-        }
-    });
+}
+
+void TGraphPage::SetLimit(int LimitMs) {
+    FLimitMs = LimitMs;
+    if (FView != nullptr) {
+        FView->SetLimit(LimitMs);
+    }
 }
 
 void TGraphPage::CreateControls() {
@@ -233,7 +234,7 @@ void TGraphPage::Refresh() {
     if (FView == nullptr) {
         return;
     }
-    FView->Show(FSpan.Thinner->Points(), FromMs, ToMs, FSummary.MaxMs, FLimit->value(),
+    FView->Show(FSpan.Thinner->Points(), FromMs, ToMs, FSummary.MaxMs, FLimitMs,
                 AxisFormat(ToMs - FromMs));
 }
 

@@ -13,7 +13,6 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
-class QSpinBox;
 class QTimer;
 class QVBoxLayout;
 class TLatencyView;
@@ -32,7 +31,9 @@ public:
     using TErrorBox = std::function<void(const QString&)>;
 
     // Limit is the "Limite ms media" spinner; the dashed line follows it.
-    explicit TGraphPage(QSpinBox* Limit, QWidget* Parent = nullptr);
+    explicit TGraphPage(QWidget* Parent = nullptr);
+    // The dashed line of the "Limite ms media" setting.
+    void SetLimit(int LimitMs);
 
     // A reply the statistics have just counted, stamped with the local clock.
     void AddReply(const TReplyStatus& AReplyStatus);
@@ -87,7 +88,7 @@ private:
     void SaveImageClick();
     void ExportCsvClick();
 
-    QSpinBox* FLimit;
+    int FLimitMs = 250;
     TPingHistory FHistory;
     TRangeSummary FSummary;
     qint64 FEndMs = 0;

@@ -127,10 +127,15 @@ void TPingMonitor::Connect() {
     Bind(FPage.T_Minuti, &QTimer::timeout, &TPingMonitor::T_MinutiTimer);
     Bind(FPage.T_Ogni, &QTimer::timeout, &TPingMonitor::T_OgniTimer);
     Bind(FPage.Timer, &QTimer::timeout, &TPingMonitor::TimerTimer);
+    connect(FPage.ud_limite_media_ms, &QSpinBox::valueChanged, this, &TPingMonitor::LimitChanged);
     // Called inside ICMP.Ping: its failure belongs to the handler that pinged.
     FPage.ICMP->OnReply = [this](TNetIcmpClient& ASender, const TReplyStatus& AReplyStatus) {
         ICMPReply(ASender, AReplyStatus);
     };
+}
+
+int TPingMonitor::LimitMs() const {
+    return FPage.ud_limite_media_ms->value();
 }
 
 void TPingMonitor::PrepareTarget() {

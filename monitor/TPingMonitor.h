@@ -40,6 +40,8 @@ public:
 
     const TPingPage& Page() const { return FPage; }
     const TPingCounters& Counters() const { return FCounters; }
+    // The "Limite ms media" setting now; LimitChanged tells of each change.
+    int LimitMs() const;
 
     // Length of the schedule's minute; tests shorten it to run a schedule in seconds.
     std::chrono::milliseconds MinuteLength() const { return FMinuteLength; }
@@ -58,6 +60,8 @@ signals:
     void ReplyHandled(const TReplyStatus& Reply, const QDateTime& When);
     // "Clear log" restarted the statistics.
     void StatisticsCleared();
+    // The "Limite ms media" setting, whenever it changes.
+    void LimitChanged(int LimitMs);
 
 private:
     // Puts the default host in place of a blank one and sets the wait; shared by

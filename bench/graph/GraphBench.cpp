@@ -13,7 +13,6 @@
 #include "TReplyStatus.h"
 
 #include <QApplication>
-#include <QSpinBox>
 
 #include <algorithm>
 #include <chrono>
@@ -63,13 +62,10 @@ double HeapMiB() {
 struct TClockedPage {
     QDateTime Now = QDateTime::currentDateTime();
     qint64 SteadyMs = 0;
-    QSpinBox Limit;
-    TGraphPage Page{&Limit};
+    TGraphPage Page;
 
     TClockedPage() {
         Page.SetNowSource([this] { return Now; }, [this] { return SteadyMs; });
-        Limit.setRange(10, 10000);
-        Limit.setValue(250);
         Page.resize(780, 520);
     }
 

@@ -3,7 +3,9 @@
 #include "TWindowFixture.h"
 
 #include "TAgente.h"
+#include "TGraphPage.h"
 #include "TImageList.h"
+#include "TLatencyView.h"
 #include "TNetIcmpClient.h"
 #include "TTrayIcon.h"
 #include <QMenu>
@@ -160,6 +162,10 @@ TEST_F(TWindowControls, LabelsAndButtonsCarryTheirCaptions) {
     Window->PageControl1->setCurrentIndex(2);
     QCoreApplication::processEvents();
     EXPECT_EQ(Window->size(), client);
+    // Its limit line follows the Ping page's setting.
+    ASSERT_NE(Window->TabSheet3->View(), nullptr);
+    Window->ud_limite_media_ms->setValue(4000);
+    EXPECT_GE(Window->TabSheet3->View()->TopMs(), 4000);
     Window->PageControl1->setCurrentIndex(0);
 
     ASSERT_EQ(Window->PageControl1->count(), 3);

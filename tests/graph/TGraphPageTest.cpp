@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
@@ -26,8 +25,6 @@ protected:
     void SetUp() override {
         FNow = Start;
         Page.SetNowSource([this] { return FNow; }, [this] { return FSteadyMs; });
-        Limit.setRange(10, 10000);
-        Limit.setValue(250);
         Page.SetErrorBox([this](const QString& Message) { Errors << Message; });
         Page.resize(780, 500);
         ASSERT_TRUE(Dir.isValid());
@@ -52,8 +49,7 @@ protected:
 
     QDateTime FNow;
     qint64 FSteadyMs = 5000;
-    QSpinBox Limit;
-    TGraphPage Page{&Limit};
+    TGraphPage Page;
     QStringList Errors;
     QTemporaryDir Dir;
 };
@@ -155,7 +151,7 @@ TEST_F(GraphPageTest, ShownPageFollowsRepliesLimitAndClear) {
         View.accessibleDescription(),
         QStringLiteral("3 ping, min 20,00 ms, media 30,00 ms, max 40,00 ms, persi 1 (33,33%)"));
     EXPECT_GE(View.TopMs(), 250); // the limit line stays inside the plot
-    Limit.setValue(1000);
+    Page.SetLimit(1000);
     EXPECT_GE(View.TopMs(), 1000);
 
     Page.Clear();
