@@ -23,6 +23,35 @@ namespace {
 // Datagrams read per wake-up of one socket, so that a flood cannot starve the channel.
 constexpr int DrainLimit = 32;
 
+struct TSender {
+    bool FromClient = false;
+    bool Attached = false; // descriptors came along; they are closed unread
+};
+
+// Who sent a request, from the credentials the kernel attached.
+TSender ReadSender(msghdr& AMsg, pid_t AClient) {
+    TSender Sender;
+    for (cmsghdr* C = CMSG_FIRSTHDR(&AMsg); C != nullptr; C = CMSG_NXTHDR(&AMsg, C)) {
+        if (C->cmsg_level != SOL_SOCKET) {
+            continue;
+        }
+        if (C->cmsg_type == SCM_CREDENTIALS && C->cmsg_len >= CMSG_LEN(sizeof(ucred))) {
+            ucred Cred{};
+            std::memcpy(&Cred, CMSG_DATA(C), sizeof(Cred));
+            Sender.FromClient = Cred.pid == AClient;
+        } else if (C->cmsg_type == SCM_RIGHTS) {
+            Sender.Attached = true;
+            const std::size_t Count = (C->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+            for (std::size_t I = 0; I < Count; ++I) {
+                int Fd = -1;
+                std::memcpy(&Fd, CMSG_DATA(C) + I * sizeof(int), sizeof(Fd));
+                ::close(Fd);
+            }
+        }
+    }
+    return Sender;
+}
+
 int64_t NowNs(clockid_t AClock) {
     timespec T{};
     ::clock_gettime(AClock, &T);
@@ -172,27 +201,9 @@ bool TProbeServer::ServeRequest() {
         return false;
     }
 
-    bool FromClient = false;
-    bool Attached = false;
-    for (cmsghdr* C = CMSG_FIRSTHDR(&Msg); C != nullptr; C = CMSG_NXTHDR(&Msg, C)) {
-        if (C->cmsg_level != SOL_SOCKET) {
-            continue;
-        }
-        if (C->cmsg_type == SCM_CREDENTIALS && C->cmsg_len >= CMSG_LEN(sizeof(ucred))) {
-            ucred Cred{};
-            std::memcpy(&Cred, CMSG_DATA(C), sizeof(Cred));
-            FromClient = Cred.pid == FClient;
-        } else if (C->cmsg_type == SCM_RIGHTS) {
-            Attached = true;
-            const std::size_t Count = (C->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-            for (std::size_t I = 0; I < Count; ++I) {
-                int Fd = -1;
-                std::memcpy(&Fd, CMSG_DATA(C) + I * sizeof(int), sizeof(Fd));
-                ::close(Fd);
-            }
-        }
-    }
-
+    const TSender Sender = ReadSender(Msg, FClient);
+    const bool FromClient = Sender.FromClient;
+    const bool Attached = Sender.Attached;
     const bool Whole = (Msg.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) == 0 && !Attached;
     const TParsed Parsed =
         Parse(Whole ? std::span<const uint8_t>(Buffer.data(), static_cast<std::size_t>(N))
