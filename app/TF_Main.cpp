@@ -239,6 +239,15 @@ void TF_Main::CreateTracePage() {
         TControlFactory::Button(Panel4, "btn_execute", QStringLiteral("Esegui"), {75, 25});
     panel->AddWidget(btn_execute, {4 + 184, 4 + 4, 75, 25});
 
+    CreateTraceLists();
+    auto* page = new QVBoxLayout(TabSheet2);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(0);
+    page->addWidget(Panel4);
+    page->addWidget(Splitter1, 1);
+}
+
+void TF_Main::CreateTraceLists() {
     lvTrace = new QTreeWidget;
     lvTrace->setObjectName(QStringLiteral("lvTrace"));
     lvTrace->setAccessibleName(QStringLiteral("Traceroute hops"));
@@ -268,12 +277,6 @@ void TF_Main::CreateTracePage() {
     Splitter1->addWidget(lvTrace);
     Splitter1->addWidget(lbLog);
     Splitter1->setSizes({465, 310});
-
-    auto* page = new QVBoxLayout(TabSheet2);
-    page->setContentsMargins(0, 0, 0, 0);
-    page->setSpacing(0);
-    page->addWidget(Panel4);
-    page->addWidget(Splitter1, 1);
 }
 
 void TF_Main::SetBuddies() {
@@ -363,7 +366,7 @@ void TF_Main::Bind(TSender* Sender, TSignal Signal, void (TF_Main::*Handler)()) 
             TZirkoApplication::Guarded([this, Handler] { (this->*Handler)(); }));
 }
 
-void TF_Main::BindEvents() {
+TPingPage TF_Main::PingPage() {
     TPingPage ping;
     ping.e_host = e_host;
     ping.btn_ping = btn_ping;
@@ -391,6 +394,11 @@ void TF_Main::BindEvents() {
     ping.RunHandler = [](const std::function<void()>& Handler) {
         TZirkoApplication::Guarded(Handler)();
     };
+    return ping;
+}
+
+void TF_Main::BindEvents() {
+    const TPingPage ping = PingPage();
     TPingMonitor::SetUpPage(ping);
     FPingMonitor = std::make_unique<TPingMonitor>(ping);
 

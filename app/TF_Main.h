@@ -27,6 +27,7 @@ class TNetIcmpClient;
 class TNetSocketHelper;
 class TNetResponsiveWait;
 class TPingMonitor;
+struct TPingPage;
 class TTraceRunner;
 class TTrayIcon;
 class TValueLabel;
@@ -142,9 +143,13 @@ private:
     void CreatePingPanel();
     void PlacePingPanel();
     void CreateTracePage();
+    // The hop list and the trace's log, side by side in Splitter1.
+    void CreateTraceLists();
     void CreateComponents();
     void ApplyComponentSettings();
     void BindEvents();
+    // The Ping page's controls as the monitor takes them.
+    TPingPage PingPage();
     void SetBuddies();
     void SetTabOrder();
     // Connects a signal to a handler through the central error box.
