@@ -11,13 +11,56 @@ bool IsHourConversion(char C) {
     return C == 'H' || C == 'I' || C == 'k' || C == 'l';
 }
 
-// glibc flags, field widths and E/O modifiers that may stand between '%' and the conversion.
-bool IsModifier(char C) {
-    return C == '-' || C == '_' || C == '^' || C == '#' || C == 'E' || C == 'O' ||
-           (C >= '0' && C <= '9');
+} // namespace
+
+size_t TimeConversionAt(std::string_view Format, size_t Percent) {
+    // glibc's flags and field width, then one E or O modifier.
+    size_t I = Percent + 1;
+    while (I < Format.size() &&
+           (std::string_view("_-0^#").find(Format[I]) != std::string_view::npos ||
+            (Format[I] >= '0' && Format[I] <= '9'))) {
+        ++I;
+    }
+    if (I < Format.size() && (Format[I] == 'E' || Format[I] == 'O')) {
+        ++I;
+    }
+    return I;
 }
 
-} // namespace
+std::string ExpandTimeFormat(std::string_view Format, std::string_view AmPmFormat) {
+    std::string Out;
+    for (size_t I = 0; I < Format.size(); ++I) {
+        if (Format[I] != '%' || I + 1 >= Format.size()) {
+            Out += Format[I];
+            continue;
+        }
+        const size_t C = TimeConversionAt(Format, I);
+        if (C >= Format.size()) {
+            Out += Format.substr(I);
+            break;
+        }
+        const char Kind = Format[C];
+        if (Kind == 'T') {
+            Out += "%H:%M:%S";
+        } else if (Kind == 'R') {
+            Out += "%H:%M";
+        } else if (Kind == 'r') {
+            Out += AmPmFormat.find("%r") != std::string_view::npos
+                       ? std::string("%I:%M:%S %p")
+                       : ExpandTimeFormat(AmPmFormat, {});
+        } else if (Kind == 'Z' || Kind == 'z') {
+            // No zone in the long time: drop it with the blank that led to it.
+            while (!Out.empty() && Out.back() == ' ') {
+                Out.pop_back();
+            }
+        } else {
+            Out += Format.substr(I, C - I + 1);
+        }
+        I = C;
+    }
+    // A locale without a time format still gets a time with seconds.
+    return Out.empty() ? std::string("%H:%M:%S") : Out;
+}
 
 std::optional<std::tm> TClock::LocalNow() const {
     timespec Now{};
@@ -52,10 +95,7 @@ std::string TimeSeparatorOf(std::string_view TimeFormat, std::string_view AmPmFo
         if (TimeFormat[I] != '%') {
             continue;
         }
-        size_t J = I + 1;
-        while (J < TimeFormat.size() && IsModifier(TimeFormat[J])) {
-            ++J;
-        }
+        const size_t J = TimeConversionAt(TimeFormat, I);
         if (J >= TimeFormat.size()) {
             break;
         }

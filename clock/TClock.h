@@ -25,3 +25,11 @@ public:
 // or nothing stands between it and the next field). AmPmFormat is what "%r"
 // stands for in the same locale.
 std::string TimeSeparatorOf(std::string_view TimeFormat, std::string_view AmPmFormat);
+
+// Where the conversion of the '%' at Percent stands, past glibc's flags, width and
+// E/O modifier: the one reader of a time format's fields.
+size_t TimeConversionAt(std::string_view Format, size_t Percent);
+
+// The time format with its composite fields (%T, %R, %r) spelled out and any zone
+// field dropped; "%H:%M:%S" where the locale has none.
+std::string ExpandTimeFormat(std::string_view Format, std::string_view AmPmFormat);

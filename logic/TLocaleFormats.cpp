@@ -12,17 +12,6 @@ QString Langinfo(nl_item Item) {
     return QString::fromLocal8Bit(nl_langinfo(Item));
 }
 
-// Skips the flag, width and E/O modifiers glibc allows between '%' and the conversion.
-qsizetype ConversionAt(const QString& Format, qsizetype Percent) {
-    qsizetype i = Percent + 1;
-    while (i < Format.size() &&
-           (QStringLiteral("_-0^#").contains(Format[i]) || Format[i].isDigit()))
-        ++i;
-    if (i < Format.size() && (Format[i] == u'E' || Format[i] == u'O'))
-        ++i;
-    return i;
-}
-
 QString Strftime(const QString& Format, const std::tm& When) {
     if (Format.isEmpty())
         return {};
@@ -52,8 +41,8 @@ QChar TLocaleFormats::DecimalSeparator() {
     return Point.isEmpty() ? QChar(u'.') : Point[0];
 }
 
-QString TLocaleFormats::TimeSeparator() {
-    return QString::fromLocal8Bit(TClock::System().TimeSeparator());
+QString TLocaleFormats::TimeSeparator(const TClock& Clock) {
+    return QString::fromLocal8Bit(Clock.TimeSeparator());
 }
 
 TLocaleFormats::TStamp TLocaleFormats::Stamp(const TClock& Clock) {
@@ -64,35 +53,6 @@ TLocaleFormats::TStamp TLocaleFormats::Stamp(const TClock& Clock) {
 }
 
 QString TLocaleFormats::ExpandTimeFormat(const QString& Format, const QString& AmPmFormat) {
-    QString Out;
-    for (qsizetype i = 0; i < Format.size(); ++i) {
-        if (Format[i] != u'%' || i + 1 >= Format.size()) {
-            Out += Format[i];
-            continue;
-        }
-        const qsizetype c = ConversionAt(Format, i);
-        if (c >= Format.size()) {
-            Out += Format.mid(i);
-            break;
-        }
-        const QChar Kind = Format[c];
-        if (Kind == u'T') {
-            Out += QStringLiteral("%H:%M:%S");
-        } else if (Kind == u'R') {
-            Out += QStringLiteral("%H:%M");
-        } else if (Kind == u'r') {
-            Out += AmPmFormat.contains(QStringLiteral("%r"))
-                       ? QStringLiteral("%I:%M:%S %p")
-                       : ExpandTimeFormat(AmPmFormat, QString());
-        } else if (Kind == u'Z' || Kind == u'z') {
-            // No zone in the long time: drop it with the blank that led to it.
-            while (Out.endsWith(u' '))
-                Out.chop(1);
-        } else {
-            Out += Format.mid(i, c - i + 1);
-        }
-        i = c;
-    }
-    // A locale without a time format still gets a time with seconds.
-    return Out.isEmpty() ? QStringLiteral("%H:%M:%S") : Out;
+    return QString::fromLocal8Bit(::ExpandTimeFormat(Format.toLocal8Bit().toStdString(),
+                                                     AmPmFormat.toLocal8Bit().toStdString()));
 }

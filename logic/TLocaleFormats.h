@@ -19,7 +19,7 @@ public:
     static QString LongTime(const std::tm& When);
     static QChar DecimalSeparator();
     // The characters between the hour and the minute of the long time format.
-    static QString TimeSeparator();
+    static QString TimeSeparator(const TClock& Clock);
 
     // The stamp of a log line or a hop note: the clock is read twice, the date first.
     struct TStamp {

@@ -169,8 +169,8 @@ void TPingMonitor::btn_pingClick() {
 
 void TPingMonitor::ICMPReply(TNetIcmpClient& /*ASender*/, const TReplyStatus& AReplyStatus) {
     FCounters = TPingStatistics::CountPing(FCounters, AReplyStatus.RoundTripMs);
-    FPage.l_tot_time->setText(
-        TPingStatistics::FormatTotTime(FCounters.tot_time, TLocaleFormats::TimeSeparator()));
+    FPage.l_tot_time->setText(TPingStatistics::FormatTotTime(
+        FCounters.tot_time, TLocaleFormats::TimeSeparator(*FPage.Clock)));
 
     const TLocaleFormats::TStamp Stamp = TLocaleFormats::Stamp(*FPage.Clock);
     const QString Line =

@@ -70,7 +70,7 @@ TEST_F(TLocaleFormatsUnder, RealLocales) {
         EXPECT_EQ(TLocaleFormats::ShortDate(When).toStdString(), c.Date);
         EXPECT_EQ(TLocaleFormats::LongTime(When).toStdString(), c.Time);
         EXPECT_EQ(TLocaleFormats::DecimalSeparator(), QChar(c.Decimal));
-        EXPECT_EQ(TLocaleFormats::TimeSeparator().toStdString(), c.TimeSeparator);
+        EXPECT_EQ(TLocaleFormats::TimeSeparator(TClock::System()).toStdString(), c.TimeSeparator);
     }
 }
 
