@@ -411,8 +411,7 @@ void TF_Main::BindEvents() {
     FTraceRunner = std::make_unique<TTraceRunner>(trace);
     TabSheet3->SetErrorBox(&TZirkoApplication::ShowError);
     // The graph plots the same pings the statistics count, and restarts with them.
-    connect(FPingMonitor.get(), &TPingMonitor::ReplyHandled, TabSheet3,
-            [this](const TReplyStatus& AReply, const QDateTime&) { TabSheet3->AddReply(AReply); });
+    connect(FPingMonitor.get(), &TPingMonitor::ReplyHandled, TabSheet3, &TGraphPage::AddReply);
     connect(FPingMonitor.get(), &TPingMonitor::StatisticsCleared, TabSheet3, &TGraphPage::Clear);
     TabSheet3->SetLimit(FPingMonitor->LimitMs());
     connect(FPingMonitor.get(), &TPingMonitor::LimitChanged, TabSheet3, &TGraphPage::SetLimit);

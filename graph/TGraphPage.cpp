@@ -141,15 +141,14 @@ QDateTime TGraphPage::WallNow() const {
     return FNowSource ? FNowSource() : QDateTime::currentDateTime();
 }
 
-void TGraphPage::AddReply(const TReplyStatus& AReplyStatus) {
-    const QDateTime Now = WallNow();
+void TGraphPage::AddReply(const TReplyStatus& AReplyStatus, const QDateTime& AWhen) {
     const qint64 SteadyMs = FSteadySource ? FSteadySource()
                                           : std::chrono::duration_cast<std::chrono::milliseconds>(
                                                 std::chrono::steady_clock::now().time_since_epoch())
                                                 .count();
     TPingSample Sample;
-    Sample.WhenMs = Now.toMSecsSinceEpoch();
-    Sample.UtcOffsetSeconds = Now.offsetFromUtc();
+    Sample.WhenMs = AWhen.toMSecsSinceEpoch();
+    Sample.UtcOffsetSeconds = AWhen.offsetFromUtc();
     Sample.RoundTripMs = AReplyStatus.RoundTripMs;
     Sample.ReplyBytes = AReplyStatus.ReplyBytes;
     Sample.Sequence = AReplyStatus.Sequence;

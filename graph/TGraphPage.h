@@ -35,8 +35,9 @@ public:
     // The dashed line of the "Limite ms media" setting.
     void SetLimit(int LimitMs);
 
-    // A reply the statistics have just counted, stamped with the local clock.
-    void AddReply(const TReplyStatus& AReplyStatus);
+    // A reply the statistics have just counted, with the wall-clock time the monitor
+    // handled it at: the one stamp of that reply.
+    void AddReply(const TReplyStatus& AReplyStatus, const QDateTime& AWhen);
     // "Clear log": the history starts afresh with the statistics.
     void Clear();
 

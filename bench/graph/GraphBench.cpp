@@ -70,7 +70,7 @@ struct TClockedPage {
     }
 
     void Add(int i) {
-        Page.AddReply(Reply(i));
+        Page.AddReply(Reply(i), Now);
         Now = Now.addMSecs(2000);
         SteadyMs += 2000;
     }

@@ -38,7 +38,7 @@ protected:
         Status.Sequence = Sequence;
         Status.ReplyTtl = Bytes > 0 ? 64 : 0;
         Status.FromAddress = Bytes > 0 ? "192.0.2.10" : "0.0.0.0";
-        Page.AddReply(Status);
+        Page.AddReply(Status, FNow);
         FNow = FNow.addMSecs(StepMs);
         FSteadyMs += StepMs;
     }
