@@ -85,6 +85,18 @@ std::string TClock::TimeSeparator() const {
     return TimeSeparatorOf(::nl_langinfo(T_FMT), ::nl_langinfo(T_FMT_AMPM));
 }
 
+int64_t TClock::WallMs() const {
+    timespec Now{};
+    ::clock_gettime(CLOCK_REALTIME, &Now);
+    return int64_t{Now.tv_sec} * 1000 + Now.tv_nsec / 1000000;
+}
+
+int64_t TClock::SteadyMs() const {
+    timespec Now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &Now);
+    return int64_t{Now.tv_sec} * 1000 + Now.tv_nsec / 1000000;
+}
+
 const TClock& TClock::System() {
     static const TClock Clock;
     return Clock;

@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// Where the program gets the local date and time and the user's time
-// separator: the log agent's entries and the pages' stamps alike. The default
-// reads the system; tests override what they need to fix.
+// Where the program gets the local date and time, the user's time separator,
+// the wall clock in milliseconds and a clock that is never stepped: the log
+// agent's entries, the pages' stamps and the graph's time axis alike. The
+// default reads the system; tests override what they need to fix.
 class TClock {
 public:
     virtual ~TClock() = default;
@@ -17,6 +19,10 @@ public:
     virtual std::optional<std::tm> LocalNow() const;
     // Characters between hour and minutes in the current locale's time format.
     virtual std::string TimeSeparator() const;
+    // UTC milliseconds since the epoch (CLOCK_REALTIME); it can be stepped.
+    virtual int64_t WallMs() const;
+    // CLOCK_MONOTONIC in milliseconds: the same clock steps of WallMs are told by.
+    virtual int64_t SteadyMs() const;
 
     static const TClock& System();
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TGraphPage.h"
 
+#include "TClock.h"
 #include "TCsvExport.h"
 #include "TLatencyView.h"
 #include "TLocaleFormats.h"
@@ -19,8 +20,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <chrono>
 
 namespace {
 
@@ -138,14 +137,15 @@ void TGraphPage::CreateView() {
 }
 
 QDateTime TGraphPage::WallNow() const {
-    return FNowSource ? FNowSource() : QDateTime::currentDateTime();
+    return QDateTime::fromMSecsSinceEpoch(Clock().WallMs());
+}
+
+const TClock& TGraphPage::Clock() const {
+    return FClock != nullptr ? *FClock : TClock::System();
 }
 
 void TGraphPage::AddReply(const TReplyStatus& AReplyStatus, const QDateTime& AWhen) {
-    const qint64 SteadyMs = FSteadySource ? FSteadySource()
-                                          : std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                std::chrono::steady_clock::now().time_since_epoch())
-                                                .count();
+    const qint64 SteadyMs = Clock().SteadyMs();
     TPingSample Sample;
     Sample.WhenMs = AWhen.toMSecsSinceEpoch();
     Sample.UtcOffsetSeconds = AWhen.offsetFromUtc();

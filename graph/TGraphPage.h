@@ -14,6 +14,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QTimer;
+class TClock;
 class QVBoxLayout;
 class TLatencyView;
 struct TReplyStatus;
@@ -50,13 +51,9 @@ public:
     // Shows the failures of the exports; a modal box titled after the
     // program unless the window installs its own.
     void SetErrorBox(TErrorBox Box) { FErrorBox = std::move(Box); }
-    // Where the page reads the wall-clock time of a ping and of the shown range's end, and
-    // the monotonic milliseconds that tell a step of that clock; tests fix both, the program
-    // reads the system's.
-    void SetNowSource(std::function<QDateTime()> Source, std::function<qint64()> SteadyMs) {
-        FNowSource = std::move(Source);
-        FSteadySource = std::move(SteadyMs);
-    }
+    // Where the page reads the shown range's end and the monotonic time that tells a step
+    // of the wall clock. Non-owning; nullptr restores the system clock.
+    void SetClock(const TClock* Clock) { FClock = Clock; }
 
     const TPingHistory& History() const { return FHistory; }
     const TRangeSummary& Summary() const { return FSummary; }
@@ -69,6 +66,7 @@ protected:
 
 private:
     QDateTime WallNow() const;
+    const TClock& Clock() const;
     void CreateControls();
     void CreateView();
     void Refresh();
@@ -117,6 +115,5 @@ private:
     QLabel* l_persi = nullptr;
     QTimer* FFollow = nullptr;
     TErrorBox FErrorBox;
-    std::function<QDateTime()> FNowSource;
-    std::function<qint64()> FSteadySource;
+    const TClock* FClock = nullptr;
 };

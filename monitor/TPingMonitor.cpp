@@ -185,7 +185,7 @@ void TPingMonitor::ICMPReply(TNetIcmpClient& /*ASender*/, const TReplyStatus& AR
     ShowAverageAndLimit();
     CountLossAndAlarm(AReplyStatus.ReplyBytes);
     ShowCounters();
-    emit ReplyHandled(AReplyStatus, QDateTime::currentDateTime());
+    emit ReplyHandled(AReplyStatus, QDateTime::fromMSecsSinceEpoch(FPage.Clock->WallMs()));
 }
 
 void TPingMonitor::AppendToPane(const QString& Line) {

@@ -56,7 +56,7 @@ public:
 
 signals:
     // Once per handled reply, after the page and the log show it; When is the
-    // wall-clock time of handling.
+    // wall-clock time of handling, read from the page's clock.
     void ReplyHandled(const TReplyStatus& Reply, const QDateTime& When);
     // "Clear log" restarted the statistics.
     void StatisticsCleared();

@@ -8,6 +8,7 @@
 //
 //   graph_bench [--adds N]
 
+#include "TClock.h"
 #include "TGraphPage.h"
 #include "TLatencyView.h"
 #include "TReplyStatus.h"
@@ -27,7 +28,7 @@
 
 namespace {
 
-using TClock = std::chrono::steady_clock;
+using TStopwatch = std::chrono::steady_clock;
 
 // A deterministic line: round trips around 30 ms with waves and spikes, one
 // ping in fifty lost.
@@ -59,20 +60,27 @@ double HeapMiB() {
     return mallinfo2().uordblks / (1024.0 * 1024.0);
 }
 
+// Wall and steady milliseconds that move only with the benchmark's pings.
+struct TPingClock : TClock {
+    int64_t Wall = QDateTime::currentMSecsSinceEpoch();
+    int64_t Steady = 0;
+    int64_t WallMs() const override { return Wall; }
+    int64_t SteadyMs() const override { return Steady; }
+};
+
 struct TClockedPage {
-    QDateTime Now = QDateTime::currentDateTime();
-    qint64 SteadyMs = 0;
+    TPingClock Clock;
     TGraphPage Page;
 
     TClockedPage() {
-        Page.SetNowSource([this] { return Now; }, [this] { return SteadyMs; });
+        Page.SetClock(&Clock);
         Page.resize(780, 520);
     }
 
     void Add(int i) {
-        Page.AddReply(Reply(i), Now);
-        Now = Now.addMSecs(2000);
-        SteadyMs += 2000;
+        Page.AddReply(Reply(i), QDateTime::fromMSecsSinceEpoch(Clock.Wall));
+        Clock.Wall += 2000;
+        Clock.Steady += 2000;
     }
 };
 
@@ -107,14 +115,14 @@ void AddCost(int Adds) {
         std::vector<double> Cpu;
         for (int i = 0; i < Adds; ++i) {
             const double CpuStart = ThreadCpuMs();
-            const auto Start = TClock::now();
+            const auto Start = TStopwatch::now();
             p.Add(43200 + i);
             // The chart's posted layout and scene changes, then a synchronous
             // paint of the plot, as the screen would get it.
             QCoreApplication::processEvents();
             QCoreApplication::processEvents();
             p.Page.View()->viewport()->repaint();
-            Ms.push_back(std::chrono::duration<double, std::milli>(TClock::now() - Start).count());
+            Ms.push_back(std::chrono::duration<double, std::milli>(TStopwatch::now() - Start).count());
             Cpu.push_back(ThreadCpuMs() - CpuStart);
         }
         std::printf("%s | 43200 | %d | %.3f | %.3f | %.3f | %.3f\n", Name, Adds, Median(Ms),

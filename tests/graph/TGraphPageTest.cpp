@@ -4,6 +4,7 @@
 #include "TLatencyView.h"
 #include "TPlotPoints.h"
 #include "TReplyStatus.h"
+#include "TSteppingClock.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,8 +24,8 @@ const QDateTime Start(QDate(2026, 12, 9), QTime(3, 0, 0), QTimeZone("Europe/Rome
 class GraphPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        FNow = Start;
-        Page.SetNowSource([this] { return FNow; }, [this] { return FSteadyMs; });
+        FClock.SetWallMs(Start.toMSecsSinceEpoch());
+        Page.SetClock(&FClock);
         Page.SetErrorBox([this](const QString& Message) { Errors << Message; });
         Page.resize(780, 500);
         ASSERT_TRUE(Dir.isValid());
@@ -38,17 +39,20 @@ protected:
         Status.Sequence = Sequence;
         Status.ReplyTtl = Bytes > 0 ? 64 : 0;
         Status.FromAddress = Bytes > 0 ? "192.0.2.10" : "0.0.0.0";
-        Page.AddReply(Status, FNow);
-        FNow = FNow.addMSecs(StepMs);
-        FSteadyMs += StepMs;
+        Page.AddReply(Status, Now());
+        FClock.Advance(StepMs);
     }
     QByteArray Read(const QString& Path) {
         QFile File(Path);
         return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray("<unreadable>");
     }
 
-    QDateTime FNow;
-    qint64 FSteadyMs = 5000;
+    // The handling time as the monitor gives it, in Rome's zone.
+    QDateTime Now() const {
+        return QDateTime::fromMSecsSinceEpoch(FClock.WallMs(), Start.timeZone());
+    }
+
+    TSteppingClock FClock{CalendarTime(2026, 12, 9, 2, 0, 0)};
     TGraphPage Page;
     QStringList Errors;
     QTemporaryDir Dir;
@@ -185,7 +189,7 @@ TEST_F(GraphPageTest, AStepOfTheWallClockKeepsTheRangesWhole) {
         for (uint16_t Seq = 1; Seq <= 6; ++Seq) {
             Reply(72, 20 + Seq, Seq);
             if (Seq == 3) {
-                FNow = FNow.addMSecs(R.StepMs);
+                FClock.StepWall(R.StepMs);
             }
         }
         // All six came within the last 12 s; each stands where its age puts it.
@@ -194,7 +198,7 @@ TEST_F(GraphPageTest, AStepOfTheWallClockKeepsTheRangesWhole) {
         ASSERT_EQ(View.Points().Segments.size(), 1u);
         const auto& Line = View.Points().Segments.front();
         ASSERT_EQ(Line.size(), 6u);
-        const qint64 LastMs = FNow.toMSecsSinceEpoch() - 2000;
+        const qint64 LastMs = FClock.WallMs() - 2000;
         for (std::size_t I = 0; I < Line.size(); ++I) {
             EXPECT_NEAR(Line[I].x(), double(LastMs - qint64(5 - I) * 2000), 100.0) << I;
         }

@@ -164,19 +164,16 @@ TEST_F(TPingMonitorWidget, ObserversSeeEachReplyOnceThroughTheClientsCallback) {
                          // Emitted after the page shows the reply.
                          EXPECT_EQ(F->Page.l_n_ping->text().toInt(), int(Seen.size()));
                      });
-    const QDateTime Before = QDateTime::currentDateTime();
+    Clock.SetWallMs(1796738607000); // 2026-12-08 14:03:27 UTC
     ASSERT_TRUE(static_cast<bool>(F->Icmp.OnReply)) << "the monitor binds the client itself";
     const TReplyStatus Replies[] = {TPingPageFixture::Answer(40, 7), TPingPageFixture::Lost(8)};
     for (const TReplyStatus& R : Replies)
         F->Icmp.OnReply(F->Icmp, R);
-    const QDateTime After = QDateTime::currentDateTime();
-
     ASSERT_EQ(Seen.size(), 2u);
     EXPECT_EQ(Seen[0], Replies[0]);
     EXPECT_EQ(Seen[1], Replies[1]);
     for (const QDateTime& At : When) {
-        EXPECT_LE(Before, At);
-        EXPECT_LE(At, After);
+        EXPECT_EQ(At.toMSecsSinceEpoch(), 1796738607000) << "stamped by the page's clock";
     }
     EXPECT_EQ(F->Counters().n_ping, 2);
     EXPECT_EQ(F->Counters().n_pacchetti_persi, 1);
