@@ -6,64 +6,38 @@
 
 #include <filesystem>
 #include <fstream>
-#include <string>
 #include <sys/stat.h>
-#include <vector>
 
 namespace fs = std::filesystem;
 
-namespace {
-
-struct TLayout {
-    const char* Name;
-    mode_t Bin;         // the window's folder
-    mode_t Beside;      // the helper beside it; 0: none
-    mode_t Installed;   // the helper in ../libexec/zirko/; 0: none
-    const char* Expect; // "beside", "installed" or ""
-};
-
-void PutHelper(const fs::path& APath, mode_t AMode) {
-    std::ofstream(APath) << "#!/bin/sh\n";
-    ::chmod(APath.c_str(), AMode);
-}
-
 TEST(HelperLocate, TakesOnlyAHelperNoOtherUserCanReplace) {
-    const std::vector<TLayout> Rows{
-        {"beside, private", 0755, 0755, 0, "beside"},
-        {"beside in a folder anyone may write", 0777, 0755, 0, ""},
-        {"beside in a group-writable folder", 0775, 0755, 0, ""},
-        {"a group-writable file beside", 0755, 0775, 0, ""},
-        {"a writable file beside, an install too", 0755, 0757, 0755, "installed"},
-        {"a writable folder, an install too", 0777, 0755, 0755, "installed"},
-        {"the install alone", 0755, 0, 0755, "installed"},
-        {"an install anyone may replace", 0755, 0, 0777, ""},
-        {"a file that cannot run", 0755, 0644, 0, ""},
-        {"nothing", 0755, 0, 0, ""},
-    };
+    // Modes of the window's folder, the helper beside it and the one in ../libexec/zirko/
+    // (0: none), and which one is taken: 'b' beside, 'i' installed, '-' none.
+    const struct {
+        mode_t Bin, Beside, Installed;
+        char Taken;
+    } Rows[] = {{0755, 0755, 0, 'b'}, {0777, 0755, 0, '-'},    {0775, 0755, 0, '-'},
+                {0755, 0775, 0, '-'}, {0755, 0757, 0755, 'i'}, {0777, 0755, 0755, 'i'},
+                {0755, 0, 0777, '-'}, {0755, 0644, 0, '-'}};
     for (const auto& R : Rows) {
-        SCOPED_TRACE(R.Name);
+        SCOPED_TRACE(testing::Message()
+                     << std::oct << R.Bin << " " << R.Beside << " " << R.Installed);
         char Template[] = "/tmp/zirko-locate-XXXXXX";
         ASSERT_NE(::mkdtemp(Template), nullptr);
-        const fs::path Root = Template;
-        const fs::path Bin = Root / "bin";
-        const fs::path Libexec = Root / "libexec" / "zirko";
+        const fs::path Bin = fs::path(Template) / "bin";
+        fs::create_directories(fs::path(Template) / "libexec" / "zirko");
         fs::create_directories(Bin);
-        fs::create_directories(Libexec);
-        if (R.Beside != 0) {
-            PutHelper(Bin / "zirko-socket", R.Beside);
-        }
-        if (R.Installed != 0) {
-            PutHelper(Libexec / "zirko-socket", R.Installed);
+        const fs::path Beside = Bin / "zirko-socket";
+        const fs::path Installed = Bin / ".." / "libexec" / "zirko" / "zirko-socket";
+        for (const auto& [Path, Mode] : {std::pair{Beside, R.Beside}, {Installed, R.Installed}}) {
+            if (Mode != 0) {
+                std::ofstream(Path) << "#!/bin/sh\n";
+                ::chmod(Path.c_str(), Mode);
+            }
         }
         ::chmod(Bin.c_str(), R.Bin);
-        const std::string Expected =
-            std::string(R.Expect) == "beside" ? (Bin / "zirko-socket").string()
-            : std::string(R.Expect) == "installed"
-                ? (Bin / ".." / "libexec" / "zirko" / "zirko-socket").string()
-                : std::string();
-        EXPECT_EQ(TNetSocketHelper::Locate((Bin / "zirko").string()), Expected);
-        fs::remove_all(Root);
+        const fs::path Expected = R.Taken == 'b' ? Beside : R.Taken == 'i' ? Installed : "";
+        EXPECT_EQ(TNetSocketHelper::Locate((Bin / "zirko").string()), Expected.string());
+        fs::remove_all(Template);
     }
 }
-
-} // namespace

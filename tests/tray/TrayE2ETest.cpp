@@ -138,20 +138,15 @@ protected:
 
     ::testing::AssertionResult IconShows(int Index) {
         QColor Seen;
-        const bool Shown = Eventually([&] {
-            // Under load the tray may lay its icons out again after docking.
-            const QRect Now = Program->IconGeometry();
-            if (Now.width() >= 16 && Now.height() >= 16)
-                Icon = Now;
-            Seen = ScreenPixel(X, SquarePixel(Icon));
-            return Near(Seen, Expected(Index));
-        });
-        if (Shown)
+        // Under load the tray may lay its icons out again after docking: ask each time.
+        if (Eventually([&] {
+                const QRect Now = Program->IconGeometry();
+                Icon = Now.width() >= 16 && Now.height() >= 16 ? Now : Icon;
+                return Near(Seen = ScreenPixel(X, SquarePixel(Icon)), Expected(Index));
+            }))
             return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure()
-               << "icon at " << Icon.x() << "," << Icon.y() << " " << Icon.width() << "x"
-               << Icon.height() << " shows " << qPrintable(Seen.name()) << ", not "
-               << qPrintable(Expected(Index).name());
+               << "icon at " << Icon.x() << "," << Icon.y() << " shows " << qPrintable(Seen.name());
     }
     QString Xdotool(const QStringList& Arguments) {
         return QString::fromUtf8(X.Run(QStringLiteral("xdotool"), Arguments));
