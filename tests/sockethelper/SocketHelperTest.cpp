@@ -9,7 +9,6 @@
 #include "TNetNamespaceScope.h"
 #include "TNetSocketHelper.h"
 #include "TProbeMatch.h"
-#include "TProbeServer.h"
 
 #include <gtest/gtest.h>
 
@@ -297,23 +296,6 @@ TEST_F(SocketHelper, HoldsToAPaceAndABoundOnWaitingProbes) {
     EXPECT_EQ(Status(++Id), ENOBUFS);
     ASSERT_TRUE(Channel.Send(EncodeForget(101)));
     EXPECT_EQ(Status(++Id), 0);
-}
-
-TEST_F(SocketHelper, TheWindowsForgottenProbesMakeRoomWithItsNextOne) {
-    TNetNamespace Loop("forget");
-    TNetNamespaceScope Inside(Loop);
-    TNetSocketHelper Client;
-    ASSERT_TRUE(Client.Start(Helper));
-    // More probes than the helper keeps waiting, each forgotten once answered: the helper
-    // must hear of each before it counts the next.
-    for (uint32_t N = 0; N < TProbeServer::MaxWaiting + 8; ++N) {
-        const auto Sent = Client.Send(Echo(AF_INET, N + 1, 60000));
-        ASSERT_TRUE(Sent.has_value()) << N;
-        ASSERT_EQ(Sent->Error, 0) << N;
-        ASSERT_TRUE(Client.WaitFor(Sent->Id, 1000)) << N;
-        EXPECT_TRUE(Client.Take(Sent->Id).has_value()) << N;
-        Client.Forget(Sent->Id);
-    }
 }
 
 TEST_F(SocketHelper, RefusesASecondClient) {
