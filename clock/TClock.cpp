@@ -7,6 +7,12 @@ namespace {
 
 constexpr std::string_view DefaultSeparator = ":";
 
+int64_t Milliseconds(clockid_t AClock) {
+    timespec Now{};
+    ::clock_gettime(AClock, &Now);
+    return int64_t{Now.tv_sec} * 1000 + Now.tv_nsec / 1000000;
+}
+
 bool IsHourConversion(char C) {
     return C == 'H' || C == 'I' || C == 'k' || C == 'l';
 }
@@ -86,15 +92,11 @@ std::string TClock::TimeSeparator() const {
 }
 
 int64_t TClock::WallMs() const {
-    timespec Now{};
-    ::clock_gettime(CLOCK_REALTIME, &Now);
-    return int64_t{Now.tv_sec} * 1000 + Now.tv_nsec / 1000000;
+    return Milliseconds(CLOCK_REALTIME);
 }
 
 int64_t TClock::SteadyMs() const {
-    timespec Now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &Now);
-    return int64_t{Now.tv_sec} * 1000 + Now.tv_nsec / 1000000;
+    return Milliseconds(CLOCK_MONOTONIC);
 }
 
 const TClock& TClock::System() {
