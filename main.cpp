@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandLine.h"
+#include "TAgente.h"
 #include "TDisplayPlatform.h"
 #include "TF_Main.h"
+#include "TNetContext.h"
 #include "TNetSocketHelper.h"
+#include "TTrayIconHandler.h"
 #include "TZirkoApplication.h"
 
 #include <iostream>
@@ -20,8 +23,15 @@ int main(int argc, char** argv) {
     }
     TDisplayPlatform::Choose();
     TZirkoApplication application(argc, argv);
+    // The services every part of the window shares, made here once and handed down.
+    const TClock& Clock = TClock::System();
+    TNetContext Net(TNetContext::SystemStack(), Clock);
+    Net.SetHelper(&Helper);
+    TAgente Agente;
+    Agente.SetClock(&Clock);
+    TTrayIconHandler Tray;
     // Creating the window starts the log; a failing start ends the program there.
-    TF_Main window(TF_Main::DefaultLogFolder(), &Helper);
+    TF_Main window(TF_Main::DefaultLogFolder(), {Net, Agente, Tray});
     window.show();
     return TZirkoApplication::exec();
 }

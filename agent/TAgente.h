@@ -51,7 +51,7 @@ public:
     void ShutDown();
 
     // Non-owning; with none installed the message goes to stderr.
-    static void SetFatalReporter(TAgenteFatalReporter* Reporter) { FFatalReporter = Reporter; }
+    void SetFatalReporter(TAgenteFatalReporter* Reporter) { FFatalReporter = Reporter; }
     // Non-owning; nullptr restores the system clock and locale.
     void SetClock(const TClock* Clock) { FClock = Clock; }
 
@@ -64,7 +64,7 @@ private:
     std::string Prefix() const;
     bool CanWrite() const;
     const TClock& Clock() const { return FClock ? *FClock : TClock::System(); }
-    [[noreturn]] static void Fatal(const char* Message);
+    [[noreturn]] void Fatal(const char* Message);
 
     std::string FPath_Agente;
     std::string FApplicationName;
@@ -79,8 +79,9 @@ private:
     int32_t FWarningCount = 0;
     TLogFile FLogFile;
     const TClock* FClock = nullptr;
+    TAgenteFatalReporter* FFatalReporter = nullptr;
+    bool FFatalShowing = false;
 
+    // One for the whole program, whichever agent started the log.
     static inline bool FLogStarted = false;
-    static inline bool FFatalShowing = false;
-    static inline TAgenteFatalReporter* FFatalReporter = nullptr;
 };

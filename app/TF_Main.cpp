@@ -51,8 +51,8 @@ std::string TF_Main::DefaultLogFolder() {
     return LogFolder();
 }
 
-TF_Main::TF_Main(const std::string& LogFolder, TNetSocketHelper* AHelper)
-    : QWidget(nullptr), FLogFolder(LogFolder), FHelper(AHelper) {
+TF_Main::TF_Main(const std::string& LogFolder, TZirkoServices Services)
+    : QWidget(nullptr), FLogFolder(LogFolder), FServices(Services) {
     F_Main = this;
     setObjectName(QStringLiteral("F_Main"));
     setWindowTitle(QStringLiteral("Zirko"));
@@ -84,7 +84,7 @@ TF_Main::~TF_Main() {
     // Handlers go before the components they point at.
     FTraceRunner.reset();
     FPingMonitor.reset();
-    TAgente::SetFatalReporter(nullptr);
+    Agente->SetFatalReporter(nullptr);
     if (F_Main == this) {
         F_Main = nullptr;
     }
@@ -314,19 +314,17 @@ void TF_Main::SetTabOrder() {
 }
 
 void TF_Main::CreateComponents() {
-    NetResponsiveWait = std::make_unique<TNetResponsiveWait>();
-    ICMP = std::make_unique<TNetIcmpClient>();
-    ICMP->SetSocketHelper(FHelper);
-    Agente = std::make_unique<TAgente>();
+    NetResponsiveWait = std::make_unique<TNetResponsiveWait>(FServices.Net);
+    ICMP = std::make_unique<TNetIcmpClient>(FServices.Net);
+    Agente = &FServices.Agente;
     T_Minuti = new QTimer(this);
     T_Minuti->setObjectName(QStringLiteral("T_Minuti"));
     T_Ogni = new QTimer(this);
     T_Ogni->setObjectName(QStringLiteral("T_Ogni"));
     Timer = new QTimer(this);
     Timer->setObjectName(QStringLiteral("Timer"));
-    NetIcmpClient = std::make_unique<TNetIcmpClient>();
-    NetIcmpClient->SetSocketHelper(FHelper);
-    TrayIcon = new TTrayIcon(this);
+    NetIcmpClient = std::make_unique<TNetIcmpClient>(FServices.Net);
+    TrayIcon = new TTrayIcon(FServices.Tray, this);
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
     pum_trayicon = new QMenu(this);
     pum_trayicon->setObjectName(QStringLiteral("pum_trayicon"));
@@ -384,7 +382,8 @@ TPingPage TF_Main::PingPage() {
     ping.l_pacchetti_persi = l_pacchetti_persi;
     ping.re_ping = re_ping;
     ping.ICMP = ICMP.get();
-    ping.Agente = Agente.get();
+    ping.Agente = Agente;
+    ping.Clock = &FServices.Clock();
     ping.TrayIcon = TrayIcon;
     ping.T_Minuti = T_Minuti;
     ping.T_Ogni = T_Ogni;
@@ -408,7 +407,9 @@ void TF_Main::BindEvents() {
     trace.btn_execute = btn_execute;
     trace.lvTrace = lvTrace;
     trace.NetIcmpClient = NetIcmpClient.get();
+    trace.Clock = &FServices.Clock();
     FTraceRunner = std::make_unique<TTraceRunner>(trace);
+    TabSheet3->SetClock(&FServices.Clock());
     TabSheet3->SetErrorBox(&TZirkoApplication::ShowError);
     // The graph plots the same pings the statistics count, and restarts with them.
     connect(FPingMonitor.get(), &TPingMonitor::ReplyHandled, TabSheet3, &TGraphPage::AddReply);
@@ -427,7 +428,7 @@ void TF_Main::BindEvents() {
 void TF_Main::FormCreate() {
     re_ping->clear();
     // The box comes first: a failing start-up ends the program from inside StartUp.
-    TAgente::SetFatalReporter(&FFatalBox);
+    Agente->SetFatalReporter(&FFatalBox);
     Agente->SetPath_Agente(FLogFolder);
     Agente->SetFileName("ZIRKO");
     Agente->SetActiveLog(true);

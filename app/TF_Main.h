@@ -2,6 +2,7 @@
 #pragma once
 
 #include "TFatalMessageBox.h"
+#include "TZirkoServices.h"
 
 #include <QWidget>
 
@@ -24,7 +25,6 @@ class TAgente;
 class TGraphPage;
 class TImageList;
 class TNetIcmpClient;
-class TNetSocketHelper;
 class TNetResponsiveWait;
 class TPingMonitor;
 struct TPingPage;
@@ -45,9 +45,8 @@ public:
 
     // LogFolder is where the log agent keeps its file; the executable's folder
     // (the user's state folder for an installed copy) unless a test points it elsewhere.
-    // AHelper, where given, sends the clients' echo requests; it must outlive the window.
-    explicit TF_Main(const std::string& LogFolder = DefaultLogFolder(),
-                     TNetSocketHelper* AHelper = nullptr);
+    // The services must outlive the window.
+    TF_Main(const std::string& LogFolder, TZirkoServices Services);
     ~TF_Main() override;
     TF_Main(const TF_Main&) = delete;
     TF_Main& operator=(const TF_Main&) = delete;
@@ -104,7 +103,7 @@ public:
     // Non-visual components, in creation order.
     std::unique_ptr<TNetResponsiveWait> NetResponsiveWait;
     std::unique_ptr<TNetIcmpClient> ICMP;
-    std::unique_ptr<TAgente> Agente;
+    TAgente* Agente; // the program's, handed in
     QTimer* T_Minuti;
     QTimer* T_Ogni;
     QTimer* Timer;
@@ -129,6 +128,9 @@ public:
     // The Ping page's behaviour and counters; it binds the page's events itself.
     TPingMonitor& PingMonitor() { return *FPingMonitor; }
     const TPingMonitor& PingMonitor() const { return *FPingMonitor; }
+
+    // The tray's shared receiver the window's icon was made with.
+    TTrayIconHandler& TrayHandler() const { return FServices.Tray; }
 
     // How many times the close handler has run (it runs once).
     int FormCloseCount() const { return FFormCloseCount; }
@@ -157,7 +159,7 @@ private:
     void Bind(TSender* Sender, TSignal Signal, void (TF_Main::*Handler)());
 
     std::string FLogFolder;
-    TNetSocketHelper* FHelper = nullptr;
+    TZirkoServices FServices;
     TFatalMessageBox FFatalBox;
     std::unique_ptr<TPingMonitor> FPingMonitor;
     std::unique_ptr<TTraceRunner> FTraceRunner;

@@ -7,10 +7,10 @@ namespace {
 
 constexpr std::string_view DefaultSeparator = ":";
 
-int64_t Milliseconds(clockid_t AClock) {
+int64_t Nanoseconds(clockid_t AClock) {
     timespec Now{};
     ::clock_gettime(AClock, &Now);
-    return int64_t{Now.tv_sec} * 1000 + Now.tv_nsec / 1000000;
+    return int64_t{Now.tv_sec} * 1'000'000'000 + Now.tv_nsec;
 }
 
 bool IsHourConversion(char C) {
@@ -91,12 +91,19 @@ std::string TClock::TimeSeparator() const {
     return TimeSeparatorOf(::nl_langinfo(T_FMT), ::nl_langinfo(T_FMT_AMPM));
 }
 
-int64_t TClock::WallMs() const {
-    return Milliseconds(CLOCK_REALTIME);
+int64_t TClock::WallNs() const {
+    return Nanoseconds(CLOCK_REALTIME);
 }
 
-int64_t TClock::SteadyMs() const {
-    return Milliseconds(CLOCK_MONOTONIC);
+int64_t TClock::SteadyNs() const {
+    return Nanoseconds(CLOCK_MONOTONIC);
+}
+
+uint32_t TClock::TickDiff(uint32_t AEarlier, uint32_t ALater) {
+    if (ALater >= AEarlier) {
+        return ALater - AEarlier;
+    }
+    return ALater + (4294967295u - AEarlier);
 }
 
 const TClock& TClock::System() {

@@ -8,8 +8,8 @@
 #include <string_view>
 
 // Where the program gets the local date and time, the user's time separator,
-// the wall clock in milliseconds and a clock that is never stepped: the log
-// agent's entries, the pages' stamps and the graph's time axis alike. The
+// the wall clock and a clock that is never stepped: the log agent's entries,
+// the pages' stamps, the graph's time axis and the round trips alike. The
 // default reads the system; tests override what they need to fix.
 class TClock {
 public:
@@ -19,10 +19,20 @@ public:
     virtual std::optional<std::tm> LocalNow() const;
     // Characters between hour and minutes in the current locale's time format.
     virtual std::string TimeSeparator() const;
-    // UTC milliseconds since the epoch (CLOCK_REALTIME); it can be stepped.
-    virtual int64_t WallMs() const;
-    // CLOCK_MONOTONIC in milliseconds: the same clock steps of WallMs are told by.
-    virtual int64_t SteadyMs() const;
+    // UTC nanoseconds since the epoch (CLOCK_REALTIME, the clock of the kernel's
+    // receive stamps); it can be stepped.
+    virtual int64_t WallNs() const;
+    // CLOCK_MONOTONIC in nanoseconds: never stepped, so steps of WallNs show against it.
+    virtual int64_t SteadyNs() const;
+
+    int64_t WallMs() const { return WallNs() / NsPerMs; }
+    int64_t SteadyMs() const { return SteadyNs() / NsPerMs; }
+    // The steady clock in milliseconds cut to 32 bits, as the echo request carries it.
+    uint32_t TickCount() const { return static_cast<uint32_t>(SteadyMs()); }
+    // Span between two TickCount readings, allowing for one wrap.
+    static uint32_t TickDiff(uint32_t AEarlier, uint32_t ALater);
+
+    static constexpr int64_t NsPerMs = 1'000'000;
 
     static const TClock& System();
 };

@@ -1,17 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "TNetCriticalSection.h"
+#include "TNetContext.h"
 
-// Base of every networking component: the first live one makes GlobalStack, the last one
-// destroys it.
+class TNetStack;
+
+// Base of every networking component: the first live one of a context makes its stack, the
+// last one destroys it.
 class TNetComponent {
 public:
-    TNetComponent();
+    explicit TNetComponent(TNetContext& AContext);
     virtual ~TNetComponent();
     TNetComponent(const TNetComponent&) = delete;
     TNetComponent& operator=(const TNetComponent&) = delete;
 
-    static int ComponentCount();
-    static TNetCriticalSection& ComponentLock();
+    TNetContext& Context() const { return FContext; }
+    TNetStack& Stack() const { return FContext.Stack(); }
+
+private:
+    TNetContext& FContext;
 };

@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TNetIcmpClient.h"
 
-#include "TIcmp6Wire.h"
-#include "TNetClock.h"
 #include "TNetRoundTrip.h"
 #include "TNetStack.h"
 
 #include <netinet/in.h>
 #include <unistd.h>
 
-TNetIcmpClient::TNetIcmpClient() {
+TNetIcmpClient::TNetIcmpClient(TNetContext& AContext) : TNetRawClient(AContext) {
     SetReceiveTimeout(5000);
     SetProtocol(IPPROTO_ICMP);
 }
@@ -17,36 +15,28 @@ TNetIcmpClient::TNetIcmpClient() {
 void TNetIcmpClient::BuildEchoRequest(std::string_view APayload) {
     FEchoSize = TIcmpWire::EchoSize;
     TIcmpWire::BuildEchoRequest(FEchoBuffer, static_cast<uint16_t>(::getpid() & 0xFFFF),
-                                FSequenceCounter, TNetClock::TickCount(), APayload);
+                                FSequenceCounter, Context().Clock().TickCount(), APayload);
 }
 
 bool TNetIcmpClient::DecodeReply(int32_t AN, TReplyStatus& AStatus) {
-    if (Socket().IPVersion() == Id_IPv6) {
-        return TIcmp6Wire::DecodeReply(FReceiveArea, AN, FSequenceCounter, AStatus);
-    }
-    return TIcmpWire::DecodeReply(FReceiveArea, AN, FSequenceCounter, AStatus);
+    return Socket().Family().DecodeReply(FReceiveArea, AN, FSequenceCounter, AStatus);
 }
 
 void TNetIcmpClient::UseAddressFamily(const std::string& AAddress) {
-    const TIPVersion Version = TNetStack::AddressIPVersion(AAddress);
-    Socket().SetIPVersion(Version);
-    if (Version == Id_IPv6) {
-        TIcmp6Wire::ToEchoRequest(FEchoBuffer);
-    }
+    const TNetFamily& Family = TNetFamily::OfAddress(AAddress);
+    Socket().SetFamily(Family);
+    Family.ToEchoRequest(FEchoBuffer);
 }
 
 void TNetIcmpClient::SetTimedOut(TReplyStatus& AStatus) {
-    if (Socket().IPVersion() == Id_IPv6) {
-        TIcmp6Wire::SetTimedOut(AStatus, FSequenceCounter);
-    } else {
-        TIcmpWire::SetTimedOut(AStatus, FSequenceCounter);
-    }
+    Socket().Family().SetTimedOut(AStatus, FSequenceCounter);
 }
 
 void TNetIcmpClient::WaitForReply(int32_t ATimeout, TReplyStatus& AStatus) {
     FReceiveArea.fill(0);
     FReplyStamp.reset();
-    const int64_t Start = TNetClock::MonotonicNs();
+    const TClock& Clock = Context().Clock();
+    const int64_t Start = Clock.SteadyNs();
     int32_t Remaining = ATimeout;
     for (;;) {
         std::optional<int32_t> N = 0;
@@ -65,8 +55,7 @@ void TNetIcmpClient::WaitForReply(int32_t ATimeout, TReplyStatus& AStatus) {
         // span is taken in nanoseconds, so a timed-out wait never falls short of the limit
         // by the truncation of two millisecond readings.
         SetTimedOut(AStatus);
-        const int64_t Left =
-            int64_t{ATimeout} - (TNetClock::MonotonicNs() - Start) / int64_t{1000000};
+        const int64_t Left = int64_t{ATimeout} - (Clock.SteadyNs() - Start) / TClock::NsPerMs;
         if (Left <= 0) {
             return;
         }
@@ -79,12 +68,13 @@ void TNetIcmpClient::Ping(std::string_view APayload, uint16_t ANewSequence) {
         FSequenceCounter = ANewSequence;
     }
     BuildEchoRequest(APayload);
-    const std::string Address = GlobalStack->ResolveAddress(Host());
+    const std::string Address = Stack().ResolveAddress(Host());
     UseAddressFamily(Address);
     TNetSocketHandle& Handle = GetSocket();
     // The network's round trip only: the lookup and the socket opening stay outside it, and
     // its end is the reply's arrival, not the moment this process got to read it.
-    TNetRoundTrip RoundTrip = TNetRoundTrip::Begin();
+    const TClock& Clock = Context().Clock();
+    TNetRoundTrip RoundTrip = TNetRoundTrip::Begin(Clock);
     Handle.SetAnswerWait(ReceiveTimeout());
     Handle.SendToAddress(
         Address, Port(),
@@ -94,8 +84,8 @@ void TNetIcmpClient::Ping(std::string_view APayload, uint16_t ANewSequence) {
     }
     TReplyStatus Status;
     WaitForReply(ReceiveTimeout(), Status);
-    const int64_t EndNs = TNetClock::MonotonicNs();
-    const uint32_t Elapsed = RoundTrip.Ms(FReplyStamp, EndNs, TNetClock::StampNs());
+    const int64_t EndNs = Clock.SteadyNs();
+    const uint32_t Elapsed = RoundTrip.Ms(FReplyStamp, EndNs, Clock.WallNs());
     FReplyStatus = Status;
     Socket().ReleaseSocket();
     FReplyStatus.RoundTripMs = Elapsed;

@@ -20,7 +20,7 @@ using TOnReplyEvent =
 // decode it, fire OnReply.
 class TNetIcmpClient : public TNetRawClient {
 public:
-    TNetIcmpClient();
+    explicit TNetIcmpClient(TNetContext& AContext);
 
     void Ping(std::string_view APayload = {}, uint16_t ANewSequence = 0);
     const TReplyStatus& ReplyStatus() const { return FReplyStatus; }

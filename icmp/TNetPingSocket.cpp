@@ -2,18 +2,13 @@
 #include "TNetPingSocket.h"
 
 #include "TNetMessage.h"
-#include "TNetReceiveStamp.h"
-#include "TNetStack.h"
 
 #include <algorithm>
 #include <cstring>
-#include <linux/errqueue.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
 
 namespace {
 
-constexpr int MaxQueuedErrors = 16;
 constexpr std::size_t IcmpHeaderSize = 8;
 
 void WriteIpHeader(std::span<uint8_t> AArea, std::size_t ATotal, uint8_t ATtl,
@@ -29,11 +24,6 @@ void WriteIpHeader(std::span<uint8_t> AArea, std::size_t ATotal, uint8_t ATtl,
 }
 
 } // namespace
-
-void TNetPingSocket::Prepare(TSocketId AId) {
-    GlobalStack->SetIntOption(AId, IPPROTO_IP, IP_RECVERR, 1);
-    GlobalStack->SetIntOption(AId, IPPROTO_IP, IP_RECVTTL, 1);
-}
 
 int32_t TNetPingSocket::SynthesizeReply(std::span<uint8_t> AArea, const TAddress& ASource,
                                         uint8_t ATtl, std::span<const uint8_t> AIcmp,
@@ -60,56 +50,4 @@ int32_t TNetPingSocket::SynthesizeError(std::span<uint8_t> AArea, const TAddress
     }
     TNetMessage::CopyInto(AArea, QuotedAt + IpHeaderSize, AQuoted);
     return static_cast<int32_t>(Total);
-}
-
-std::optional<int32_t> TNetPingSocket::Receive(TSocketId AId, std::span<uint8_t> AArea,
-                                               std::optional<int64_t>* AStampNs) {
-    std::array<uint8_t, 2048> Payload{};
-    alignas(cmsghdr) std::array<uint8_t, 512> Control{};
-    sockaddr_in From{};
-    iovec Io{Payload.data(), Payload.size()};
-    auto Reset = [&] {
-        msghdr Msg{};
-        Msg.msg_name = &From;
-        Msg.msg_namelen = sizeof(From);
-        Msg.msg_iov = &Io;
-        Msg.msg_iovlen = 1;
-        Msg.msg_control = Control.data();
-        Msg.msg_controllen = Control.size();
-        return Msg;
-    };
-
-    for (int I = 0; I < MaxQueuedErrors; ++I) {
-        msghdr Msg = Reset();
-        const auto N = TNetMessage::Receive(AId, Msg, MSG_ERRQUEUE);
-        if (!N) {
-            break;
-        }
-        const auto C = ReadNetControl<sockaddr_in, &sockaddr_in::sin_addr>(Msg, IPPROTO_IP, IP_TTL,
-                                                                           IP_RECVERR);
-        if (!C.Error || C.Error->ee_origin != SO_EE_ORIGIN_ICMP) {
-            continue; // a local error concerns no reply; drop it like a foreign datagram
-        }
-        if (AStampNs != nullptr) {
-            *AStampNs = C.Stamp;
-        }
-        const auto Quoted = std::span<const uint8_t>(Payload).first(
-            std::min<std::size_t>(static_cast<std::size_t>(*N), Payload.size()));
-        return SynthesizeError(AArea, C.Offender, C.Ttl.value_or(0), C.Error->ee_type,
-                               C.Error->ee_code, Quoted);
-    }
-
-    msghdr Msg = Reset();
-    const auto N = TNetMessage::Receive(AId, Msg, 0);
-    if (!N) {
-        return std::nullopt;
-    }
-    const auto C =
-        ReadNetControl<sockaddr_in, &sockaddr_in::sin_addr>(Msg, IPPROTO_IP, IP_TTL, IP_RECVERR);
-    if (AStampNs != nullptr) {
-        *AStampNs = C.Stamp;
-    }
-    TAddress Source{};
-    std::memcpy(Source.data(), &From.sin_addr, 4);
-    return SynthesizeReply(AArea, Source, C.Ttl.value_or(0), Payload, static_cast<std::size_t>(*N));
 }

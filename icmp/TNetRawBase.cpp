@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <sys/socket.h>
 
-TNetRawBase::TNetRawBase() : FBuffer(8192) {}
+TNetRawBase::TNetRawBase(TNetContext& AContext)
+    : TNetComponent(AContext), FSocket(AContext), FBuffer(8192) {}
 
 TNetRawBase::~TNetRawBase() {
     FSocket.ReleaseSocket();
@@ -30,7 +31,7 @@ TNetSocketHandle& TNetRawBase::GetSocket() {
     if (!FSocket.HasSocket()) {
         FSocket.OpenHandle(SOCK_RAW, FProtocol);
         if (!FSocket.Relayed()) {
-            GlobalStack->EnableReceiveStamps(FSocket.Handle());
+            Stack().EnableReceiveStamps(FSocket.Handle());
         }
     }
     FSocket.SetHopLimit(FTTL);

@@ -11,7 +11,7 @@
 // A client of one raw IPv4 or IPv6 socket, opened lazily and closed by the owner's protocol.
 class TNetRawBase : public TNetComponent {
 public:
-    TNetRawBase();
+    explicit TNetRawBase(TNetContext& AContext);
     ~TNetRawBase() override;
 
     const std::string& Host() const { return FHost; }
@@ -31,8 +31,6 @@ public:
     void SetTTL(int32_t AValue);
 
     TNetSocketHandle& Socket() { return FSocket; }
-    // Raw sockets come from AHelper where it serves; it must outlive this client.
-    void SetSocketHelper(TNetSocketHelper* AHelper) { FSocket.SetHelper(AHelper); }
 
 protected:
     // The socket, opened if needed, with its hop limit set to TTL.

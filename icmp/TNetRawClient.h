@@ -3,4 +3,7 @@
 
 #include "TNetRawBase.h"
 
-class TNetRawClient : public TNetRawBase {};
+class TNetRawClient : public TNetRawBase {
+public:
+    using TNetRawBase::TNetRawBase;
+};

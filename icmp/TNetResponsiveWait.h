@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+class TNetContext;
+
 class TNetBaseComponent {
 public:
     TNetBaseComponent() = default;
@@ -18,10 +20,11 @@ public:
     virtual bool UseResponsiveWait() const { return false; }
 };
 
-// The process's one responsive-wait component; a second live one is refused.
+// The program's one responsive-wait component, registered with its network context; a
+// second live one is refused.
 class TNetResponsiveWait : public TNetResponsiveWaitBase {
 public:
-    TNetResponsiveWait();
+    explicit TNetResponsiveWait(TNetContext& AContext);
     ~TNetResponsiveWait() override;
 
     bool Active() const { return FActive; }
@@ -33,9 +36,8 @@ public:
     bool OnlyWhenIdle() const { return FOnlyWhenIdle; }
     void SetOnlyWhenIdle(bool AValue) { FOnlyWhenIdle = AValue; }
 
-    static TNetResponsiveWait* Registered();
-
 private:
+    TNetContext& FContext;
     bool FActive = true;
     bool FApplicationHasPriority = true;
     int32_t FIdleTimeOut = 250;

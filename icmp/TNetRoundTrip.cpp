@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TNetRoundTrip.h"
 
-#include "TNetClock.h"
+#include "TClock.h"
 
 #include <algorithm>
 
@@ -11,10 +11,10 @@ constexpr int64_t NsPerMs = 1000000;
 constexpr int64_t StepNs = 200000;
 } // namespace
 
-TNetRoundTrip TNetRoundTrip::Begin() {
+TNetRoundTrip TNetRoundTrip::Begin(const TClock& AClock) {
     // Monotonic first: the stamp span then lies inside the monotonic one unless a step came.
-    const int64_t Monotonic = TNetClock::MonotonicNs();
-    return {Monotonic, TNetClock::StampNs()};
+    const int64_t Monotonic = AClock.SteadyNs();
+    return {Monotonic, AClock.WallNs()};
 }
 
 TNetRoundTrip TNetRoundTrip::SentAt(int64_t AStampNs) const {

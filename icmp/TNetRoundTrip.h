@@ -4,10 +4,13 @@
 #include <cstdint>
 #include <optional>
 
-// One round trip: both clocks read right before the request goes to the kernel.
+class TClock;
+
+// One round trip: the steady clock and the stamp clock (the wall clock) read right before
+// the request goes to the kernel.
 class TNetRoundTrip {
 public:
-    static TNetRoundTrip Begin();
+    static TNetRoundTrip Begin(const TClock& AClock);
     TNetRoundTrip(int64_t AMonotonicNs, int64_t AStampNs)
         : FMonotonicNs(AMonotonicNs), FStampNs(AStampNs), FOffsetNs(AStampNs - AMonotonicNs) {}
 

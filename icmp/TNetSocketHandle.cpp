@@ -2,49 +2,43 @@
 #include "TNetSocketHandle.h"
 
 #include "ENetExceptions.h"
-#include "TNetIcmp6Socket.h"
-#include "TNetPingSocket.h"
+#include "TNetContext.h"
+#include "TNetMessage.h"
 #include "TNetSocketHelper.h"
 #include "TNetStack.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
 namespace {
-std::atomic<TNetIcmpSocketPolicy> GPolicy{TNetIcmpSocketPolicy::RawThenDatagram};
 constexpr int32_t AccessDenied = 10013;
 } // namespace
 
-void TNetSocketHandle::SetIcmpSocketPolicy(TNetIcmpSocketPolicy APolicy) {
-    GPolicy = APolicy;
-}
-
-TNetIcmpSocketPolicy TNetSocketHandle::IcmpSocketPolicy() {
-    return GPolicy;
+TNetStack& TNetSocketHandle::Stack() const {
+    return FContext.Stack();
 }
 
 TNetSocketHandle::~TNetSocketHandle() {
     TNetSocketHandle::ReleaseSocket();
 }
 
-void TNetSocketHandle::SetIPVersion(TIPVersion AIPVersion) {
-    if (AIPVersion != FIPVersion) {
+void TNetSocketHandle::SetFamily(const TNetFamily& AFamily) {
+    if (&AFamily != FFamily) {
         ReleaseSocket();
-        FIPVersion = AIPVersion;
+        FFamily = &AFamily;
     }
 }
 
 void TNetSocketHandle::OpenHandle(int AType, int AProtocol) {
     ReleaseSocket();
     if (AType == SOCK_RAW && AProtocol == IPPROTO_ICMP) {
-        SetHandle(OpenIcmp(FIPVersion == Id_IPv6 ? IPPROTO_ICMPV6 : AProtocol));
-        if (FIPVersion == Id_IPv6 && FKind == TNetSocketKind::Raw && !FRelayed) {
+        SetHandle(OpenIcmp(FFamily->IcmpProtocol));
+        if (FKind == TNetSocketKind::Raw && !FRelayed) {
             try {
-                TNetIcmp6Socket::PrepareRaw(FHandle);
+                FFamily->PrepareRaw(Stack(), FHandle);
             } catch (...) {
                 ReleaseSocket();
                 throw;
@@ -52,12 +46,12 @@ void TNetSocketHandle::OpenHandle(int AType, int AProtocol) {
         }
         return;
     }
-    SetHandle(GlobalStack->OpenSocket(FIPVersion, AType, AProtocol, FOverlapped));
+    SetHandle(Stack().OpenSocket(FFamily->Version, AType, AProtocol, FOverlapped));
     FKind = TNetSocketKind::Raw;
 }
 
 TSocketId TNetSocketHandle::OpenIcmp(int AProtocol) {
-    const auto Policy = IcmpSocketPolicy();
+    const auto Policy = FContext.IcmpSocketPolicy();
     if (Policy != TNetIcmpSocketPolicy::DatagramOnly) {
         try {
             const TSocketId Id = OpenRaw(AProtocol);
@@ -82,30 +76,29 @@ TSocketId TNetSocketHandle::OpenIcmp(int AProtocol) {
 TSocketId TNetSocketHandle::OpenRaw(int AProtocol) {
     // Where zirko-socket serves, the raw socket is its own and this handle sends through it;
     // its socket's failure reads as the window's own socket call would have failed.
-    const auto Status = FHelper != nullptr
-                            ? FHelper->FamilyStatus(TNetStack::AddressFamily(FIPVersion))
-                            : std::nullopt;
+    TNetSocketHelper* Helper = FContext.Helper();
+    const auto Status =
+        Helper != nullptr ? Helper->FamilyStatus(FFamily->AddressFamily) : std::nullopt;
     if (!Status) {
-        return GlobalStack->OpenSocket(FIPVersion, SOCK_RAW, AProtocol, false);
+        return Stack().OpenSocket(FFamily->Version, SOCK_RAW, AProtocol, false);
     }
     if (*Status != 0) {
         errno = *Status;
-        return GlobalStack->CheckSocketResult(-1);
+        return Stack().CheckSocketResult(-1);
     }
+    FHelper = Helper;
     FRelayed = true;
     return InvalidSocket;
 }
 
 TSocketId TNetSocketHandle::OpenDatagram(int AProtocol) {
-    const TSocketId Id = GlobalStack->OpenSocket(FIPVersion, SOCK_DGRAM, AProtocol, false);
+    const TSocketId Id = Stack().OpenSocket(FFamily->Version, SOCK_DGRAM, AProtocol, false);
     try {
-        if (FIPVersion == Id_IPv6) {
-            TNetIcmp6Socket::PrepareDatagram(Id);
-        } else {
-            TNetPingSocket::Prepare(Id);
-        }
+        // Reports on the error queue, and the hop limit of what arrives.
+        Stack().SetIntOption(Id, FFamily->Level, FFamily->ErrorOption, 1);
+        Stack().SetIntOption(Id, FFamily->Level, FFamily->ReceiveHopLimit, 1);
     } catch (...) {
-        GlobalStack->CloseSocketId(Id);
+        Stack().CloseSocketId(Id);
         throw;
     }
     FKind = TNetSocketKind::Datagram;
@@ -130,7 +123,7 @@ void TNetSocketHandle::ReleaseSocket() {
         SetHandle(InvalidSocket);
     } else if (FHasSocket) {
         FHasSocket = false;
-        GlobalStack->CloseSocketId(FHandle);
+        Stack().CloseSocketId(FHandle);
         SetHandle(InvalidSocket);
     }
 }
@@ -140,12 +133,7 @@ void TNetSocketHandle::SetHopLimit(int32_t AValue) {
     if (!FHasSocket || FRelayed) {
         return;
     }
-    // The TTL of IPv4 is the unicast hop limit of IPv6.
-    if (FIPVersion == Id_IPv6) {
-        GlobalStack->SetIntOption(FHandle, IPPROTO_IPV6, IPV6_UNICAST_HOPS, AValue);
-    } else {
-        GlobalStack->SetIntOption(FHandle, IPPROTO_IP, IP_TTL, AValue);
-    }
+    Stack().SetIntOption(FHandle, FFamily->Level, FFamily->HopLimitOption, AValue);
 }
 
 bool TNetSocketHandle::WaitReadable(int32_t AMilliseconds) {
@@ -157,7 +145,7 @@ bool TNetSocketHandle::WaitReadable(int32_t AMilliseconds) {
     }
     // The read list holds just this socket; the wait runs on a copy taken under its lock.
     const auto Ids = FReadList->Snapshot();
-    return GlobalStack->WaitReadable(Ids.front(), AMilliseconds) > 0;
+    return Stack().WaitReadable(Ids.front(), AMilliseconds) > 0;
 }
 
 std::optional<int32_t> TNetSocketHandle::ReceiveInto(std::span<uint8_t> AArea) {
@@ -165,14 +153,11 @@ std::optional<int32_t> TNetSocketHandle::ReceiveInto(std::span<uint8_t> AArea) {
     if (FRelayed) {
         return ReceiveFromHelper(AArea);
     }
-    if (FIPVersion == Id_IPv6) {
-        return TNetIcmp6Socket::Receive(FHandle, AArea, FKind == TNetSocketKind::Datagram,
-                                        &FReceiveStamp);
+    if (FKind == TNetSocketKind::Raw && FFamily->RawKeepsHeader) {
+        return Stack().ReceiveStamped(FHandle, AArea, FReceiveStamp);
     }
-    if (FKind == TNetSocketKind::Datagram) {
-        return TNetPingSocket::Receive(FHandle, AArea, &FReceiveStamp);
-    }
-    return GlobalStack->ReceiveStamped(FHandle, AArea, FReceiveStamp);
+    return TNetMessage::ReceiveIcmp(*FFamily, Stack(), FHandle, AArea,
+                                    FKind == TNetSocketKind::Datagram, &FReceiveStamp);
 }
 
 void TNetSocketHandle::SendToAddress(const std::string& AAddress, int32_t APort,
@@ -182,35 +167,30 @@ void TNetSocketHandle::SendToAddress(const std::string& AAddress, int32_t APort,
         SendThroughHelper(AAddress, ABytes);
         return;
     }
-    GlobalStack->SendDatagram(FHandle, ABytes, AAddress, APort);
+    Stack().SendDatagram(FHandle, ABytes, AAddress, APort);
 }
 
 void TNetSocketHandle::SendThroughHelper(const std::string& AAddress,
                                          std::span<const uint8_t> ABytes) {
     TProbeProtocol::TProbe Probe;
-    Probe.Family = TNetStack::AddressFamily(FIPVersion);
+    Probe.Family = FFamily->AddressFamily;
     Probe.HopLimit = FHopLimit;
     Probe.WaitMs = static_cast<uint32_t>(
         std::clamp<int32_t>(FAnswerWait, 1, static_cast<int32_t>(TProbeProtocol::MaxWaitMs)));
-    if (FIPVersion == Id_IPv6) {
-        if (!TNetStack::Destination6(AAddress, Probe.Address, Probe.ScopeId)) {
-            GlobalStack->ThrowSocketError(11001); // a zone that names no interface
-        }
-    } else {
-        const auto Address = TNetStack::TextToAddress(AAddress);
-        std::copy(Address.begin(), Address.end(), Probe.Address.begin());
+    if (!FFamily->Destination(AAddress, Probe.Address, Probe.ScopeId)) {
+        Stack().ThrowSocketError(11001); // a zone that names no interface
     }
     Probe.Message.assign(ABytes.begin(), ABytes.end());
     FHelper->Forget(FProbe);
     const auto Sent = FHelper->Send(std::move(Probe));
     if (!Sent) {
         errno = ECONNRESET; // the helper is gone: the next socket is the process's own
-        GlobalStack->ThrowSendError(GlobalStack->LastSocketError());
+        Stack().ThrowSendError(Stack().LastSocketError());
     }
     FProbe = Sent->Id;
     if (Sent->Error != 0) {
         errno = Sent->Error;
-        GlobalStack->ThrowSendError(GlobalStack->LastSocketError());
+        Stack().ThrowSendError(Stack().LastSocketError());
     }
     FSendStamp = Sent->StampNs;
 }
@@ -221,12 +201,10 @@ std::optional<int32_t> TNetSocketHandle::ReceiveFromHelper(std::span<uint8_t> AA
         return std::nullopt;
     }
     FReceiveStamp = Answer->StampNs;
-    if (FIPVersion == Id_IPv6) {
-        TNetIcmp6Socket::TAddress Source{};
-        std::copy(Answer->Source.begin(), Answer->Source.end(), Source.begin());
-        return TNetIcmp6Socket::SynthesizeReply(AArea, Source,
-                                                static_cast<uint8_t>(Answer->HopLimit),
-                                                Answer->Bytes, Answer->Bytes.size());
+    if (!FFamily->RawKeepsHeader) {
+        return FFamily->SynthesizeReply(AArea, Answer->Source.data(),
+                                        static_cast<uint8_t>(Answer->HopLimit), Answer->Bytes,
+                                        Answer->Bytes.size());
     }
     std::copy_n(Answer->Bytes.begin(), std::min(Answer->Bytes.size(), AArea.size()), AArea.begin());
     return static_cast<int32_t>(Answer->Bytes.size());

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "TNetFamily.h"
 #include "TNetSocketList.h"
 #include "TNetTypes.h"
 
@@ -10,22 +11,18 @@
 #include <span>
 #include <string>
 
+class TNetContext;
 class TNetSocketHelper;
+class TNetStack;
 
-// Which kind of operating-system socket stands behind an ICMP handle.
-enum class TNetSocketKind : uint8_t { None, Raw, Datagram };
-
-// Which kinds an ICMP handle may open: raw first with the datagram fallback, or one only.
-enum class TNetIcmpSocketPolicy : uint8_t { RawThenDatagram, RawOnly, DatagramOnly };
-
-// Owns one operating-system socket. For ICMP it is the one place that picks a raw socket
-// or, without the right to one, an unprivileged ICMP datagram socket whose traffic is
-// reshaped so that readers see the datagrams a raw socket would have given them. Where the
-// program's helper serves, the raw socket is the helper's: the handle then holds one probe of
-// it instead of a descriptor, and reads the same datagrams.
+// Owns one operating-system socket of its context's stack. For ICMP it is the one place
+// that picks a raw socket or, without the right to one, an unprivileged ICMP datagram socket
+// whose traffic is reshaped so that readers see the datagrams a raw socket would have given
+// them. Where the context's helper serves, the raw socket is the helper's: the handle then
+// holds one probe of it instead of a descriptor, and reads the same datagrams.
 class TNetSocketHandle {
 public:
-    TNetSocketHandle() = default;
+    explicit TNetSocketHandle(TNetContext& AContext) : FContext(AContext) {}
     virtual ~TNetSocketHandle();
     TNetSocketHandle(const TNetSocketHandle&) = delete;
     TNetSocketHandle& operator=(const TNetSocketHandle&) = delete;
@@ -45,23 +42,21 @@ public:
     void SetHopLimit(int32_t AValue);
     // How long the helper waits for answers to what is sent next (ms).
     void SetAnswerWait(int32_t AMilliseconds) { FAnswerWait = AMilliseconds; }
-    // The helper raw sockets come from; none means the process opens its own.
-    void SetHelper(TNetSocketHelper* AHelper) { FHelper = AHelper; }
     bool Relayed() const { return FRelayed; }
 
     bool HasSocket() const { return FHasSocket; }
     TSocketId Handle() const { return FHandle; }
-    TIPVersion IPVersion() const { return FIPVersion; }
+    const TNetFamily& Family() const { return *FFamily; }
+    TIPVersion IPVersion() const { return FFamily->Version; }
     // The family of the sockets opened from now on; a socket of the other one is closed.
-    void SetIPVersion(TIPVersion AIPVersion);
+    void SetFamily(const TNetFamily& AFamily);
+    void SetIPVersion(TIPVersion AIPVersion) { SetFamily(TNetFamily::Of(AIPVersion)); }
     bool Overlapped() const { return FOverlapped; }
     // The kind of the socket held, or of the last one held.
     TNetSocketKind Kind() const { return FKind; }
 
-    static void SetIcmpSocketPolicy(TNetIcmpSocketPolicy APolicy);
-    static TNetIcmpSocketPolicy IcmpSocketPolicy();
-
 private:
+    TNetStack& Stack() const;
     void SetHandle(TSocketId AId);
     TSocketId OpenIcmp(int AProtocol);
     TSocketId OpenRaw(int AProtocol);
@@ -69,14 +64,15 @@ private:
     void SendThroughHelper(const std::string& AAddress, std::span<const uint8_t> ABytes);
     std::optional<int32_t> ReceiveFromHelper(std::span<uint8_t> AArea);
 
+    TNetContext& FContext;
     TSocketId FHandle = InvalidSocket;
     bool FHasSocket = false;
     bool FOverlapped = false;
-    TIPVersion FIPVersion = Id_IPv4;
+    const TNetFamily* FFamily = &TNetFamily::Of(Id_IPv4);
     std::unique_ptr<TNetSocketList> FReadList;
     TNetSocketKind FKind = TNetSocketKind::None;
     std::optional<int64_t> FReceiveStamp;
-    TNetSocketHelper* FHelper = nullptr;
+    TNetSocketHelper* FHelper = nullptr; // the context's, while a probe of it is held
     bool FRelayed = false;
     uint32_t FProbe = 0;
     int32_t FHopLimit = 128;

@@ -2,7 +2,6 @@
 #include "TNetStack.h"
 
 #include "ENetExceptions.h"
-#include "TNetStackLinux.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -14,14 +13,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-std::unique_ptr<TNetStack> GlobalStack;
-
 namespace {
-
-TNetStackClass& RegisteredClass() {
-    static TNetStackClass Class = [] { return std::make_unique<TNetStackLinux>(); };
-    return Class;
-}
 
 // Cuts AText at its first dot; the part is returned, the rest stays in AText.
 std::string_view Fetch(std::string_view& AText) {
@@ -49,14 +41,6 @@ int64_t ToIntDef(std::string_view APart) {
 }
 
 } // namespace
-
-void SetStackClass(TNetStackClass AClass) {
-    RegisteredClass() = std::move(AClass);
-}
-
-const TNetStackClass& StackClass() {
-    return RegisteredClass();
-}
 
 int TNetStack::AddressFamily(TIPVersion AIPVersion) {
     switch (AIPVersion) {

@@ -5,15 +5,13 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
-// The process-wide socket layer: every socket call goes through it so that one place
-// checks results and turns error codes into exceptions.
+// The socket layer: every socket call goes through it so that one place checks results
+// and turns error codes into exceptions. One object serves all components of a context.
 class TNetStack {
 public:
     virtual ~TNetStack() = default;
@@ -48,7 +46,7 @@ public:
                            std::span<const uint8_t> AValue) = 0;
     // Returns the datagram's full length, which may exceed the area when it was cut.
     virtual int32_t ReceiveDatagram(TSocketId AId, std::span<uint8_t> AArea) = 0;
-    // ReceiveDatagram with the kernel's receive stamp (TNetClock::StampNs), where one came.
+    // ReceiveDatagram with the kernel's receive stamp (TClock::WallNs), where one came.
     virtual int32_t ReceiveStamped(TSocketId AId, std::span<uint8_t> AArea,
                                    std::optional<int64_t>& AStampNs) {
         AStampNs.reset();
@@ -68,11 +66,3 @@ public:
     // A failed send: a message too long for the path has an exception of its own.
     [[noreturn]] void ThrowSendError(int32_t ACode) const;
 };
-
-// The one live stack object, made by the first TNetComponent and destroyed with the last.
-extern std::unique_ptr<TNetStack> GlobalStack;
-
-// The registered stack class; an empty factory means none is registered.
-using TNetStackClass = std::function<std::unique_ptr<TNetStack>()>;
-void SetStackClass(TNetStackClass AClass);
-const TNetStackClass& StackClass();

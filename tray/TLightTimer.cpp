@@ -7,15 +7,16 @@
 
 #include <limits>
 
-TLightTimer::TLightTimer(uint32_t Interval)
-    : FInterval(Interval),
-      FTimer(std::make_unique<QTimer>(&TLightTimerHandler::Acquire().TimerHost())) {
+TLightTimer::TLightTimer(TLightTimerHandler& Handler, uint32_t Interval)
+    : FHandler(Handler), FInterval(Interval),
+      FTimer(std::make_unique<QTimer>(&Handler.TimerHost())) {
+    FHandler.Acquire();
     QObject::connect(FTimer.get(), &QTimer::timeout, FTimer.get(), [this] { Tick(); });
 }
 
 TLightTimer::~TLightTimer() {
     FTimer.reset();
-    TLightTimerHandler::Release();
+    FHandler.Release();
 }
 
 void TLightTimer::SetInterval(uint32_t Value) {

@@ -6,14 +6,16 @@
 #include <memory>
 
 class QTimer;
+class TLightTimerHandler;
 
-// A periodic timer that needs no window of its own. An Interval of 0 halts the
-// ticks without clearing Active, so a later non-zero Interval resumes them.
+// A periodic timer that needs no window of its own; its platform timer lives on
+// Handler's host. An Interval of 0 halts the ticks without clearing Active, so
+// a later non-zero Interval resumes them.
 class TLightTimer {
 public:
     using TNotifyEvent = std::function<void(TLightTimer& Sender)>;
 
-    explicit TLightTimer(uint32_t Interval = 1000);
+    explicit TLightTimer(TLightTimerHandler& Handler, uint32_t Interval = 1000);
     ~TLightTimer();
     TLightTimer(const TLightTimer&) = delete;
     TLightTimer& operator=(const TLightTimer&) = delete;
@@ -32,6 +34,7 @@ private:
     void Tick();
     void StartCountdown();
 
+    TLightTimerHandler& FHandler;
     uint32_t FInterval;
     bool FActive = false;
     std::unique_ptr<QTimer> FTimer;

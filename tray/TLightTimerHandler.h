@@ -3,31 +3,29 @@
 
 #include <QObject>
 
-#include <memory>
+class TLightTimer;
 
-// The process-wide host of every TLightTimer: one object that all light timers
-// share, created with the first timer and freed with the last one.
+// The host that a group of TLightTimer objects share: one object for all
+// their platform timers. Whoever makes it owns it, and it must outlive every
+// timer built on it, since the timers' platform objects are its children.
 class TLightTimerHandler {
 public:
-    // Takes a reference, creating the handler when none exists.
-    static TLightTimerHandler& Acquire();
-    // Gives a reference back; the last one frees the handler.
-    static void Release();
-    static TLightTimerHandler* Instance() { return FInstance.get(); }
-    static int RefCount() { return FRefCount; }
+    TLightTimerHandler() = default;
+    ~TLightTimerHandler() = default;
+    TLightTimerHandler(const TLightTimerHandler&) = delete;
+    TLightTimerHandler& operator=(const TLightTimerHandler&) = delete;
 
     // Parent of the timers' platform objects.
     QObject& TimerHost() { return FHost; }
-
-    TLightTimerHandler(const TLightTimerHandler&) = delete;
-    TLightTimerHandler& operator=(const TLightTimerHandler&) = delete;
-    ~TLightTimerHandler() = default;
+    // How many timers are built on this handler now.
+    int RefCount() const { return FRefCount; }
 
 private:
-    TLightTimerHandler() = default;
+    friend class TLightTimer;
+
+    void Acquire() { ++FRefCount; }
+    void Release();
 
     QObject FHost;
-    // A handler still alive at program end is freed with the statics.
-    static inline std::unique_ptr<TLightTimerHandler> FInstance;
-    static inline int FRefCount = 0;
+    int FRefCount = 0;
 };

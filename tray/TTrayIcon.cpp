@@ -11,14 +11,12 @@
 #include <QVariant>
 #include <QWidget>
 
-TTrayIcon::TTrayIcon(QWidget* Owner)
-    : QObject(Owner), FOwner(Owner), FTray(new QSystemTrayIcon(this)) {
-    TTrayIconHandler::Acquire();
-    connect(FTray, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason Reason) {
-                // This component holds a reference, so the handler is alive.
-                TTrayIconHandler::Instance()->Activated(*this, Reason);
-            });
+TTrayIcon::TTrayIcon(TTrayIconHandler& Handler, QWidget* Owner)
+    : QObject(Owner), FHandler(Handler), FOwner(Owner), FTray(new QSystemTrayIcon(this)) {
+    FHandler.Acquire();
+    connect(
+        FTray, &QSystemTrayIcon::activated, this,
+        [this](QSystemTrayIcon::ActivationReason Reason) { FHandler.Activated(*this, Reason); });
     FCycleTimer.OnTimer = [this](TLightTimer&) { CycleTimerStep(); };
     FClickTimer.OnTimer = [this](TLightTimer&) { ClickTimerStep(); };
     FExitTimer.OnTimer = [this](TLightTimer&) { ExitTimerStep(); };
@@ -38,7 +36,7 @@ TTrayIcon::~TTrayIcon() {
     FClickTimer.Stop();
     FExitTimer.Stop();
     FTrayWatch.Stop();
-    TTrayIconHandler::Release();
+    FHandler.Release();
 }
 
 // --- settings --------------------------------------------------------------
@@ -222,8 +220,8 @@ bool TTrayIcon::HideIntoTray() {
     return OwnerIsWindow();
 }
 
-bool TTrayIcon::TrayAvailable() {
-    return TTrayIconHandler::Platform().TrayAvailable();
+bool TTrayIcon::TrayAvailable() const {
+    return FHandler.Platform().TrayAvailable();
 }
 
 void TTrayIcon::TrayWatchStep() {
@@ -268,7 +266,7 @@ bool TTrayIcon::eventFilter(QObject* Watched, QEvent* Event) {
 void TTrayIcon::PopUpAtCursor() {
     if (!FPopupMenu)
         return;
-    const QPoint At = TTrayIconHandler::Platform().CursorPos();
+    const QPoint At = FHandler.Platform().CursorPos();
     // Tells the menu's handlers which component opened it.
     FPopupMenu->setProperty(PopupComponentProperty, QVariant::fromValue<QObject*>(this));
     FPopupMenu->popup(At);
@@ -302,7 +300,7 @@ void TTrayIcon::ClickTimerStep() {
 void TTrayIcon::ExitTimerStep() {
     if (FCursorOutside)
         return;
-    if (TTrayIconHandler::Platform().CursorPos() != FLastCursorPos) {
+    if (FHandler.Platform().CursorPos() != FLastCursorPos) {
         FCursorOutside = true;
         MouseExit();
     }

@@ -3,6 +3,7 @@
 
 #include "TImageList.h"
 #include "TLightTimer.h"
+#include "TTrayIconHandler.h"
 #include "TTrayMessages.h"
 
 #include <QIcon>
@@ -21,6 +22,7 @@ class QWidget;
 // One icon of the program in the desktop's notification area: its image comes
 // from an image list by index, mouse actions become events and a popup menu,
 // and it hides and restores the owner window. Destroying it removes the icon.
+// Handler receives its notifications and must outlive it.
 class TTrayIcon : public QObject {
 public:
     using TNotifyEvent = std::function<void(TTrayIcon& Sender)>;
@@ -35,7 +37,7 @@ public:
     // The menu property that names the component which popped the menu up.
     static constexpr const char* PopupComponentProperty = "PopupComponent";
 
-    explicit TTrayIcon(QWidget* Owner);
+    TTrayIcon(TTrayIconHandler& Handler, QWidget* Owner);
     ~TTrayIcon() override;
     TTrayIcon(const TTrayIcon&) = delete;
     TTrayIcon& operator=(const TTrayIcon&) = delete;
@@ -73,6 +75,7 @@ public:
     void SetNotifyVersion(int Value) { FNotifyVersion = Value; }
 
     QWidget* Owner() const { return FOwner; }
+    TTrayIconHandler& Handler() const { return FHandler; }
     // The tooltip the tray shows: Hint cut to MaxTipLength, or none.
     QString TipText() const;
     // The icon the tray shows (the image, or a blank one when there is none).
@@ -93,7 +96,7 @@ public:
     // back; answers whether it did. Without one the window stays where it is.
     bool HideIntoTray();
     // Whether a tray is there now.
-    static bool TrayAvailable();
+    bool TrayAvailable() const;
     // Shows PopupMenu at the cursor; nothing without a menu.
     void PopUpAtCursor();
 
@@ -139,6 +142,7 @@ private:
     void Dock();
     void ExportMenu();
 
+    TTrayIconHandler& FHandler;
     QPointer<QWidget> FOwner;
     QSystemTrayIcon* FTray; // child of this object
     QPointer<TImageList> FIconList;
@@ -162,10 +166,10 @@ private:
     bool FCursorOutside = true;
     QPoint FLastCursorPos;
 
-    TLightTimer FCycleTimer{1000};
-    TLightTimer FClickTimer{1000};
-    TLightTimer FExitTimer{20};
+    TLightTimer FCycleTimer{FHandler.LightTimers(), 1000};
+    TLightTimer FClickTimer{FHandler.LightTimers(), 1000};
+    TLightTimer FExitTimer{FHandler.LightTimers(), 20};
     // A panel that crashes or is replaced must not take a hidden window with it.
-    TLightTimer FTrayWatch{500};
+    TLightTimer FTrayWatch{FHandler.LightTimers(), 500};
     bool FTraySeen = false;
 };

@@ -16,32 +16,12 @@ TTrayPlatform TTrayPlatform::Desktop() {
             [] { return QSystemTrayIcon::isSystemTrayAvailable(); }};
 }
 
-TTrayIconHandler& TTrayIconHandler::Acquire() {
-    if (!FInstance)
-        FInstance.reset(new TTrayIconHandler());
-    ++FRefCount;
-    return *FInstance;
-}
+TTrayIconHandler::TTrayIconHandler(TTrayPlatform Platform) : FPlatform(std::move(Platform)) {}
 
 void TTrayIconHandler::Release() {
-    if (FRefCount == 0)
-        return;
-    if (--FRefCount == 0)
-        FInstance.reset();
+    if (FRefCount > 0)
+        --FRefCount;
 }
-
-namespace {
-
-// Keeps the handler alive while a message is handled: an event may free the
-// last component, which would otherwise free the handler under our feet.
-struct THandlerReference {
-    THandlerReference() { TTrayIconHandler::Acquire(); }
-    ~THandlerReference() { TTrayIconHandler::Release(); }
-    THandlerReference(const THandlerReference&) = delete;
-    THandlerReference& operator=(const THandlerReference&) = delete;
-};
-
-} // namespace
 
 std::vector<uint32_t> TTrayIconHandler::MessagesFor(QSystemTrayIcon::ActivationReason Reason) {
     switch (Reason) {
@@ -61,7 +41,6 @@ std::vector<uint32_t> TTrayIconHandler::MessagesFor(QSystemTrayIcon::ActivationR
 }
 
 void TTrayIconHandler::Activated(TTrayIcon& C, QSystemTrayIcon::ActivationReason Reason) {
-    THandlerReference KeepAlive;
     QPointer<TTrayIcon> Alive(&C);
     for (const uint32_t Message : MessagesFor(Reason)) {
         // A handler may have destroyed the component.
@@ -71,7 +50,7 @@ void TTrayIconHandler::Activated(TTrayIcon& C, QSystemTrayIcon::ActivationReason
     }
 }
 
-TShiftState TTrayIconHandler::KeyShift() {
+TShiftState TTrayIconHandler::KeyShift() const {
     const Qt::KeyboardModifiers Keys = FPlatform.KeyboardModifiers();
     TShiftState Shift = 0;
     if (Keys & Qt::ShiftModifier)
@@ -86,7 +65,6 @@ TShiftState TTrayIconHandler::KeyShift() {
 void TTrayIconHandler::TrayWindowProc(TTrayIcon& C, uint32_t Message) {
     if (!C.Enabled())
         return;
-    THandlerReference KeepAlive;
     const QPoint P = FPlatform.CursorPos();
     const bool Classic = C.NotifyVersion() == 0;
     switch (Message) {

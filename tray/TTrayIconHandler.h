@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "TLightTimerHandler.h"
 #include "TTrayMessages.h"
 
 #include <QPoint>
 #include <QSystemTrayIcon>
 
 #include <functional>
-#include <memory>
+#include <utility>
 #include <vector>
 
 class TTrayIcon;
@@ -24,18 +25,25 @@ struct TTrayPlatform {
     static TTrayPlatform Desktop();
 };
 
-// The process-wide receiver of tray notifications, shared by every TTrayIcon
-// and reference counted by them. Each notification names its component, so no
-// table of icons is kept.
+// The receiver of tray notifications that a group of TTrayIcon objects share,
+// with the light timers of those icons. Whoever makes it owns it, and it must
+// outlive every icon built on it; each icon holds a reference while it lives.
+// Each notification names its component, so no table of icons is kept.
 class TTrayIconHandler {
 public:
-    static TTrayIconHandler& Acquire();
-    static void Release();
-    static TTrayIconHandler* Instance() { return FInstance.get(); }
-    static int RefCount() { return FRefCount; }
+    explicit TTrayIconHandler(TTrayPlatform Platform = TTrayPlatform::Desktop());
+    ~TTrayIconHandler() = default;
+    TTrayIconHandler(const TTrayIconHandler&) = delete;
+    TTrayIconHandler& operator=(const TTrayIconHandler&) = delete;
 
-    static TTrayPlatform& Platform() { return FPlatform; }
-    static void SetPlatform(TTrayPlatform Value) { FPlatform = std::move(Value); }
+    // How many icons are built on this handler now.
+    int RefCount() const { return FRefCount; }
+
+    const TTrayPlatform& Platform() const { return FPlatform; }
+    void SetPlatform(TTrayPlatform Value) { FPlatform = std::move(Value); }
+
+    // The host every timer of this handler's icons shares.
+    TLightTimerHandler& LightTimers() { return FLightTimers; }
 
     // The mouse-notification table: one message for component C.
     void TrayWindowProc(TTrayIcon& C, uint32_t Message);
@@ -46,14 +54,13 @@ public:
     static std::vector<uint32_t> MessagesFor(QSystemTrayIcon::ActivationReason Reason);
     void Activated(TTrayIcon& C, QSystemTrayIcon::ActivationReason Reason);
 
-    TTrayIconHandler(const TTrayIconHandler&) = delete;
-    TTrayIconHandler& operator=(const TTrayIconHandler&) = delete;
-    ~TTrayIconHandler() = default;
-
 private:
-    TTrayIconHandler() = default;
+    friend class TTrayIcon;
 
-    static TShiftState KeyShift();
+    void Acquire() { ++FRefCount; }
+    void Release();
+
+    TShiftState KeyShift() const;
     void MouseMoveMessage(TTrayIcon& C, QPoint P);
     void LButtonDownMessage(TTrayIcon& C, QPoint P);
     void LButtonUpMessage(TTrayIcon& C, QPoint P);
@@ -61,7 +68,7 @@ private:
     void RButtonDownMessage(TTrayIcon& C, QPoint P);
     void ButtonMessage(TTrayIcon& C, bool Down, TMouseButton Button, QPoint P);
 
-    static inline std::unique_ptr<TTrayIconHandler> FInstance;
-    static inline int FRefCount = 0;
-    static inline TTrayPlatform FPlatform = TTrayPlatform::Desktop();
+    TTrayPlatform FPlatform;
+    TLightTimerHandler FLightTimers;
+    int FRefCount = 0;
 };

@@ -64,8 +64,8 @@ double HeapMiB() {
 struct TPingClock : TClock {
     int64_t Wall = QDateTime::currentMSecsSinceEpoch();
     int64_t Steady = 0;
-    int64_t WallMs() const override { return Wall; }
-    int64_t SteadyMs() const override { return Steady; }
+    int64_t WallNs() const override { return Wall * NsPerMs; }
+    int64_t SteadyNs() const override { return Steady * NsPerMs; }
 };
 
 struct TClockedPage {
@@ -122,7 +122,8 @@ void AddCost(int Adds) {
             QCoreApplication::processEvents();
             QCoreApplication::processEvents();
             p.Page.View()->viewport()->repaint();
-            Ms.push_back(std::chrono::duration<double, std::milli>(TStopwatch::now() - Start).count());
+            Ms.push_back(
+                std::chrono::duration<double, std::milli>(TStopwatch::now() - Start).count());
             Cpu.push_back(ThreadCpuMs() - CpuStart);
         }
         std::printf("%s | 43200 | %d | %.3f | %.3f | %.3f | %.3f\n", Name, Adds, Median(Ms),

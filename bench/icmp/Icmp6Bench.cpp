@@ -81,7 +81,8 @@ TErrors Measure(TTestNetwork& ANet, const std::string& AAddress, bool AIPv6, int
     TIcmpPeer Peer(ANet.Target(), "wait:" + std::to_string(AD) + ",reply", 120000);
     {
         TNetNamespaceScope InClient(*ANet.Client());
-        TNetIcmpClient Client;
+        TNetContext Sockets;
+        TNetIcmpClient Client(Sockets);
         Client.SetHost(AAddress);
         Client.SetReceiveTimeout(1000);
         for (int I = 0; I < Pings; ++I) {

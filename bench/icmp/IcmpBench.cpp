@@ -195,7 +195,8 @@ void RttFidelity(TTestNetwork& ANet) {
             {
                 TNetNamespaceScope InClient(*ANet.Client());
                 TArrivalWatch Watch;
-                TNetIcmpClient Client;
+                TNetContext Sockets;
+                TNetIcmpClient Client(Sockets);
                 Client.SetHost(ANet.TargetAddress());
                 Client.SetReceiveTimeout(1000);
                 for (int I = 0; I < Pings; ++I) {
@@ -259,7 +260,8 @@ void NeverAnswered(TTestNetwork& ANet) {
                 "overshoot max (ms) |\n|---|---|---|---|\n");
     TNetNamespaceScope InClient(*ANet.Client());
     for (const int Timeout : {200, 1000}) {
-        TNetIcmpClient Client;
+        TNetContext Sockets;
+        TNetIcmpClient Client(Sockets);
         Client.SetHost(ANet.TargetAddress());
         Client.SetReceiveTimeout(Timeout);
         std::vector<double> Ms;
@@ -286,7 +288,8 @@ void CpuPerPing() {
     for (int R = 0; R < Rounds; ++R) {
         {
             TNetNamespaceScope Inside(Loop);
-            TNetIcmpClient Client;
+            TNetContext Sockets;
+            TNetIcmpClient Client(Sockets);
             Client.SetHost("127.0.0.1");
             Client.SetReceiveTimeout(1000);
             const double Before = SelfCpuMs();

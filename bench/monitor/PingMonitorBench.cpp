@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
     P.T_Minuti = new QTimer(&Window);
     P.T_Ogni = new QTimer(&Window);
     P.Timer = new QTimer(&Window);
-    TNetIcmpClient Icmp;
+    TNetContext Sockets;
+    TNetIcmpClient Icmp(Sockets);
     P.ICMP = &Icmp;
     TAgente Agente;
     Agente.SetPath_Agente(LogDir.path().toStdString() + "/");
@@ -106,7 +107,8 @@ int main(int argc, char** argv) {
     P.Agente = &Agente;
     auto* Images = new TImageList(&Window);
     ZirkoAddRadarImages(*Images);
-    TTrayIcon Tray(&Window);
+    TTrayIconHandler TrayHandler;
+    TTrayIcon Tray(TrayHandler, &Window);
     Tray.SetIconList(Images);
     P.TrayIcon = &Tray;
     P.Window = &Window;

@@ -17,8 +17,8 @@
 #include <fstream>
 #include <iostream>
 #include <netinet/in.h>
-#include <sys/resource.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -72,8 +72,9 @@ void HelperMemory() {
     TNetNamespace Loop("helpermem");
     TNetNamespaceScope Inside(Loop);
     UseHelper(true);
-    TNetIcmpClient Client;
-    Client.SetSocketHelper(&Relay);
+    TNetContext Sockets;
+    Sockets.SetHelper(&Relay);
+    TNetIcmpClient Client(Sockets);
     Client.SetHost("127.0.0.1");
     for (int I = 0; I < 200; ++I) {
         Client.Ping();
@@ -105,8 +106,9 @@ void CpuPerPing() {
         for (const bool Helper : {false, true}) {
             TNetNamespaceScope Inside(Loop);
             UseHelper(Helper);
-            TNetIcmpClient Client;
-            Client.SetSocketHelper(Helper ? &Relay : nullptr);
+            TNetContext Sockets;
+            Sockets.SetHelper(Helper ? &Relay : nullptr);
+            TNetIcmpClient Client(Sockets);
             Client.SetHost("127.0.0.1");
             Client.SetReceiveTimeout(1000);
             const double Before = TotalCpuMs();
@@ -141,8 +143,9 @@ void RttError(TTestNetwork& ANet) {
             TIcmpPeer Peer(ANet.Target(), "wait:" + std::to_string(D) + ",reply", 120000);
             TNetNamespaceScope InClient(*ANet.Client());
             UseHelper(Helper);
-            TNetIcmpClient Client;
-            Client.SetSocketHelper(Helper ? &Relay : nullptr);
+            TNetContext Sockets;
+            Sockets.SetHelper(Helper ? &Relay : nullptr);
+            TNetIcmpClient Client(Sockets);
             Client.SetHost(ANet.TargetAddress());
             Client.SetReceiveTimeout(1000);
             for (int I = 0; I < Pings; ++I) {

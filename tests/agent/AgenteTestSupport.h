@@ -107,9 +107,9 @@ struct TChildResult {
     std::string Messages; // every fatal message, one per line
 };
 
-// Runs Body in a forked child with a reporter on a pipe (or, with
-// UseStderr, no reporter and stderr on the pipe); the child exits 0 if
-// Body returns.
+// Runs Body in a forked child with a reporter on a pipe for its agents (with
+// UseStderr, stderr goes to the pipe too, for agents without a reporter); the
+// child exits 0 if Body returns.
 inline TChildResult RunInChild(const std::function<void(TPipeReporter&)>& Body,
                                bool UseStderr = false) {
     int Pipe[2];
@@ -122,9 +122,6 @@ inline TChildResult RunInChild(const std::function<void(TPipeReporter&)>& Body,
         TPipeReporter Reporter(Pipe[1]);
         if (UseStderr) {
             ::dup2(Pipe[1], STDERR_FILENO);
-            TAgente::SetFatalReporter(nullptr);
-        } else {
-            TAgente::SetFatalReporter(&Reporter);
         }
         try {
             Body(Reporter);
@@ -149,13 +146,15 @@ inline TChildResult RunInChild(const std::function<void(TPipeReporter&)>& Body,
 }
 
 // An agent set up as the main window sets it up.
-inline void SetUpAgent(TAgente& Agente, const std::string& Folder, const TClock* Clock) {
+inline void SetUpAgent(TAgente& Agente, const std::string& Folder, const TClock* Clock,
+                       TAgenteFatalReporter* Reporter = nullptr) {
     Agente.SetPath_Agente(Folder);
     Agente.SetApplicationName("Zirko");
     Agente.SetFileName("ZIRKO");
     Agente.SetActiveLog(true);
     Agente.SetBackupLog(true);
     Agente.SetClock(Clock);
+    Agente.SetFatalReporter(Reporter);
 }
 
 } // namespace agente_test

@@ -124,9 +124,9 @@ TEST(LogFolderTest, AnUnreachableLogFolderIsTheCreationFailure) {
     WriteFile(Dir.Path() + ".local", "not a folder");
     for (const char* Folder : {".local/state/zirko/", "missing/zirko/"}) {
         SCOPED_TRACE(Folder);
-        const TChildResult Result = RunInChild([&](TPipeReporter&) {
+        const TChildResult Result = RunInChild([&](TPipeReporter& Reporter) {
             TAgente Agente;
-            SetUpAgent(Agente, Dir.Path() + Folder, nullptr);
+            SetUpAgent(Agente, Dir.Path() + Folder, nullptr, &Reporter);
             Agente.StartUp();
         });
         EXPECT_EQ(Result.ExitCode, 1);

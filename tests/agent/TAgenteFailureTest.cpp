@@ -47,10 +47,10 @@ TEST(TAgenteFailureTest, SecondProcessCannotStartWhileTheLogIsHeld) {
         }
         const std::string Before = ReadFile(First.LogFileName());
 
-        const TChildResult Second = RunInChild([&](TPipeReporter&) {
+        const TChildResult Second = RunInChild([&](TPipeReporter& Reporter) {
             TSteppingClock ChildClock{ReferenceInstant()};
             TAgente Copy;
-            SetUpAgent(Copy, Dir.Path(), &ChildClock);
+            SetUpAgent(Copy, Dir.Path(), &ChildClock, &Reporter);
             Copy.StartUp();
         });
         EXPECT_TRUE(Second.Exited);
@@ -89,10 +89,10 @@ TEST(TAgenteFailureTest, TakenBackupNamesNeverLoseTheOldLog) {
             WriteFile(Dir.Path() + "ZIRKO20261208140533" + Suffix + ".LOG", "taken " + Suffix);
         }
 
-        const TChildResult Run = RunInChild([&](TPipeReporter&) {
+        const TChildResult Run = RunInChild([&](TPipeReporter& Reporter) {
             TSteppingClock Clock{ReferenceInstant()};
             TAgente Agente;
-            SetUpAgent(Agente, Dir.Path(), &Clock);
+            SetUpAgent(Agente, Dir.Path(), &Clock, &Reporter);
             Agente.StartUp();
             Agente.ShutDown();
         });

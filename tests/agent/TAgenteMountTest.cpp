@@ -82,10 +82,10 @@ TEST(TAgenteMountTest, ReadOnlyFolderEndsTheProgramAndKeepsTheLog) {
         }
         ASSERT_TRUE(Fs.MakeReadOnly());
 
-        const TChildResult Run = RunInChild([&](TPipeReporter&) {
+        const TChildResult Run = RunInChild([&](TPipeReporter& Reporter) {
             TSteppingClock Clock{ReferenceInstant()};
             TAgente Agente;
-            SetUpAgent(Agente, Fs.Path(), &Clock);
+            SetUpAgent(Agente, Fs.Path(), &Clock, &Reporter);
             Agente.StartUp();
             Agente.AddMessage("Ping result: never");
         });
@@ -107,7 +107,7 @@ TEST(TAgenteMountTest, FullDiskDuringAddMessageKeepsEveryWholeEntry) {
     const TChildResult Run = RunInChild([&](TPipeReporter& Reporter) {
         TSteppingClock Clock{ReferenceInstant()};
         TAgente Agente;
-        SetUpAgent(Agente, Fs.Path(), &Clock);
+        SetUpAgent(Agente, Fs.Path(), &Clock, &Reporter);
         // Space comes back while the message is shown: calls arriving then must
         // still be ignored.
         Reporter.OnShow = [&] {
@@ -158,10 +158,10 @@ TEST(TAgenteMountTest, FullDiskAtCreationAndAtShutDown) {
             ASSERT_TRUE(FillDisk(Filler));
         }
         std::string BeforeShutDown;
-        const TChildResult Run = RunInChild([&](TPipeReporter&) {
+        const TChildResult Run = RunInChild([&](TPipeReporter& Reporter) {
             TSteppingClock Clock{ReferenceInstant()};
             TAgente Agente;
-            SetUpAgent(Agente, Fs.Path(), &Clock);
+            SetUpAgent(Agente, Fs.Path(), &Clock, &Reporter);
             Agente.StartUp();
             // tmpfs hands out whole pages: end the log on a page boundary so the
             // shut-down block needs a page that is no longer there.

@@ -4,10 +4,7 @@
 #include "TZirkoApplication.h"
 
 #include "RequireRoot.h"
-#include "TFakeStack.h"
-#include "TNetClock.h"
 #include "TNetIcmpClient.h"
-#include "TNetStackLinux.h"
 #include "TPingMonitor.h"
 #include "TTrayIcon.h"
 #include "TTrayIconHandler.h"
@@ -30,18 +27,23 @@ namespace {
 
 using TWindowBehaviour = TWindowFixture;
 
-// Whether the desktop has a tray, for as long as the object lives (offscreen
-// Qt has none of its own).
+// Whether the desktop has a tray for the window's icon, for as long as the
+// object lives (offscreen Qt has none of its own).
 class TTrayPresence {
 public:
-    explicit TTrayPresence(bool Present) {
-        TTrayPlatform platform = TTrayPlatform::Desktop();
+    TTrayPresence(TTrayIconHandler& Handler, bool Present)
+        : FHandler(Handler), FSaved(Handler.Platform()) {
+        TTrayPlatform platform = FSaved;
         platform.TrayAvailable = [Present] { return Present; };
-        TTrayIconHandler::SetPlatform(platform);
+        FHandler.SetPlatform(std::move(platform));
     }
-    ~TTrayPresence() { TTrayIconHandler::SetPlatform(TTrayPlatform::Desktop()); }
+    ~TTrayPresence() { FHandler.SetPlatform(std::move(FSaved)); }
     TTrayPresence(const TTrayPresence&) = delete;
     TTrayPresence& operator=(const TTrayPresence&) = delete;
+
+private:
+    TTrayIconHandler& FHandler;
+    TTrayPlatform FSaved;
 };
 
 TEST_F(TWindowBehaviour, CloseWritesTheShutDownBlockExactlyOnce) {
@@ -69,10 +71,7 @@ TEST_F(TWindowBehaviour, CloseWritesTheShutDownBlockExactlyOnce) {
 
 TEST_F(TWindowBehaviour, CloseBetweenPingsOfABurstLetsTheBurstFinishUnlogged) {
     // A scripted stack: the pings need no network and time out on its clock.
-    Window.reset();
-    TFakeStack::Reset();
-    SetStackClass([] { return std::make_unique<TFakeStack>(); });
-    CreateWindow();
+    CreateWindowOverFakeStack();
     Window->show();
     Window->e_host->setText(QStringLiteral("10.0.0.9"));
     int replies = 0;
@@ -91,8 +90,6 @@ TEST_F(TWindowBehaviour, CloseBetweenPingsOfABurstLetsTheBurstFinishUnlogged) {
     EXPECT_EQ(Window->re_ping->blockCount(), 5) << "and still shown";
     EXPECT_TRUE(Window->btn_ping->isEnabled());
     Window.reset();
-    SetStackClass([] { return std::make_unique<TNetStackLinux>(); });
-    TNetClock::SetSource({});
 
     const QString log = LogText();
     EXPECT_EQ(log.count(QStringLiteral("Ping result: ")), 2) << "only the lines before the close";
@@ -102,7 +99,7 @@ TEST_F(TWindowBehaviour, CloseBetweenPingsOfABurstLetsTheBurstFinishUnlogged) {
 }
 
 TEST_F(TWindowBehaviour, MinimizeHidesTheWindowAndKeepsTheTrayIcon) {
-    const TTrayPresence tray(true);
+    const TTrayPresence tray(Tray, true);
     const std::pair<const char*, std::function<void(QWidget&)>> ways[] = {
         {"window state", [](QWidget& w) { w.setWindowState(Qt::WindowMinimized); }},
         {"showMinimized", [](QWidget& w) { w.showMinimized(); }},
@@ -117,7 +114,7 @@ TEST_F(TWindowBehaviour, MinimizeHidesTheWindowAndKeepsTheTrayIcon) {
         EXPECT_FALSE(Window->isVisible());
         EXPECT_TRUE(Window->TrayIcon->IconVisible());
         // The tray click brings it back, normal and on the page it showed.
-        TTrayIconHandler::Instance()->Activated(*Window->TrayIcon, QSystemTrayIcon::Trigger);
+        Window->TrayHandler().Activated(*Window->TrayIcon, QSystemTrayIcon::Trigger);
         EXPECT_TRUE(Window->isVisible());
         EXPECT_FALSE(Window->windowState() & Qt::WindowMinimized);
         EXPECT_EQ(Window->PageControl1->currentIndex(), 1);
@@ -126,7 +123,7 @@ TEST_F(TWindowBehaviour, MinimizeHidesTheWindowAndKeepsTheTrayIcon) {
 }
 
 TEST_F(TWindowBehaviour, WithoutATrayMinimizeKeepsTheWindowOnTheTaskbar) {
-    const TTrayPresence noTray(false);
+    const TTrayPresence noTray(Tray, false);
     Window->show();
     Window->setWindowState(Qt::WindowMinimized);
     QCoreApplication::processEvents();
@@ -188,7 +185,7 @@ TEST_F(TWindowBehaviour, TrayCommandsWorkFromEveryWindowState) {
         {TCommand::Chiudi, "Chiudi"},
         {TCommand::TrayClick, "tray click"},
     };
-    const TTrayPresence tray(true);
+    const TTrayPresence tray(Tray, true);
     for (const auto& [state, stateName] : states) {
         for (const auto& [command, commandName] : commands) {
             SCOPED_TRACE(std::string(commandName) + " while " + stateName);
@@ -213,8 +210,7 @@ TEST_F(TWindowBehaviour, TrayCommandsWorkFromEveryWindowState) {
                 Window->pum_trayicon_Chiudi->trigger();
                 break;
             case TCommand::TrayClick:
-                TTrayIconHandler::Instance()->Activated(*Window->TrayIcon,
-                                                        QSystemTrayIcon::Trigger);
+                Window->TrayHandler().Activated(*Window->TrayIcon, QSystemTrayIcon::Trigger);
                 break;
             }
 

@@ -60,14 +60,16 @@ protected:
     }
 
     std::unique_ptr<TTestNetwork> Net;
-    TNetIcmpClient Client;
+    TNetContext Sockets;
+    TNetIcmpClient Client{Sockets};
 };
 
 TEST(Icmp6Loopback, PingsTheNamespacesOwnLoopback) {
     ZIRKO_REQUIRE_ROOT();
     TNetNamespace Alone("lo6");
     TNetNamespaceScope Inside(Alone);
-    TNetIcmpClient Client;
+    TNetContext Sockets;
+    TNetIcmpClient Client(Sockets);
     Client.SetReceiveTimeout(1000);
     for (const char* Host : {"::1", "[::1]", "0:0:0:0:0:0:0:1"}) {
         SCOPED_TRACE(Host);

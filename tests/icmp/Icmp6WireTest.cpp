@@ -176,18 +176,12 @@ TEST(Decode6, RequestKeepsTheLayout) {
 class Icmp6Client : public ::testing::Test {
 protected:
     void SetUp() override {
-        TFakeStack::Reset();
-        SetStackClass([] { return std::make_unique<TFakeStack>(); });
-        Client.emplace();
+        Client.emplace(Fake.Net);
         Client->SetReceiveTimeout(0);
     }
-    void TearDown() override {
-        Client.reset();
-        SetStackClass([] { return std::make_unique<TNetStackLinux>(); });
-        TNetClock::SetSource({});
-    }
-    static TFakeStack::TScript& S() { return TFakeStack::Script(); }
+    TFakeStack::TScript& S() { return Fake.Script; }
 
+    TFakeNet Fake;
     std::optional<TNetIcmpClient> Client;
 };
 

@@ -3,7 +3,6 @@
 #include "ENetExceptions.h"
 #include "TFakeStack.h"
 #include "TNetIcmpClient.h"
-#include "TNetStackLinux.h"
 
 #include <gtest/gtest.h>
 
@@ -31,30 +30,23 @@ std::vector<uint8_t> Datagram(uint8_t AType, uint16_t ASeq, std::size_t ALength 
 class IcmpClient : public ::testing::Test {
 protected:
     void SetUp() override {
-        TFakeStack::Reset();
-        TFakeStack::UseStampClock();
-        SetStackClass([] { return std::make_unique<TFakeStack>(); });
-        Client.emplace();
+        Client.emplace(Fake.Net);
         Client->SetHost("10.0.0.9");
         Client->SetReceiveTimeout(1000);
     }
-    void TearDown() override {
-        Client.reset();
-        SetStackClass([] { return std::make_unique<TNetStackLinux>(); });
-        TNetClock::SetSource({});
-        TNetClock::SetStampSource({});
-    }
     // Queues a datagram AAfterMs after the current clock reading.
     void Arrive(uint32_t AAfterMs, std::vector<uint8_t> ABytes) {
-        S().Arrivals.push_back({S().Now + AAfterMs, std::move(ABytes)});
+        S().Arrivals.push_back({S().Now() + AAfterMs, std::move(ABytes)});
     }
-    static TFakeStack::TScript& S() { return TFakeStack::Script(); }
+    TFakeStack::TScript& S() { return Fake.Script; }
 
+    TFakeNet Fake;
     std::optional<TNetIcmpClient> Client;
 };
 
 TEST(IcmpClientDefaults, ConstructionValues) {
-    TNetIcmpClient Client;
+    TNetContext Net;
+    TNetIcmpClient Client(Net);
     EXPECT_EQ(Client.ReceiveTimeout(), 5000);
     EXPECT_EQ(Client.Protocol(), 1);
     EXPECT_EQ(Client.Port(), 0);
@@ -64,7 +56,7 @@ TEST(IcmpClientDefaults, ConstructionValues) {
     EXPECT_EQ(Client.ReplyStatus(), TReplyStatus{});
     EXPECT_EQ(Client.ReplyStatus().FromAddress, "");
     EXPECT_FALSE(Client.Socket().HasSocket()) << "opened lazily";
-    TNetRawClient Raw;
+    TNetRawClient Raw(Net);
     EXPECT_EQ(Raw.ReceiveTimeout(), 0);
     EXPECT_EQ(Raw.Protocol(), 255);
     EXPECT_EQ(Raw.TTL(), 128);
@@ -134,7 +126,7 @@ TEST_F(IcmpClient, WaitOutcomes) {
     };
     for (const auto& R : Rows) {
         SCOPED_TRACE(R.Name);
-        TFakeStack::Reset();
+        Fake.Reset();
         for (const auto& [At, Bytes] : R.Arrivals) {
             Arrive(At, Bytes);
         }
@@ -186,14 +178,15 @@ TEST_F(IcmpClient, PayloadReachesTheWire) {
 TEST_F(IcmpClient, RoundTripLeavesOutTheLookup) {
     // The scripted lookup takes no time itself; make the clock jump while it runs.
     struct TSlowStack : TFakeStack {
+        using TFakeStack::TFakeStack;
         std::string LookupHostName(const std::string& AName) override {
-            Script().Now += 30;
+            Script().Clock.Advance(30);
             return TFakeStack::LookupHostName(AName);
         }
     };
     Client.reset();
-    SetStackClass([] { return std::make_unique<TSlowStack>(); });
-    Client.emplace();
+    Fake.Net.SetStackClass([this] { return std::make_unique<TSlowStack>(S()); });
+    Client.emplace(Fake.Net);
     Client->SetHost("slow.example");
     Client->SetReceiveTimeout(1000);
     struct TRow {
@@ -205,22 +198,23 @@ TEST_F(IcmpClient, RoundTripLeavesOutTheLookup) {
     for (const TRow R :
          {TRow{"reply", 40, skEchoReply, 10}, TRow{"silence", std::nullopt, skTimedOut, 1000}}) {
         SCOPED_TRACE(R.Name);
-        TFakeStack::Reset();
+        Fake.Reset();
         S().Hosts["slow.example"] = "10.0.0.9";
         if (R.ReplyAt) {
             Arrive(*R.ReplyAt, Datagram(0, 3489));
         }
-        const uint32_t Start = S().Now;
+        const uint32_t Start = S().Now();
         Client->Ping({}, 3489);
         EXPECT_EQ(Client->ReplyStatus().Status, R.Kind);
         EXPECT_EQ(Client->ReplyStatus().RoundTripMs, R.RoundTrip);
         EXPECT_EQ(S().Lookups, 1);
         if (!R.ReplyAt) {
-            EXPECT_EQ(S().Now - Start, 1030u) << "the wait still lasts the timeout after the send";
+            EXPECT_EQ(S().Now() - Start, 1030u)
+                << "the wait still lasts the timeout after the send";
         }
     }
     // A failed lookup still raises its error and sends nothing.
-    TFakeStack::Reset();
+    Fake.Reset();
     try {
         Client->Ping();
         ADD_FAILURE() << "lookup did not fail";
@@ -260,11 +254,11 @@ TEST_F(IcmpClient, RoundTripEndsAtTheReceiveStamp) {
     };
     for (const auto& R : Rows) {
         SCOPED_TRACE(R.Name);
-        TFakeStack::Reset();
+        Fake.Reset();
         for (const auto& [At, Seq, Stamp] : R.Arrivals) {
             Arrive(At, Datagram(0, Seq));
             if (Stamp) {
-                S().Arrivals.back().StampNs = TFakeStack::StampAt(S().Now) + *Stamp;
+                S().Arrivals.back().StampNs = S().StampAt(S().Now()) + *Stamp;
             }
         }
         S().Arrivals.back().StepNs = R.StepNs;

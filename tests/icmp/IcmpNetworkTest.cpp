@@ -3,7 +3,6 @@
 #include "ENetExceptions.h"
 #include "RequireRoot.h"
 #include "TIcmpPeer.h"
-#include "TNetClock.h"
 #include "TNetIcmpClient.h"
 #include "TNetNamespaceScope.h"
 #include "TNetReceiveStamp.h"
@@ -46,12 +45,14 @@ protected:
     }
 
     std::unique_ptr<TTestNetwork> Net;
-    TNetIcmpClient Client;
+    TNetContext Sockets;
+    TNetIcmpClient Client{Sockets};
 };
 
 TEST(IcmpLoopback, PingsAndAdvancesTheSequence) {
     ZIRKO_REQUIRE_ROOT();
-    TNetIcmpClient Client;
+    TNetContext Sockets;
+    TNetIcmpClient Client(Sockets);
     std::vector<TReplyStatus> Fired;
     Client.OnReply = [&](TNetIcmpClient& ASender, const TReplyStatus& AStatus) {
         EXPECT_EQ(&ASender, &Client);
@@ -254,8 +255,9 @@ TStoppedPing PingWhileStopped(const TTestNetwork& ANet, TNetIcmpSocketPolicy APo
         TStoppedPing Seen;
         try {
             TNetNamespaceScope InClient(*ANet.Client());
-            TNetSocketHandle::SetIcmpSocketPolicy(APolicy);
-            TNetIcmpClient Client;
+            TNetContext Sockets;
+            Sockets.SetIcmpSocketPolicy(APolicy);
+            TNetIcmpClient Client(Sockets);
             Client.SetHost(ANet.TargetAddress());
             Client.SetReceiveTimeout(1000);
             Client.Ping();
@@ -264,7 +266,7 @@ TStoppedPing PingWhileStopped(const TTestNetwork& ANet, TNetIcmpSocketPolicy APo
             const char Go = 'g';
             if (::write(Ready[1], &Go, 1) == 1) {
                 const auto Start = std::chrono::steady_clock::now();
-                const int64_t SentNs = TNetClock::StampNs();
+                const int64_t SentNs = Sockets.Clock().WallNs();
                 Client.Ping();
                 Seen.ArrivalMs = WitnessArrivalMs(Witness, SentNs);
                 Seen.PingMs = std::chrono::duration<double, std::milli>(
@@ -352,7 +354,7 @@ std::optional<int64_t> LoopbackStamp(int AReadAfterMs, int64_t& ASentNs) {
     sockaddr_in To{};
     To.sin_family = AF_INET;
     To.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASentNs = TNetClock::StampNs();
+    ASentNs = TClock::System().WallNs();
     ::sendto(Fd, Request, sizeof Request, 0, reinterpret_cast<sockaddr*>(&To), sizeof To);
     std::this_thread::sleep_for(std::chrono::milliseconds(AReadAfterMs));
     uint8_t Data[256];
@@ -389,7 +391,8 @@ TEST(IcmpRootClientNetwork, ProgramInOwnNamespaceReachesTarget) {
     ZIRKO_REQUIRE_ROOT();
     TTestNetwork Net(TTestNetworkOptions{true, true, false});
     TIcmpPeer Peer(Net.Target(), "reply");
-    TNetIcmpClient Client;
+    TNetContext Sockets;
+    TNetIcmpClient Client(Sockets);
     Client.SetHost(Net.TargetAddress());
     Client.SetReceiveTimeout(1000);
     Client.Ping();

@@ -18,10 +18,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string Policy = argc > 5 ? argv[5] : "auto";
+    TNetContext Sockets;
     if (Policy == "raw") {
-        TNetSocketHandle::SetIcmpSocketPolicy(TNetIcmpSocketPolicy::RawOnly);
+        Sockets.SetIcmpSocketPolicy(TNetIcmpSocketPolicy::RawOnly);
     } else if (Policy == "datagram") {
-        TNetSocketHandle::SetIcmpSocketPolicy(TNetIcmpSocketPolicy::DatagramOnly);
+        Sockets.SetIcmpSocketPolicy(TNetIcmpSocketPolicy::DatagramOnly);
     }
     TNetSocketHelper Helper;
     if (argc > 6 && !Helper.Start(argv[6])) {
@@ -30,8 +31,8 @@ int main(int argc, char** argv) {
     }
     const int Count = std::min(std::atoi(argv[4]), 100);
     try {
-        TNetIcmpClient Client;
-        Client.SetSocketHelper(argc > 6 ? &Helper : nullptr);
+        Sockets.SetHelper(argc > 6 ? &Helper : nullptr);
+        TNetIcmpClient Client(Sockets);
         Client.SetHost(argv[1]);
         Client.SetReceiveTimeout(std::atoi(argv[2]));
         Client.SetTTL(std::atoi(argv[3]));

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ENetExceptions.h"
 #include "TFakeStack.h"
-#include "TNetClock.h"
 #include "TNetIcmpClient.h"
 #include "TNetResponsiveWait.h"
 #include "TNetSocketHandle.h"
@@ -19,14 +18,9 @@ namespace {
 
 class NetStack : public ::testing::Test {
 protected:
-    void SetUp() override {
-        TFakeStack::Reset();
-        SetStackClass([] { return std::make_unique<TFakeStack>(); });
-    }
-    void TearDown() override {
-        SetStackClass([] { return std::make_unique<TNetStackLinux>(); });
-        TNetClock::SetSource({});
-    }
+    TFakeStack::TScript& S() { return Fake.Script; }
+    TFakeNet Fake;
+    TNetContext& Net = Fake.Net;
 };
 
 TEST(IsDottedQuad, CutAtTheDotRule) {
@@ -53,11 +47,11 @@ TEST_F(NetStack, ResolveAddressLooksUpOnlyWhatIsNoDottedQuad) {
         std::string Expected;
         bool LookedUp;
     };
-    TFakeStack::Script().Hosts = {{"192.168.1", "1.1.1.1"},
-                                  {"192.168.1.1.5", "2.2.2.2"},
-                                  {"10.0.0.256", "3.3.3.3"},
-                                  {"", "4.4.4.4"},
-                                  {"gateway", "10.9.8.7"}};
+    S().Hosts = {{"192.168.1", "1.1.1.1"},
+                 {"192.168.1.1.5", "2.2.2.2"},
+                 {"10.0.0.256", "3.3.3.3"},
+                 {"", "4.4.4.4"},
+                 {"gateway", "10.9.8.7"}};
     const std::vector<TRow> Rows{
         {"LOCALHOST", "127.0.0.1", false},
         {"localhost", "127.0.0.1", false},
@@ -70,13 +64,13 @@ TEST_F(NetStack, ResolveAddressLooksUpOnlyWhatIsNoDottedQuad) {
         {"", "4.4.4.4", true},
         {"gateway", "10.9.8.7", true},
     };
-    TNetIcmpClient Component; // makes the stack
+    TNetIcmpClient Component(Net); // makes the stack
     for (const auto& R : Rows) {
-        const int Before = TFakeStack::Script().Lookups;
-        EXPECT_EQ(GlobalStack->ResolveAddress(R.Host), R.Expected) << R.Host;
-        EXPECT_EQ(TFakeStack::Script().Lookups - Before, R.LookedUp ? 1 : 0) << R.Host;
+        const int Before = S().Lookups;
+        EXPECT_EQ(Net.Stack().ResolveAddress(R.Host), R.Expected) << R.Host;
+        EXPECT_EQ(S().Lookups - Before, R.LookedUp ? 1 : 0) << R.Host;
     }
-    EXPECT_THROW(GlobalStack->ResolveAddress("1.2.3.4", static_cast<TIPVersion>(7)),
+    EXPECT_THROW(Net.Stack().ResolveAddress("1.2.3.4", static_cast<TIPVersion>(7)),
                  ENetIPVersionUnsupported);
 }
 
@@ -176,103 +170,107 @@ TEST(TickDiff, AcrossTheWrap) {
         {4294967295u, 0, 0}, {1, 0, 4294967294u},
     };
     for (const auto& R : Rows) {
-        EXPECT_EQ(TNetClock::TickDiff(R.Earlier, R.Later), R.Expected)
+        EXPECT_EQ(TClock::TickDiff(R.Earlier, R.Later), R.Expected)
             << R.Earlier << " -> " << R.Later;
     }
 }
 
-TEST(TickCount, FollowsTheMonotonicClockUnlessReplaced) {
-    const uint32_t A = TNetClock::TickCount();
-    TNetClock::SetSource([] { return 42u; });
-    EXPECT_EQ(TNetClock::TickCount(), 42u);
-    TNetClock::SetSource({});
-    const uint32_t B = TNetClock::TickCount();
-    EXPECT_LT(TNetClock::TickDiff(A, B), 1000u);
+TEST(TickCount, FollowsTheSteadyClockCutTo32Bits) {
+    const TClock& System = TClock::System();
+    const uint32_t A = System.TickCount();
+    const uint32_t B = System.TickCount();
+    EXPECT_LT(TClock::TickDiff(A, B), 1000u);
+    TSteppingClock Stepping(CalendarTime(2026, 12, 9, 12, 0, 0));
+    Stepping.SetSteadyMs((int64_t{1} << 32) + 42);
+    EXPECT_EQ(Stepping.TickCount(), 42u);
 }
 
 TEST_F(NetStack, StackLivesWithTheComponents) {
-    EXPECT_EQ(TNetComponent::ComponentCount(), 0);
-    EXPECT_EQ(GlobalStack, nullptr);
+    EXPECT_EQ(Net.ComponentCount(), 0);
+    EXPECT_FALSE(Net.HasStack());
     TNetStack* First = nullptr;
     {
-        TNetIcmpClient A;
-        First = GlobalStack.get();
-        ASSERT_NE(First, nullptr);
+        TNetIcmpClient A(Net);
+        First = &Net.Stack();
         {
-            TNetIcmpClient B;
-            EXPECT_EQ(TNetComponent::ComponentCount(), 2);
-            EXPECT_EQ(GlobalStack.get(), First) << "one stack for all components";
+            TNetIcmpClient B(Net);
+            EXPECT_EQ(Net.ComponentCount(), 2);
+            EXPECT_EQ(&Net.Stack(), First) << "one stack for all components";
+            TFakeNet Other;
+            TNetIcmpClient C(Other.Net);
+            EXPECT_NE(&Other.Net.Stack(), First) << "each context has its own";
         }
-        EXPECT_EQ(GlobalStack.get(), First);
+        EXPECT_EQ(&Net.Stack(), First);
     }
-    EXPECT_EQ(TNetComponent::ComponentCount(), 0);
-    EXPECT_EQ(GlobalStack, nullptr);
-    TNetIcmpClient Again;
-    EXPECT_NE(GlobalStack, nullptr);
+    EXPECT_EQ(Net.ComponentCount(), 0);
+    EXPECT_FALSE(Net.HasStack());
+    TNetIcmpClient Again(Net);
+    EXPECT_TRUE(Net.HasStack());
 }
 
 TEST_F(NetStack, StackSetUpErrors) {
-    SetStackClass({});
+    Net.SetStackClass({});
     try {
-        TNetIcmpClient Client;
+        TNetIcmpClient Client(Net);
         ADD_FAILURE() << "made without a stack class";
     } catch (const ENetException& E) {
         EXPECT_STREQ(E.what(), "Stack Class is undefined.");
     }
-    EXPECT_EQ(TNetComponent::ComponentCount(), 0) << "a failed component is not counted";
-    SetStackClass([] { return std::make_unique<TFakeStack>(); });
-    GlobalStack = std::make_unique<TFakeStack>();
+    EXPECT_EQ(Net.ComponentCount(), 0) << "a failed component is not counted";
+    Net.SetStackClass([this] { return std::make_unique<TFakeStack>(S()); });
+    Net.AdoptStack(std::make_unique<TFakeStack>(S()));
     try {
-        TNetIcmpClient Client;
+        TNetIcmpClient Client(Net);
         ADD_FAILURE() << "made over an existing stack";
     } catch (const ENetException& E) {
         EXPECT_STREQ(E.what(), "Stack already created.");
     }
-    GlobalStack.reset();
-    EXPECT_EQ(TNetComponent::ComponentCount(), 0);
-    TNetIcmpClient Works;
-    EXPECT_EQ(TNetComponent::ComponentCount(), 1);
+    Net.AdoptStack(nullptr);
+    EXPECT_EQ(Net.ComponentCount(), 0);
+    TNetIcmpClient Works(Net);
+    EXPECT_EQ(Net.ComponentCount(), 1);
 }
 
-TEST(ResponsiveWait, OnePerProcess) {
-    std::optional<TNetResponsiveWait> First(std::in_place);
+TEST(ResponsiveWait, OnePerProgram) {
+    TNetContext Net;
+    std::optional<TNetResponsiveWait> First(std::in_place, Net);
     EXPECT_TRUE(First->Active());
     EXPECT_TRUE(First->ApplicationHasPriority());
     EXPECT_EQ(First->IdleTimeOut(), 250);
     EXPECT_TRUE(First->OnlyWhenIdle());
     EXPECT_FALSE(First->UseResponsiveWait());
     try {
-        TNetResponsiveWait Second;
+        TNetResponsiveWait Second(Net);
         ADD_FAILURE() << "a second one was made";
     } catch (const ENetException& E) {
         EXPECT_STREQ(E.what(), "Only one TNetResponsiveWait can exist per application.");
     }
-    EXPECT_EQ(TNetResponsiveWait::Registered(), &*First) << "the refused one left no trace";
+    EXPECT_EQ(Net.ResponsiveWait(), &*First) << "the refused one left no trace";
     First.reset();
-    EXPECT_EQ(TNetResponsiveWait::Registered(), nullptr);
-    TNetResponsiveWait Later;
-    EXPECT_EQ(TNetResponsiveWait::Registered(), &Later);
+    EXPECT_EQ(Net.ResponsiveWait(), nullptr);
+    TNetResponsiveWait Later(Net);
+    EXPECT_EQ(Net.ResponsiveWait(), &Later);
 }
 
 TEST_F(NetStack, SocketHandleWaitsAndSends) {
-    TNetIcmpClient Component;
-    TNetSocketHandle Handle;
+    TNetIcmpClient Component(Net);
+    TNetSocketHandle Handle(Net);
     EXPECT_THROW(Handle.WaitReadable(0), ENetConnClosedGracefully);
     Handle.OpenHandle(SOCK_RAW, IPPROTO_ICMP);
     ASSERT_TRUE(Handle.HasSocket());
     for (int32_t Ms : {0, -2, -5, 1500}) {
         Handle.WaitReadable(Ms);
     }
-    EXPECT_EQ(TFakeStack::Script().PollTimeouts, (std::vector<int>{0, -1, 0, 1500}));
+    EXPECT_EQ(S().PollTimeouts, (std::vector<int>{0, -1, 0, 1500}));
 
     const std::vector<uint8_t> Bytes(52, 1);
     Handle.SendToAddress("10.1.2.3", 258, Bytes);
-    EXPECT_EQ(TFakeStack::Script().SentTo.back(), "10.1.2.3");
-    EXPECT_EQ(TFakeStack::Script().SentPorts.back(), 258);
+    EXPECT_EQ(S().SentTo.back(), "10.1.2.3");
+    EXPECT_EQ(S().SentPorts.back(), 258);
 
-    TFakeStack::Script().FailSend = 10040;
+    S().FailSend = 10040;
     EXPECT_THROW(Handle.SendToAddress("10.1.2.3", 0, Bytes), ENetPackageSizeTooBig);
-    TFakeStack::Script().FailSend = 10065;
+    S().FailSend = 10065;
     try {
         Handle.SendToAddress("10.1.2.3", 0, Bytes);
         ADD_FAILURE() << "no exception";
@@ -281,8 +279,8 @@ TEST_F(NetStack, SocketHandleWaitsAndSends) {
     } catch (const ENetSocketError& E) {
         EXPECT_EQ(E.ErrorCode(), 10065);
     }
-    TFakeStack::Script().FailSend = 0;
-    TFakeStack::Script().SendShortBy = 1;
+    S().FailSend = 0;
+    S().SendShortBy = 1;
     try {
         Handle.SendToAddress("10.1.2.3", 0, Bytes);
         ADD_FAILURE() << "no exception";
@@ -292,19 +290,20 @@ TEST_F(NetStack, SocketHandleWaitsAndSends) {
     EXPECT_TRUE(Handle.HasSocket()) << "a failed send leaves the socket open";
     Handle.ReleaseSocket();
     EXPECT_FALSE(Handle.HasSocket());
-    EXPECT_EQ(TFakeStack::Script().Closed, 1);
-    EXPECT_EQ(TFakeStack::Script().Shutdowns.size(), 1u);
+    EXPECT_EQ(S().Closed, 1);
+    EXPECT_EQ(S().Shutdowns.size(), 1u);
     Handle.ReleaseSocket();
-    EXPECT_EQ(TFakeStack::Script().Closed, 1) << "released once only";
+    EXPECT_EQ(S().Closed, 1) << "released once only";
 }
 
 TEST(SocketHandle, PollOnceOnARealSocket) {
-    TNetIcmpClient Component; // real Linux stack
-    TNetSocketHandle Handle;
+    TNetContext Net; // real Linux stack
+    TNetIcmpClient Component(Net);
+    TNetSocketHandle Handle(Net);
     Handle.OpenHandle(SOCK_DGRAM, IPPROTO_UDP);
-    const uint32_t Start = TNetClock::TickCount();
+    const uint32_t Start = Net.Clock().TickCount();
     EXPECT_FALSE(Handle.WaitReadable(0));
-    EXPECT_LT(TNetClock::TickDiff(Start, TNetClock::TickCount()), 50u);
+    EXPECT_LT(TClock::TickDiff(Start, Net.Clock().TickCount()), 50u);
 }
 
 TEST(SocketList, BoundedAndUnique) {

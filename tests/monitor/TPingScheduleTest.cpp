@@ -169,19 +169,14 @@ TEST(TPingSchedule, BlankHostAtATickBecomesLocalHost) {
 class TPingScriptedStack : public ::testing::Test {
 protected:
     void SetUp() override {
-        TFakeStack::Reset();
-        SetStackClass([] { return std::make_unique<TFakeStack>(); });
-        F.emplace();
+        F.emplace(TClock::System(), &Fake.Net);
         F->Monitor->SetBurstPause(std::chrono::milliseconds(0));
     }
-    void TearDown() override {
-        F.reset();
-        SetStackClass([] { return std::make_unique<TNetStackLinux>(); });
-        TNetClock::SetSource({});
-    }
+    TFakeStack::TScript& S() { return Fake.Script; }
     static uint16_t SentSequence(const std::vector<uint8_t>& Request) {
         return static_cast<uint16_t>(Request[6] | (Request[7] << 8));
     }
+    TFakeNet Fake;
     std::optional<TPingPageFixture> F;
 };
 
@@ -196,8 +191,8 @@ TEST_F(TPingScriptedStack, HostTextReachesTheClientWithItsBlanks) {
     };
     for (const TRow& R : Rows) {
         SCOPED_TRACE(std::string("\"") + R.Text + "\"" + (R.Burst ? " burst" : " tick"));
-        TFakeStack::Script().Hosts = {{R.Text, "10.0.0.9"}};
-        TFakeStack::Script().SentTo.clear();
+        S().Hosts = {{R.Text, "10.0.0.9"}};
+        S().SentTo.clear();
         F->Page.e_host->setText(QString::fromUtf8(R.Text));
         if (R.Burst)
             F->Monitor->btn_pingClick();
@@ -205,7 +200,7 @@ TEST_F(TPingScriptedStack, HostTextReachesTheClientWithItsBlanks) {
             F->Monitor->TimerTimer();
         EXPECT_EQ(F->Icmp.Host(), R.Text);
         EXPECT_EQ(F->Page.e_host->text().toStdString(), R.Text);
-        EXPECT_EQ(TFakeStack::Script().SentTo,
+        EXPECT_EQ(S().SentTo,
                   std::vector<std::string>(R.Burst ? TPingMonitor::BurstPings : 1, "10.0.0.9"));
     }
 }
@@ -218,7 +213,7 @@ TEST_F(TPingScriptedStack, SequencesGoOnAcrossBurstsAndMonitoring) {
     F->Monitor->TimerTimer();
     F->Monitor->btn_autoClick();
     F->Monitor->btn_pingClick();
-    const auto& Sent = TFakeStack::Script().Sent;
+    const auto& Sent = S().Sent;
     ASSERT_EQ(Sent.size(), 2u * TPingMonitor::BurstPings + 2);
     for (size_t i = 1; i < Sent.size(); ++i)
         EXPECT_EQ(SentSequence(Sent[i]), static_cast<uint16_t>(SentSequence(Sent[i - 1]) + 1))

@@ -47,18 +47,6 @@ std::string Joined(const std::vector<QString>& Rows) {
     return all.join(QStringLiteral("\n")).toStdString();
 }
 
-class TPolicyScope {
-public:
-    explicit TPolicyScope(TNetIcmpSocketPolicy APolicy) {
-        TNetSocketHandle::SetIcmpSocketPolicy(APolicy);
-    }
-    ~TPolicyScope() {
-        TNetSocketHandle::SetIcmpSocketPolicy(TNetIcmpSocketPolicy::RawThenDatagram);
-    }
-    TPolicyScope(const TPolicyScope&) = delete;
-    TPolicyScope& operator=(const TPolicyScope&) = delete;
-};
-
 class TraceNetwork : public ::testing::Test {
 protected:
     void SetUp() override { ZIRKO_REQUIRE_ROOT(); }
@@ -96,9 +84,9 @@ TEST_F(TraceNetwork, TargetBehindOneRouterIsReachedAtHopTwo) {
     Build({});
     for (const TPolicyCase& p : Policies) {
         SCOPED_TRACE(p.Name);
-        TPolicyScope policy(p.Policy);
         TSteppingClock clock(Morning);
         TTracePageFixture f(clock);
+        f.Net.SetIcmpSocketPolicy(p.Policy);
 
         const std::vector<QString> rows = Trace(f, Net->TargetAddress(), 30);
 
@@ -127,9 +115,9 @@ TEST_F(TraceNetwork, HopLimitEndsTheRunAtTheLimitItself) {
     for (const TPolicyCase& p : Policies) {
         for (const TCase& c : cases) {
             SCOPED_TRACE(std::string(p.Name) + ", max hops " + std::to_string(c.MaxHops));
-            TPolicyScope policy(p.Policy);
             TSteppingClock clock(Morning);
             TTracePageFixture f(clock);
+            f.Net.SetIcmpSocketPolicy(p.Policy);
 
             const std::vector<QString> rows = Trace(f, Net->TargetAddress(), c.MaxHops);
 
@@ -240,9 +228,9 @@ TEST_F(TraceNetwork, OverIPv6TheHopNumberIsTheHopLimit) {
     Build({.SecondRouter = true, .UnreachableRoute = true, .IPv6 = true});
     for (const TPolicyCase& p : Policies) {
         SCOPED_TRACE(p.Name);
-        TPolicyScope policy(p.Policy);
         TSteppingClock clock(Morning);
         TTracePageFixture f(clock);
+        f.Net.SetIcmpSocketPolicy(p.Policy);
 
         const std::vector<QString> rows = Trace(f, "[" + Net->TargetAddress6() + "]", 30);
 

@@ -58,7 +58,8 @@ public:
     void AddRow(const QStringList& Cells) { new QTreeWidgetItem(Page.lvTrace, Cells); }
 
     QWidget Window;
-    TNetIcmpClient Client;
+    TNetContext Net;
+    TNetIcmpClient Client{Net};
     TTracePage Page;
     std::unique_ptr<TTraceRunner> Runner;
 };

@@ -17,13 +17,19 @@ struct TTickCounter {
     }
 };
 
-TEST(LightTimer, ActiveOnlyWhenStartedWithAnInterval) {
+// Every timer of a test on a host of the test's own.
+class LightTimer : public ::testing::Test {
+protected:
+    TLightTimerHandler Timers;
+};
+
+TEST_F(LightTimer, ActiveOnlyWhenStartedWithAnInterval) {
     struct TRow {
         uint32_t Interval;
         bool ExpectActive;
     };
     for (const TRow Row : {TRow{0, false}, TRow{1, true}, TRow{1000, true}}) {
-        TLightTimer T(Row.Interval);
+        TLightTimer T(Timers, Row.Interval);
         EXPECT_FALSE(T.Active());
         T.Start();
         EXPECT_EQ(T.Active(), Row.ExpectActive) << Row.Interval;
@@ -34,8 +40,8 @@ TEST(LightTimer, ActiveOnlyWhenStartedWithAnInterval) {
     }
 }
 
-TEST(LightTimer, TicksUntilStopped) {
-    TLightTimer T(10);
+TEST_F(LightTimer, TicksUntilStopped) {
+    TLightTimer T(Timers, 10);
     TTickCounter Counter;
     Counter.Attach(T);
     T.Start();
@@ -46,8 +52,8 @@ TEST(LightTimer, TicksUntilStopped) {
     EXPECT_EQ(Counter.Ticks, Stopped);
 }
 
-TEST(LightTimer, ZeroIntervalHaltsWithoutClearingActive) {
-    TLightTimer T(10);
+TEST_F(LightTimer, ZeroIntervalHaltsWithoutClearingActive) {
+    TLightTimer T(Timers, 10);
     TTickCounter Counter;
     Counter.Attach(T);
     T.Start();
@@ -61,8 +67,8 @@ TEST(LightTimer, ZeroIntervalHaltsWithoutClearingActive) {
     QTRY_VERIFY_WITH_TIMEOUT(Counter.Ticks >= 2, 5000);
 }
 
-TEST(LightTimer, IntervalWhileStoppedDoesNotStart) {
-    TLightTimer T(0);
+TEST_F(LightTimer, IntervalWhileStoppedDoesNotStart) {
+    TLightTimer T(Timers, 0);
     TTickCounter Counter;
     Counter.Attach(T);
     T.SetInterval(10);
@@ -71,8 +77,8 @@ TEST(LightTimer, IntervalWhileStoppedDoesNotStart) {
     EXPECT_EQ(Counter.Ticks, 0);
 }
 
-TEST(LightTimer, NewIntervalRestartsTheCountdown) {
-    TLightTimer T(60);
+TEST_F(LightTimer, NewIntervalRestartsTheCountdown) {
+    TLightTimer T(Timers, 60);
     TTickCounter Counter;
     Counter.Attach(T);
     T.Start();
@@ -83,27 +89,24 @@ TEST(LightTimer, NewIntervalRestartsTheCountdown) {
     EXPECT_TRUE(T.Active());
 }
 
-TEST(LightTimer, TimerFreedInsideItsOwnTick) {
-    auto T = std::make_unique<TLightTimer>(5);
+TEST_F(LightTimer, TimerFreedInsideItsOwnTick) {
+    auto T = std::make_unique<TLightTimer>(Timers, 5);
     T->OnTimer = [&](TLightTimer&) { T.reset(); };
     T->Start();
     QTRY_VERIFY_WITH_TIMEOUT(T == nullptr, 5000);
 }
 
-TEST(LightTimerHandler, SharedByAllTimersAndFreedWithTheLast) {
-    ASSERT_EQ(TLightTimerHandler::Instance(), nullptr);
-    auto A = std::make_unique<TLightTimer>();
-    TLightTimerHandler* Shared = TLightTimerHandler::Instance();
-    ASSERT_NE(Shared, nullptr);
-    auto B = std::make_unique<TLightTimer>();
-    EXPECT_EQ(TLightTimerHandler::Instance(), Shared);
-    EXPECT_EQ(TLightTimerHandler::RefCount(), 2);
-    EXPECT_EQ(Shared->TimerHost().children().size(), 2);
+TEST_F(LightTimer, HandlerHostsAndCountsEveryTimer) {
+    auto A = std::make_unique<TLightTimer>(Timers);
+    auto B = std::make_unique<TLightTimer>(Timers);
+    EXPECT_EQ(Timers.RefCount(), 2);
+    EXPECT_EQ(Timers.TimerHost().children().size(), 2);
     A.reset();
-    EXPECT_EQ(TLightTimerHandler::RefCount(), 1);
-    EXPECT_EQ(Shared->TimerHost().children().size(), 1);
+    EXPECT_EQ(Timers.RefCount(), 1);
+    EXPECT_EQ(Timers.TimerHost().children().size(), 1);
     B.reset();
-    EXPECT_EQ(TLightTimerHandler::Instance(), nullptr);
+    EXPECT_EQ(Timers.RefCount(), 0);
+    EXPECT_TRUE(Timers.TimerHost().children().isEmpty());
 }
 
 } // namespace

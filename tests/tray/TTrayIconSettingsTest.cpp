@@ -27,11 +27,12 @@ TEST(TrayIconIndex, ClampsToTheListAndShowsThatImage) {
         QColor ExpectedShown; // invalid: the icon set before stays
     };
     const QColor Before = Qt::blue;
+    TTrayIconHandler Tray;
     for (const TRow Row :
          {TRow{true, 5, 2, Qt::red}, TRow{true, 3, 2, Qt::red}, TRow{true, 1, 1, Qt::yellow},
           TRow{true, 0, 0, Qt::gray}, TRow{true, -1, -1, QColor()}, TRow{false, 5, 0, QColor()},
           TRow{false, 2, 0, QColor()}}) {
-        TTrayIcon Icon(nullptr);
+        TTrayIcon Icon(Tray, nullptr);
         auto List = ThreeImages();
         if (Row.WithList)
             Icon.SetIconList(List.get());
@@ -45,7 +46,8 @@ TEST(TrayIconIndex, ClampsToTheListAndShowsThatImage) {
 }
 
 TEST(TrayIconIndex, AttachingAListShowsImageZero) {
-    TTrayIcon Icon(nullptr);
+    TTrayIconHandler Tray;
+    TTrayIcon Icon(Tray, nullptr);
     auto List = ThreeImages();
     Icon.SetIconList(List.get());
     Icon.SetIconIndex(2);
@@ -56,7 +58,8 @@ TEST(TrayIconIndex, AttachingAListShowsImageZero) {
 }
 
 TEST(TrayIconIndex, NoImageGivesABlankIconNotNone) {
-    TTrayIcon Icon(nullptr);
+    TTrayIconHandler Tray;
+    TTrayIcon Icon(Tray, nullptr);
     EXPECT_TRUE(Icon.Icon().isNull());
     EXPECT_FALSE(Icon.SystemTrayIcon().icon().isNull());
     EXPECT_EQ(qAlpha(Icon.SystemTrayIcon().icon().pixmap(16, 16).toImage().pixel(8, 8)), 0);
@@ -72,12 +75,13 @@ TEST(TrayHint, TooltipIsTheHintCutOrNothing) {
         bool ShowHint;
         QString Expected;
     };
+    TTrayIconHandler Tray;
     for (const TRow& Row : {TRow{"long", Long, true, Long.left(127)},
                             TRow{"exact", Long.left(127), true, Long.left(127)},
                             TRow{"short", "Zirko", true, "Zirko"}, TRow{"empty", "", true, ""},
                             TRow{"hidden", "Zirko", false, ""},
                             TRow{"surrogate at the cut", Pair, true, Pair.left(126)}}) {
-        TTrayIcon Icon(nullptr);
+        TTrayIcon Icon(Tray, nullptr);
         Icon.SetHint(Row.Hint);
         Icon.SetShowHint(Row.ShowHint);
         EXPECT_EQ(Icon.TipText(), Row.Expected) << Row.Name;
@@ -87,7 +91,8 @@ TEST(TrayHint, TooltipIsTheHintCutOrNothing) {
 }
 
 TEST(TrayReferences, FreeingTheListFirstLeavesNoDanglingReference) {
-    TTrayIcon Icon(nullptr);
+    TTrayIconHandler Tray;
+    TTrayIcon Icon(Tray, nullptr);
     auto List = ThreeImages();
     Icon.SetIconList(List.get());
     Icon.SetIconIndex(2);
@@ -102,37 +107,43 @@ TEST(TrayReferences, FreeingTheListFirstLeavesNoDanglingReference) {
 
 TEST(TrayReferences, FreeingTheMenuFirstLeavesNoDanglingReference) {
     TFakeDesktop Desktop;
-    TTrayIcon Icon(nullptr);
+    TTrayIcon Icon(Desktop.Handler, nullptr);
     auto Menu = std::make_unique<QMenu>();
     Icon.SetPopupMenu(Menu.get());
     Menu.reset();
     EXPECT_EQ(Icon.PopupMenu(), nullptr);
     TEventLog Log;
     Log.Attach(Icon);
-    TTrayIconHandler::Instance()->TrayWindowProc(Icon, tmRButtonDown);
-    TTrayIconHandler::Instance()->TrayWindowProc(Icon, tmLButtonDblClk);
+    Desktop.Handler.TrayWindowProc(Icon, tmRButtonDown);
+    Desktop.Handler.TrayWindowProc(Icon, tmLButtonDblClk);
     EXPECT_EQ(Log.Events, std::vector<std::string>{"Down R"});
 }
 
+// The icons of one handler count on it and share its one light-timer host.
 TEST(TrayHandler, OneReferenceCountedReceiverForAllIcons) {
-    ASSERT_EQ(TTrayIconHandler::Instance(), nullptr);
+    TTrayIconHandler Tray;
+    const QObject& Host = Tray.LightTimers().TimerHost();
+    ASSERT_EQ(Tray.RefCount(), 0);
+    ASSERT_TRUE(Host.children().isEmpty());
     {
-        auto First = std::make_unique<TTrayIcon>(nullptr);
-        TTrayIconHandler* Shared = TTrayIconHandler::Instance();
-        ASSERT_NE(Shared, nullptr);
-        TTrayIcon Second(nullptr);
-        EXPECT_EQ(TTrayIconHandler::Instance(), Shared);
-        EXPECT_EQ(TTrayIconHandler::RefCount(), 2);
+        auto First = std::make_unique<TTrayIcon>(Tray, nullptr);
+        EXPECT_EQ(Tray.RefCount(), 1);
+        const qsizetype PerIcon = Host.children().size();
+        EXPECT_EQ(PerIcon, 4) << "each of the icon's timers on the shared host";
+        TTrayIcon Second(Tray, nullptr);
+        EXPECT_EQ(Tray.RefCount(), 2);
+        EXPECT_EQ(Host.children().size(), 2 * PerIcon);
         First.reset();
-        EXPECT_EQ(TTrayIconHandler::Instance(), Shared);
-        EXPECT_EQ(TTrayIconHandler::RefCount(), 1);
+        EXPECT_EQ(Tray.RefCount(), 1);
+        EXPECT_EQ(Host.children().size(), PerIcon);
     }
-    EXPECT_EQ(TTrayIconHandler::Instance(), nullptr);
-    EXPECT_EQ(TTrayIconHandler::RefCount(), 0);
+    EXPECT_EQ(Tray.RefCount(), 0);
+    EXPECT_TRUE(Host.children().isEmpty());
 }
 
 TEST(TrayVisibility, IconVisibleAddsAndRemoves) {
-    TTrayIcon Icon(nullptr);
+    TTrayIconHandler Tray;
+    TTrayIcon Icon(Tray, nullptr);
     EXPECT_FALSE(Icon.IconVisible());
     EXPECT_FALSE(Icon.SystemTrayIcon().isVisible());
     Icon.SetIconVisible(true);
@@ -143,8 +154,9 @@ TEST(TrayVisibility, IconVisibleAddsAndRemoves) {
 }
 
 TEST(TrayOwner, HideAndRestoreKeepTheIcon) {
+    TTrayIconHandler Tray;
     QWidget Window;
-    TTrayIcon Icon(&Window);
+    TTrayIcon Icon(Tray, &Window);
     Icon.SetIconVisible(true);
     Window.show();
     for (int i = 0; i < 10; ++i) {
@@ -161,23 +173,25 @@ TEST(TrayOwner, HideAndRestoreKeepTheIcon) {
 }
 
 TEST(TrayOwner, WithoutAWindowHideAndRestoreDoNothing) {
+    TTrayIconHandler Tray;
     QWidget Parent;
     auto* Child = new QWidget(&Parent); // owned by Parent
     Parent.show();
-    TTrayIcon OnChild(Child);
+    TTrayIcon OnChild(Tray, Child);
     OnChild.HideMainWindow();
     EXPECT_TRUE(Child->isVisible());
-    TTrayIcon Ownerless(nullptr);
+    TTrayIcon Ownerless(Tray, nullptr);
     Ownerless.HideMainWindow();
     Ownerless.RestoreMainWindow();
     EXPECT_EQ(Ownerless.Owner(), nullptr);
 }
 
 TEST(TrayOwner, StartupEventMayKeepTheOwnerHidden) {
+    TTrayIconHandler Tray;
     for (const bool Show : {true, false}) {
         QWidget Window;
         Window.show();
-        TTrayIcon Icon(&Window);
+        TTrayIcon Icon(Tray, &Window);
         int Asked = 0;
         Icon.OnStartup = [&](TTrayIcon&, bool& ShowMainForm) {
             ++Asked;
@@ -193,12 +207,13 @@ TEST(TrayOwner, StartupEventMayKeepTheOwnerHidden) {
 }
 
 TEST(TrayOwner, OwnerFreesTheComponent) {
+    TTrayIconHandler Tray;
     auto Window = std::make_unique<QWidget>();
-    QPointer<TTrayIcon> Icon = new TTrayIcon(Window.get()); // owned by Window
+    QPointer<TTrayIcon> Icon = new TTrayIcon(Tray, Window.get()); // owned by Window
     Icon->SetIconVisible(true);
     Window.reset();
     EXPECT_TRUE(Icon.isNull());
-    EXPECT_EQ(TTrayIconHandler::Instance(), nullptr);
+    EXPECT_EQ(Tray.RefCount(), 0);
 }
 
 } // namespace

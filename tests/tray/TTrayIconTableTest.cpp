@@ -25,7 +25,7 @@ class TrayTable : public ::testing::TestWithParam<TTableRow> {};
 TEST_P(TrayTable, GivesEventsInOrder) {
     const TTableRow& Row = GetParam();
     TFakeDesktop Desktop;
-    TTrayIcon Icon(nullptr);
+    TTrayIcon Icon(Desktop.Handler, nullptr);
     QMenu Menu;
     Icon.SetPopupMenu(&Menu);
     TEventLog Log;
@@ -36,7 +36,7 @@ TEST_P(TrayTable, GivesEventsInOrder) {
     Icon.SetWantEnterExitEvents(Row.WantEnterExit);
 
     for (const uint32_t Message : Row.Messages)
-        TTrayIconHandler::Instance()->TrayWindowProc(Icon, Message);
+        Desktop.Handler.TrayWindowProc(Icon, Message);
 
     EXPECT_EQ(Log.Events, Row.Expected);
     Menu.close();
@@ -79,14 +79,14 @@ TEST(TrayTableDetails, ReportsCursorAndHeldKeysWithButton) {
     TFakeDesktop Desktop;
     Desktop.Cursor = {7, 9};
     Desktop.Keys = Qt::ShiftModifier | Qt::ControlModifier;
-    TTrayIcon Icon(nullptr);
+    TTrayIcon Icon(Desktop.Handler, nullptr);
     TShiftState Shift = 0;
     QPoint At;
     Icon.OnMouseDown = [&](TTrayIcon&, TMouseButton, TShiftState S, int X, int Y) {
         Shift = S;
         At = {X, Y};
     };
-    TTrayIconHandler::Instance()->TrayWindowProc(Icon, tmMButtonDown);
+    Desktop.Handler.TrayWindowProc(Icon, tmMButtonDown);
     EXPECT_EQ(Shift, ssShift | ssCtrl | ssMiddle);
     EXPECT_EQ(At, QPoint(7, 9));
 }
@@ -101,7 +101,7 @@ TEST(TrayTableDetails, DoubleClickTriggersEnabledDefaultItemOnly) {
     for (const TRow Row : {TRow{false, true, false, 0}, TRow{true, true, false, 1},
                            TRow{true, false, false, 0}, TRow{true, true, true, 0}}) {
         TFakeDesktop Desktop;
-        TTrayIcon Icon(nullptr);
+        TTrayIcon Icon(Desktop.Handler, nullptr);
         QMenu Menu;
         QAction* First = Menu.addAction("Ripristina");
         QAction* Second = Menu.addAction("Chiudi");
@@ -113,7 +113,7 @@ TEST(TrayTableDetails, DoubleClickTriggersEnabledDefaultItemOnly) {
         Second->setEnabled(Row.DefaultEnabled);
         Icon.SetPopupMenu(&Menu);
         Icon.SetLeftPopup(Row.LeftPopup);
-        TTrayIconHandler::Instance()->TrayWindowProc(Icon, tmLButtonDblClk);
+        Desktop.Handler.TrayWindowProc(Icon, tmLButtonDblClk);
         EXPECT_EQ(Triggers, Row.ExpectedTriggers)
             << Row.HasDefault << Row.DefaultEnabled << Row.LeftPopup;
         Menu.close();
@@ -122,14 +122,14 @@ TEST(TrayTableDetails, DoubleClickTriggersEnabledDefaultItemOnly) {
 
 TEST(TrayTableDetails, LeftPopupOpensMenuAtLeftPress) {
     TFakeDesktop Desktop;
-    TTrayIcon Icon(nullptr);
+    TTrayIcon Icon(Desktop.Handler, nullptr);
     QMenu Menu;
     Menu.addAction("Chiudi");
     Icon.SetPopupMenu(&Menu);
-    TTrayIconHandler::Instance()->TrayWindowProc(Icon, tmLButtonDown);
+    Desktop.Handler.TrayWindowProc(Icon, tmLButtonDown);
     EXPECT_FALSE(Menu.isVisible());
     Icon.SetLeftPopup(true);
-    TTrayIconHandler::Instance()->TrayWindowProc(Icon, tmLButtonDown);
+    Desktop.Handler.TrayWindowProc(Icon, tmLButtonDown);
     EXPECT_TRUE(Menu.isVisible());
     EXPECT_EQ(Menu.property(TTrayIcon::PopupComponentProperty).value<QObject*>(), &Icon);
     Menu.close();
@@ -139,9 +139,9 @@ TEST(TrayTableDetails, MenuForgetsAFreedOpener) {
     TFakeDesktop Desktop;
     QMenu Menu;
     {
-        TTrayIcon Icon(nullptr);
+        TTrayIcon Icon(Desktop.Handler, nullptr);
         Icon.SetPopupMenu(&Menu);
-        TTrayIconHandler::Instance()->TrayWindowProc(Icon, tmRButtonDown);
+        Desktop.Handler.TrayWindowProc(Icon, tmRButtonDown);
         Menu.close();
     }
     EXPECT_FALSE(Menu.property(TTrayIcon::PopupComponentProperty).isValid());
@@ -150,12 +150,12 @@ TEST(TrayTableDetails, MenuForgetsAFreedOpener) {
 // A handler that frees the component must not leave the table touching it.
 TEST(TrayTableDetails, ComponentFreedInsideItsOwnClick) {
     TFakeDesktop Desktop;
-    auto Icon = std::make_unique<TTrayIcon>(nullptr);
+    auto Icon = std::make_unique<TTrayIcon>(Desktop.Handler, nullptr);
     bool UpSeen = false;
     Icon->OnClick = [&](TTrayIcon&) { Icon.reset(); };
     Icon->OnMouseUp = [&](TTrayIcon&, TMouseButton, TShiftState, int, int) { UpSeen = true; };
     TTrayIcon& Ref = *Icon;
-    TTrayIconHandler::Instance()->Activated(Ref, QSystemTrayIcon::Trigger);
+    Desktop.Handler.Activated(Ref, QSystemTrayIcon::Trigger);
     EXPECT_EQ(Icon, nullptr);
     EXPECT_FALSE(UpSeen);
 }

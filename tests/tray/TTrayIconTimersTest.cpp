@@ -17,7 +17,7 @@ using TEvents = std::vector<std::string>;
 
 void Send(TTrayIcon& Icon, std::initializer_list<uint32_t> Messages) {
     for (const uint32_t M : Messages)
-        TTrayIconHandler::Instance()->TrayWindowProc(Icon, M);
+        Icon.Handler().TrayWindowProc(Icon, M);
 }
 
 int CountOf(const TEvents& Events, const std::string& Word) {
@@ -27,7 +27,7 @@ int CountOf(const TEvents& Events, const std::string& Word) {
 TEST(ClickDeferral, SingleClickWaitsOneDoubleClickInterval) {
     TFakeDesktop Desktop;
     Desktop.DoubleClickTime = 150;
-    TTrayIcon Icon(nullptr);
+    TTrayIcon Icon(Desktop.Handler, nullptr);
     TEventLog Log;
     Log.Attach(Icon, true);
     QElapsedTimer Since;
@@ -47,7 +47,7 @@ TEST(ClickDeferral, SingleClickWaitsOneDoubleClickInterval) {
 TEST(ClickDeferral, DoubleClickGivesNoClick) {
     TFakeDesktop Desktop;
     Desktop.DoubleClickTime = 40;
-    TTrayIcon Icon(nullptr);
+    TTrayIcon Icon(Desktop.Handler, nullptr);
     TEventLog Log;
     Log.Attach(Icon, true);
     Send(Icon, {tmLButtonDown, tmLButtonUp, tmLButtonDblClk, tmLButtonUp});
@@ -59,7 +59,7 @@ TEST(ClickDeferral, DoubleClickGivesNoClick) {
 TEST(ClickDeferral, ReleaseAfterTheIntervalClicksAtOnce) {
     TFakeDesktop Desktop;
     Desktop.DoubleClickTime = 20;
-    TTrayIcon Icon(nullptr);
+    TTrayIcon Icon(Desktop.Handler, nullptr);
     TEventLog Log;
     Log.Attach(Icon, true);
     Send(Icon, {tmLButtonDown});
@@ -71,7 +71,7 @@ TEST(ClickDeferral, ReleaseAfterTheIntervalClicksAtOnce) {
 
 TEST(ClickDeferral, StepWithoutPendingClickDoesNothingAndResets) {
     TFakeDesktop Desktop;
-    TTrayIcon Icon(nullptr);
+    TTrayIcon Icon(Desktop.Handler, nullptr);
     TEventLog Log;
     Log.Attach(Icon, true);
     Send(Icon, {tmLButtonDown, tmLButtonUp, tmLButtonDblClk, tmLButtonUp});
@@ -99,7 +99,7 @@ TEST_P(QtActivationOnMainWindow, GivesTheObservableOrder) {
     const TActivationRow& Row = GetParam();
     TFakeDesktop Desktop;
     QWidget Window;
-    TTrayIcon Icon(&Window);
+    TTrayIcon Icon(Desktop.Handler, &Window);
     QMenu Menu;
     Menu.addAction("Nascondi");
     Menu.addAction("Ripristina");
@@ -114,7 +114,7 @@ TEST_P(QtActivationOnMainWindow, GivesTheObservableOrder) {
     };
     QObject::connect(&Menu, &QMenu::aboutToShow, [&] { Log.Events.push_back("Menu"); });
     for (const auto Reason : Row.Reasons)
-        TTrayIconHandler::Instance()->Activated(Icon, Reason);
+        Desktop.Handler.Activated(Icon, Reason);
     EXPECT_EQ(Log.Events, Row.Expected);
     EXPECT_EQ(Restores, Row.Restores);
     EXPECT_EQ(Window.isVisible(), Row.Restores > 0);
@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(QtActivation, DisabledIconGivesNoEventsAndNoMenu) {
     TFakeDesktop Desktop;
-    TTrayIcon Icon(nullptr);
+    TTrayIcon Icon(Desktop.Handler, nullptr);
     QMenu Menu;
     Menu.addAction("Chiudi");
     Icon.SetPopupMenu(&Menu);
@@ -147,7 +147,7 @@ TEST(QtActivation, DisabledIconGivesNoEventsAndNoMenu) {
     Log.Attach(Icon);
     for (const auto R : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick,
                          QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick})
-        TTrayIconHandler::Instance()->Activated(Icon, R);
+        Desktop.Handler.Activated(Icon, R);
     EXPECT_TRUE(Log.Events.empty());
     EXPECT_FALSE(Menu.isVisible());
     EXPECT_TRUE(Icon.SystemTrayIcon().isVisible());
@@ -156,7 +156,8 @@ TEST(QtActivation, DisabledIconGivesNoEventsAndNoMenu) {
 // --- cycling ---------------------------------------------------------------
 
 TEST(Cycling, ShowsEachImageAndAnnouncesTheNext) {
-    TTrayIcon Icon(nullptr);
+    TTrayIconHandler Tray;
+    TTrayIcon Icon(Tray, nullptr);
     TImageList List;
     const QColor Colours[] = {Qt::gray, Qt::yellow, Qt::red};
     for (const QColor& C : Colours)
@@ -185,7 +186,8 @@ TEST(Cycling, ShowsEachImageAndAnnouncesTheNext) {
 }
 
 TEST(Cycling, IntervalDrivesTheTimer) {
-    TTrayIcon Icon(nullptr);
+    TTrayIconHandler Tray;
+    TTrayIcon Icon(Tray, nullptr);
     TImageList List;
     List.Add(SolidIcon(Qt::gray));
     List.Add(SolidIcon(Qt::red));
@@ -208,7 +210,7 @@ TEST(Cycling, IntervalDrivesTheTimer) {
 
 TEST(EnterExit, ExitWhenTheCursorLeavesThenEnterAgain) {
     TFakeDesktop Desktop;
-    TTrayIcon Icon(nullptr);
+    TTrayIcon Icon(Desktop.Handler, nullptr);
     TEventLog Log;
     Log.Attach(Icon);
     Icon.SetWantEnterExitEvents(true);
@@ -228,7 +230,7 @@ TEST(EnterExit, ExitWhenTheCursorLeavesThenEnterAgain) {
 
 TEST(EnterExit, TimerNoticesTheCursorLeaving) {
     TFakeDesktop Desktop;
-    TTrayIcon Icon(nullptr);
+    TTrayIcon Icon(Desktop.Handler, nullptr);
     TEventLog Log;
     Log.Attach(Icon);
     Icon.SetWantEnterExitEvents(true);

@@ -34,7 +34,7 @@ TEST(TrayPresence, AHiddenWindowComesBackOnlyWhenItsTrayGoes) {
         SCOPED_TRACE(Row.Name);
         TFakeDesktop Desktop;
         QWidget Window;
-        TTrayIcon Icon(&Window);
+        TTrayIcon Icon(Desktop.Handler, &Window);
         Window.show();
         Desktop.TrayAvailable = Row.TrayAtHide;
         Icon.HideMainWindow();
@@ -58,7 +58,7 @@ TEST(TrayPresence, MinimizeHidesIntoTheTrayOnlyWhileOneIsThere) {
         TFakeDesktop Desktop;
         Desktop.TrayAvailable = Tray;
         QWidget Window;
-        TTrayIcon Icon(&Window);
+        TTrayIcon Icon(Desktop.Handler, &Window);
         Window.show();
         EXPECT_EQ(Icon.HideIntoTray(), Tray);
         EXPECT_EQ(Window.isVisible(), !Tray);
@@ -66,7 +66,7 @@ TEST(TrayPresence, MinimizeHidesIntoTheTrayOnlyWhileOneIsThere) {
     }
     TFakeDesktop Desktop;
     Desktop.TrayAvailable = true;
-    TTrayIcon Ownerless(nullptr);
+    TTrayIcon Ownerless(Desktop.Handler, nullptr);
     EXPECT_FALSE(Ownerless.HideIntoTray()) << "nothing to hide";
 }
 
@@ -74,7 +74,7 @@ TEST(TrayPresence, TheWatchEndsWhenTheWindowIsShownAnotherWay) {
     TFakeDesktop Desktop;
     Desktop.TrayAvailable = true;
     QWidget Window;
-    TTrayIcon Icon(&Window);
+    TTrayIcon Icon(Desktop.Handler, &Window);
     Window.show();
     Icon.HideMainWindow();
     Icon.RestoreMainWindow();
@@ -91,7 +91,7 @@ TEST(TrayPresence, TheRunningWatchRestoresTheWindowByItself) {
     TFakeDesktop Desktop;
     Desktop.TrayAvailable = true;
     QWidget Window;
-    TTrayIcon Icon(&Window);
+    TTrayIcon Icon(Desktop.Handler, &Window);
     Window.show();
     ASSERT_TRUE(Icon.HideIntoTray());
     Desktop.TrayAvailable = false;
@@ -102,10 +102,11 @@ TEST(TrayPresence, TheRunningWatchRestoresTheWindowByItself) {
 // Offscreen there is no tray over D-Bus, so the menu stays ours to pop up:
 // handed to the X11 tray as well, it would open twice.
 TEST(TrayPresence, WithoutATrayOverDBusTheMenuIsNotHandedToTheTray) {
+    TTrayIconHandler Tray;
     QWidget Window;
     QMenu Menu(&Window);
     Menu.addAction(QStringLiteral("Chiudi"));
-    TTrayIcon Icon(&Window);
+    TTrayIcon Icon(Tray, &Window);
     Icon.SetPopupMenu(&Menu);
     EXPECT_EQ(Icon.PopupMenu(), &Menu);
     EXPECT_FALSE(Icon.MenuExported());

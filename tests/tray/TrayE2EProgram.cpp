@@ -24,7 +24,7 @@ void Say(const std::string& Line) {
 
 class TProgram {
 public:
-    TProgram() : Icon(new TTrayIcon(&Window)) {
+    TProgram() : Icon(new TTrayIcon(Tray, &Window)) {
         Window.setWindowTitle(QStringLiteral("ZirkoTrayE2E"));
         Window.resize(240, 120);
         ZirkoAddRadarImages(Images);
@@ -79,6 +79,8 @@ public:
     }
 
 private:
+    // Before the window, which frees the icon.
+    TTrayIconHandler Tray;
     QWidget Window;
     TImageList Images;
     QMenu Menu;

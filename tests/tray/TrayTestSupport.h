@@ -32,19 +32,17 @@ struct TEventLog {
     static const char* Name(TMouseButton B) { return B == mbLeft ? "L" : B == mbRight ? "R" : "M"; }
 };
 
-// A fixed desktop for the notification table; restores the real one afterwards.
+// A fixed desktop, and the handler that reads it for the icons built on it.
 struct TFakeDesktop {
     QPoint Cursor{100, 200};
     Qt::KeyboardModifiers Keys = Qt::NoModifier;
     int DoubleClickTime = 500;
     bool TrayAvailable = false;
+    TTrayIconHandler Handler{{[this] { return Cursor; }, [this] { return Keys; },
+                              [this] { return DoubleClickTime; },
+                              [this] { return TrayAvailable; }}};
 
-    TFakeDesktop() {
-        TTrayIconHandler::SetPlatform({[this] { return Cursor; }, [this] { return Keys; },
-                                       [this] { return DoubleClickTime; },
-                                       [this] { return TrayAvailable; }});
-    }
-    ~TFakeDesktop() { TTrayIconHandler::SetPlatform(TTrayPlatform::Desktop()); }
+    TFakeDesktop() = default;
     TFakeDesktop(const TFakeDesktop&) = delete;
     TFakeDesktop& operator=(const TFakeDesktop&) = delete;
 };

@@ -2,7 +2,11 @@
 #pragma once
 
 #include "QStringPrinter.h"
+#include "TAgente.h"
 #include "TF_Main.h"
+#include "TFakeStack.h"
+#include "TNetContext.h"
+#include "TTrayIconHandler.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,7 +15,8 @@
 
 #include <memory>
 
-// A fresh main window per test, its log agent writing into a folder of its own.
+// A fresh main window per test, with services of its own, its log agent writing into
+// a folder of its own.
 class TWindowFixture : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -23,7 +28,17 @@ protected:
 
     void CreateWindow() {
         Window.reset();
-        Window = std::make_unique<TF_Main>(Folder.path().toStdString() + "/");
+        // A new window stands for a new run of the program, with a fresh agent.
+        Agente = std::make_unique<TAgente>();
+        Window = std::make_unique<TF_Main>(Folder.path().toStdString() + "/",
+                                           TZirkoServices{*Net, *Agente, Tray});
+    }
+
+    // The next window sends over the scripted stack, on the script's clock.
+    void CreateWindowOverFakeStack() {
+        Window.reset();
+        Net = &Fake.Net;
+        CreateWindow();
     }
 
     QString LogText() const {
@@ -39,5 +54,10 @@ protected:
     }
 
     QTemporaryDir Folder;
+    TFakeNet Fake;
+    TNetContext SystemNet;
+    TNetContext* Net = &SystemNet;
+    std::unique_ptr<TAgente> Agente;
+    TTrayIconHandler Tray;
     std::unique_ptr<TF_Main> Window;
 };

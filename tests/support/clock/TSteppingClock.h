@@ -25,9 +25,9 @@ inline std::tm CalendarTime(int Year, int Month, int Day, int Hour, int Minute, 
 
 // Starts at First and moves Step seconds per reading (none: a fixed instant),
 // so stamps and log entries show which readings made them and in which order.
-// One clock serves the log agent, the Ping page and the Traceroute page. Its
-// wall and steady milliseconds move only when a test says so: Advance moves
-// both, StepWall the wall clock alone, as setting the system clock does.
+// One clock serves the log agent, the pages and the network code. Its wall and
+// steady readings move only when a test says so: Advance moves both, StepWall
+// the wall clock alone, as setting the system clock does.
 class TSteppingClock : public TClock {
 public:
     explicit TSteppingClock(const std::tm& First, std::string Separator = ":", int Step = 1)
@@ -42,22 +42,24 @@ public:
         return Now;
     }
     std::string TimeSeparator() const override { return FSeparator; }
-    int64_t WallMs() const override { return FWallMs; }
-    int64_t SteadyMs() const override { return FSteadyMs; }
+    int64_t WallNs() const override { return FWallNs; }
+    int64_t SteadyNs() const override { return FSteadyNs; }
     int Readings() const { return FReadings; }
 
-    void SetWallMs(int64_t AMs) { FWallMs = AMs; }
+    void SetWallMs(int64_t AMs) { FWallNs = AMs * NsPerMs; }
     void Advance(int64_t AMs) {
-        FWallMs += AMs;
-        FSteadyMs += AMs;
+        FWallNs += AMs * NsPerMs;
+        FSteadyNs += AMs * NsPerMs;
     }
-    void StepWall(int64_t AMs) { FWallMs += AMs; }
+    void StepWall(int64_t AMs) { StepWallNs(AMs * NsPerMs); }
+    void StepWallNs(int64_t ANs) { FWallNs += ANs; }
+    void SetSteadyMs(int64_t AMs) { FSteadyNs = AMs * NsPerMs; }
 
 private:
     std::tm FFirst;
     std::string FSeparator;
     int FStep;
     mutable int FReadings = 0;
-    int64_t FWallMs = 0;
-    int64_t FSteadyMs = 5000;
+    int64_t FWallNs = 0;
+    int64_t FSteadyNs = 5000 * NsPerMs;
 };

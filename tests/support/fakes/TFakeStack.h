@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "TNetClock.h"
+#include "TNetContext.h"
 #include "TNetStackBSDBase.h"
+#include "TSteppingClock.h"
 
 #include <array>
 #include <cstring>
 #include <deque>
 #include <map>
+#include <memory>
 #include <netinet/in.h>
 #include <optional>
 #include <string>
@@ -21,15 +23,14 @@ public:
         uint32_t At; // clock reading when the datagram becomes readable
         std::vector<uint8_t> Bytes;
         std::optional<int64_t> StampNs{}; // the kernel's receive stamp, if it gave one
-        int64_t StepNs = 0; // the stamp clock is set by this much once it has been read
+        int64_t StepNs = 0; // the wall clock is set by this much once the stamp has been read
     };
 
-    // Shared script, so tests can reach it after the component made the stack.
+    // The test's script, which it still reaches after a component made the stack.
     struct TScript {
-        uint32_t Now = 1000;
-        // The stamp clock reads this plus Now; the kernel would stamp an arrival at
-        // StampAt(arrival time).
-        int64_t StampBaseNs = 1765000000LL * 1000000000LL;
+        // Steady milliseconds from 1000; the wall clock, which stamps arrivals, runs along
+        // from 1,765,000,000 s until a StepNs sets it.
+        TSteppingClock Clock = StartClock();
         std::deque<TArrival> Arrivals;
         std::map<std::string, std::string> Hosts;
         int32_t FailSocket = 0; // error code for socket(), 0 = succeed
@@ -48,22 +49,22 @@ public:
         std::vector<int> Families;    // of the sockets opened
         std::vector<int> PollTimeouts;
         int Lookups = 0;
+
+        uint32_t Now() const { return static_cast<uint32_t>(Clock.SteadyMs()); }
+        // Where the kernel would stamp an arrival at steady time AMs.
+        int64_t StampAt(uint32_t AMs) const {
+            return Clock.WallNs() - Clock.SteadyNs() + static_cast<int64_t>(AMs) * TClock::NsPerMs;
+        }
+        static TSteppingClock StartClock() {
+            TSteppingClock Start(CalendarTime(2025, 12, 6, 5, 33, 20));
+            Start.SetSteadyMs(1000);
+            Start.SetWallMs(1765000000LL * 1000 + 1000);
+            return Start;
+        }
     };
-    static TScript& Script() {
-        static TScript S;
-        return S;
-    }
-    static void Reset() {
-        Script() = TScript{};
-        TNetClock::SetSource([] { return Script().Now; });
-    }
-    // The stamp clock following the scripted clock; whoever installs it removes it again.
-    static void UseStampClock() {
-        TNetClock::SetStampSource([] { return StampAt(Script().Now); });
-    }
-    static int64_t StampAt(uint32_t AMs) {
-        return Script().StampBaseNs + static_cast<int64_t>(AMs) * 1000000;
-    }
+
+    explicit TFakeStack(TScript& AScript) : FScript(AScript) {}
+    TScript& Script() const { return FScript; }
 
     std::string LookupHostName(const std::string& AName) override {
         ++Script().Lookups;
@@ -79,7 +80,7 @@ public:
         auto& S = Script();
         const std::optional<int64_t> Stamp =
             S.Arrivals.empty() ? std::nullopt : S.Arrivals.front().StampNs;
-        S.StampBaseNs += S.Arrivals.empty() ? 0 : S.Arrivals.front().StepNs;
+        S.Clock.StepWallNs(S.Arrivals.empty() ? 0 : S.Arrivals.front().StepNs);
         const int32_t N = ReceiveDatagram(AId, AArea);
         AStampNs = Stamp;
         return N;
@@ -155,12 +156,12 @@ protected:
         if (S.FailPoll != 0) {
             return Fail(S.FailPoll);
         }
-        if (!S.Arrivals.empty() &&
-            (ATimeoutMs < 0 || S.Arrivals.front().At <= S.Now + ATimeoutMs)) {
-            S.Now = std::max(S.Now, S.Arrivals.front().At);
+        const uint32_t Now = S.Now();
+        if (!S.Arrivals.empty() && (ATimeoutMs < 0 || S.Arrivals.front().At <= Now + ATimeoutMs)) {
+            S.Clock.Advance(std::max(Now, S.Arrivals.front().At) - Now);
             return 1;
         }
-        S.Now += static_cast<uint32_t>(std::max(ATimeoutMs, 0));
+        S.Clock.Advance(std::max(ATimeoutMs, 0));
         return 0;
     }
 
@@ -169,5 +170,16 @@ private:
         FLastError = ACode;
         return -1;
     }
+    TScript& FScript;
     int32_t FLastError = 0;
+};
+
+// A network context over a scripted stack, whose clock is the script's: what a test of the
+// network code and of the pages above it builds in place of the program's own.
+struct TFakeNet {
+    TFakeStack::TScript Script;
+    TNetContext Net{[this] { return std::make_unique<TFakeStack>(Script); }, Script.Clock};
+
+    // A fresh script under the same context, as if the test began again.
+    void Reset() { Script = TFakeStack::TScript{}; }
 };

@@ -29,10 +29,12 @@
 #include <string>
 
 // A Ping page built from real controls and components, as the main window
-// holds them, with its log agent writing into a private folder.
+// holds them, with its log agent writing into a private folder. Its client
+// sends over ANet, or over a context of its own on the system's sockets.
 class TPingPageFixture {
 public:
-    explicit TPingPageFixture(const TClock& Clock = TClock::System()) {
+    explicit TPingPageFixture(const TClock& Clock = TClock::System(), TNetContext* ANet = nullptr)
+        : Icmp(ANet != nullptr ? *ANet : OwnNet) {
         Window = std::make_unique<QWidget>();
         Window->setObjectName(QStringLiteral("F_Main"));
         auto* W = Window.get();
@@ -58,7 +60,7 @@ public:
         Page.Agente = &Agente;
         auto* Images = new TImageList(W);
         ZirkoAddRadarImages(*Images);
-        Tray = std::make_unique<TTrayIcon>(W);
+        Tray = std::make_unique<TTrayIcon>(TrayHandler, W);
         Tray->SetIconList(Images);
         Page.TrayIcon = Tray.get();
         Page.Window = W;
@@ -115,8 +117,10 @@ public:
 
     QTemporaryDir LogDir;
     std::unique_ptr<QWidget> Window;
+    TNetContext OwnNet;
     TNetIcmpClient Icmp;
     TAgente Agente;
+    TTrayIconHandler TrayHandler; // outlives the icon
     std::unique_ptr<TTrayIcon> Tray;
     TPingPage Page;
     std::unique_ptr<TPingMonitor> Monitor;

@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "TNetContext.h"
+
+class TAgente;
+class TClock;
+class TTrayIconHandler;
+
+// What the program makes once, before its window, and hands to it: the network context
+// (stack, socket policy, the helper, the one clock), the log agent and the tray's shared
+// receiver. They outlive the window; a test builds its own, with fakes where it needs them.
+struct TZirkoServices {
+    TNetContext& Net;
+    TAgente& Agente;
+    TTrayIconHandler& Tray;
+
+    const TClock& Clock() const { return Net.Clock(); }
+};
