@@ -1,0 +1,16 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// "<DbPath>.corrupt-<UTC yyyymmddhhmmss>" for the instant UtcMs.
+std::string HistoryAsideName(const std::string& DbPath, int64_t UtcMs);
+
+// Moves DbPath and its companions to the aside name of UtcMs, or to that name
+// with "_1" ... "_99" when it is taken; nothing is ever replaced. The name
+// used, or empty when the file could not be moved (it is then where it was).
+std::string PutHistoryAside(const std::string& DbPath, int64_t UtcMs);
+
+// True when Folder exists but cannot be written (permissions or a read-only mount).
+bool FolderReadOnly(const std::string& Folder);

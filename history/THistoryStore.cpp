@@ -1,0 +1,487 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "THistoryStore.h"
+
+#include "HistoryBuckets.h"
+#include "HistoryFiles.h"
+#include "HistorySchema.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <string>
+
+namespace {
+
+// Wider stamps are no instant of this program; kept out so no range arithmetic overflows.
+constexpr int64_t StampLimit = int64_t{1} << 50;
+// More columns than any screen has pixels would only cost memory.
+constexpr int MaxColumns = 65'536;
+
+int64_t ClampStamp(int64_t Ms) {
+    return std::clamp(Ms, -StampLimit, StampLimit);
+}
+
+// The commit of one ping costs tens of microseconds in WAL mode: settle for nothing else.
+int EnterWal(sqlite3* Db) {
+    TSqlStatement Mode;
+    int Rc = Mode.Prepare(Db, "PRAGMA journal_mode = WAL");
+    if (Rc == SQLITE_OK) {
+        Rc = Mode.Step();
+    }
+    if (Rc != SQLITE_ROW) {
+        return Rc;
+    }
+    return Mode.Text(0) == "wal" ? SQLITE_OK : SQLITE_IOERR;
+}
+
+// Runs Sql with ?1 = Cut and ?2 = Limit: SQLITE_OK or the error.
+int RunWith(sqlite3* Db, const char* Sql, int64_t Cut, int64_t Limit = 0) {
+    TSqlStatement Statement;
+    const int Rc = Statement.Prepare(Db, Sql);
+    if (Rc != SQLITE_OK) {
+        return Rc;
+    }
+    Statement.Bind(1, Cut);
+    Statement.Bind(2, Limit);
+    return Statement.Run();
+}
+
+// Sets Left when the query "SELECT EXISTS(...)" with ?1 = Cut finds a row.
+int AnyLeft(sqlite3* Db, const char* Sql, int64_t Cut, bool& Left) {
+    TSqlStatement Query;
+    int Rc = Query.Prepare(Db, Sql);
+    if (Rc == SQLITE_OK) {
+        Query.Bind(1, Cut);
+        Rc = Query.Step();
+    }
+    Left = Left || (Rc == SQLITE_ROW && Query.Int(0) != 0);
+    return Rc == SQLITE_ROW ? SQLITE_OK : Rc;
+}
+
+} // namespace
+
+bool THistoryStore::Open(const std::string& Folder) {
+    Close();
+    FFolder = Folder.empty() || Folder.back() == '/' ? Folder : Folder + "/";
+    FPath = FFolder + FileName;
+    FPutAside.clear();
+    FStatus = OpenFile();
+    if (FStatus == THistoryStatus::Corrupt) {
+        // Nothing is lost: the damaged file (and its journal) keeps a name of its own.
+        Release();
+        FPutAside = PutHistoryAside(FPath, Clock().WallMs());
+        if (!FPutAside.empty()) {
+            FStatus = OpenFile();
+        }
+    }
+    if (FStatus != THistoryStatus::Available) {
+        Release();
+    }
+    return Available();
+}
+
+void THistoryStore::Close() {
+    Release();
+    FStatus = THistoryStatus::Closed;
+}
+
+void THistoryStore::Release() {
+    FReader.reset();
+    for (TSqlStatement* Statement : {&FBegin, &FCommit, &FRollback, &FFindTarget, &FInsertTarget,
+                                     &FInsertPing, &FAddToMinute, &FInsertPeriod, &FEndPeriod}) {
+        *Statement = TSqlStatement();
+    }
+    FDb.reset();
+    FTargets.clear();
+    FOpenPeriod.reset();
+    FLongestPeriodMs = 0;
+}
+
+THistoryStatus THistoryStore::OpenFile() {
+    sqlite3* Db = nullptr;
+    int Rc =
+        ::sqlite3_open_v2(FPath.c_str(), &Db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    FDb.reset(Db);
+    if (Rc != SQLITE_OK) {
+        return StatusOf(Rc);
+    }
+    ::sqlite3_extended_result_codes(Db, 1);
+    // Bounded, so a copy that finds the file held says so at once.
+    ::sqlite3_busy_timeout(Db, BusyTimeoutMs);
+    // Until the file is known to be ours, closing must not write to it.
+    ::sqlite3_db_config(Db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    if (::sqlite3_db_readonly(Db, "main") == 1) {
+        return THistoryStatus::ReadOnly;
+    }
+    // Exclusive before the first read: the lock, once taken, stays for the
+    // life of the connection, and the journal needs no shared memory.
+    Rc = SqlExec(Db, "PRAGMA locking_mode = EXCLUSIVE");
+    if (Rc != SQLITE_OK) {
+        return StatusOf(Rc);
+    }
+    if (const THistoryStatus Checked = CheckFile(); Checked != THistoryStatus::Available) {
+        return Checked;
+    }
+    // synchronous=NORMAL in WAL mode: a commit is in the operating system once
+    // it returns, so a crash or a kill -9 of Zirko loses nothing committed;
+    // only a power cut may lose the last commits, and the file stays sound.
+    Rc = EnterWal(Db);
+    if (Rc == SQLITE_OK) {
+        Rc = SqlExec(Db, "PRAGMA synchronous = NORMAL");
+    }
+    if (Rc == SQLITE_OK) {
+        Rc = MigrateHistory(Db, HistoryMigrations());
+    }
+    if (Rc == SQLITE_OK) {
+        Rc = CloseCrashedPeriods();
+    }
+    if (Rc != SQLITE_OK) {
+        return StatusOf(Rc);
+    }
+    ::sqlite3_db_config(Db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+    return PrepareStatements();
+}
+
+THistoryStatus THistoryStore::CheckFile() {
+    int64_t Version = 0;
+    // The first read: a file held by another connection answers busy here.
+    int Rc = ReadUserVersion(FDb.get(), Version);
+    if (Rc != SQLITE_OK) {
+        return StatusOf(Rc);
+    }
+    if (Version > HistorySchemaVersion()) {
+        return THistoryStatus::NewerSchema;
+    }
+    TSqlStatement Check;
+    Rc = Check.Prepare(FDb.get(), "PRAGMA quick_check");
+    if (Rc == SQLITE_OK) {
+        Rc = Check.Step();
+    }
+    if (Rc != SQLITE_ROW) {
+        return StatusOf(Rc == SQLITE_DONE ? SQLITE_CORRUPT : Rc);
+    }
+    if (Check.Text(0) != "ok") {
+        return THistoryStatus::Corrupt;
+    }
+    Check.Reset();
+    // A database of some other program: not ours to add tables to, so it is
+    // put aside as a damaged history would be.
+    Rc = Check.Prepare(FDb.get(), "SELECT count(*) FROM sqlite_schema");
+    if (Rc == SQLITE_OK) {
+        Rc = Check.Step();
+    }
+    if (Rc != SQLITE_ROW) {
+        return StatusOf(Rc);
+    }
+    return Version == 0 && Check.Int(0) > 0 ? THistoryStatus::Corrupt : THistoryStatus::Available;
+}
+
+THistoryStatus THistoryStore::PrepareStatements() {
+    const std::pair<TSqlStatement*, std::string> Statements[] = {
+        {&FBegin, "BEGIN"},
+        {&FCommit, "COMMIT"},
+        {&FRollback, "ROLLBACK"},
+        {&FFindTarget, "SELECT id FROM target WHERE host = ?1 AND address = ?2 AND family = ?3"},
+        {&FInsertTarget, "INSERT INTO target(host, address, family) VALUES(?1, ?2, ?3)"},
+        {&FInsertPing, "INSERT INTO ping(utc_ms, target, kind, rtt_us, ttl, bytes) "
+                       "VALUES(?1, ?2, ?3, ?4, ?5, ?6)"},
+        {&FAddToMinute, AddToMinuteSql()},
+        {&FInsertPeriod, "INSERT INTO period(kind, start_ms, after_ping) "
+                         "VALUES(?1, ?2, (SELECT coalesce(max(id), 0) FROM ping))"},
+        {&FEndPeriod, "UPDATE period SET end_ms = max(start_ms, ?2) WHERE id = ?1"},
+    };
+    for (const auto& [Statement, Sql] : Statements) {
+        if (const int Rc = Statement->Prepare(FDb.get(), Sql); Rc != SQLITE_OK) {
+            return StatusOf(Rc);
+        }
+    }
+    FReader.emplace();
+    int Rc = FReader->Prepare(FDb.get());
+    if (Rc == SQLITE_OK) {
+        Rc = FReader->LongestPeriod(FLongestPeriodMs);
+    }
+    return Rc == SQLITE_OK ? THistoryStatus::Available : StatusOf(Rc);
+}
+
+int THistoryStore::CloseCrashedPeriods() {
+    // A period still open was open when Zirko ended without closing it: it
+    // ends at its last ping, or where it began when it had none.
+    return SqlExec(FDb.get(),
+                   "UPDATE period SET end_ms = max(start_ms, coalesce((SELECT utc_ms FROM ping "
+                   "WHERE ping.id > period.after_ping ORDER BY ping.id DESC LIMIT 1), start_ms)) "
+                   "WHERE end_ms IS NULL");
+}
+
+template <typename TBody> bool THistoryStore::Transaction(TBody Body) {
+    if (!Available()) {
+        return false;
+    }
+    int Rc = FBegin.Run();
+    if (Rc == SQLITE_OK) {
+        Rc = Body();
+    }
+    if (Rc == SQLITE_OK) {
+        Rc = FCommit.Run();
+    }
+    if (Rc != SQLITE_OK) {
+        if (!::sqlite3_get_autocommit(FDb.get())) {
+            FRollback.Run();
+        }
+        Fault(Rc);
+        return false;
+    }
+    return true;
+}
+
+bool THistoryStore::Check(int Rc) {
+    if (Rc != SQLITE_OK) {
+        Fault(Rc);
+    }
+    return Rc == SQLITE_OK;
+}
+
+void THistoryStore::Fault(int Rc) {
+    FStatus = StatusOf(Rc);
+    Release();
+}
+
+THistoryStatus THistoryStore::StatusOf(int Rc) const {
+    switch (Rc & 0xff) {
+    case SQLITE_OK:
+        return THistoryStatus::Available;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return THistoryStatus::Held;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+        return THistoryStatus::ReadOnly;
+    case SQLITE_FULL:
+        return THistoryStatus::DiskFull;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return THistoryStatus::Corrupt;
+    case SQLITE_CANTOPEN:
+        return FolderReadOnly(FFolder.empty() ? "." : FFolder) ? THistoryStatus::ReadOnly
+                                                               : THistoryStatus::IoError;
+    case SQLITE_IOERR: {
+        const int Errno = FDb ? ::sqlite3_system_errno(FDb.get()) : 0;
+        if (Errno == ENOSPC || Errno == EDQUOT) {
+            return THistoryStatus::DiskFull;
+        }
+        return Errno == EROFS ? THistoryStatus::ReadOnly : THistoryStatus::IoError;
+    }
+    default:
+        return THistoryStatus::IoError;
+    }
+}
+
+int THistoryStore::TargetOf(const THistoryPing& Ping, int64_t& Id) {
+    const auto Key = std::make_tuple(Ping.Host, Ping.Address, int{Ping.Family});
+    if (const auto Known = FTargets.find(Key); Known != FTargets.end()) {
+        Id = Known->second;
+        return SQLITE_OK;
+    }
+    const auto BindKey = [&](TSqlStatement& Statement) {
+        Statement.Bind(1, Ping.Host);
+        Statement.Bind(2, Ping.Address);
+        Statement.Bind(3, int64_t{Ping.Family});
+    };
+    {
+        const TSqlReset Reset(FFindTarget);
+        BindKey(FFindTarget);
+        const int Rc = FFindTarget.Step();
+        if (Rc != SQLITE_ROW && Rc != SQLITE_DONE) {
+            return Rc;
+        }
+        Id = Rc == SQLITE_ROW ? FFindTarget.Int(0) : 0;
+    }
+    if (Id == 0) {
+        BindKey(FInsertTarget);
+        if (const int Rc = FInsertTarget.Run(); Rc != SQLITE_OK) {
+            return Rc;
+        }
+        Id = ::sqlite3_last_insert_rowid(FDb.get());
+    }
+    // Any failure after this closes the store, and the cache with it.
+    FTargets.emplace(Key, Id);
+    return SQLITE_OK;
+}
+
+int THistoryStore::InsertPing(const THistoryPing& Ping) {
+    int64_t Target = 0;
+    if (const int Rc = TargetOf(Ping, Target); Rc != SQLITE_OK) {
+        return Rc;
+    }
+    FInsertPing.Bind(1, Ping.UtcMs);
+    FInsertPing.Bind(2, Target);
+    FInsertPing.Bind(3, int64_t{Ping.Kind});
+    FInsertPing.Bind(4, Ping.RoundTripUs);
+    FInsertPing.Bind(5, int64_t{Ping.Ttl});
+    FInsertPing.Bind(6, int64_t{Ping.Bytes});
+    if (const int Rc = FInsertPing.Run(); Rc != SQLITE_OK) {
+        return Rc;
+    }
+    FAddToMinute.Bind(1, MinuteOf(Ping.UtcMs));
+    FAddToMinute.Bind(2, Target);
+    FAddToMinute.Bind(3, Ping.RoundTripUs);
+    FAddToMinute.Bind(4, Ping.RoundTripUs ? HistoryBucketOf(*Ping.RoundTripUs) : -1);
+    return FAddToMinute.Run();
+}
+
+bool THistoryStore::AddPing(const THistoryPing& Ping) {
+    const bool Valid =
+        (Ping.Family == 4 || Ping.Family == 6) &&
+        (!Ping.RoundTripUs || (*Ping.RoundTripUs >= 0 && *Ping.RoundTripUs <= MaxRoundTripUs)) &&
+        Ping.UtcMs > -StampLimit && Ping.UtcMs < StampLimit;
+    return Valid && Transaction([&] { return InsertPing(Ping); });
+}
+
+int THistoryStore::CloseOpenPeriod(int64_t EndMs) {
+    if (!FOpenPeriod) {
+        return SQLITE_OK;
+    }
+    FEndPeriod.Bind(1, FOpenPeriod->Id);
+    FEndPeriod.Bind(2, EndMs);
+    FLongestPeriodMs = std::max(FLongestPeriodMs, EndMs - FOpenPeriod->StartMs);
+    return FEndPeriod.Run();
+}
+
+bool THistoryStore::BeginPeriod(THistoryPeriodKind Kind, int64_t StartMs) {
+    if (Kind > THistoryPeriodKind::Burst) {
+        return false;
+    }
+    StartMs = ClampStamp(StartMs);
+    int64_t Id = 0;
+    const bool Begun = Transaction([&] {
+        int Rc = CloseOpenPeriod(StartMs);
+        if (Rc == SQLITE_OK) {
+            FInsertPeriod.Bind(1, static_cast<int64_t>(Kind));
+            FInsertPeriod.Bind(2, StartMs);
+            Rc = FInsertPeriod.Run();
+            Id = ::sqlite3_last_insert_rowid(FDb.get());
+        }
+        return Rc;
+    });
+    if (Begun) {
+        FOpenPeriod = TOpenPeriod{Id, StartMs};
+    }
+    return Begun;
+}
+
+bool THistoryStore::EndPeriod(int64_t EndMs) {
+    if (!FOpenPeriod) {
+        return Available();
+    }
+    const bool Ended = Transaction([&] { return CloseOpenPeriod(ClampStamp(EndMs)); });
+    FOpenPeriod.reset();
+    return Ended;
+}
+
+bool THistoryStore::Clear() {
+    const bool Cleared = Transaction([&] {
+        return SqlExec(FDb.get(), "DELETE FROM ping; DELETE FROM minute; DELETE FROM period; "
+                                  "DELETE FROM target; DELETE FROM meta");
+    });
+    FTargets.clear();
+    FOpenPeriod.reset();
+    FLongestPeriodMs = 0;
+    return Cleared;
+}
+
+int THistoryStore::PruneRows(int64_t NowMs, int64_t MaxRows, bool& More) {
+    const int64_t RawCut = NowMs - FullResolutionMs;
+    // Oldest first, each through its index, so a step costs the rows it deletes.
+    const struct {
+        const char* Delete;
+        const char* Left;
+        int64_t Cut;
+    } Steps[] = {
+        {"DELETE FROM ping WHERE id IN "
+         "(SELECT id FROM ping WHERE utc_ms < ?1 ORDER BY utc_ms LIMIT ?2)",
+         "SELECT EXISTS(SELECT 1 FROM ping WHERE utc_ms < ?1)", RawCut},
+        {"DELETE FROM minute WHERE (minute, target) IN "
+         "(SELECT minute, target FROM minute WHERE minute < ?1 ORDER BY minute LIMIT ?2)",
+         "SELECT EXISTS(SELECT 1 FROM minute WHERE minute < ?1)", MinuteOf(NowMs - AggregatesMs)},
+        {"DELETE FROM period WHERE id IN (SELECT id FROM period "
+         "WHERE start_ms < ?1 AND end_ms < ?1 ORDER BY start_ms LIMIT ?2)",
+         "SELECT EXISTS(SELECT 1 FROM period WHERE start_ms < ?1 AND end_ms < ?1)",
+         NowMs - AggregatesMs},
+    };
+    int64_t Budget = MaxRows;
+    More = false;
+    for (const auto& Step : Steps) {
+        int Rc = RunWith(FDb.get(), Step.Delete, Step.Cut, Budget);
+        const int64_t Deleted = Rc == SQLITE_OK ? ::sqlite3_changes64(FDb.get()) : 0;
+        if (Rc == SQLITE_OK && &Step == &Steps[0] && Deleted > 0) {
+            // From now on, before RawCut only the aggregates are complete.
+            Rc = RunWith(FDb.get(),
+                         "INSERT INTO meta(key, value) VALUES('raw_from_ms', ?1) "
+                         "ON CONFLICT(key) DO UPDATE SET value = max(value, excluded.value)",
+                         RawCut);
+        }
+        if (Rc == SQLITE_OK) {
+            Rc = AnyLeft(FDb.get(), Step.Left, Step.Cut, More);
+        }
+        if (Rc != SQLITE_OK) {
+            return Rc;
+        }
+        Budget -= Deleted;
+    }
+    return SQLITE_OK;
+}
+
+bool THistoryStore::PruneStep(int64_t NowMs, int MaxRows) {
+    bool More = false;
+    const bool Pruned =
+        Transaction([&] { return PruneRows(ClampStamp(NowMs), std::max(MaxRows, 1), More); });
+    return Pruned && More;
+}
+
+std::optional<THistoryExtent> THistoryStore::Extent() {
+    std::optional<THistoryExtent> Out;
+    if (Available() && !Check(FReader->Extent(Out))) {
+        Out.reset();
+    }
+    return Out;
+}
+
+std::vector<THistoryPing> THistoryStore::Pings(int64_t FromMs, int64_t ToMs) {
+    std::vector<THistoryPing> Out;
+    if (Available() && !Check(FReader->Pings(FromMs, ToMs, Out))) {
+        Out.clear();
+    }
+    return Out;
+}
+
+std::vector<THistoryColumn> THistoryStore::Series(int64_t FromMs, int64_t ToMs, int Columns) {
+    std::vector<THistoryColumn> Out;
+    if (Available() && !Check(FReader->Series(ClampStamp(FromMs), ClampStamp(ToMs),
+                                              std::min(Columns, MaxColumns), Out))) {
+        Out.clear();
+    }
+    return Out;
+}
+
+std::vector<THistoryPeriod> THistoryStore::Periods(int64_t FromMs, int64_t ToMs) {
+    std::vector<THistoryPeriod> Out;
+    if (Available() &&
+        !Check(FReader->Periods(ClampStamp(FromMs), ClampStamp(ToMs), FLongestPeriodMs, Out))) {
+        Out.clear();
+    }
+    return Out;
+}
+
+THistorySummary THistoryStore::Summary(int64_t FromMs, int64_t ToMs) {
+    THistorySummary Out;
+    if (Available() && !Check(FReader->Summary(ClampStamp(FromMs), ClampStamp(ToMs), Out))) {
+        Out = {};
+    }
+    return Out;
+}
+
+std::vector<THistoryMinute> THistoryStore::Minutes(int64_t FromMs, int64_t ToMs) {
+    std::vector<THistoryMinute> Out;
+    if (Available() && !Check(FReader->Minutes(ClampStamp(FromMs), ClampStamp(ToMs), Out))) {
+        Out.clear();
+    }
+    return Out;
+}

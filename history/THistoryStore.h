@@ -1,0 +1,120 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "TClock.h"
+#include "THistoryReader.h"
+#include "THistoryTypes.h"
+#include "TSqlStatement.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+// The history of every ping in ZIRKO.DB: one connection, locked for this
+// process, one transaction per ping, so a crash or a kill -9 loses at most the
+// ping being stored. Any fault of the file ends in a status other than
+// Available and closes the file; Open can be called again later to retry (a
+// disk that has room again, a copy that has ended). It never throws, and the
+// caller's work goes on without its history. One thread uses a store at a time.
+class THistoryStore {
+public:
+    static constexpr const char* FileName = "ZIRKO.DB";
+    static constexpr int64_t MsPerDay = 24LL * 60 * 60 * 1000;
+    // Every ping is kept this long; beyond it only its minute's aggregate.
+    static constexpr int64_t FullResolutionMs = 31 * MsPerDay;
+    static constexpr int64_t AggregatesMs = 400 * MsPerDay;
+    // Longer round trips are refused: no reply is waited for that long, and the
+    // minute's sum of squares stays far inside 64 bits.
+    static constexpr int64_t MaxRoundTripUs = 60'000'000;
+    // How long an open waits for a file another connection is busy with.
+    static constexpr int BusyTimeoutMs = 100;
+
+    THistoryStore() = default;
+    ~THistoryStore() = default;
+    THistoryStore(const THistoryStore&) = delete;
+    THistoryStore& operator=(const THistoryStore&) = delete;
+
+    // Opens or creates ZIRKO.DB in Folder and closes a period a crash left
+    // open. A damaged file is put aside first and a new one begun (see
+    // PutAsidePath). True when the store is Available.
+    bool Open(const std::string& Folder);
+    void Close();
+    THistoryStatus Status() const { return FStatus; }
+    bool Available() const { return FStatus == THistoryStatus::Available; }
+    // Where the last Open put a damaged file; empty when it put none aside.
+    const std::string& PutAsidePath() const { return FPutAside; }
+    const std::string& Path() const { return FPath; }
+    // Non-owning; nullptr restores the system clock. Only names put-aside files.
+    void SetClock(const TClock* Clock) { FClock = Clock; }
+
+    // Stores one ping in a transaction of its own; false when it was not
+    // stored. A ping with a family other than 4 or 6, or a round trip outside
+    // [0, MaxRoundTripUs], is refused and the store stays Available.
+    bool AddPing(const THistoryPing& Ping);
+    // Closes the open period at StartMs and opens one of Kind.
+    bool BeginPeriod(THistoryPeriodKind Kind, int64_t StartMs);
+    // Closes the open period, if any; an end before its start becomes the start.
+    bool EndPeriod(int64_t EndMs);
+    // Pings, aggregates, periods and hosts go in one transaction.
+    bool Clear();
+    // One bounded step of retention against NowMs, the wall clock: at most
+    // MaxRows rows are deleted (pings past full resolution, then aggregates and
+    // periods past AggregatesMs), so no call pauses the program. True while
+    // more is left; the caller steps it now and then, e.g. after a ping.
+    bool PruneStep(int64_t NowMs, int MaxRows = 2000);
+
+    // Reads over [FromMs, ToMs) in UTC ms (see THistoryReader for which come
+    // from the pings and which from the minute aggregates); empty when the
+    // store is not available. Stamps can repeat after the wall clock was set
+    // back: such pings simply all show, ordered by stamp and then by insertion.
+    std::optional<THistoryExtent> Extent();
+    std::vector<THistoryPing> Pings(int64_t FromMs, int64_t ToMs);
+    std::vector<THistoryColumn> Series(int64_t FromMs, int64_t ToMs, int Columns);
+    std::vector<THistoryPeriod> Periods(int64_t FromMs, int64_t ToMs);
+    THistorySummary Summary(int64_t FromMs, int64_t ToMs);
+    std::vector<THistoryMinute> Minutes(int64_t FromMs, int64_t ToMs);
+
+private:
+    THistoryStatus OpenFile();
+    THistoryStatus CheckFile();
+    THistoryStatus PrepareStatements();
+    // Drops statements and connection, and with them the lock; the status stays.
+    void Release();
+    int CloseCrashedPeriods();
+    int TargetOf(const THistoryPing& Ping, int64_t& Id);
+    int InsertPing(const THistoryPing& Ping);
+    int CloseOpenPeriod(int64_t EndMs);
+    int PruneRows(int64_t NowMs, int64_t MaxRows, bool& More);
+    // Runs Body in a transaction; on failure rolls back and faults.
+    template <typename TBody> bool Transaction(TBody Body);
+    // False, with the store faulted, when Rc is a failure.
+    bool Check(int Rc);
+    // Turns a failed call into the store's status and closes the file.
+    void Fault(int Rc);
+    THistoryStatus StatusOf(int Rc) const;
+    const TClock& Clock() const { return FClock ? *FClock : TClock::System(); }
+
+    std::string FFolder;
+    std::string FPath;
+    std::string FPutAside;
+    THistoryStatus FStatus = THistoryStatus::Closed;
+    const TClock* FClock = nullptr;
+
+    // The connection comes first, so its statements are finalized before it closes.
+    TSqlConnection FDb;
+    std::optional<THistoryReader> FReader;
+    TSqlStatement FBegin, FCommit, FRollback;
+    TSqlStatement FFindTarget, FInsertTarget, FInsertPing, FAddToMinute;
+    TSqlStatement FInsertPeriod, FEndPeriod;
+    std::map<std::tuple<std::string, std::string, int>, int64_t> FTargets;
+    struct TOpenPeriod {
+        int64_t Id;
+        int64_t StartMs;
+    };
+    std::optional<TOpenPeriod> FOpenPeriod;
+    // At least the length of every closed period, for the periods' index search.
+    int64_t FLongestPeriodMs = 0;
+};
