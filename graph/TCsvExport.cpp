@@ -52,6 +52,50 @@ QByteArray Row(const TPingSample& s) {
     return Line;
 }
 
+namespace {
+
+QByteArray Milliseconds(int64_t Us) {
+    return QByteArray::number(double(Us) / 1000.0, 'f', 3);
+}
+
+int32_t OffsetAt(int64_t UtcMs) {
+    return QDateTime::fromMSecsSinceEpoch(UtcMs).offsetFromUtc();
+}
+
+} // namespace
+
+QByteArray Row(const THistoryPing& p) {
+    QByteArray Line = IsoTime(p.UtcMs, OffsetAt(p.UtcMs)).toLatin1();
+    Line += ',';
+    Line += ',' + QByteArray::number(p.Bytes);
+    Line += ',' + Field(QString::fromStdString(p.Address));
+    Line += ',' + QByteArray::number(p.Ttl);
+    Line += ',' + (p.RoundTripUs ? Milliseconds(*p.RoundTripUs) : QByteArray());
+    Line += p.RoundTripUs ? ",0\r\n" : ",1\r\n";
+    return Line;
+}
+
+QByteArray MinuteHeader() {
+    return QByteArrayLiteral("# minute aggregates: the single pings of these minutes are no "
+                             "longer kept\r\n"
+                             "minute,from,count,lost,min_ms,mean_ms,max_ms\r\n");
+}
+
+QByteArray Row(const THistoryMinute& m) {
+    const int64_t Ms = m.Minute * 60 * 1000;
+    const int64_t Answered = m.Count - m.Lost;
+    QByteArray Line = IsoTime(Ms, OffsetAt(Ms)).toLatin1();
+    Line += ',' + Field(QString::fromStdString(m.Address));
+    Line += ',' + QByteArray::number(m.Count) + ',' + QByteArray::number(m.Lost) + ',';
+    if (Answered > 0) {
+        Line += Milliseconds(m.MinUs) + ',' + Milliseconds(m.SumUs / Answered) + ',' +
+                Milliseconds(m.MaxUs);
+    } else {
+        Line += ",,";
+    }
+    return Line + "\r\n";
+}
+
 QByteArray Text(const TPingHistory& History, std::size_t First, std::size_t Last) {
     QByteArray Out = Header();
     Out.reserve(Out.size() + qsizetype(Last - First) * 64);

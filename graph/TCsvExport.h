@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "THistoryTypes.h"
 #include "TPingHistory.h"
 
 #include <QByteArray>
@@ -15,6 +16,12 @@ namespace TCsvExport {
 
 QByteArray Header();
 QByteArray Row(const TPingSample& Sample);
+// A stored ping: no sequence (the history keeps none), the round trip to the
+// microsecond, empty when lost.
+QByteArray Row(const THistoryPing& Ping);
+// Minutes whose pings are no longer kept: a note and a header of their own.
+QByteArray MinuteHeader();
+QByteArray Row(const THistoryMinute& Minute);
 QByteArray Text(const TPingHistory& History, std::size_t First, std::size_t Last);
 // "2026-12-09T03:04:05.678+01:00": the local time and its offset.
 QString IsoTime(qint64 WhenMs, int32_t UtcOffsetSeconds);

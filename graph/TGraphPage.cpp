@@ -3,6 +3,8 @@
 
 #include "TClock.h"
 #include "TCsvExport.h"
+#include "TGraphHistory.h"
+#include "THistoryStore.h"
 #include "TLatencyView.h"
 #include "TLocaleFormats.h"
 #include "TPlotPoints.h"
@@ -13,11 +15,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -26,22 +29,11 @@ namespace {
 constexpr qint64 MinuteMs = 60 * 1000;
 // While the page is shown the time axis moves on without new pings too.
 constexpr int FollowIntervalMs = 10 * 1000;
-
-// A Qt date or time format without its time-zone fields.
-QString WithoutZone(const QString& Format) {
-    QString Out;
-    bool Quoted = false;
-    for (const QChar c : Format) {
-        if (c == u'\'') {
-            Quoted = !Quoted;
-        }
-        if (!Quoted && c == u't') {
-            continue;
-        }
-        Out += c;
-    }
-    return Out.simplified();
-}
+// A summary of the store up to this span is cheap enough for every ping.
+constexpr qint64 CheapSummaryMs = 24 * 60 * MinuteMs;
+// Wider ones follow the pings this often, and navigation after this pause.
+constexpr int ThrottledSummaryMs = 10 * 1000;
+constexpr int SummaryPauseMs = 250;
 
 QLabel* ValueLabel(QWidget* Parent, const char* Name, const QString& Caption) {
     auto* Value = new QLabel(Parent);
@@ -53,6 +45,12 @@ QLabel* ValueLabel(QWidget* Parent, const char* Name, const QString& Caption) {
     return Value;
 }
 
+QPushButton* Button(QWidget* Parent, const char* Name, const QString& Text) {
+    auto* b = new QPushButton(Text, Parent);
+    b->setObjectName(QLatin1String(Name));
+    return b;
+}
+
 } // namespace
 
 TGraphPage::TGraphPage(QWidget* Parent) : QWidget(Parent) {
@@ -60,7 +58,20 @@ TGraphPage::TGraphPage(QWidget* Parent) : QWidget(Parent) {
     CreateControls();
     FFollow = new QTimer(this);
     FFollow->setInterval(FollowIntervalMs);
-    connect(FFollow, &QTimer::timeout, this, &TGraphPage::Refresh);
+    connect(FFollow, &QTimer::timeout, this, [this] { Refresh(TSummaryWhen::Throttled); });
+    // Wheel steps and drag moves that arrive together make one redraw.
+    FRedraw = new QTimer(this);
+    FRedraw->setSingleShot(true);
+    FRedraw->setInterval(0);
+    connect(FRedraw, &QTimer::timeout, this, [this] { Refresh(TSummaryWhen::AfterPause); });
+    FSummaryDue = new QTimer(this);
+    FSummaryDue->setSingleShot(true);
+    connect(FSummaryDue, &QTimer::timeout, this, [this] {
+        if (ReadsHistory()) {
+            const auto [From, To] = ShownSpan();
+            SummaryFromStore(TSummaryWhen::Now, From, To);
+        }
+    });
 }
 
 void TGraphPage::SetLimit(int LimitMs) {
@@ -77,52 +88,87 @@ void TGraphPage::CreateControls() {
     cb_intervallo = new QComboBox(this);
     cb_intervallo->setObjectName(QStringLiteral("cb_intervallo"));
     cb_intervallo->addItems({QStringLiteral("10 minuti"), QStringLiteral("1 ora"),
-                             QStringLiteral("24 ore"), QStringLiteral("Tutto")});
+                             QStringLiteral("24 ore"), QStringLiteral("7 giorni"),
+                             QStringLiteral("30 giorni"), QStringLiteral("Tutto")});
     cb_intervallo->setAccessibleName(RangeCaption->text());
     RangeCaption->setBuddy(cb_intervallo);
-    btn_salva_immagine = new QPushButton(QStringLiteral("Salva immagine…"), this);
-    btn_salva_immagine->setObjectName(QStringLiteral("btn_salva_immagine"));
-    btn_esporta_csv = new QPushButton(QStringLiteral("Esporta CSV…"), this);
-    btn_esporta_csv->setObjectName(QStringLiteral("btn_esporta_csv"));
+    btn_dal_vivo = Button(this, "btn_dal_vivo", QStringLiteral("Dal vivo"));
+    btn_dal_vivo->setCheckable(true);
+    btn_dal_vivo->setChecked(true);
+    btn_dal_vivo->setToolTip(QStringLiteral("Segue i nuovi ping. Rotellina: ingrandisce; "
+                                            "trascinare: sposta; doppio clic: torna al vivo."));
+    btn_salva_immagine = Button(this, "btn_salva_immagine", QStringLiteral("Salva immagine…"));
+    btn_esporta_csv = Button(this, "btn_esporta_csv", QStringLiteral("Esporta CSV…"));
+    btn_cancella_cronologia =
+        Button(this, "btn_cancella_cronologia", QStringLiteral("Cancella cronologia…"));
+    btn_cancella_cronologia->setEnabled(false);
     Bar->addWidget(RangeCaption);
     Bar->addWidget(cb_intervallo);
+    Bar->addWidget(btn_dal_vivo);
     Bar->addStretch(1);
-    Bar->addWidget(btn_salva_immagine);
-    Bar->addWidget(btn_esporta_csv);
+    for (QPushButton* b : {btn_salva_immagine, btn_esporta_csv, btn_cancella_cronologia}) {
+        Bar->addWidget(b);
+    }
+
+    l_cronologia = new QLabel(this);
+    l_cronologia->setObjectName(QStringLiteral("l_cronologia"));
+    l_cronologia->setWordWrap(true);
+    l_cronologia->setContentsMargins(8, 2, 8, 2);
+    l_cronologia->hide();
 
     FPlotBox = new QVBoxLayout;
     FPlotBox->setContentsMargins(0, 0, 0, 0);
     FPlaceholder = new QLabel(this);
     FPlotBox->addWidget(FPlaceholder, 1);
 
-    auto* Summary = new QHBoxLayout;
-    Summary->setContentsMargins(8, 2, 8, 6);
-    const std::pair<const char*, QLabel**> Values[] = {{"Min", &l_min},
-                                                       {"Media", &l_media},
-                                                       {"Max", &l_max},
-                                                       {"Jitter", &l_jitter},
-                                                       {"Persi", &l_persi}};
-    for (const auto& [Caption, Value] : Values) {
-        auto* Label = new QLabel(QStringLiteral("%1:").arg(QLatin1String(Caption)), this);
-        const QByteArray Name = "l_" + QByteArray(Caption).toLower();
-        *Value = ValueLabel(this, Name.constData(), QLatin1String(Caption));
-        Label->setBuddy(*Value);
-        Summary->addWidget(Label);
-        Summary->addWidget(*Value);
-        Summary->addSpacing(12);
-    }
-    Summary->addStretch(1);
-
     auto* Page = new QVBoxLayout(this);
     Page->setContentsMargins(0, 0, 0, 0);
     Page->setSpacing(0);
     Page->addLayout(Bar);
+    Page->addWidget(l_cronologia);
     Page->addLayout(FPlotBox, 1);
-    Page->addLayout(Summary);
+    Page->addLayout(CreateSummary());
 
-    connect(cb_intervallo, &QComboBox::currentIndexChanged, this, &TGraphPage::Refresh);
+    connect(cb_intervallo, &QComboBox::currentIndexChanged, this, [this](int Index) {
+        FShown.SetRange(static_cast<TRange>(Index));
+        Navigated();
+        Refresh();
+    });
+    connect(btn_dal_vivo, &QPushButton::toggled, this, [this](bool On) { On ? GoLive() : Pan(0); });
     connect(btn_salva_immagine, &QPushButton::clicked, this, &TGraphPage::SaveImageClick);
     connect(btn_esporta_csv, &QPushButton::clicked, this, &TGraphPage::ExportCsvClick);
+    connect(btn_cancella_cronologia, &QPushButton::clicked, this, &TGraphPage::ClearHistory);
+}
+
+QGridLayout* TGraphPage::CreateSummary() {
+    auto* Summary = new QGridLayout;
+    Summary->setContentsMargins(8, 2, 8, 6);
+    Summary->setHorizontalSpacing(6);
+    struct TValue {
+        const char* Name;
+        const char* Caption;
+        QLabel** Label;
+    };
+    const TValue Values[] = {{"l_min", "Min", &l_min},
+                             {"l_media", "Media", &l_media},
+                             {"l_max", "Max", &l_max},
+                             {"l_jitter", "Jitter", &l_jitter},
+                             {"l_mediana", "Mediana", &l_mediana},
+                             {"l_p95", "95° perc.", &l_p95},
+                             {"l_devstd", "Dev. std.", &l_devstd},
+                             {"l_persi", "Persi", &l_persi}};
+    int Index = 0;
+    for (const auto& [Name, Caption, Value] : Values) {
+        const QString Text = QString::fromUtf8(Caption);
+        auto* Label = new QLabel(Text + u':', this);
+        *Value = ValueLabel(this, Name, Text);
+        Label->setBuddy(*Value);
+        Summary->addWidget(Label, Index / 4, (Index % 4) * 2);
+        Summary->addWidget(*Value, Index / 4, (Index % 4) * 2 + 1);
+        ++Index;
+    }
+    Summary->setColumnStretch(8, 1);
+    return Summary;
 }
 
 void TGraphPage::CreateView() {
@@ -134,6 +180,9 @@ void TGraphPage::CreateView() {
     delete FPlotBox->replaceWidget(FPlaceholder, FView);
     delete FPlaceholder;
     FPlaceholder = nullptr;
+    connect(FView, &TLatencyView::ZoomRequested, this, &TGraphPage::ZoomAt);
+    connect(FView, &TLatencyView::PanRequested, this, &TGraphPage::Pan);
+    connect(FView, &TLatencyView::LiveRequested, this, &TGraphPage::GoLive);
 }
 
 QDateTime TGraphPage::WallNow() const {
@@ -142,6 +191,39 @@ QDateTime TGraphPage::WallNow() const {
 
 const TClock& TGraphPage::Clock() const {
     return FClock != nullptr ? *FClock : TClock::System();
+}
+
+void TGraphPage::SetHistory(THistoryStore* Store) {
+    FStore = Store;
+    FHistoryHanded = true;
+    FPutAside.clear();
+    if (Store != nullptr && !Store->PutAsidePath().empty()) {
+        FPutAside = TGraphHistory::PutAsideText(QString::fromStdString(Store->PutAsidePath()));
+    }
+    // Earlier runs show at once, shown page or not: the summary is read now.
+    Refresh();
+}
+
+bool TGraphPage::ReadsHistory() const {
+    return FStore != nullptr && FStore->Available();
+}
+
+QString TGraphPage::HistoryNote() const {
+    return l_cronologia->text();
+}
+
+void TGraphPage::ShowHistoryNote() {
+    // Before the window hands over a store it is still being opened: nothing to say yet.
+    QString Note;
+    if (FHistoryHanded) {
+        const THistoryStatus Status = FStore ? FStore->Status() : THistoryStatus::Closed;
+        Note = Status == THistoryStatus::Available ? FPutAside : TGraphHistory::StatusText(Status);
+    }
+    if (Note != l_cronologia->text()) {
+        l_cronologia->setText(Note);
+        l_cronologia->setVisible(!Note.isEmpty());
+    }
+    btn_cancella_cronologia->setEnabled(ReadsHistory());
 }
 
 void TGraphPage::AddReply(const TReplyStatus& AReplyStatus, const QDateTime& AWhen) {
@@ -154,20 +236,25 @@ void TGraphPage::AddReply(const TReplyStatus& AReplyStatus, const QDateTime& AWh
     Sample.Sequence = AReplyStatus.Sequence;
     Sample.ReplyTtl = AReplyStatus.ReplyTtl;
     Sample.FromAddress = QString::fromStdString(AReplyStatus.FromAddress);
+    // Kept even while the store is read: should it fail, this run still shows.
     FHistory.Add(std::move(Sample), SteadyMs);
     // A hidden page catches up when it is shown.
     if (isVisible()) {
-        Refresh();
+        Refresh(TSummaryWhen::Throttled);
     }
 }
 
 void TGraphPage::Clear() {
     FHistory.Clear();
-    FSpan = TSpanCache();
+    FMemory.Reset();
     Refresh();
 }
 
 void TGraphPage::SetRange(TRange Range) {
+    if (Range == this->Range() && !FShown.Live()) {
+        GoLive(); // choosing the range again goes back to the live edge
+        return;
+    }
     cb_intervallo->setCurrentIndex(Range);
 }
 
@@ -175,94 +262,115 @@ TGraphPage::TRange TGraphPage::Range() const {
     return static_cast<TRange>(cb_intervallo->currentIndex());
 }
 
-qint64 TGraphPage::SpanMs(qint64 NowMs) const {
-    switch (Range()) {
-    case Last10Minutes:
-        return 10 * MinuteMs;
-    case LastHour:
-        return 60 * MinuteMs;
-    case Last24Hours:
-        return 24 * 60 * MinuteMs;
-    case Everything:
-        break;
+std::optional<qint64> TGraphPage::FirstMs() const {
+    if (ReadsHistory()) {
+        const auto Extent = FStore->Extent();
+        return Extent ? std::optional(Extent->FirstMs) : std::nullopt;
     }
-    return FHistory.Empty() ? 10 * MinuteMs : std::max(NowMs - FHistory[0].AxisMs, MinuteMs);
+    return FHistory.Empty() ? std::nullopt : std::optional(FHistory[0].AxisMs);
+}
+
+std::optional<qint64> TGraphPage::FirstForSpan() const {
+    // Only a live "Tutto" reaches back to the oldest data: no query otherwise.
+    return FShown.Live() && FShown.Range() == Everything ? FirstMs() : std::nullopt;
 }
 
 std::pair<qint64, qint64> TGraphPage::ShownSpan() const {
-    const qint64 Now = WallNow().toMSecsSinceEpoch();
-    const qint64 End = std::max(FEndMs, Now);
-    qint64 From = End - SpanMs(Now);
-    if (Range() == Everything && !FHistory.Empty()) {
-        From = std::min(From, FHistory[0].AxisMs);
-    }
-    return {From, End};
+    return FShown.Shown(WallNow().toMSecsSinceEpoch(), FirstForSpan());
 }
 
-void TGraphPage::MoveEnd() {
-    // The end runs ahead of the clock by a sixtieth of the span and moves
-    // only when the clock reaches it: the axes then stay put for several
-    // pings, which redraw the data over an unchanged chart.
-    const qint64 Now = WallNow().toMSecsSinceEpoch();
-    const qint64 Ahead = std::max<qint64>(SpanMs(Now) / 60, 1000);
-    if (Now >= FEndMs || FEndMs - Now > Ahead) {
-        FEndMs = Now + Ahead;
-    }
+void TGraphPage::ZoomAt(double Factor, qint64 AtMs) {
+    FShown.Zoom(Factor, AtMs, WallNow().toMSecsSinceEpoch(), FirstForSpan());
+    Navigated();
 }
 
-QString TGraphPage::AxisFormat(qint64 SpanMs) const {
-    // Seconds while they tell something, the date once the span passes a day.
-    const QLocale Locale = QLocale::system();
-    if (SpanMs <= 60 * MinuteMs) {
-        return WithoutZone(Locale.timeFormat(QLocale::LongFormat));
-    }
-    if (SpanMs <= 24 * 60 * MinuteMs) {
-        return WithoutZone(Locale.timeFormat(QLocale::ShortFormat));
-    }
-    return WithoutZone(Locale.dateFormat(QLocale::ShortFormat) + u' ' +
-                       Locale.timeFormat(QLocale::ShortFormat));
+void TGraphPage::Pan(qint64 DeltaMs) {
+    FShown.Pan(DeltaMs, WallNow().toMSecsSinceEpoch(), FirstForSpan());
+    Navigated();
 }
 
-void TGraphPage::Refresh() {
-    MoveEnd();
+void TGraphPage::GoLive() {
+    FShown.GoLive();
+    Navigated();
+}
+
+void TGraphPage::Navigated() {
+    const QSignalBlocker Quiet(btn_dal_vivo);
+    btn_dal_vivo->setChecked(FShown.Live());
+    ScheduleRedraw();
+}
+
+void TGraphPage::ScheduleRedraw() {
+    FRedraw->start();
+}
+
+void TGraphPage::Refresh(TSummaryWhen When) {
+    FRedraw->stop();
+    ShowHistoryNote();
     const auto [FromMs, ToMs] = ShownSpan();
-    const int Columns = FView != nullptr ? std::max(FView->width(), 100) : 0;
-    UpdateSpan(FromMs, ToMs, Columns);
-    FSummary = FSpan.Accumulator.Result();
+    // A column per pixel of the plot; the view's width until the chart is laid out.
+    int Columns = 0;
+    if (FView != nullptr) {
+        const int Area = int(FView->PlotArea().width());
+        Columns = std::max(Area >= 100 ? Area : FView->width(), 100);
+    }
+    if (ReadsHistory()) {
+        ShowFromStore(FromMs, ToMs, Columns);
+        SummaryFromStore(When, FromMs, ToMs);
+        // A read that failed has just made the store unavailable: this run's pings instead.
+        if (!ReadsHistory()) {
+            Refresh();
+        }
+        return;
+    }
+    FSummaryDue->stop();
+    if (FStoreShown) {
+        FMemory.Reset();
+        FStoreShown = false;
+    }
+    ShowFromMemory(FromMs, ToMs, Columns);
+}
+
+void TGraphPage::ShowFromMemory(qint64 FromMs, qint64 ToMs, int Columns) {
+    FMemory.Update(FHistory, FromMs, ToMs, Columns);
+    FSummary = FMemory.Summary();
     ShowSummary();
+    if (FView != nullptr) {
+        FView->Show(FMemory.Points(), FromMs, ToMs, FSummary.MaxMs, FLimitMs,
+                    TGraphSpan::AxisFormat(ToMs - FromMs));
+    }
+}
+
+void TGraphPage::ShowFromStore(qint64 FromMs, qint64 ToMs, int Columns) {
+    FStoreShown = true;
     if (FView == nullptr) {
         return;
     }
-    FView->Show(FSpan.Thinner->Points(), FromMs, ToMs, FSummary.MaxMs, FLimitMs,
-                AxisFormat(ToMs - FromMs));
+    const qint64 NowMs = WallNow().toMSecsSinceEpoch();
+    // The store's ranges leave their end out; the page's span holds it.
+    TPlotPoints Points = TGraphHistory::Plot(*FStore, FromMs, ToMs + 1, Columns);
+    Points.Unmonitored =
+        TGraphHistory::Unmonitored(FStore->Periods(FromMs, ToMs + 1), FromMs, ToMs, NowMs);
+    const double Highest = Points.HighestMs();
+    FView->Show(std::move(Points), FromMs, ToMs, Highest, FLimitMs,
+                TGraphSpan::AxisFormat(ToMs - FromMs));
 }
 
-void TGraphPage::UpdateSpan(qint64 FromMs, qint64 ToMs, int Columns) {
-    const auto [First, Last] = FHistory.Range(FromMs, ToMs);
-    const std::size_t Base = FHistory.Added() - FHistory.Size();
-    const bool Thinned = TPlotBuilder::Thinned(Last - First, Columns);
-    const bool Growing = FSpan.FromMs == FromMs && FSpan.ToMs == ToMs && FSpan.Columns == Columns &&
-                         FSpan.Thinned == Thinned && FSpan.Steps == FHistory.Steps() &&
-                         FSpan.FirstAdded == Base + First && FSpan.EndAdded <= Base + Last &&
-                         FSpan.EndAdded >= Base + First && FSpan.Thinner != nullptr;
-    std::size_t From = First;
-    if (Growing) {
-        From = FSpan.EndAdded - Base;
-    } else {
-        FSpan.FromMs = FromMs;
-        FSpan.ToMs = ToMs;
-        FSpan.Columns = Columns;
-        FSpan.Thinned = Thinned;
-        FSpan.Steps = FHistory.Steps();
-        FSpan.FirstAdded = Base + First;
-        FSpan.Accumulator = TRangeAccumulator();
-        FSpan.Thinner = std::make_unique<TPlotThinner>(FromMs, ToMs, Columns, Thinned);
+void TGraphPage::SummaryFromStore(TSummaryWhen When, qint64 FromMs, qint64 ToMs) {
+    const bool Cheap = ToMs - FromMs <= CheapSummaryMs;
+    if (When == TSummaryWhen::AfterPause && !Cheap) {
+        FSummaryDue->start(SummaryPauseMs);
+        return;
     }
-    for (auto it = FHistory.begin() + From; it != FHistory.begin() + Last; ++it) {
-        FSpan.Accumulator.Add(*it);
-        FSpan.Thinner->Add(*it);
+    if (When == TSummaryWhen::Throttled && !Cheap) {
+        if (!FSummaryDue->isActive()) {
+            FSummaryDue->start(ThrottledSummaryMs);
+        }
+        return;
     }
-    FSpan.EndAdded = Base + Last;
+    FSummaryDue->stop();
+    FSummary = TGraphHistory::Summary(*FStore, FromMs, ToMs + 1);
+    ShowSummary();
 }
 
 void TGraphPage::ShowSummary() {
@@ -271,8 +379,11 @@ void TGraphPage::ShowSummary() {
     l_media->setText(TRangeStatistics::MeanCaption(FSummary, Separator));
     l_max->setText(TRangeStatistics::MaxCaption(FSummary, Separator));
     l_jitter->setText(TRangeStatistics::JitterCaption(FSummary, Separator));
+    l_mediana->setText(TRangeStatistics::MedianCaption(FSummary, Separator));
+    l_p95->setText(TRangeStatistics::P95Caption(FSummary, Separator));
+    l_devstd->setText(TRangeStatistics::StdDevCaption(FSummary, Separator));
     l_persi->setText(TRangeStatistics::LostCaption(FSummary, Separator));
-    for (QLabel* Value : {l_min, l_media, l_max, l_jitter, l_persi}) {
+    for (QLabel* Value : {l_min, l_media, l_max, l_jitter, l_mediana, l_p95, l_devstd, l_persi}) {
         Value->setAccessibleDescription(Value->text());
     }
     if (FView != nullptr) {
@@ -292,6 +403,29 @@ void TGraphPage::hideEvent(QHideEvent* Event) {
     FFollow->stop();
 }
 
+bool TGraphPage::ClearHistory() {
+    if (!ReadsHistory()) {
+        return false;
+    }
+    const QString Question =
+        QStringLiteral("Cancellare tutta la cronologia dei ping? Non si potrà recuperare.");
+    const bool Yes = FQuestionBox
+                         ? FQuestionBox(Question)
+                         : QMessageBox::question(window(), QCoreApplication::applicationName(),
+                                                 Question) == QMessageBox::Yes;
+    if (!Yes) {
+        return false;
+    }
+    const bool Cleared = FStore->Clear();
+    if (Cleared) {
+        // This run's pings were in it too; they would come back if the store failed later.
+        FHistory.Clear();
+        FMemory.Reset();
+    }
+    Refresh();
+    return Cleared;
+}
+
 bool TGraphPage::SaveImage(const QString& Path) {
     CreateView();
     Refresh();
@@ -304,11 +438,17 @@ bool TGraphPage::SaveImage(const QString& Path) {
 
 bool TGraphPage::ExportCsv(const QString& Path) {
     const auto [FromMs, ToMs] = ShownSpan();
-    const auto [First, Last] = FHistory.Range(FromMs, ToMs);
-    return WriteOrReport(Path, TCsvExport::Text(FHistory, First, Last),
-                         QStringLiteral("Impossibile esportare il CSV %1: %2"));
+    QByteArray Csv;
+    if (ReadsHistory()) {
+        Csv = TGraphHistory::Csv(*FStore, FromMs, ToMs + 1);
+    }
+    // A store that failed just now exports this run's pings rather than nothing.
+    if (!ReadsHistory()) {
+        const auto [First, Last] = FHistory.Range(FromMs, ToMs);
+        Csv = TCsvExport::Text(FHistory, First, Last);
+    }
+    return WriteOrReport(Path, Csv, QStringLiteral("Impossibile esportare il CSV %1: %2"));
 }
-
 bool TGraphPage::WriteOrReport(const QString& Path, const QByteArray& Bytes,
                                const QString& Failure) {
     const QString Reason = TCsvExport::WriteFile(Path, Bytes);

@@ -1,62 +1,91 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "TGraphSpan.h"
+#include "TMemorySpan.h"
 #include "TPingHistory.h"
-#include "TPlotPoints.h"
 #include "TRangeStatistics.h"
 
 #include <QDateTime>
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QPushButton;
 class QTimer;
 class TClock;
 class QVBoxLayout;
+class THistoryStore;
 class TLatencyView;
 struct TReplyStatus;
 
-// The "Grafico" page: every ping of the main client over wall-clock time, the
-// summary of the shown range, and the exports. It keeps the history itself;
-// the window hands it each handled reply and the "Clear log" command. The plot
+// The "Grafico" page: the main client's pings over wall-clock time, the
+// summary of the shown span, and the exports. It reads the history once the
+// window hands it an available store; until then, and whenever the store is
+// not available, it shows this run's pings, which it keeps itself. The plot
 // is made the first time the page is shown, so a window that never shows it
-// pays for the history alone.
+// pays for the run's pings alone.
 class TGraphPage : public QWidget {
     Q_OBJECT
 
 public:
-    enum TRange { Last10Minutes, LastHour, Last24Hours, Everything };
+    using TRange = TGraphSpan::TRange;
+    static constexpr TRange Last10Minutes = TGraphSpan::Last10Minutes;
+    static constexpr TRange LastHour = TGraphSpan::LastHour;
+    static constexpr TRange Last24Hours = TGraphSpan::Last24Hours;
+    static constexpr TRange Last7Days = TGraphSpan::Last7Days;
+    static constexpr TRange Last30Days = TGraphSpan::Last30Days;
+    static constexpr TRange Everything = TGraphSpan::Everything;
     using TErrorBox = std::function<void(const QString&)>;
+    // True when the user answered yes.
+    using TQuestionBox = std::function<bool(const QString&)>;
 
-    // Limit is the "Limite ms media" spinner; the dashed line follows it.
     explicit TGraphPage(QWidget* Parent = nullptr);
     // The dashed line of the "Limite ms media" setting.
     void SetLimit(int LimitMs);
+    // Non-owning; the page reads it while it is Available. nullptr leaves the
+    // page on this run's pings.
+    void SetHistory(THistoryStore* Store);
 
     // A reply the statistics have just counted, with the wall-clock time the monitor
-    // handled it at: the one stamp of that reply.
+    // handled it at: the one stamp of that reply (and of its row in the history).
     void AddReply(const TReplyStatus& AReplyStatus, const QDateTime& AWhen);
-    // "Clear log": the history starts afresh with the statistics.
+    // "Clear log": this run's pings start afresh; the history stays.
     void Clear();
 
     void SetRange(TRange Range);
     TRange Range() const;
+    // The shown span's navigation; each ends in one coalesced redraw.
+    void ZoomAt(double Factor, qint64 AtMs);
+    void Pan(qint64 DeltaMs);
+    void GoLive();
+    bool Live() const { return FShown.Live(); }
+    // [From, To] in UTC ms as the plot shows it now.
+    std::pair<qint64, qint64> ShownSpan() const;
     // Writes the plot as PNG, or the shown range as CSV; false after the
     // error box.
     bool SaveImage(const QString& Path);
     bool ExportCsv(const QString& Path);
+    // "Cancella cronologia…": false when the user said no or the store failed.
+    bool ClearHistory();
     // Shows the failures of the exports; a modal box titled after the
     // program unless the window installs its own.
     void SetErrorBox(TErrorBox Box) { FErrorBox = std::move(Box); }
+    void SetQuestionBox(TQuestionBox Box) { FQuestionBox = std::move(Box); }
     // Where the page reads the shown range's end and the monotonic time that tells a step
     // of the wall clock. Non-owning; nullptr restores the system clock.
     void SetClock(const TClock* Clock) { FClock = Clock; }
 
     const TPingHistory& History() const { return FHistory; }
     const TRangeSummary& Summary() const { return FSummary; }
+    // True while plot and summary come from the store.
+    bool ReadsHistory() const;
+    // The history's line; empty while there is nothing to say.
+    QString HistoryNote() const;
     // Null until the page has been shown once.
     TLatencyView* View() const { return FView; }
 
@@ -68,18 +97,22 @@ private:
     QDateTime WallNow() const;
     const TClock& Clock() const;
     void CreateControls();
+    QGridLayout* CreateSummary();
     void CreateView();
-    void Refresh();
-    // Brings the summary and the plot's points of [FromMs, ToMs] up to date:
-    // new pings at the end of an unchanged span are added to what was
-    // computed before; anything else computes the span afresh.
-    void UpdateSpan(qint64 FromMs, qint64 ToMs, int Columns);
+    // How soon a summary read from the store follows the plot.
+    enum class TSummaryWhen { Now, AfterPause, Throttled };
+    void Refresh(TSummaryWhen When = TSummaryWhen::Now);
+    void ShowFromMemory(qint64 FromMs, qint64 ToMs, int Columns);
+    void ShowFromStore(qint64 FromMs, qint64 ToMs, int Columns);
+    // A wide span's summary reads every ping of it: while the user navigates
+    // it waits for a pause, and new pings renew it now and then.
+    void SummaryFromStore(TSummaryWhen When, qint64 FromMs, qint64 ToMs);
+    void ScheduleRedraw();
+    void Navigated();
     void ShowSummary();
-    // The shown span in UTC milliseconds, ending at or a little after now.
-    std::pair<qint64, qint64> ShownSpan() const;
-    qint64 SpanMs(qint64 NowMs) const;
-    void MoveEnd();
-    QString AxisFormat(qint64 SpanMs) const;
+    void ShowHistoryNote();
+    std::optional<qint64> FirstMs() const;
+    std::optional<qint64> FirstForSpan() const;
     // Failure holds the path (%1) and the reason (%2).
     bool WriteOrReport(const QString& Path, const QByteArray& Bytes, const QString& Failure);
     void ReportError(const QString& Message);
@@ -90,21 +123,18 @@ private:
     int FLimitMs = 250;
     TPingHistory FHistory;
     TRangeSummary FSummary;
-    qint64 FEndMs = 0;
-    struct TSpanCache {
-        qint64 FromMs = 0;
-        qint64 ToMs = -1;
-        int Columns = 0;
-        std::size_t FirstAdded = 0; // Added() numbering of the span's first and end samples
-        std::size_t EndAdded = 0;
-        std::size_t Steps = 0; // the history's clock steps it was built after
-        TRangeAccumulator Accumulator;
-        std::unique_ptr<TPlotThinner> Thinner;
-        bool Thinned = false;
-    } FSpan;
+    TMemorySpan FMemory;
+    TGraphSpan FShown;
+    THistoryStore* FStore = nullptr;
+    bool FHistoryHanded = false; // SetHistory was called, with a store or without
+    bool FStoreShown = false;    // the plot was last drawn from the store
+    QString FPutAside; // the note of a damaged file put aside, shown while the store lasts
     QComboBox* cb_intervallo = nullptr;
+    QPushButton* btn_dal_vivo = nullptr;
     QPushButton* btn_salva_immagine = nullptr;
     QPushButton* btn_esporta_csv = nullptr;
+    QPushButton* btn_cancella_cronologia = nullptr;
+    QLabel* l_cronologia = nullptr;
     QVBoxLayout* FPlotBox = nullptr;
     QLabel* FPlaceholder = nullptr;
     TLatencyView* FView = nullptr;
@@ -112,8 +142,14 @@ private:
     QLabel* l_media = nullptr;
     QLabel* l_max = nullptr;
     QLabel* l_jitter = nullptr;
+    QLabel* l_mediana = nullptr;
+    QLabel* l_p95 = nullptr;
+    QLabel* l_devstd = nullptr;
     QLabel* l_persi = nullptr;
     QTimer* FFollow = nullptr;
+    QTimer* FRedraw = nullptr;
+    QTimer* FSummaryDue = nullptr;
     TErrorBox FErrorBox;
+    TQuestionBox FQuestionBox;
     const TClock* FClock = nullptr;
 };

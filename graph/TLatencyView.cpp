@@ -6,10 +6,12 @@
 #include <QGraphicsScene>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScatterSeries>
 #include <QValueAxis>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +23,9 @@ namespace {
 constexpr double HeadRoom = 1.15;
 constexpr double LowestTopMs = 10.0;
 constexpr double LossMarkSize = 6.0;
+// One wheel notch shows a fifth less (or a quarter more) of the span.
+constexpr double ZoomPerNotch = 0.8;
+constexpr int DegreesPerNotch = 120; // in eighths of a degree, as Qt counts them
 
 } // namespace
 
@@ -132,13 +137,99 @@ void TLatencyView::paintEvent(QPaintEvent* Event) {
     DrawData(&Painter);
 }
 
+QRectF TLatencyView::PlotArea() const {
+    return QRectF(mapFromScene(FChart->mapRectToScene(FChart->plotArea())).boundingRect());
+}
+
+qint64 TLatencyView::TimeAt(qreal X) const {
+    const QRectF Area = PlotArea();
+    const double Share = Area.width() > 0 ? (X - Area.left()) / Area.width() : 0.5;
+    return FFromMs + qint64(std::llround(std::clamp(Share, 0.0, 1.0) * double(FToMs - FFromMs)));
+}
+
+void TLatencyView::wheelEvent(QWheelEvent* Event) {
+    const int Delta = Event->angleDelta().y();
+    if (Delta == 0) {
+        Event->ignore();
+        return;
+    }
+    emit ZoomRequested(std::pow(ZoomPerNotch, double(Delta) / DegreesPerNotch),
+                       TimeAt(Event->position().x()));
+    Event->accept();
+}
+
+void TLatencyView::mousePressEvent(QMouseEvent* Event) {
+    if (Event->button() != Qt::LeftButton) {
+        QChartView::mousePressEvent(Event);
+        return;
+    }
+    FDragX = Event->position().x();
+    Event->accept();
+}
+
+void TLatencyView::mouseMoveEvent(QMouseEvent* Event) {
+    if (!FDragX) {
+        QChartView::mouseMoveEvent(Event);
+        return;
+    }
+    const qreal Width = PlotArea().width();
+    const qreal Moved = Event->position().x() - *FDragX;
+    FDragX = Event->position().x();
+    if (Width > 0 && Moved != 0) {
+        // The data follows the pointer: a drag to the right shows earlier times.
+        emit PanRequested(-qint64(std::llround(Moved / Width * double(FToMs - FFromMs))));
+    }
+    Event->accept();
+}
+
+void TLatencyView::mouseReleaseEvent(QMouseEvent* Event) {
+    if (Event->button() == Qt::LeftButton && FDragX) {
+        FDragX.reset();
+        Event->accept();
+        return;
+    }
+    QChartView::mouseReleaseEvent(Event);
+}
+
+void TLatencyView::mouseDoubleClickEvent(QMouseEvent* Event) {
+    FDragX.reset();
+    emit LiveRequested();
+    Event->accept();
+}
+
+void TLatencyView::DrawBackground(QPainter* Painter, const QRectF& Area) const {
+    const double XScale = Area.width() / double(FToMs - FFromMs);
+    const double YScale = Area.height() / FTopMs;
+    const auto X = [&](qreal Ms) { return Area.left() + (Ms - FFromMs) * XScale; };
+    // Hatched grey: no run or burst was on, so nothing there was up or down.
+    Painter->setPen(Qt::NoPen);
+    Painter->setBrush(QBrush(QColor(0x80, 0x80, 0x80, 0x40), Qt::BDiagPattern));
+    for (const auto& [From, To] : FPoints.Unmonitored) {
+        Painter->drawRect(QRectF(QPointF(X(From), Area.top()), QPointF(X(To), Area.bottom())));
+    }
+    Painter->setBrush(QColor(0x20, 0x6a, 0xc8, 0x50));
+    QList<QRectF> Bands;
+    Bands.reserve(qsizetype(FPoints.Bands.size()));
+    for (const TPlotBand& b : FPoints.Bands) {
+        // At least a pixel either way, so a column of equal answers still shows.
+        const qreal Left = X(b.FromMs);
+        const qreal Top = Area.bottom() - b.MaxMs * YScale;
+        Bands.append(QRectF(Left, Top - 0.5, std::max(X(b.ToMs) - Left, 1.0),
+                            std::max((b.MaxMs - b.MinMs) * YScale, 0.0) + 1.0));
+    }
+    Painter->drawRects(Bands.constData(), int(Bands.size()));
+}
+
 void TLatencyView::DrawData(QPainter* Painter) {
-    if (FPoints.Segments.empty() && FPoints.LossTimes.empty()) {
+    if (FPoints.Segments.empty() && FPoints.LossTimes.empty() && FPoints.Unmonitored.empty()) {
         return;
     }
     // Both axes are linear, so one scale maps every point of the plot area.
-    const QRectF Area =
-        QRectF(mapFromScene(FChart->mapRectToScene(FChart->plotArea())).boundingRect());
+    const QRectF Area = PlotArea();
+    Painter->save();
+    Painter->setClipRect(Area);
+    DrawBackground(Painter, Area);
+    Painter->restore();
     const double XScale = Area.width() / double(FToMs - FFromMs);
     const double YScale = Area.height() / FTopMs;
     const auto Map = [&](const QPointF& p) {

@@ -6,6 +6,8 @@
 #include <QChartView>
 #include <QPixmap>
 
+#include <optional>
+
 class QDateTimeAxis;
 class QLineSeries;
 class QScatterSeries;
@@ -30,15 +32,31 @@ public:
     void SetLimit(int LimitMs);
 
     const TPlotPoints& Points() const { return FPoints; }
+    // The plot area in viewport pixels, and the time at a pixel column of it.
+    QRectF PlotArea() const;
+    qint64 TimeAt(qreal X) const;
     qint64 FromMs() const { return FFromMs; }
     qint64 ToMs() const { return FToMs; }
     double TopMs() const { return FTopMs; }
 
+signals:
+    // Factor < 1 zooms in about AtMs; a wheel notch is one step.
+    void ZoomRequested(double Factor, qint64 AtMs);
+    // A drag: positive moves the view towards later times.
+    void PanRequested(qint64 DeltaMs);
+    void LiveRequested();
+
 protected:
     void paintEvent(QPaintEvent* Event) override;
+    void wheelEvent(QWheelEvent* Event) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void mouseReleaseEvent(QMouseEvent* Event) override;
+    void mouseDoubleClickEvent(QMouseEvent* Event) override;
 
 private:
     void DrawData(QPainter* Painter);
+    void DrawBackground(QPainter* Painter, const QRectF& Area) const;
 
     QPixmap FChartImage;
     bool FChartDirty = true;
@@ -55,4 +73,5 @@ private:
     int FLimitMs = -1;
     double FAskedTopMs = 0.0;
     double FTopMs = 10.0;
+    std::optional<qreal> FDragX; // while the left button drags the view
 };

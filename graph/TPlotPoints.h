@@ -9,14 +9,28 @@
 #include <memory>
 #include <vector>
 
+// The fastest and slowest answer of one column of a wide view.
+struct TPlotBand {
+    qreal FromMs = 0;
+    qreal ToMs = 0;
+    qreal MinMs = 0;
+    qreal MaxMs = 0;
+};
+
 // What the plot draws for a range: runs of answered pings as line segments
 // (x in UTC milliseconds, y in ms) and the times of the lost ones. A lost ping
-// ends a segment, so the line has a gap there.
+// ends a segment, so the line has a gap there. A wide view adds a band per
+// column and its segments join the columns' medians. Unmonitored holds the
+// stretches no run or burst covered, which are neither up nor down.
 struct TPlotPoints {
     std::vector<std::vector<QPointF>> Segments;
     std::vector<qreal> LossTimes;
+    std::vector<TPlotBand> Bands;
+    std::vector<std::pair<qreal, qreal>> Unmonitored;
 
     std::size_t PointCount() const;
+    // The slowest answer drawn, by line or band.
+    qreal HighestMs() const;
 };
 
 // Builds the points of one span sample by sample, so a new ping costs only

@@ -21,13 +21,32 @@ void TRangeAccumulator::Add(const TPingSample& Sample) {
         FSumStepsMs += std::abs(Ms - FPreviousMs);
     }
     FSumMs += Ms;
+    FSumSquaresMs += Ms * Ms;
     FPreviousMs = Ms;
+    FRoundTrips.push_back(Sample.RoundTripMs);
 }
+
+namespace {
+
+// The smallest value with at least Percent % of the values at or below it.
+double NearestRank(std::vector<uint32_t>& Values, int Percent) {
+    const std::size_t Rank = std::max<std::size_t>((Values.size() * Percent + 99) / 100, 1);
+    const auto Nth = Values.begin() + std::ptrdiff_t(Rank - 1);
+    std::nth_element(Values.begin(), Nth, Values.end());
+    return *Nth;
+}
+
+} // namespace
 
 TRangeSummary TRangeAccumulator::Result() const {
     TRangeSummary Out = FSummary;
     if (Out.HasRoundTrips()) {
         Out.MeanMs = FSumMs / Out.Answered();
+        Out.StdDevMs =
+            std::sqrt(std::max(FSumSquaresMs / Out.Answered() - Out.MeanMs * Out.MeanMs, 0.0));
+        std::vector<uint32_t> Values = FRoundTrips;
+        Out.MedianMs = NearestRank(Values, 50);
+        Out.P95Ms = NearestRank(Values, 95);
     }
     if (Out.HasJitter()) {
         Out.JitterMs = FSumStepsMs / (Out.Answered() - 1);
@@ -59,6 +78,26 @@ QString JitterCaption(const TRangeSummary& Summary, QChar DecimalSeparator) {
     return Summary.HasJitter() ? FormatMs(Summary.JitterMs, DecimalSeparator) : QString();
 }
 
+QString MedianCaption(const TRangeSummary& Summary, QChar DecimalSeparator) {
+    if (!Summary.HasRoundTrips()) {
+        return {};
+    }
+    const QString Value = FormatMs(Summary.MedianMs, DecimalSeparator);
+    return Summary.Exact ? Value : QStringLiteral("≈ ") + Value;
+}
+
+QString P95Caption(const TRangeSummary& Summary, QChar DecimalSeparator) {
+    if (!Summary.HasRoundTrips()) {
+        return {};
+    }
+    const QString Value = FormatMs(Summary.P95Ms, DecimalSeparator);
+    return Summary.Exact ? Value : QStringLiteral("≈ ") + Value;
+}
+
+QString StdDevCaption(const TRangeSummary& Summary, QChar DecimalSeparator) {
+    return Summary.HasRoundTrips() ? FormatMs(Summary.StdDevMs, DecimalSeparator) : QString();
+}
+
 QString LostCaption(const TRangeSummary& Summary, QChar DecimalSeparator) {
     if (Summary.Pings == 0) {
         return {};
@@ -75,11 +114,15 @@ QString Description(const TRangeSummary& Summary, QChar DecimalSeparator) {
     const auto Value = [&](const QString& Caption) {
         return Caption.isEmpty() ? QStringLiteral("n.d.") : Caption + QStringLiteral(" ms");
     };
-    return QStringLiteral("%1 ping, min %2, media %3, max %4, persi %5")
+    return QStringLiteral("%1 ping, min %2, media %3, max %4, persi %5, mediana %6, "
+                          "95° percentile %7, deviazione standard %8")
         .arg(Summary.Pings)
         .arg(Value(MinCaption(Summary, DecimalSeparator)),
              Value(MeanCaption(Summary, DecimalSeparator)),
-             Value(MaxCaption(Summary, DecimalSeparator)), LostCaption(Summary, DecimalSeparator));
+             Value(MaxCaption(Summary, DecimalSeparator)), LostCaption(Summary, DecimalSeparator),
+             Value(MedianCaption(Summary, DecimalSeparator)),
+             Value(P95Caption(Summary, DecimalSeparator)),
+             Value(StdDevCaption(Summary, DecimalSeparator)));
 }
 
 } // namespace TRangeStatistics

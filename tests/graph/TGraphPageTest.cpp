@@ -1,19 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TGraphPage.h"
 #include "TCsvExport.h"
+#include "TGraphHistory.h"
+#include "THistoryStore.h"
 #include "TLatencyView.h"
 #include "TPlotPoints.h"
 #include "TReplyStatus.h"
 #include "TSteppingClock.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
+#include <optional>
 #include <sys/resource.h>
 
 namespace {
@@ -47,15 +55,37 @@ protected:
         return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray("<unreadable>");
     }
 
+    // A ping of an earlier run, stored as the monitor stores it; lost without RoundTripUs.
+    static THistoryPing Stored(int64_t UtcMs, std::optional<int64_t> RoundTripUs) {
+        THistoryPing p;
+        p.UtcMs = UtcMs;
+        p.Host = "router.lan";
+        p.Address = "192.0.2.10"; // the address pinged, answered or not
+        p.Kind = RoundTripUs ? skEchoReply : skTimedOut;
+        p.RoundTripUs = RoundTripUs;
+        p.Ttl = RoundTripUs ? 64 : 0;
+        p.Bytes = RoundTripUs ? 72 : 0;
+        return p;
+    }
+    // A store in the test's folder, monitored throughout the last OpenMs.
+    void OpenStore(int64_t RunFromMs) {
+        ASSERT_TRUE(Store.Open(Dir.path().toStdString()));
+        ASSERT_TRUE(Store.BeginPeriod(THistoryPeriodKind::Run, RunFromMs));
+    }
+    QPushButton* Button(const char* Name) {
+        return Page.findChild<QPushButton*>(QLatin1String(Name));
+    }
+
     // The handling time as the monitor gives it, in Rome's zone.
     QDateTime Now() const {
         return QDateTime::fromMSecsSinceEpoch(FClock.WallMs(), Start.timeZone());
     }
 
     TSteppingClock FClock{CalendarTime(2026, 12, 9, 2, 0, 0)};
+    QTemporaryDir Dir;
+    THistoryStore Store; // before the page, which reads it to the end
     TGraphPage Page;
     QStringList Errors;
-    QTemporaryDir Dir;
 };
 
 TEST_F(GraphPageTest, CsvHoldsTheShownRangeAndReadsBack) {
@@ -153,7 +183,8 @@ TEST_F(GraphPageTest, ShownPageFollowsRepliesLimitAndClear) {
     EXPECT_EQ(View.Points().LossTimes.size(), 1u);
     EXPECT_EQ(
         View.accessibleDescription(),
-        QStringLiteral("3 ping, min 20,00 ms, media 30,00 ms, max 40,00 ms, persi 1 (33,33%)"));
+        QStringLiteral("3 ping, min 20,00 ms, media 30,00 ms, max 40,00 ms, persi 1 (33,33%), "
+                       "mediana 20,00 ms, 95° percentile 40,00 ms, deviazione standard 10,00 ms"));
     EXPECT_GE(View.TopMs(), 250); // the limit line stays inside the plot
     Page.SetLimit(1000);
     EXPECT_GE(View.TopMs(), 1000);
@@ -220,6 +251,221 @@ TEST_F(GraphPageTest, PingByPingGivesWhatTheWholeRangeGives) {
         EXPECT_EQ(View.Points().Segments, Fresh.Segments);
         EXPECT_EQ(View.Points().LossTimes, Fresh.LossTimes);
     }
+}
+
+TEST(GraphSpanTest, ZoomAndPanPinTheSpanAndARangeFollowsNowAgain) {
+    constexpr qint64 Now = 1'800'000'000'000;
+    constexpr qint64 Hour = 3600 * 1000;
+    struct TRow {
+        const char* Name;
+        std::function<void(TGraphSpan&)> Act; // on "1 ora", live
+        qint64 From, To;                      // relative to the live span's end
+        bool Live;
+    };
+    const qint64 End = Now + Hour / 60; // the live end runs a sixtieth ahead
+    const TRow Rows[] = {
+        {"live hour", [](TGraphSpan&) {}, -Hour, 0, true},
+        {"zoom in about the end keeps the end", [&](TGraphSpan& s) { s.Zoom(0.5, End, Now, {}); },
+         -Hour / 2, 0, false},
+        {"zoom out about the start keeps the start",
+         [&](TGraphSpan& s) { s.Zoom(2, End - Hour, Now, {}); }, -Hour, Hour, false},
+        {"zoom about the middle keeps the middle",
+         [&](TGraphSpan& s) { s.Zoom(0.5, End - Hour / 2, Now, {}); }, -3 * Hour / 4, -Hour / 4,
+         false},
+        {"no zoom below a minute", [&](TGraphSpan& s) { s.Zoom(1e-6, End, Now, {}); },
+         -TGraphSpan::ShortestMs, 0, false},
+        {"pan back ten minutes", [&](TGraphSpan& s) { s.Pan(-Hour / 6, Now, {}); },
+         -Hour - Hour / 6, -Hour / 6, false},
+        {"a pinned span stays as time goes on",
+         [&](TGraphSpan& s) {
+             s.Pan(0, Now, {});
+             s.Shown(Now + Hour, {});
+         },
+         -Hour, 0, false},
+        {"choosing a range follows now again",
+         [&](TGraphSpan& s) {
+             s.Pan(-Hour, Now, {});
+             s.SetRange(TGraphSpan::LastHour);
+         },
+         -Hour, 0, true},
+        {"back to live after a zoom",
+         [&](TGraphSpan& s) {
+             s.Zoom(0.1, End, Now, {});
+             s.GoLive();
+         },
+         -Hour, 0, true},
+    };
+    for (const TRow& Row : Rows) {
+        SCOPED_TRACE(Row.Name);
+        TGraphSpan Span;
+        Span.SetRange(TGraphSpan::LastHour);
+        Span.Shown(Now, {});
+        Row.Act(Span);
+        EXPECT_EQ(Span.Live(), Row.Live);
+        EXPECT_EQ(Span.Shown(Now, {}), std::make_pair(End + Row.From, End + Row.To));
+    }
+    // "Tutto" reaches back to the oldest data, however old.
+    TGraphSpan All;
+    All.SetRange(TGraphSpan::Everything);
+    EXPECT_EQ(All.Shown(Now, Now - 40 * 24 * Hour).first, Now - 40 * 24 * Hour);
+}
+
+TEST_F(GraphPageTest, WheelDragAndDoubleClickDriveTheLiveButton) {
+    Page.SetRange(TGraphPage::LastHour);
+    Page.show();
+    QPushButton* Live = Button("btn_dal_vivo");
+    ASSERT_NE(Live, nullptr);
+    EXPECT_TRUE(Live->isChecked());
+    TLatencyView& View = *Page.View();
+    const auto Before = Page.ShownSpan();
+    // Three notches at once make one redraw, a span 0.8^3 as long.
+    const QPointF At = View.PlotArea().center();
+    for (int i = 0; i < 3; ++i) {
+        QWheelEvent Wheel(At, View.mapToGlobal(At), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(View.viewport(), &Wheel);
+    }
+    EXPECT_FALSE(Live->isChecked());
+    QCoreApplication::processEvents();
+    const auto Zoomed = Page.ShownSpan();
+    EXPECT_NEAR(double(Zoomed.second - Zoomed.first), 0.512 * double(Before.second - Before.first),
+                1000);
+    EXPECT_EQ(std::make_pair(View.FromMs(), View.ToMs()), Zoomed);
+    // Dragging to the right by half the plot shows the half span before.
+    const QPoint Left = View.PlotArea().topLeft().toPoint() + QPoint(1, 10);
+    const QPoint Middle = Left + QPoint(int(View.PlotArea().width() / 2), 0);
+    // Events sent straight to the plot: the cursor stays where it is.
+    const auto Mouse = [&](QEvent::Type Type, const QPoint& Where, Qt::MouseButtons Held) {
+        QMouseEvent Event(Type, Where, View.viewport()->mapToGlobal(Where), Qt::LeftButton, Held,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(View.viewport(), &Event);
+    };
+    Mouse(QEvent::MouseButtonPress, Left, Qt::LeftButton);
+    Mouse(QEvent::MouseMove, Middle, Qt::LeftButton);
+    Mouse(QEvent::MouseButtonRelease, Middle, Qt::NoButton);
+    QCoreApplication::processEvents();
+    EXPECT_NEAR(double(Page.ShownSpan().first),
+                double(Zoomed.first) - double(Zoomed.second - Zoomed.first) / 2, 20000);
+    FClock.Advance(5 * 60 * 1000);
+    Page.SetLimit(300); // time moved on: a pinned span does not
+    Mouse(QEvent::MouseButtonDblClick, Middle, Qt::LeftButton);
+    EXPECT_TRUE(Live->isChecked());
+    EXPECT_GE(Page.ShownSpan().second, FClock.WallMs());
+    EXPECT_EQ(Page.ShownSpan().second - Page.ShownSpan().first, 3600 * 1000);
+}
+
+TEST_F(GraphPageTest, EarlierRunsShowAtOnceAndAFailingStoreFallsBackToThisRun) {
+    const int64_t Now = FClock.WallMs();
+    OpenStore(Now - 20 * 3600 * 1000);
+    for (int i = 0; i < 600; ++i) { // the earlier run: ten hours ago, every minute
+        ASSERT_TRUE(Store.AddPing(Stored(Now - 10 * 3600 * 1000 + i * 60000,
+                                         i % 100 == 7 ? std::nullopt : std::optional(20'000 + i))));
+    }
+    Page.SetRange(TGraphPage::Last24Hours);
+    Page.show();
+    EXPECT_EQ(Page.Summary().Pings, 0);
+    EXPECT_EQ(Page.HistoryNote(), QString()); // the store is still being opened
+    Page.SetHistory(&Store);
+    EXPECT_TRUE(Page.ReadsHistory());
+    EXPECT_EQ(Page.Summary().Pings, 600);
+    EXPECT_EQ(Page.Summary().Lost, 6);
+    EXPECT_DOUBLE_EQ(Page.Summary().MinMs, 20.0);
+    EXPECT_DOUBLE_EQ(Page.Summary().MedianMs, 20.299);
+    const TPlotPoints& Drawn = Page.View()->Points();
+    EXPECT_FALSE(Drawn.Bands.empty());
+    EXPECT_LE(Drawn.Bands.size(), std::size_t(Page.View()->width()));
+    EXPECT_EQ(Drawn.LossTimes.size(), 6u);
+    EXPECT_TRUE(Button("btn_cancella_cronologia")->isEnabled());
+
+    // The disk fills while running: the next ping shows this run alone, and why.
+    ASSERT_TRUE(Store.AddPing(Stored(Now, 15'000)));
+    Reply(72, 15, 1);
+    EXPECT_EQ(Page.Summary().Pings, 601);
+    Store.Close();
+    Reply(72, 17, 2);
+    EXPECT_FALSE(Page.ReadsHistory());
+    EXPECT_EQ(Page.Summary().Pings, 2);
+    EXPECT_EQ(Page.HistoryNote(), QStringLiteral("Cronologia non salvata: il file non è aperto. "
+                                                 "Si vedono solo i ping di questa sessione."));
+    EXPECT_FALSE(Button("btn_cancella_cronologia")->isEnabled());
+    Page.SetHistory(nullptr);
+    EXPECT_EQ(Page.HistoryNote(), TGraphHistory::StatusText(THistoryStatus::Closed));
+    for (const THistoryStatus Status :
+         {THistoryStatus::Held, THistoryStatus::ReadOnly, THistoryStatus::DiskFull,
+          THistoryStatus::Corrupt, THistoryStatus::NewerSchema, THistoryStatus::IoError}) {
+        EXPECT_TRUE(TGraphHistory::StatusText(Status).startsWith("Cronologia non salvata: "));
+    }
+}
+
+TEST_F(GraphPageTest, UnmonitoredStretchesAreShadedAndCountNeither) {
+    const int64_t Now = FClock.WallMs();
+    constexpr int64_t Minute = 60000;
+    ASSERT_TRUE(Store.Open(Dir.path().toStdString()));
+    // Runs from -50 to -30 min, a rest to -10, then a run still going.
+    ASSERT_TRUE(Store.BeginPeriod(THistoryPeriodKind::Run, Now - 50 * Minute));
+    for (int64_t t = Now - 50 * Minute; t < Now - 30 * Minute; t += 2000) {
+        ASSERT_TRUE(Store.AddPing(Stored(t, 30'000)));
+    }
+    ASSERT_TRUE(Store.BeginPeriod(THistoryPeriodKind::Rest, Now - 30 * Minute));
+    ASSERT_TRUE(Store.BeginPeriod(THistoryPeriodKind::Run, Now - 10 * Minute));
+    ASSERT_TRUE(Store.AddPing(Stored(Now - 5 * Minute, std::nullopt)));
+    Page.SetRange(TGraphPage::LastHour);
+    Page.show();
+    Page.SetHistory(&Store);
+    const auto [From, To] = Page.ShownSpan();
+    using TStretch = std::pair<qreal, qreal>;
+    EXPECT_EQ(Page.View()->Points().Unmonitored,
+              (std::vector<TStretch>{{qreal(From), qreal(Now - 50 * Minute)},
+                                     {qreal(Now - 30 * Minute), qreal(Now - 10 * Minute)}}));
+    EXPECT_EQ(Page.Summary().Pings, 601);
+    EXPECT_EQ(Page.Summary().Lost, 1);
+    EXPECT_EQ(To, Now + Minute);
+}
+
+TEST_F(GraphPageTest, ClearingTheHistoryAsksFirst) {
+    const int64_t Now = FClock.WallMs();
+    OpenStore(Now - 60000);
+    ASSERT_TRUE(Store.AddPing(Stored(Now - 30000, 12'000)));
+    Page.SetHistory(&Store);
+    Page.show();
+    for (const bool Yes : {false, true}) {
+        SCOPED_TRACE(Yes);
+        QStringList Asked;
+        Page.SetQuestionBox([&](const QString& Question) {
+            Asked << Question;
+            return Yes;
+        });
+        Button("btn_cancella_cronologia")->click();
+        EXPECT_EQ(Asked.size(), 1);
+        EXPECT_EQ(Store.Pings(0, Now + 1).size(), Yes ? 0u : 1u);
+        EXPECT_EQ(Page.Summary().Pings, Yes ? 0 : 1);
+        EXPECT_TRUE(Page.ReadsHistory());
+    }
+}
+
+TEST_F(GraphPageTest, CsvFromTheHistoryLeadsWithTheMinutesNoLongerKept) {
+    const int64_t Now = FClock.WallMs();
+    OpenStore(Now - 40LL * 24 * 3600 * 1000);
+    ASSERT_TRUE(Store.AddPing(Stored(Now - 40LL * 24 * 3600 * 1000, 31'000)));
+    ASSERT_TRUE(Store.AddPing(Stored(Now - 40LL * 24 * 3600 * 1000 + 2000, std::nullopt)));
+    ASSERT_TRUE(Store.AddPing(Stored(Now - 2000, 12'345)));
+    ASSERT_TRUE(Store.AddPing(Stored(Now, std::nullopt)));
+    while (Store.PruneStep(Now)) {
+    }
+    Page.SetHistory(&Store);
+    Page.SetRange(TGraphPage::Everything);
+    const QString Path = Dir.filePath(QStringLiteral("tutto.csv"));
+    ASSERT_TRUE(Page.ExportCsv(Path));
+    EXPECT_EQ(Read(Path).split('\n'),
+              QByteArray("# minute aggregates: the single pings of these minutes are no longer "
+                         "kept\r\n"
+                         "minute,from,count,lost,min_ms,mean_ms,max_ms\r\n"
+                         "2026-10-30T03:00:00.000+01:00,192.0.2.10,2,1,31.000,31.000,31.000\r\n"
+                         "\r\n"
+                         "time,sequence,bytes,from,ttl,round_trip_ms,lost\r\n"
+                         "2026-12-09T02:59:58.000+01:00,,72,192.0.2.10,64,12.345,0\r\n"
+                         "2026-12-09T03:00:00.000+01:00,,0,192.0.2.10,0,,1\r\n")
+                  .split('\n'));
 }
 
 } // namespace

@@ -36,11 +36,14 @@ struct TRangeRow {
     const char* Max;
     const char* Jitter;
     const char* LostText;
+    const char* Median; // by nearest rank, as the history reads it
+    const char* P95;
+    const char* StdDev;
     const char* Description;
 };
 
 const TRangeRow Rows[] = {
-    {"empty range", {}, u',', "", "", "", "", "", ""},
+    {"empty range", {}, u',', "", "", "", "", "", "", "", "", ""},
     {"one answer has no jitter",
      {40},
      u',',
@@ -49,7 +52,11 @@ const TRangeRow Rows[] = {
      "40,00",
      "",
      "0 (0,00%)",
-     "1 ping, min 40,00 ms, media 40,00 ms, max 40,00 ms, persi 0 (0,00%)"},
+     "40,00",
+     "40,00",
+     "0,00",
+     "1 ping, min 40,00 ms, media 40,00 ms, max 40,00 ms, persi 0 (0,00%), mediana 40,00 ms, "
+     "95° percentile 40,00 ms, deviazione standard 0,00 ms"},
     {"jitter is the mean step between answers",
      {10, 20, 15},
      u',',
@@ -58,7 +65,11 @@ const TRangeRow Rows[] = {
      "20,00",
      "7,50",
      "0 (0,00%)",
-     "3 ping, min 10,00 ms, media 15,00 ms, max 20,00 ms, persi 0 (0,00%)"},
+     "15,00",
+     "20,00",
+     "4,08",
+     "3 ping, min 10,00 ms, media 15,00 ms, max 20,00 ms, persi 0 (0,00%), mediana 15,00 ms, "
+     "95° percentile 20,00 ms, deviazione standard 4,08 ms"},
     {"a loss neither counts in the times nor breaks the pair",
      {10, Lost, 30},
      u'.',
@@ -67,7 +78,11 @@ const TRangeRow Rows[] = {
      "30.00",
      "20.00",
      "1 (33.33%)",
-     "3 ping, min 10.00 ms, media 20.00 ms, max 30.00 ms, persi 1 (33.33%)"},
+     "10.00",
+     "30.00",
+     "10.00",
+     "3 ping, min 10.00 ms, media 20.00 ms, max 30.00 ms, persi 1 (33.33%), mediana 10.00 ms, "
+     "95° percentile 30.00 ms, deviazione standard 10.00 ms"},
     {"only losses",
      {Lost, Lost, Lost},
      u',',
@@ -76,7 +91,11 @@ const TRangeRow Rows[] = {
      "",
      "",
      "3 (100,00%)",
-     "3 ping, min n.d., media n.d., max n.d., persi 3 (100,00%)"},
+     "",
+     "",
+     "",
+     "3 ping, min n.d., media n.d., max n.d., persi 3 (100,00%), mediana n.d., "
+     "95° percentile n.d., deviazione standard n.d."},
     {"zero round trips are answers",
      {0, 0, Lost, 1},
      u',',
@@ -85,7 +104,11 @@ const TRangeRow Rows[] = {
      "1,00",
      "0,50",
      "1 (25,00%)",
-     "4 ping, min 0,00 ms, media 0,33 ms, max 1,00 ms, persi 1 (25,00%)"},
+     "0,00",
+     "1,00",
+     "0,47",
+     "4 ping, min 0,00 ms, media 0,33 ms, max 1,00 ms, persi 1 (25,00%), mediana 0,00 ms, "
+     "95° percentile 1,00 ms, deviazione standard 0,47 ms"},
     {"a timed-out wait is not the slowest answer",
      {5, Lost, 7},
      u',',
@@ -94,7 +117,11 @@ const TRangeRow Rows[] = {
      "7,00",
      "2,00",
      "1 (33,33%)",
-     "3 ping, min 5,00 ms, media 6,00 ms, max 7,00 ms, persi 1 (33,33%)"},
+     "5,00",
+     "7,00",
+     "1,00",
+     "3 ping, min 5,00 ms, media 6,00 ms, max 7,00 ms, persi 1 (33,33%), mediana 5,00 ms, "
+     "95° percentile 7,00 ms, deviazione standard 1,00 ms"},
 };
 
 TEST(RangeStatisticsTest, SummaryCaptionsAndDescription) {
@@ -108,6 +135,9 @@ TEST(RangeStatisticsTest, SummaryCaptionsAndDescription) {
         EXPECT_EQ(TRangeStatistics::MaxCaption(Summary, Row.Separator), QString(Row.Max));
         EXPECT_EQ(TRangeStatistics::JitterCaption(Summary, Row.Separator), QString(Row.Jitter));
         EXPECT_EQ(TRangeStatistics::LostCaption(Summary, Row.Separator), QString(Row.LostText));
+        EXPECT_EQ(TRangeStatistics::MedianCaption(Summary, Row.Separator), QString(Row.Median));
+        EXPECT_EQ(TRangeStatistics::P95Caption(Summary, Row.Separator), QString(Row.P95));
+        EXPECT_EQ(TRangeStatistics::StdDevCaption(Summary, Row.Separator), QString(Row.StdDev));
         EXPECT_EQ(TRangeStatistics::Description(Summary, Row.Separator), QString(Row.Description));
     }
 }
