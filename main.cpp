@@ -3,6 +3,7 @@
 #include "TAgente.h"
 #include "TDisplayPlatform.h"
 #include "TF_Main.h"
+#include "THistoryStore.h"
 #include "TNetContext.h"
 #include "TNetSocketHelper.h"
 #include "TTrayIconHandler.h"
@@ -30,8 +31,9 @@ int main(int argc, char** argv) {
     TAgente Agente;
     Agente.SetClock(&Clock);
     TTrayIconHandler Tray;
+    THistoryStore History;
     // Creating the window starts the log; a failing start ends the program there.
-    TF_Main window(TF_Main::DefaultLogFolder(), {Net, Agente, Tray});
+    TF_Main window(TF_Main::DefaultLogFolder(), {Net, Agente, Tray, History});
     window.show();
     return TZirkoApplication::exec();
 }

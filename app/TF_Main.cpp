@@ -9,6 +9,8 @@
 #include "LogFolder.h"
 #include "TAgente.h"
 #include "TGraphPage.h"
+#include "THistoryKeeper.h"
+#include "THistoryStore.h"
 #include "TNetIcmpClient.h"
 #include "TNetResponsiveWait.h"
 #include "TPingMonitor.h"
@@ -78,6 +80,11 @@ TF_Main::TF_Main(const std::string& LogFolder, TZirkoServices Services)
     SetBuddies();
     SetTabOrder();
     FormCreate();
+    // The history opens once the window is up, so start-up does not wait for it.
+    FHistoryKeeper = new THistoryKeeper(FServices.History, FServices.Clock(), this);
+    connect(FHistoryKeeper, &THistoryKeeper::Opened, this,
+            [this] { TabSheet3->SetHistory(&FServices.History); });
+    QTimer::singleShot(0, FHistoryKeeper, [this] { FHistoryKeeper->Open(FLogFolder); });
 }
 
 TF_Main::~TF_Main() {
@@ -383,6 +390,7 @@ TPingPage TF_Main::PingPage() {
     ping.re_ping = re_ping;
     ping.ICMP = ICMP.get();
     ping.Agente = Agente;
+    ping.History = &FServices.History;
     ping.Clock = &FServices.Clock();
     ping.TrayIcon = TrayIcon;
     ping.T_Minuti = T_Minuti;
@@ -437,6 +445,7 @@ void TF_Main::FormCreate() {
 }
 
 void TF_Main::FormClose() {
+    FHistoryKeeper->EndPeriod();
     Agente->ShutDown();
 }
 

@@ -23,6 +23,7 @@ class QTimer;
 class QTreeWidget;
 class TAgente;
 class TGraphPage;
+class THistoryKeeper;
 class TImageList;
 class TNetIcmpClient;
 class TNetResponsiveWait;
@@ -160,6 +161,7 @@ private:
 
     std::string FLogFolder;
     TZirkoServices FServices;
+    THistoryKeeper* FHistoryKeeper = nullptr;
     TFatalMessageBox FFatalBox;
     std::unique_ptr<TPingMonitor> FPingMonitor;
     std::unique_ptr<TTraceRunner> FTraceRunner;

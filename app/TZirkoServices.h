@@ -5,15 +5,17 @@
 
 class TAgente;
 class TClock;
+class THistoryStore;
 class TTrayIconHandler;
 
 // What the program makes once, before its window, and hands to it: the network context
-// (stack, socket policy, the helper, the one clock), the log agent and the tray's shared
-// receiver. They outlive the window; a test builds its own, with fakes where it needs them.
+// (stack, socket policy, the helper, the one clock), the log agent, the tray's shared
+// receiver and the history of the pings. They outlive the window; a test builds its own, with fakes where it needs them.
 struct TZirkoServices {
     TNetContext& Net;
     TAgente& Agente;
     TTrayIconHandler& Tray;
+    THistoryStore& History;
 
     const TClock& Clock() const { return Net.Clock(); }
 };

@@ -69,6 +69,7 @@ void TNetIcmpClient::Ping(std::string_view APayload, uint16_t ANewSequence) {
     }
     BuildEchoRequest(APayload);
     const std::string Address = Stack().ResolveAddress(Host());
+    FAddress = Address;
     UseAddressFamily(Address);
     TNetSocketHandle& Handle = GetSocket();
     // The network's round trip only: the lookup and the socket opening stay outside it, and
@@ -85,10 +86,12 @@ void TNetIcmpClient::Ping(std::string_view APayload, uint16_t ANewSequence) {
     TReplyStatus Status;
     WaitForReply(ReceiveTimeout(), Status);
     const int64_t EndNs = Clock.SteadyNs();
-    const uint32_t Elapsed = RoundTrip.Ms(FReplyStamp, EndNs, Clock.WallNs());
+    const int64_t StampEndNs = Clock.WallNs();
+    const uint32_t Elapsed = RoundTrip.Ms(FReplyStamp, EndNs, StampEndNs);
     FReplyStatus = Status;
     Socket().ReleaseSocket();
     FReplyStatus.RoundTripMs = Elapsed;
+    FReplyStatus.RoundTripUs = RoundTrip.Ns(FReplyStamp, EndNs, StampEndNs) / 1000;
     if (OnReply) {
         OnReply(*this, FReplyStatus);
     }

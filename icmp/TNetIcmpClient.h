@@ -24,6 +24,8 @@ public:
 
     void Ping(std::string_view APayload = {}, uint16_t ANewSequence = 0);
     const TReplyStatus& ReplyStatus() const { return FReplyStatus; }
+    // The address the last Ping resolved its host to.
+    const std::string& Address() const { return FAddress; }
     uint16_t SequenceCounter() const { return FSequenceCounter; }
     int32_t EchoSize() const { return FEchoSize; }
     const std::array<uint8_t, TIcmpWire::AreaSize>& EchoBuffer() const { return FEchoBuffer; }
@@ -45,6 +47,7 @@ private:
     uint16_t FSequenceCounter = 3489;
     int32_t FEchoSize = 0;
     TReplyStatus FReplyStatus;
+    std::string FAddress;
     // The kernel's receive stamp of the datagram the last wait accepted, if it had one.
     std::optional<int64_t> FReplyStamp;
 };

@@ -25,6 +25,12 @@ TNetRoundTrip TNetRoundTrip::SentAt(int64_t AStampNs) const {
 
 uint32_t TNetRoundTrip::Ms(std::optional<int64_t> AReplyStampNs, int64_t AMonotonicEndNs,
                            int64_t AStampEndNs) const {
+    const int64_t Span = Ns(AReplyStampNs, AMonotonicEndNs, AStampEndNs);
+    return static_cast<uint32_t>(std::min<int64_t>(Span / NsPerMs, UINT32_MAX));
+}
+
+int64_t TNetRoundTrip::Ns(std::optional<int64_t> AReplyStampNs, int64_t AMonotonicEndNs,
+                          int64_t AStampEndNs) const {
     const int64_t Monotonic = std::max<int64_t>(AMonotonicEndNs - FMonotonicNs, 0);
     int64_t Span = Monotonic;
     const int64_t Moved = (AStampEndNs - AMonotonicEndNs) - FOffsetNs;
@@ -34,5 +40,5 @@ uint32_t TNetRoundTrip::Ms(std::optional<int64_t> AReplyStampNs, int64_t AMonoto
             Span = Stamped;
         }
     }
-    return static_cast<uint32_t>(std::min<int64_t>(Span / NsPerMs, UINT32_MAX));
+    return Span;
 }

@@ -25,6 +25,9 @@ public:
     // step moves it.
     uint32_t Ms(std::optional<int64_t> AReplyStampNs, int64_t AMonotonicEndNs,
                 int64_t AStampEndNs) const;
+    // The same span in nanoseconds, never negative.
+    int64_t Ns(std::optional<int64_t> AReplyStampNs, int64_t AMonotonicEndNs,
+               int64_t AStampEndNs) const;
 
 private:
     int64_t FMonotonicNs;

@@ -79,6 +79,7 @@ void RequireControls(const TPingPage& P) {
 
 TPingMonitor::TPingMonitor(const TPingPage& Page, QObject* parent) : QObject(parent), FPage(Page) {
     RequireControls(FPage);
+    FHistory.SetStore(FPage.History);
     Connect();
 }
 
@@ -154,7 +155,9 @@ void TPingMonitor::btn_pingClick() {
     PrepareTarget();
     FPage.btn_ping->setEnabled(false);
     FPage.btn_auto->setEnabled(false);
+    FHistory.Begin(THistoryPeriodKind::Burst, FPage.Clock->WallMs());
     const TFinally Enable([this] {
+        FHistory.End(FPage.Clock->WallMs());
         FPage.btn_ping->setEnabled(true);
         FPage.btn_auto->setEnabled(true);
     });
@@ -185,7 +188,9 @@ void TPingMonitor::ICMPReply(TNetIcmpClient& /*ASender*/, const TReplyStatus& AR
     ShowAverageAndLimit();
     CountLossAndAlarm(AReplyStatus.ReplyBytes);
     ShowCounters();
-    emit ReplyHandled(AReplyStatus, QDateTime::fromMSecsSinceEpoch(FPage.Clock->WallMs()));
+    const int64_t WhenMs = FPage.Clock->WallMs();
+    FHistory.Ping(FPage.ICMP->Host(), FPage.ICMP->Address(), AReplyStatus, WhenMs);
+    emit ReplyHandled(AReplyStatus, QDateTime::fromMSecsSinceEpoch(WhenMs));
 }
 
 void TPingMonitor::AppendToPane(const QString& Line) {
@@ -257,7 +262,9 @@ void TPingMonitor::btn_autoClick() {
         TTimerSwitch::SetEnabled(*FPage.T_Minuti, true);
         TTimerSwitch::SetEnabled(*FPage.Timer, true);
         TTimerSwitch::SetEnabled(*FPage.T_Ogni, false);
+        FHistory.Begin(THistoryPeriodKind::Run, FPage.Clock->WallMs());
     } else {
+        FHistory.End(FPage.Clock->WallMs());
         FPage.btn_ping->setEnabled(true);
         FCounters.auto_attivo = false;
         FCounters.n_righe_log = 0;
@@ -272,12 +279,14 @@ void TPingMonitor::T_MinutiTimer() {
     TTimerSwitch::SetEnabled(*FPage.Timer, false);
     TTimerSwitch::SetEnabled(*FPage.T_Minuti, false);
     TTimerSwitch::SetEnabled(*FPage.T_Ogni, true);
+    FHistory.Begin(THistoryPeriodKind::Rest, FPage.Clock->WallMs());
 }
 
 void TPingMonitor::T_OgniTimer() {
     TTimerSwitch::SetEnabled(*FPage.T_Ogni, false);
     TTimerSwitch::SetEnabled(*FPage.Timer, true);
     TTimerSwitch::SetEnabled(*FPage.T_Minuti, true);
+    FHistory.Begin(THistoryPeriodKind::Run, FPage.Clock->WallMs());
 }
 
 void TPingMonitor::TimerTimer() {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "THistoryRecorder.h"
 #include "TPingCounters.h"
 #include "TPingPage.h"
 #include "TReplyStatus.h"
@@ -79,6 +80,7 @@ private:
 
     TPingPage FPage;
     TPingCounters FCounters;
+    THistoryRecorder FHistory;
     std::chrono::milliseconds FMinuteLength{60 * 1000};
     std::chrono::milliseconds FBurstPause{500};
     bool FInTimerTimer = false;

@@ -15,6 +15,7 @@ class QSpinBox;
 class QTimer;
 class QWidget;
 class TAgente;
+class THistoryStore;
 class TNetIcmpClient;
 class TTrayIcon;
 
@@ -39,6 +40,8 @@ struct TPingPage {
     QPlainTextEdit* re_ping = nullptr;
     TNetIcmpClient* ICMP = nullptr;
     TAgente* Agente = nullptr;
+    // Where every counted ping and the schedule's periods are kept; none keeps nothing.
+    THistoryStore* History = nullptr;
     TTrayIcon* TrayIcon = nullptr;
     QTimer* T_Minuti = nullptr;
     QTimer* T_Ogni = nullptr;

@@ -21,6 +21,8 @@ struct TReplyStatus {
     uint32_t RoundTripMs = 0;
     uint8_t ReplyTtl = 0;
     TReplyStatusKind Status = skEchoReply;
+    // The same span in microseconds, as precise as the kernel's stamps make it.
+    int64_t RoundTripUs = 0;
 
     bool operator==(const TReplyStatus&) const = default;
 };

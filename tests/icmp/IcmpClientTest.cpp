@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <tuple>
 #include <unistd.h>
@@ -78,7 +79,8 @@ TEST_F(IcmpClient, OneExchange) {
     EXPECT_EQ(S().Sent[0][4] | (S().Sent[0][5] << 8), ::getpid() & 0xFFFF);
     EXPECT_EQ(S().SentTo[0], "10.0.0.9");
     EXPECT_EQ(S().SentPorts[0], 7);
-    EXPECT_EQ(Client->ReplyStatus(), (TReplyStatus{72, "10.0.0.9", 0, 3489, 37, 61, skEchoReply}));
+    EXPECT_EQ(Client->ReplyStatus(),
+              (TReplyStatus{72, "10.0.0.9", 0, 3489, 37, 61, skEchoReply, 37'000}));
     ASSERT_EQ(Fired.size(), 1u);
     EXPECT_EQ(Fired[0], Client->ReplyStatus());
     EXPECT_EQ(Client->SequenceCounter(), 3490);
@@ -138,7 +140,8 @@ TEST_F(IcmpClient, WaitOutcomes) {
         EXPECT_EQ(Got.ReplyBytes, R.Bytes);
         EXPECT_EQ(Got.Sequence, 3489);
         if (R.Kind == skTimedOut) {
-            EXPECT_EQ(Got, (TReplyStatus{0, "0.0.0.0", 0, 3489, R.RoundTrip, 0, skTimedOut}));
+            EXPECT_EQ(Got, (TReplyStatus{0, "0.0.0.0", 0, 3489, R.RoundTrip, 0, skTimedOut,
+                                         int64_t{R.RoundTrip} * 1000}));
         }
     }
 }
@@ -252,6 +255,9 @@ TEST_F(IcmpClient, RoundTripEndsAtTheReceiveStamp) {
         {"a foreign reply's stamp does not end a timeout", {{5, 3000, 5 * Ms}}, 1000},
         {"ours after a foreign one", {{5, 3000, 5 * Ms}, {40, 3489, 38 * Ms}}, 38},
     };
+    // The microseconds the history keeps, where the stamp gives more than whole ms.
+    const std::map<std::string, int64_t> ExactUs{{"read late: the stamp ends it", 37'600},
+                                                 {"under a millisecond stays 0", 999}};
     for (const auto& R : Rows) {
         SCOPED_TRACE(R.Name);
         Fake.Reset();
@@ -264,6 +270,10 @@ TEST_F(IcmpClient, RoundTripEndsAtTheReceiveStamp) {
         S().Arrivals.back().StepNs = R.StepNs;
         Client->Ping({}, 3489);
         EXPECT_EQ(Client->ReplyStatus().RoundTripMs, R.RoundTrip);
+        EXPECT_EQ(Client->ReplyStatus().RoundTripUs / 1000, R.RoundTrip);
+        if (const auto It = ExactUs.find(R.Name); It != ExactUs.end()) {
+            EXPECT_EQ(Client->ReplyStatus().RoundTripUs, It->second);
+        }
     }
 }
 

@@ -132,7 +132,7 @@ TEST_F(IcmpNetwork, SilencesAndForeignStreamsTimeOut) {
         const uint16_t Seq = Client.SequenceCounter();
         const TReplyStatus S = PingTarget(R.Actions, R.Timeout);
         EXPECT_EQ(Fired, 1);
-        EXPECT_EQ(S, (TReplyStatus{0, "0.0.0.0", 0, Seq, S.RoundTripMs, 0, skTimedOut}));
+        EXPECT_EQ(S, (TReplyStatus{0, "0.0.0.0", 0, Seq, S.RoundTripMs, 0, skTimedOut, S.RoundTripUs}));
         EXPECT_GE(S.RoundTripMs, uint32_t(R.Timeout));
         EXPECT_LE(S.RoundTripMs, uint32_t(R.Timeout) + 200)
             << "the stream must not extend the wait";

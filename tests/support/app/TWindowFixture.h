@@ -5,6 +5,7 @@
 #include "TAgente.h"
 #include "TF_Main.h"
 #include "TFakeStack.h"
+#include "THistoryStore.h"
 #include "TNetContext.h"
 #include "TTrayIconHandler.h"
 
@@ -31,7 +32,7 @@ protected:
         // A new window stands for a new run of the program, with a fresh agent.
         Agente = std::make_unique<TAgente>();
         Window = std::make_unique<TF_Main>(Folder.path().toStdString() + "/",
-                                           TZirkoServices{*Net, *Agente, Tray});
+                                           TZirkoServices{*Net, *Agente, Tray, History});
     }
 
     // The next window sends over the scripted stack, on the script's clock.
@@ -59,5 +60,6 @@ protected:
     TNetContext* Net = &SystemNet;
     std::unique_ptr<TAgente> Agente;
     TTrayIconHandler Tray;
+    THistoryStore History;
     std::unique_ptr<TF_Main> Window;
 };

@@ -5,6 +5,7 @@
 #include "TPingPage.h"
 
 #include "TAgente.h"
+#include "THistoryStore.h"
 #include "TImageList.h"
 #include "TNetIcmpClient.h"
 #include "TReplyStatus.h"
@@ -58,6 +59,7 @@ public:
         Page.Timer = new QTimer(W);
         Page.ICMP = &Icmp;
         Page.Agente = &Agente;
+        Page.History = &History; // closed, so it keeps nothing, until a test opens it
         auto* Images = new TImageList(W);
         ZirkoAddRadarImages(*Images);
         Tray = std::make_unique<TTrayIcon>(TrayHandler, W);
@@ -120,6 +122,7 @@ public:
     TNetContext OwnNet;
     TNetIcmpClient Icmp;
     TAgente Agente;
+    THistoryStore History;
     TTrayIconHandler TrayHandler; // outlives the icon
     std::unique_ptr<TTrayIcon> Tray;
     TPingPage Page;

@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the Ping page's handlers leave in the history: the counted pings and the periods.
+#include "TPingPageFixture.h"
+#include "TSteppingClock.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+TEST(THistoryRecorder, ReplyBecomesItsRecord) {
+    struct TRow {
+        const char* Name;
+        TReplyStatus Reply;
+        const char* Address;
+        std::optional<int64_t> RoundTripUs;
+        uint8_t Family;
+    };
+    TReplyStatus Answered = TPingPageFixture::Answer(12);
+    Answered.RoundTripUs = 12'345;
+    TReplyStatus Unreachable{56, "10.0.0.1", 3, 1, 4, 63, skUnreachable, 4'321};
+    TReplyStatus Huge = Answered;
+    Huge.RoundTripUs = int64_t{1} << 40;
+    const TRow Rows[] = {
+        {"answered", Answered, "192.0.2.10", 12'345, 4},
+        {"lost keeps no round trip", TPingPageFixture::Lost(), "192.0.2.10", std::nullopt, 4},
+        {"a report with bytes is counted as answered", Unreachable, "fd00::1", 4'321, 6},
+        {"beyond any wait", Huge, "192.0.2.10", THistoryStore::MaxRoundTripUs, 4},
+    };
+    for (const TRow& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        const THistoryPing P = THistoryRecorder::PingOf("host as typed ", R.Address, R.Reply, 77);
+        EXPECT_EQ(P.UtcMs, 77);
+        EXPECT_EQ(P.Host, "host as typed ");
+        EXPECT_EQ(P.Family, R.Family);
+        EXPECT_EQ(P.Kind, R.Reply.Status);
+        EXPECT_EQ(P.RoundTripUs, R.RoundTripUs);
+        EXPECT_EQ(P.Bytes, R.Reply.ReplyBytes);
+        EXPECT_EQ(P.Ttl, R.Reply.ReplyTtl);
+    }
+}
+
+TEST(THistoryRecorder, HandlersKeepPingsAndTheSchedulesPeriods) {
+    TSteppingClock Clock{CalendarTime(2026, 12, 8, 14, 3, 27)};
+    Clock.SetWallMs(1'796'738'607'000);
+    TPingPageFixture F(Clock);
+    F.Reply(TPingPageFixture::Answer(5)); // before the history opens: not kept, nothing breaks
+    ASSERT_TRUE(F.History.Open(F.LogDir.path().toStdString()));
+
+    F.Monitor->btn_autoClick();
+    Clock.Advance(1000);
+    F.Reply(TPingPageFixture::Answer(9, 2));
+    Clock.Advance(1000);
+    F.Monitor->T_MinutiTimer();
+    Clock.Advance(1000);
+    F.Monitor->T_OgniTimer();
+    Clock.Advance(1000);
+    F.Reply(TPingPageFixture::Lost(3));
+    F.Monitor->btn_autoClick();
+
+    const int64_t T0 = 1'796'738'607'000;
+    const auto Pings = F.History.Pings(T0 - 1, T0 + 10'000);
+    ASSERT_EQ(Pings.size(), 2u);
+    EXPECT_EQ(Pings[0].UtcMs, T0 + 1000);
+    EXPECT_TRUE(Pings[0].RoundTripUs.has_value());
+    EXPECT_EQ(Pings[1].UtcMs, T0 + 4000);
+    EXPECT_FALSE(Pings[1].RoundTripUs.has_value());
+    const auto Periods = F.History.Periods(T0 - 1, T0 + 10'000);
+    ASSERT_EQ(Periods.size(), 3u);
+    const std::vector<std::tuple<THistoryPeriodKind, int64_t, int64_t>> Expected{
+        {THistoryPeriodKind::Run, T0, T0 + 2000},
+        {THistoryPeriodKind::Rest, T0 + 2000, T0 + 3000},
+        {THistoryPeriodKind::Run, T0 + 3000, T0 + 4000}};
+    for (std::size_t I = 0; I < Expected.size(); ++I) {
+        EXPECT_EQ(Periods[I].Kind, std::get<0>(Expected[I])) << I;
+        EXPECT_EQ(Periods[I].StartMs, std::get<1>(Expected[I])) << I;
+        EXPECT_EQ(Periods[I].EndMs, std::get<2>(Expected[I])) << I;
+    }
+    EXPECT_NE(F.LogText().find("Ping result: "), std::string::npos) << "the log as before";
+}
+
+} // namespace
