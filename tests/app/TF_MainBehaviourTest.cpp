@@ -4,6 +4,8 @@
 #include "TZirkoApplication.h"
 
 #include "RequireRoot.h"
+#include "TGraphPage.h"
+#include "THistoryStore.h"
 #include "TNetIcmpClient.h"
 #include "TPingMonitor.h"
 #include "TTrayIcon.h"
@@ -12,6 +14,8 @@
 
 #include <QAction>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -251,3 +255,51 @@ TEST_F(TWindowBehaviour, AFailingHandlerShowsTheErrorBoxAndTheWindowGoesOn) {
 }
 
 } // namespace
+
+// A history file the window cannot use costs it nothing but the history: the page says
+// why in one line, the burst is shown and logged as always, and no file is lost.
+TEST_F(TWindowBehaviour, AnUnusableHistoryLeavesTheLogAndSaysWhy) {
+    const std::string Db = Folder.filePath(QStringLiteral("ZIRKO.DB")).toStdString();
+    struct TRow {
+        const char* Name;
+        std::function<void(THistoryStore&)> Prepare;
+        const char* Note; // a part of the page's line
+        bool Kept;        // whether the burst lands in the window's history
+    };
+    const TRow Rows[] = {
+        {"held by another copy",
+         [&](THistoryStore& Other) { ASSERT_TRUE(Other.Open(Folder.path().toStdString())); },
+         "in uso da un altro programma", false},
+        {"damaged",
+         [&](THistoryStore&) {
+             QFile File(QString::fromStdString(Db));
+             ASSERT_TRUE(File.open(QIODevice::WriteOnly));
+             File.write(QByteArray(8192, 'x'));
+         },
+         "messo da parte", true},
+    };
+    for (const TRow& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        Window.reset();
+        History.Close();
+        QFile::remove(QString::fromStdString(Db));
+        THistoryStore Other;
+        R.Prepare(Other);
+        CreateWindowOverFakeStack();
+        QCoreApplication::processEvents(); // the history opens once the window is up
+        const auto* Note = Window->TabSheet3->findChild<QLabel*>(QStringLiteral("l_cronologia"));
+        ASSERT_NE(Note, nullptr);
+        EXPECT_TRUE(Note->text().contains(QString::fromUtf8(R.Note))) << Note->text().toStdString();
+        Window->e_host->setText(QStringLiteral("10.0.0.9"));
+        Window->PingMonitor().SetBurstPause(std::chrono::milliseconds(0));
+        Window->btn_ping->click();
+        EXPECT_EQ(Window->PingMonitor().Counters().n_ping, 5);
+        EXPECT_EQ(History.Available() ? History.Pings(0, INT64_MAX / 4).size() : 0u,
+                  R.Kept ? 5u : 0u);
+        Window->close();
+        EXPECT_EQ(LogText().count(QStringLiteral("Ping result: ")), 5);
+        QFile::remove(Folder.filePath(QStringLiteral("ZIRKO.LOG")));
+    }
+    EXPECT_FALSE(QDir(Folder.path()).entryList({QStringLiteral("ZIRKO.DB.corrupt-*")}).isEmpty())
+        << "the damaged file was kept aside";
+}
