@@ -79,11 +79,13 @@ TF_Main::TF_Main(const std::string& LogFolder, TZirkoServices Services)
     BindEvents();
     SetBuddies();
     SetTabOrder();
-    FormCreate();
-    // The history opens once the window is up, so start-up does not wait for it.
+    // Made before the log starts: a failing start-up shows its box, and a close while it
+    // shows runs the close handler, which ends the history's period.
     FHistoryKeeper = new THistoryKeeper(FServices.History, FServices.Clock(), this);
     connect(FHistoryKeeper, &THistoryKeeper::Opened, this,
             [this] { TabSheet3->SetHistory(&FServices.History); });
+    FormCreate();
+    // The history opens once the window is up, so start-up does not wait for it.
     QTimer::singleShot(0, FHistoryKeeper, [this] { FHistoryKeeper->Open(FLogFolder); });
 }
 
