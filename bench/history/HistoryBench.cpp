@@ -1,0 +1,250 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The history's speed and size on a file of a month's pings: one ping every 2 s for 31 days
+// written through THistoryStore, then the cost of storing one more ping, of opening the file
+// and showing the "30 giorni" view, of a zoom step, and the file's size. With --year it goes
+// on to 366 days with retention stepped as the program does and reports that size too.
+// Prints markdown rows; bench/run_all reads them.
+#include "BenchStats.h"
+#include "THistoryStore.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using zirko::bench::Max;
+using zirko::bench::Median;
+
+namespace {
+
+using TSteady = std::chrono::steady_clock;
+
+constexpr int64_t IntervalMs = 2000;
+constexpr int64_t MinuteMs = 60'000;
+constexpr int64_t DayMs = THistoryStore::MsPerDay;
+// 2026-01-01 00:00 UTC: a fixed start, so every run writes the same history.
+constexpr int64_t StartMs = 1'767'225'600'000;
+constexpr int MonthDays = 31;
+constexpr int YearDays = 366;
+constexpr int TimedPings = 10'000;
+constexpr int OpenRuns = 5;
+constexpr int Columns = 1000;
+
+double MsSince(TSteady::time_point Start) {
+    return std::chrono::duration<double, std::milli>(TSteady::now() - Start).count();
+}
+
+// Writes pings every 2 s from the next stamp up to EndMs, with runs of 10 minutes every
+// 15 as the automatic monitoring makes them. Times the AddPing calls of the last
+// TimedPings pings into Samples (µs) when given; steps retention every 1000 pings when
+// Prune is set, until the store says nothing more is left.
+class TGenerator {
+public:
+    explicit TGenerator(THistoryStore& Store) : FStore(Store) {}
+    int64_t NextMs() const { return FNextMs; }
+    int64_t Written() const { return FWritten; }
+
+    bool Run(int64_t EndMs, std::vector<double>* Samples, bool Prune) {
+        const int64_t Total = (EndMs - FNextMs) / IntervalMs;
+        for (int64_t I = 0; FNextMs < EndMs; ++I, FNextMs += IntervalMs) {
+            if (!Period()) {
+                return false;
+            }
+            const THistoryPing Ping = Next();
+            const auto Start = TSteady::now();
+            if (!FStore.AddPing(Ping)) {
+                return false;
+            }
+            if (Samples && I >= Total - TimedPings) {
+                Samples->push_back(MsSince(Start) * 1e3);
+            }
+            ++FWritten;
+            if (Prune && FWritten % 1000 == 0) {
+                while (FStore.PruneStep(FNextMs)) {
+                }
+            }
+        }
+        return FStore.Available();
+    }
+
+private:
+    bool Period() {
+        const int64_t InQuarter = (FNextMs - StartMs) % (15 * MinuteMs);
+        if (InQuarter == 0) {
+            return FStore.BeginPeriod(THistoryPeriodKind::Run, FNextMs);
+        }
+        if (InQuarter == 10 * MinuteMs) {
+            return FStore.BeginPeriod(THistoryPeriodKind::Rest, FNextMs);
+        }
+        return true;
+    }
+
+    // Mostly answered in a few to some tens of ms, with a long tail; 3 % lost.
+    THistoryPing Next() {
+        THistoryPing Ping;
+        Ping.UtcMs = FNextMs;
+        Ping.Host = "gateway.example.net";
+        Ping.Address = "192.0.2.1";
+        Ping.Ttl = 57;
+        Ping.Bytes = 32;
+        if (FLost(FRng) < 0.03) {
+            Ping.Kind = skTimedOut;
+            return Ping;
+        }
+        const double Us = std::clamp(FRtt(FRng), 800.0, 400'000.0);
+        Ping.RoundTripUs = static_cast<int64_t>(Us);
+        return Ping;
+    }
+
+    THistoryStore& FStore;
+    std::mt19937_64 FRng{20260101};
+    std::uniform_real_distribution<double> FLost{0.0, 1.0};
+    std::lognormal_distribution<double> FRtt{std::log(9000.0), 0.6};
+    int64_t FNextMs = StartMs;
+    int64_t FWritten = 0;
+};
+
+// The size of the closed file: closing checkpoints the journal into it and removes it,
+// which the -wal figure confirms.
+void PrintSize(const std::string& Folder, const char* What) {
+    namespace fs = std::filesystem;
+    const fs::path Db = fs::path(Folder) / THistoryStore::FileName;
+    const fs::path Wal = fs::path(Folder) / (std::string(THistoryStore::FileName) + "-wal");
+    std::error_code Error;
+    const auto DbBytes = fs::file_size(Db, Error);
+    const auto WalBytes = fs::exists(Wal) ? fs::file_size(Wal, Error) : 0;
+    std::printf("| file after %s, closed (MiB) | %.1f | -wal %.1f |\n", What,
+                static_cast<double>(DbBytes) / (1 << 20),
+                static_cast<double>(WalBytes) / (1 << 20));
+}
+
+// Open + the "30 giorni" view (series, periods, summary), each run on a fresh store,
+// as a start of the program with that view shown would do it.
+bool OpenAndView(const std::string& Folder, int64_t NowMs) {
+    std::vector<double> Total, OpenMs;
+    const int64_t FromMs = NowMs - 30 * DayMs;
+    for (int Run = 0; Run < OpenRuns; ++Run) {
+        THistoryStore Store;
+        const auto Start = TSteady::now();
+        if (!Store.Open(Folder)) {
+            return false;
+        }
+        OpenMs.push_back(MsSince(Start));
+        const auto Series = Store.Series(FromMs, NowMs, Columns);
+        const auto Periods = Store.Periods(FromMs, NowMs);
+        const THistorySummary Summary = Store.Summary(FromMs, NowMs);
+        Total.push_back(MsSince(Start));
+        if (Series.empty() || Periods.empty() || Summary.Count == 0 || !Store.Available()) {
+            return false;
+        }
+    }
+    std::printf("| open + \"30 giorni\" view, %d fresh stores (ms) | %.1f | %.1f |\n", OpenRuns,
+                Median(Total), Max(Total));
+    std::printf("| of which Open (ms) | %.1f | %.1f |\n", Median(OpenMs), Max(OpenMs));
+    return true;
+}
+
+// Series + periods for spans shrinking by 0.8 from 30 days to 10 minutes around one
+// point, as a zoom into the graph reads them.
+bool Zoom(const std::string& Folder, int64_t NowMs) {
+    THistoryStore Store;
+    if (!Store.Open(Folder)) {
+        return false;
+    }
+    const int64_t Centre = NowMs - 15 * DayMs - DayMs / 2 + 7 * MinuteMs;
+    std::vector<double> Steps, Spans;
+    for (double Span = 30.0 * DayMs;; Span *= 0.8) {
+        const auto Half = static_cast<int64_t>(std::max(Span, 10.0 * MinuteMs) / 2);
+        const auto Start = TSteady::now();
+        const auto Series = Store.Series(Centre - Half, Centre + Half, Columns);
+        const auto Periods = Store.Periods(Centre - Half, Centre + Half);
+        Steps.push_back(MsSince(Start));
+        Spans.push_back(2.0 * Half / MinuteMs);
+        if (Series.empty() || Periods.empty()) {
+            return false;
+        }
+        if (Span <= 10.0 * MinuteMs) {
+            break;
+        }
+    }
+    std::printf("| zoom step, Series + Periods, %zu spans 30 d -> 10 min (ms) | %.2f | %.2f |\n",
+                Steps.size(), Median(Steps), Max(Steps));
+    const auto Slowest = std::max_element(Steps.begin(), Steps.end()) - Steps.begin();
+    std::printf("| of which the slowest, span %.0f min (ms) | %.2f | |\n", Spans[Slowest],
+                Steps[Slowest]);
+    return true;
+}
+
+} // namespace
+
+namespace {
+
+// 31 days, then the reads on the closed file; with Year, on to 366 days with retention.
+bool Measure(const std::string& Folder, bool Year) {
+    THistoryStore Store;
+    if (!Store.Open(Folder)) {
+        return false;
+    }
+    TGenerator Generator(Store);
+    std::vector<double> AddUs;
+    auto Start = TSteady::now();
+    if (!Generator.Run(StartMs + MonthDays * DayMs, &AddUs, false)) {
+        return false;
+    }
+    std::printf("generated %lld pings over %d days in %.1f s\n\n",
+                static_cast<long long>(Generator.Written()), MonthDays, MsSince(Start) / 1e3);
+    std::printf("| measure | median | max |\n|---|---|---|\n");
+    std::printf("| AddPing, last %d of %lld (us) | %.1f | %.1f |\n", TimedPings,
+                static_cast<long long>(Generator.Written()), Median(AddUs), Max(AddUs));
+    Store.Close();
+    PrintSize(Folder, "31 days");
+    const int64_t NowMs = Generator.NextMs();
+    if (!OpenAndView(Folder, NowMs) || !Zoom(Folder, NowMs)) {
+        return false;
+    }
+    if (!Year) {
+        std::printf("| file after 366 days | not run (pass --year) | |\n");
+        return true;
+    }
+    if (!Store.Open(Folder)) {
+        return false;
+    }
+    Start = TSteady::now();
+    if (!Generator.Run(StartMs + YearDays * DayMs, nullptr, true)) {
+        return false;
+    }
+    const double YearS = MsSince(Start) / 1e3;
+    Store.Close();
+    PrintSize(Folder, "366 days");
+    std::printf("\ndays 32-366 (%lld pings in all, retention every 1000) took %.1f s\n",
+                static_cast<long long>(Generator.Written()), YearS);
+    return true;
+}
+
+} // namespace
+
+int main(int Argc, char** Argv) {
+    const bool Year = Argc > 1 && std::strcmp(Argv[1], "--year") == 0;
+    const char* Tmp = std::getenv("TMPDIR");
+    std::string Folder = std::string(Tmp && *Tmp ? Tmp : "/tmp") + "/zirko-history-bench-XXXXXX";
+    if (::mkdtemp(Folder.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    std::printf("folder %s\n", Folder.c_str());
+    const bool Done = Measure(Folder, Year);
+    std::error_code Error;
+    std::filesystem::remove_all(Folder, Error);
+    if (!Done) {
+        std::fprintf(stderr, "the history failed during the benchmark\n");
+        return 1;
+    }
+    return 0;
+}
