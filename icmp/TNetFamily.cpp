@@ -12,6 +12,7 @@
 #include <linux/errqueue.h>
 #include <netinet/icmp6.h>
 #include <netinet/in.h>
+#include <tuple>
 
 namespace {
 
@@ -19,6 +20,23 @@ template <std::size_t N> std::array<uint8_t, N> AddressAt(const uint8_t* ABytes)
     std::array<uint8_t, N> Address{};
     std::copy_n(ABytes, N, Address.begin());
     return Address;
+}
+
+// The family's own header writers, given the address as the raw bytes a reader holds.
+template <typename TSocket>
+int32_t SynthesizeReply(TNetFamily::TArea AArea, const uint8_t* ASource, uint8_t AHopLimit,
+                        std::span<const uint8_t> AIcmp, std::size_t AIcmpLength) {
+    using TAddress = typename TSocket::TAddress;
+    return TSocket::SynthesizeReply(AArea, AddressAt<std::tuple_size_v<TAddress>>(ASource),
+                                    AHopLimit, AIcmp, AIcmpLength);
+}
+
+template <typename TSocket>
+int32_t SynthesizeError(TNetFamily::TArea AArea, const uint8_t* AOffender, uint8_t AHopLimit,
+                        uint8_t AType, uint8_t ACode, std::span<const uint8_t> AQuoted) {
+    using TAddress = typename TSocket::TAddress;
+    return TSocket::SynthesizeError(AArea, AddressAt<std::tuple_size_v<TAddress>>(AOffender),
+                                    AHopLimit, AType, ACode, AQuoted);
 }
 
 void NoChange(std::span<uint8_t, TIcmpWire::AreaSize>) {}
@@ -60,16 +78,8 @@ const TNetFamily IPv4{Id_IPv4,
                       4,
                       offsetof(sockaddr_in, sin_addr),
                       true,
-                      [](TNetFamily::TArea AArea, const uint8_t* ASource, uint8_t AHopLimit,
-                         std::span<const uint8_t> AIcmp, std::size_t AIcmpLength) {
-                          return TNetPingSocket::SynthesizeReply(AArea, AddressAt<4>(ASource),
-                                                                 AHopLimit, AIcmp, AIcmpLength);
-                      },
-                      [](TNetFamily::TArea AArea, const uint8_t* AOffender, uint8_t AHopLimit,
-                         uint8_t AType, uint8_t ACode, std::span<const uint8_t> AQuoted) {
-                          return TNetPingSocket::SynthesizeError(AArea, AddressAt<4>(AOffender),
-                                                                 AHopLimit, AType, ACode, AQuoted);
-                      },
+                      SynthesizeReply<TNetPingSocket>,
+                      SynthesizeError<TNetPingSocket>,
                       TIcmpWire::DecodeReply,
                       TIcmpWire::SetTimedOut,
                       NoChange,
@@ -88,16 +98,8 @@ const TNetFamily IPv6{Id_IPv6,
                       16,
                       offsetof(sockaddr_in6, sin6_addr),
                       false,
-                      [](TNetFamily::TArea AArea, const uint8_t* ASource, uint8_t AHopLimit,
-                         std::span<const uint8_t> AIcmp, std::size_t AIcmpLength) {
-                          return TNetIcmp6Socket::SynthesizeReply(AArea, AddressAt<16>(ASource),
-                                                                  AHopLimit, AIcmp, AIcmpLength);
-                      },
-                      [](TNetFamily::TArea AArea, const uint8_t* AOffender, uint8_t AHopLimit,
-                         uint8_t AType, uint8_t ACode, std::span<const uint8_t> AQuoted) {
-                          return TNetIcmp6Socket::SynthesizeError(AArea, AddressAt<16>(AOffender),
-                                                                  AHopLimit, AType, ACode, AQuoted);
-                      },
+                      SynthesizeReply<TNetIcmp6Socket>,
+                      SynthesizeError<TNetIcmp6Socket>,
                       TIcmp6Wire::DecodeReply,
                       TIcmp6Wire::SetTimedOut,
                       TIcmp6Wire::ToEchoRequest,

@@ -2,6 +2,7 @@
 // Read-only folders and full disks, on tmpfs mounts of the test's own; each failure in a child.
 #include "AgenteTestSupport.h"
 #include "RequireRoot.h"
+#include "TTmpfs.h"
 
 #include <sys/stat.h>
 
@@ -13,31 +14,6 @@ const std::string CreateMessage = "AGENTE: impossibile creare file di log !\n";
 const std::string StartUpMessage = "AGENTE: impossibile fare lo start-up del file di log !\n";
 const std::string UpdateMessage = "AGENTE: impossibile aggiornare il file di log !\n";
 const std::string ShutDownMessage = "AGENTE: impossibile fare lo shut-down del file di log !\n";
-
-// A tmpfs on a folder inside a private temp dir, always unmounted again.
-class TTmpfs {
-public:
-    TTmpfs(const std::string& Where, const std::string& Size) : FWhere(Where) {
-        ::mkdir(Where.c_str(), 0755);
-        FMounted = ::mount("tmpfs", Where.c_str(), "tmpfs", 0, ("size=" + Size).c_str()) == 0;
-    }
-    ~TTmpfs() {
-        if (FMounted) {
-            ::umount2(FWhere.c_str(), MNT_DETACH);
-        }
-    }
-    TTmpfs(const TTmpfs&) = delete;
-    TTmpfs& operator=(const TTmpfs&) = delete;
-    bool Mounted() const { return FMounted; }
-    bool MakeReadOnly() const {
-        return ::mount(nullptr, FWhere.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-    std::string Path() const { return FWhere + "/"; }
-
-private:
-    std::string FWhere;
-    bool FMounted = false;
-};
 
 // Writes Path until the file system is full (bounded); true when it filled up.
 bool FillDisk(const std::string& Path) {

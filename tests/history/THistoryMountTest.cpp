@@ -2,36 +2,13 @@
 // Read-only and full file systems, on tmpfs mounts of the test's own.
 #include "HistoryTestSupport.h"
 #include "RequireRoot.h"
+#include "TTmpfs.h"
 
 using namespace history_test;
 
 namespace {
 
 constexpr int64_t Wide = int64_t{1} << 48;
-
-// A tmpfs on a folder inside a private temp dir, always unmounted again (as
-// the agent's mount tests have it).
-class TTmpfs {
-public:
-    TTmpfs(const std::string& Where, const std::string& Size) : FWhere(Where) {
-        ::mkdir(Where.c_str(), 0755);
-        FMounted = ::mount("tmpfs", Where.c_str(), "tmpfs", 0, ("size=" + Size).c_str()) == 0;
-    }
-    ~TTmpfs() {
-        if (FMounted) {
-            ::umount2(FWhere.c_str(), MNT_DETACH);
-        }
-    }
-    bool Mounted() const { return FMounted; }
-    bool MakeReadOnly() const {
-        return ::mount(nullptr, FWhere.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-    }
-    std::string Path() const { return FWhere + "/"; }
-
-private:
-    std::string FWhere;
-    bool FMounted = false;
-};
 
 } // namespace
 
