@@ -4,6 +4,7 @@
 #include "THistoryRecorder.h"
 #include "TPingCounters.h"
 #include "TPingPage.h"
+#include "TOutage.h"
 #include "TReplyStatus.h"
 
 #include <QDateTime>
@@ -63,6 +64,11 @@ signals:
     void StatisticsCleared();
     // The "Limite ms media" setting, whenever it changes.
     void LimitChanged(int LimitMs);
+    // The consecutive-loss alarm began an outage; each further lost ping of it;
+    // the first answer or the end of watching ended it. After the history has it.
+    void OutageBegan(const TOutage& Outage);
+    void OutageLasts(const TOutage& Outage);
+    void OutageEnded(const TOutage& Outage);
 
 private:
     // Puts the default host in place of a blank one and sets the wait; shared by
