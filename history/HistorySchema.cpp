@@ -60,8 +60,51 @@ CREATE INDEX period_open ON period(id) WHERE end_ms IS NULL;
 CREATE TABLE meta(key TEXT PRIMARY KEY, value INTEGER NOT NULL) WITHOUT ROWID;
 )sql";
 
+// hour: the minutes' aggregates summed per UTC hour, so a view of months reads
+//   thousands of rows, not hundreds of thousands; filled from the minutes there are.
+// outage: from the consecutive-loss alarm to the first answer (TOutage.h);
+//   end_kind 0 while open, end_to_ms NULL then.
+constexpr const char* SchemaVersion2 = R"sql(
+CREATE TABLE hour(
+  hour INTEGER NOT NULL,
+  target INTEGER NOT NULL,
+  count INTEGER NOT NULL,
+  lost INTEGER NOT NULL,
+  min_us INTEGER,
+  max_us INTEGER,
+  sum_us INTEGER NOT NULL,
+  sumsq_us INTEGER NOT NULL,
+  b0 INTEGER NOT NULL, b1 INTEGER NOT NULL, b2 INTEGER NOT NULL, b3 INTEGER NOT NULL,
+  b4 INTEGER NOT NULL, b5 INTEGER NOT NULL, b6 INTEGER NOT NULL, b7 INTEGER NOT NULL,
+  b8 INTEGER NOT NULL, b9 INTEGER NOT NULL, b10 INTEGER NOT NULL, b11 INTEGER NOT NULL,
+  b12 INTEGER NOT NULL, b13 INTEGER NOT NULL, b14 INTEGER NOT NULL, b15 INTEGER NOT NULL,
+  b16 INTEGER NOT NULL, b17 INTEGER NOT NULL, b18 INTEGER NOT NULL, b19 INTEGER NOT NULL,
+  b20 INTEGER NOT NULL, b21 INTEGER NOT NULL, b22 INTEGER NOT NULL, b23 INTEGER NOT NULL,
+  PRIMARY KEY(hour, target)) WITHOUT ROWID;
+INSERT INTO hour SELECT
+  CASE WHEN minute >= 0 THEN minute / 60 ELSE -((59 - minute) / 60) END AS h, target,
+  sum(count), sum(lost), min(min_us), max(max_us), sum(sum_us), sum(sumsq_us),
+  sum(b0), sum(b1), sum(b2), sum(b3), sum(b4), sum(b5), sum(b6), sum(b7), sum(b8), sum(b9),
+  sum(b10), sum(b11), sum(b12), sum(b13), sum(b14), sum(b15), sum(b16), sum(b17), sum(b18),
+  sum(b19), sum(b20), sum(b21), sum(b22), sum(b23)
+  FROM minute GROUP BY h, target;
+CREATE TABLE outage(
+  id INTEGER PRIMARY KEY,
+  host TEXT NOT NULL,
+  start_from_ms INTEGER,
+  start_to_ms INTEGER NOT NULL,
+  end_from_ms INTEGER NOT NULL,
+  end_to_ms INTEGER,
+  end_kind INTEGER NOT NULL,
+  lost INTEGER NOT NULL,
+  duration_ms INTEGER NOT NULL,
+  uncertainty_ms INTEGER NOT NULL);
+CREATE INDEX outage_start ON outage(start_to_ms);
+)sql";
+
 constexpr THistoryMigration Migrations[] = {
     {1, SchemaVersion1},
+    {2, SchemaVersion2},
 };
 
 int ApplyStep(sqlite3* Db, const THistoryMigration& Step) {
@@ -84,7 +127,7 @@ int ApplyStep(sqlite3* Db, const THistoryMigration& Step) {
 
 } // namespace
 
-std::string AddToMinuteSql() {
+std::string AddToAggregateSql(const char* Table) {
     std::string Names, Values, Sums;
     for (int B = 0; B < HistoryBucketCount; ++B) {
         const std::string Name = "b" + std::to_string(B);
@@ -92,10 +135,11 @@ std::string AddToMinuteSql() {
         Values += ", ?4 = " + std::to_string(B);
         Sums += ", " + Name + " = " + Name + " + excluded." + Name;
     }
-    return "INSERT INTO minute(minute, target, count, lost, min_us, max_us, sum_us, sumsq_us" +
+    const std::string Key = Table;
+    return "INSERT INTO " + Key + "(" + Key + ", target, count, lost, min_us, max_us, sum_us, sumsq_us" +
            Names + ") VALUES(?1, ?2, 1, ?3 IS NULL, ?3, ?3, coalesce(?3, 0), coalesce(?3 * ?3, 0)" +
            Values +
-           ") ON CONFLICT(minute, target) DO UPDATE SET count = count + 1, "
+           ") ON CONFLICT(" + Key + ", target) DO UPDATE SET count = count + 1, "
            "lost = lost + excluded.lost, "
            "min_us = coalesce(min(min_us, excluded.min_us), min_us, excluded.min_us), "
            "max_us = coalesce(max(max_us, excluded.max_us), max_us, excluded.max_us), "

@@ -20,10 +20,10 @@ std::span<const THistoryMigration> HistoryMigrations();
 // The version the last step leaves in PRAGMA user_version.
 int64_t HistorySchemaVersion();
 
-// The statement that adds one ping to its minute's aggregate (the first of the
-// minute inserts the row): ?1 minute, ?2 target, ?3 round trip in us or NULL,
-// ?4 its bucket or -1. Written from the bucket count, like the table.
-std::string AddToMinuteSql();
+// The statement that adds one ping to its aggregate in Table, "minute" or "hour"
+// (the first of the span inserts the row): ?1 minute or hour, ?2 target, ?3 round
+// trip in us or NULL, ?4 its bucket or -1. Written from the bucket count, like the tables.
+std::string AddToAggregateSql(const char* Table);
 
 // The file's PRAGMA user_version; SQLITE_OK or the error.
 int ReadUserVersion(sqlite3* Db, int64_t& Version);

@@ -45,6 +45,10 @@ int64_t MinuteOf(int64_t UtcMs) {
                       : -((-UtcMs + THistoryReader::MsPerMinute - 1) / THistoryReader::MsPerMinute);
 }
 
+int64_t HourOfMinute(int64_t Minute) {
+    return Minute >= 0 ? Minute / 60 : -((59 - Minute) / 60);
+}
+
 int THistoryReader::Prepare(sqlite3* Db) {
     const std::string Aggregates = ", count, lost, coalesce(min_us, 0), coalesce(max_us, 0), "
                                    "sum_us, sumsq_us" +
@@ -63,6 +67,8 @@ int THistoryReader::Prepare(sqlite3* Db) {
         {&FRawInOrder, "SELECT id, rtt_us FROM ping WHERE utc_ms >= ?1 AND utc_ms < ?2"},
         {&FMinuteRange, "SELECT minute" + Aggregates +
                             " FROM minute WHERE minute >= ?1 AND minute < ?2 ORDER BY minute"},
+        {&FHourRange,
+         "SELECT hour" + Aggregates + " FROM hour WHERE hour >= ?1 AND hour < ?2 ORDER BY hour"},
         // A closed period that overlaps the range began at most ?3 before it;
         // an open one may have begun at any time, and has an index of its own.
         {&FPeriods, "SELECT id, kind, start_ms, end_ms FROM period WHERE start_ms >= ?1 - ?3 "
@@ -182,37 +188,67 @@ int THistoryReader::RawSeries(int64_t FromMs, int64_t ToMs, int64_t Width,
     return SQLITE_OK;
 }
 
-template <typename TUse> int THistoryReader::EachMinute(int64_t First, int64_t End, TUse Use) {
-    const TSqlReset Reset(FMinuteRange);
-    FMinuteRange.Bind(1, First);
-    FMinuteRange.Bind(2, End);
+template <typename TUse>
+int THistoryReader::EachRow(TSqlStatement& Range, int64_t First, int64_t End, int64_t Scale,
+                            TUse Use) {
+    const TSqlReset Reset(Range);
+    Range.Bind(1, First);
+    Range.Bind(2, End);
     int Rc = SQLITE_ROW;
     THistoryMinute Minute;
-    while ((Rc = FMinuteRange.Step()) == SQLITE_ROW) {
-        Minute.Minute = FMinuteRange.Int(0);
-        ReadMinute(FMinuteRange, 1, Minute);
+    while ((Rc = Range.Step()) == SQLITE_ROW) {
+        Minute.Minute = Range.Int(0) * Scale;
+        ReadMinute(Range, 1, Minute);
         Use(Minute);
     }
     return Rc == SQLITE_DONE ? SQLITE_OK : Rc;
+}
+
+template <typename TUse> int THistoryReader::EachAggregate(int64_t First, int64_t End, TUse Use) {
+    // The whole hours inside from the hours' table, the minutes at either edge
+    // from the minutes': the same sums, from a sixtieth of the rows.
+    const int64_t FirstHour = HourOfMinute(First + MinutesPerHour - 1);
+    const int64_t EndHour = HourOfMinute(End);
+    if (EndHour - FirstHour < 2) {
+        return EachRow(FMinuteRange, First, End, 1, Use);
+    }
+    int Rc = EachRow(FMinuteRange, First, FirstHour * MinutesPerHour, 1, Use);
+    if (Rc == SQLITE_OK) {
+        Rc = EachRow(FHourRange, FirstHour, EndHour, MinutesPerHour, Use);
+    }
+    if (Rc == SQLITE_OK) {
+        Rc = EachRow(FMinuteRange, EndHour * MinutesPerHour, End, 1, Use);
+    }
+    return Rc;
 }
 
 int THistoryReader::MinuteSeries(int64_t FromMs, int64_t ToMs, int Columns,
                                  std::vector<THistoryColumn>& Out) {
     const int64_t First = MinuteOf(FromMs);
     const int64_t End = MinuteOf(ToMs - 1) + 1;
-    const int64_t Width = CeilDiv(End - First, Columns);
-    std::vector<THistoryTally> Tallies(static_cast<size_t>(CeilDiv(End - First, Width)));
-    const int Rc = EachMinute(First, End, [&](const THistoryMinute& Minute) {
-        Tallies[static_cast<size_t>((Minute.Minute - First) / Width)].Add(Minute);
-    });
+    int64_t Grid = First;
+    int64_t Width = CeilDiv(End - First, Columns);
+    const bool Hours = Width >= MinutesPerHour;
+    if (Hours) {
+        // Columns of whole hours on the hour, so each hour's row falls in one.
+        Grid = HourOfMinute(First) * MinutesPerHour;
+        Width = CeilDiv(CeilDiv(End - Grid, Columns), MinutesPerHour) * MinutesPerHour;
+    }
+    std::vector<THistoryTally> Tallies(static_cast<size_t>(CeilDiv(End - Grid, Width)));
+    const auto Add = [&](const THistoryMinute& Minute) {
+        Tallies[static_cast<size_t>((Minute.Minute - Grid) / Width)].Add(Minute);
+    };
+    const int Rc =
+        Hours ? EachAggregate(First, End, Add) : EachRow(FMinuteRange, First, End, 1, Add);
     if (Rc != SQLITE_OK) {
         return Rc;
     }
     for (size_t C = 0; C < Tallies.size(); ++C) {
         if (Tallies[C].Count > 0) {
             THistoryColumn& Column = Out.emplace_back();
-            Column.FromMs = (First + static_cast<int64_t>(C) * Width) * MsPerMinute;
-            Column.ToMs = std::min(End, First + static_cast<int64_t>(C + 1) * Width) * MsPerMinute;
+            const int64_t Start = Grid + static_cast<int64_t>(C) * Width;
+            Column.FromMs = std::max(First, Start) * MsPerMinute;
+            Column.ToMs = std::min(End, Start + Width) * MsPerMinute;
             FillColumn(Column, Tallies[C]);
         }
     }
@@ -244,8 +280,8 @@ int THistoryReader::Summary(int64_t FromMs, int64_t ToMs, THistorySummary& Out) 
     }
     if (FromMs < RawFromMs) {
         THistoryTally Tally;
-        const int Rc = EachMinute(MinuteOf(FromMs), MinuteOf(ToMs - 1) + 1,
-                                  [&](const THistoryMinute& Minute) { Tally.Add(Minute); });
+        const int Rc = EachAggregate(MinuteOf(FromMs), MinuteOf(ToMs - 1) + 1,
+                                     [&](const THistoryMinute& Minute) { Tally.Add(Minute); });
         Out = SummaryOf(Tally);
         return Rc;
     }

@@ -14,10 +14,11 @@
 class THistoryReader {
 public:
     static constexpr int64_t MsPerMinute = 60'000;
+    static constexpr int64_t MinutesPerHour = 60;
     // A series comes from the pings themselves when its range lies within full
     // resolution, spans at most this and its columns are narrower than a
     // minute; else from the minute aggregates, whatever their age. So a zoom
-    // step reads at most some 20,000 pings or a month's 44,640 minutes.
+    // step reads at most some 20,000 pings, or some thousands of minutes and hours.
     static constexpr int64_t MaxRawSeriesMs = 12LL * 60 * MsPerMinute;
 
     int Prepare(sqlite3* Db);
@@ -26,7 +27,7 @@ public:
     int Pings(int64_t FromMs, int64_t ToMs, std::vector<THistoryPing>& Out);
     // At most Columns columns of equal width, only those holding pings. From
     // aggregates the width is a whole number of minutes and the columns start
-    // on the minute.
+    // on the minute; from an hour on, whole hours on the hour.
     int Series(int64_t FromMs, int64_t ToMs, int Columns, std::vector<THistoryColumn>& Out);
     // The periods that overlap the range, an open one included. LongestMs is
     // at least the length of every closed period: it bounds the index search.
@@ -44,12 +45,19 @@ public:
 private:
     int RawSeries(int64_t FromMs, int64_t ToMs, int64_t Width, std::vector<THistoryColumn>& Out);
     int MinuteSeries(int64_t FromMs, int64_t ToMs, int Columns, std::vector<THistoryColumn>& Out);
-    // Steps FMinuteRange over the minutes [First, End), handing each row to Use.
-    template <typename TUse> int EachMinute(int64_t First, int64_t End, TUse Use);
+    // Steps Range over its rows [First, End), handing each to Use as a minute
+    // stamped Scale times its key.
+    template <typename TUse>
+    int EachRow(TSqlStatement& Range, int64_t First, int64_t End, int64_t Scale, TUse Use);
+    // The aggregates of the minutes [First, End), whole hours as one row each.
+    template <typename TUse> int EachAggregate(int64_t First, int64_t End, TUse Use);
 
-    TSqlStatement FExtent, FPings, FRawRange, FRawInOrder, FMinuteRange, FPeriods, FMinutes;
+    TSqlStatement FExtent, FPings, FRawRange, FRawInOrder, FMinuteRange, FHourRange, FPeriods,
+        FMinutes;
     TSqlStatement FLongest, FRawFrom;
 };
 
 // UTC minute of a stamp, rounding down also before the epoch.
 int64_t MinuteOf(int64_t UtcMs);
+// UTC hour of a minute, rounding down likewise.
+int64_t HourOfMinute(int64_t Minute);

@@ -3,6 +3,7 @@
 
 #include "HistoryBuckets.h"
 #include "HistoryFiles.h"
+#include "HistoryRetention.h"
 #include "HistorySchema.h"
 
 #include <algorithm>
@@ -31,30 +32,6 @@ int EnterWal(sqlite3* Db) {
         return Rc;
     }
     return Mode.Text(0) == "wal" ? SQLITE_OK : SQLITE_IOERR;
-}
-
-// Runs Sql with ?1 = Cut and ?2 = Limit: SQLITE_OK or the error.
-int RunWith(sqlite3* Db, const char* Sql, int64_t Cut, int64_t Limit = 0) {
-    TSqlStatement Statement;
-    const int Rc = Statement.Prepare(Db, Sql);
-    if (Rc != SQLITE_OK) {
-        return Rc;
-    }
-    Statement.Bind(1, Cut);
-    Statement.Bind(2, Limit);
-    return Statement.Run();
-}
-
-// Sets Left when the query "SELECT EXISTS(...)" with ?1 = Cut finds a row.
-int AnyLeft(sqlite3* Db, const char* Sql, int64_t Cut, bool& Left) {
-    TSqlStatement Query;
-    int Rc = Query.Prepare(Db, Sql);
-    if (Rc == SQLITE_OK) {
-        Query.Bind(1, Cut);
-        Rc = Query.Step();
-    }
-    Left = Left || (Rc == SQLITE_ROW && Query.Int(0) != 0);
-    return Rc == SQLITE_ROW ? SQLITE_OK : Rc;
 }
 
 } // namespace
@@ -86,8 +63,10 @@ void THistoryStore::Close() {
 
 void THistoryStore::Release() {
     FReader.reset();
-    for (TSqlStatement* Statement : {&FBegin, &FCommit, &FRollback, &FFindTarget, &FInsertTarget,
-                                     &FInsertPing, &FAddToMinute, &FInsertPeriod, &FEndPeriod}) {
+    FOutages.reset();
+    for (TSqlStatement* Statement :
+         {&FBegin, &FCommit, &FRollback, &FFindTarget, &FInsertTarget, &FInsertPing,
+          &FAddToMinute, &FAddToHour, &FInsertPeriod, &FEndPeriod}) {
         *Statement = TSqlStatement();
     }
     FDb.reset();
@@ -133,6 +112,9 @@ THistoryStatus THistoryStore::OpenFile() {
     }
     if (Rc == SQLITE_OK) {
         Rc = CloseCrashedPeriods();
+    }
+    if (Rc == SQLITE_OK) {
+        Rc = THistoryOutages::CloseCrashed(Db);
     }
     if (Rc != SQLITE_OK) {
         return StatusOf(Rc);
@@ -184,7 +166,8 @@ THistoryStatus THistoryStore::PrepareStatements() {
         {&FInsertTarget, "INSERT INTO target(host, address, family) VALUES(?1, ?2, ?3)"},
         {&FInsertPing, "INSERT INTO ping(utc_ms, target, kind, rtt_us, ttl, bytes) "
                        "VALUES(?1, ?2, ?3, ?4, ?5, ?6)"},
-        {&FAddToMinute, AddToMinuteSql()},
+        {&FAddToMinute, AddToAggregateSql("minute")},
+        {&FAddToHour, AddToAggregateSql("hour")},
         {&FInsertPeriod, "INSERT INTO period(kind, start_ms, after_ping) "
                          "VALUES(?1, ?2, (SELECT coalesce(max(id), 0) FROM ping))"},
         {&FEndPeriod, "UPDATE period SET end_ms = max(start_ms, ?2) WHERE id = ?1"},
@@ -195,7 +178,11 @@ THistoryStatus THistoryStore::PrepareStatements() {
         }
     }
     FReader.emplace();
+    FOutages.emplace();
     int Rc = FReader->Prepare(FDb.get());
+    if (Rc == SQLITE_OK) {
+        Rc = FOutages->Prepare(FDb.get());
+    }
     if (Rc == SQLITE_OK) {
         Rc = FReader->LongestPeriod(FLongestPeriodMs);
     }
@@ -320,11 +307,19 @@ int THistoryStore::InsertPing(const THistoryPing& Ping) {
     if (const int Rc = FInsertPing.Run(); Rc != SQLITE_OK) {
         return Rc;
     }
-    FAddToMinute.Bind(1, MinuteOf(Ping.UtcMs));
-    FAddToMinute.Bind(2, Target);
-    FAddToMinute.Bind(3, Ping.RoundTripUs);
-    FAddToMinute.Bind(4, Ping.RoundTripUs ? HistoryBucketOf(*Ping.RoundTripUs) : -1);
-    return FAddToMinute.Run();
+    const int64_t Minute = MinuteOf(Ping.UtcMs);
+    int Rc = SQLITE_OK;
+    for (const auto& [Add, Key] : {std::pair(&FAddToMinute, Minute),
+                                   std::pair(&FAddToHour, HourOfMinute(Minute))}) {
+        Add->Bind(1, Key);
+        Add->Bind(2, Target);
+        Add->Bind(3, Ping.RoundTripUs);
+        Add->Bind(4, Ping.RoundTripUs ? HistoryBucketOf(*Ping.RoundTripUs) : -1);
+        if (Rc = Add->Run(); Rc != SQLITE_OK) {
+            break;
+        }
+    }
+    return Rc;
 }
 
 bool THistoryStore::AddPing(const THistoryPing& Ping) {
@@ -378,8 +373,9 @@ bool THistoryStore::EndPeriod(int64_t EndMs) {
 
 bool THistoryStore::Clear() {
     const bool Cleared = Transaction([&] {
-        return SqlExec(FDb.get(), "DELETE FROM ping; DELETE FROM minute; DELETE FROM period; "
-                                  "DELETE FROM target; DELETE FROM meta");
+        return SqlExec(FDb.get(), "DELETE FROM ping; DELETE FROM minute; DELETE FROM hour; "
+                                  "DELETE FROM period; DELETE FROM outage; DELETE FROM target; "
+                                  "DELETE FROM meta");
     });
     FTargets.clear();
     FOpenPeriod.reset();
@@ -387,52 +383,12 @@ bool THistoryStore::Clear() {
     return Cleared;
 }
 
-int THistoryStore::PruneRows(int64_t NowMs, int64_t MaxRows, bool& More) {
-    const int64_t RawCut = NowMs - FullResolutionMs;
-    // Oldest first, each through its index, so a step costs the rows it deletes.
-    const struct {
-        const char* Delete;
-        const char* Left;
-        int64_t Cut;
-    } Steps[] = {
-        {"DELETE FROM ping WHERE id IN "
-         "(SELECT id FROM ping WHERE utc_ms < ?1 ORDER BY utc_ms LIMIT ?2)",
-         "SELECT EXISTS(SELECT 1 FROM ping WHERE utc_ms < ?1)", RawCut},
-        {"DELETE FROM minute WHERE (minute, target) IN "
-         "(SELECT minute, target FROM minute WHERE minute < ?1 ORDER BY minute LIMIT ?2)",
-         "SELECT EXISTS(SELECT 1 FROM minute WHERE minute < ?1)", MinuteOf(NowMs - AggregatesMs)},
-        {"DELETE FROM period WHERE id IN (SELECT id FROM period "
-         "WHERE start_ms < ?1 AND end_ms < ?1 ORDER BY start_ms LIMIT ?2)",
-         "SELECT EXISTS(SELECT 1 FROM period WHERE start_ms < ?1 AND end_ms < ?1)",
-         NowMs - AggregatesMs},
-    };
-    int64_t Budget = MaxRows;
-    More = false;
-    for (const auto& Step : Steps) {
-        int Rc = RunWith(FDb.get(), Step.Delete, Step.Cut, Budget);
-        const int64_t Deleted = Rc == SQLITE_OK ? ::sqlite3_changes64(FDb.get()) : 0;
-        if (Rc == SQLITE_OK && &Step == &Steps[0] && Deleted > 0) {
-            // From now on, before RawCut only the aggregates are complete.
-            Rc = RunWith(FDb.get(),
-                         "INSERT INTO meta(key, value) VALUES('raw_from_ms', ?1) "
-                         "ON CONFLICT(key) DO UPDATE SET value = max(value, excluded.value)",
-                         RawCut);
-        }
-        if (Rc == SQLITE_OK) {
-            Rc = AnyLeft(FDb.get(), Step.Left, Step.Cut, More);
-        }
-        if (Rc != SQLITE_OK) {
-            return Rc;
-        }
-        Budget -= Deleted;
-    }
-    return SQLITE_OK;
-}
-
 bool THistoryStore::PruneStep(int64_t NowMs, int MaxRows) {
     bool More = false;
     const bool Pruned =
-        Transaction([&] { return PruneRows(ClampStamp(NowMs), std::max(MaxRows, 1), More); });
+        Transaction([&] {
+            return PruneHistoryRows(FDb.get(), ClampStamp(NowMs), std::max(MaxRows, 1), More);
+        });
     return Pruned && More;
 }
 
@@ -474,6 +430,22 @@ THistorySummary THistoryStore::Summary(int64_t FromMs, int64_t ToMs) {
     THistorySummary Out;
     if (Available() && !Check(FReader->Summary(ClampStamp(FromMs), ClampStamp(ToMs), Out))) {
         Out = {};
+    }
+    return Out;
+}
+
+bool THistoryStore::AddOutage(TOutage& Outage) {
+    return Transaction([&] { return FOutages->Insert(Outage); });
+}
+
+bool THistoryStore::UpdateOutage(const TOutage& Outage) {
+    return Outage.Id != 0 && Transaction([&] { return FOutages->Update(Outage); });
+}
+
+std::vector<TOutage> THistoryStore::Outages(int64_t FromMs, int64_t ToMs) {
+    std::vector<TOutage> Out;
+    if (Available() && !Check(FOutages->Read(ClampStamp(FromMs), ClampStamp(ToMs), Out))) {
+        Out.clear();
     }
     return Out;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "TClock.h"
+#include "THistoryOutages.h"
 #include "THistoryReader.h"
 #include "THistoryTypes.h"
 #include "TSqlStatement.h"
@@ -58,11 +59,15 @@ public:
     bool BeginPeriod(THistoryPeriodKind Kind, int64_t StartMs);
     // Closes the open period, if any; an end before its start becomes the start.
     bool EndPeriod(int64_t EndMs);
-    // Pings, aggregates, periods and hosts go in one transaction.
+    // Stores an outage as it begins, setting its Id, and then as it goes on and
+    // ends; the monitor calls these after the ping that changed it.
+    bool AddOutage(TOutage& Outage);
+    bool UpdateOutage(const TOutage& Outage);
+    // Pings, aggregates, periods, outages and hosts go in one transaction.
     bool Clear();
     // One bounded step of retention against NowMs, the wall clock: at most
     // MaxRows rows are deleted (pings past full resolution, then aggregates and
-    // periods past AggregatesMs), so no call pauses the program. True while
+    // periods and outages past AggregatesMs), so no call pauses the program. True while
     // more is left; the caller steps it now and then, e.g. after a ping.
     bool PruneStep(int64_t NowMs, int MaxRows = 2000);
 
@@ -76,6 +81,8 @@ public:
     std::vector<THistoryPeriod> Periods(int64_t FromMs, int64_t ToMs);
     THistorySummary Summary(int64_t FromMs, int64_t ToMs);
     std::vector<THistoryMinute> Minutes(int64_t FromMs, int64_t ToMs);
+    // Newest first; an open one included.
+    std::vector<TOutage> Outages(int64_t FromMs, int64_t ToMs);
 
 private:
     THistoryStatus OpenFile();
@@ -87,7 +94,6 @@ private:
     int TargetOf(const THistoryPing& Ping, int64_t& Id);
     int InsertPing(const THistoryPing& Ping);
     int CloseOpenPeriod(int64_t EndMs);
-    int PruneRows(int64_t NowMs, int64_t MaxRows, bool& More);
     // Runs Body in a transaction; on failure rolls back and faults.
     template <typename TBody> bool Transaction(TBody Body);
     // False, with the store faulted, when Rc is a failure.
@@ -106,8 +112,9 @@ private:
     // The connection comes first, so its statements are finalized before it closes.
     TSqlConnection FDb;
     std::optional<THistoryReader> FReader;
+    std::optional<THistoryOutages> FOutages;
     TSqlStatement FBegin, FCommit, FRollback;
-    TSqlStatement FFindTarget, FInsertTarget, FInsertPing, FAddToMinute;
+    TSqlStatement FFindTarget, FInsertTarget, FInsertPing, FAddToMinute, FAddToHour;
     TSqlStatement FInsertPeriod, FEndPeriod;
     std::map<std::tuple<std::string, std::string, int>, int64_t> FTargets;
     struct TOpenPeriod {

@@ -423,19 +423,20 @@ TEST(THistoryStoreTest, MigrationsTakeOlderFilesUpStepByStepAndNewerOnesStayUnto
     EXPECT_EQ(UserVersion(Db), HistorySchemaVersion());
 
     // One more step on top: a failing one leaves the file at the last good step.
-    const THistoryMigration Failing[] = {
-        HistoryMigrations()[0], {2, "CREATE TABLE extra(x); INSERT INTO nowhere VALUES(1)"}};
-    const THistoryMigration Next[] = {HistoryMigrations()[0],
-                                      {2, "CREATE TABLE extra(x); INSERT INTO extra VALUES(1)"}};
-    for (const auto& Steps : {std::span(Failing), std::span(Next)}) {
+    const int64_t Top = HistorySchemaVersion();
+    std::vector<THistoryMigration> Failing(HistoryMigrations().begin(), HistoryMigrations().end());
+    std::vector<THistoryMigration> Next = Failing;
+    Failing.push_back({Top + 1, "CREATE TABLE extra(x); INSERT INTO nowhere VALUES(1)"});
+    Next.push_back({Top + 1, "CREATE TABLE extra(x); INSERT INTO extra VALUES(1)"});
+    for (const auto* Steps : {&Failing, &Next}) {
         sqlite3* Raw = nullptr;
         ::sqlite3_open(Db.c_str(), &Raw);
         const TSqlConnection Owner(Raw);
-        const bool Fails = Steps.data() == Failing;
-        EXPECT_EQ(MigrateHistory(Raw, Steps) == SQLITE_OK, !Fails);
+        const bool Fails = Steps == &Failing;
+        EXPECT_EQ(MigrateHistory(Raw, *Steps) == SQLITE_OK, !Fails);
         EXPECT_EQ(SqlExec(Raw, "SELECT x FROM extra") == SQLITE_OK, !Fails);
         EXPECT_EQ(SqlExec(Raw, "SELECT id FROM ping"), SQLITE_OK);
-        EXPECT_EQ(UserVersion(Db), Fails ? 1 : 2);
+        EXPECT_EQ(UserVersion(Db), Fails ? Top : Top + 1);
     }
 
     const std::string Before = ReadFile(Db);
@@ -445,6 +446,67 @@ TEST(THistoryStoreTest, MigrationsTakeOlderFilesUpStepByStepAndNewerOnesStayUnto
     EXPECT_TRUE(Store.Pings(-Wide, Wide).empty());
     EXPECT_EQ(ReadFile(Db), Before);
     EXPECT_EQ(Store.PutAsidePath(), "");
+}
+
+TEST(THistoryStoreTest, AFirstVersionFileGetsItsHoursFromItsMinutes) {
+    TTempDir Dir;
+    const std::vector<THistoryPing> All = ThreeHours();
+    {
+        THistoryStore Store;
+        ASSERT_TRUE(Store.Open(Dir.Path()));
+        for (const THistoryPing& P : All) {
+            ASSERT_TRUE(Store.AddPing(P));
+        }
+    }
+    sqlite3* Raw = nullptr;
+    ::sqlite3_open((Dir.Path() + THistoryStore::FileName).c_str(), &Raw);
+    {
+        const TSqlConnection Owner(Raw);
+        ASSERT_EQ(SqlExec(Raw, "DROP TABLE hour; DROP TABLE outage; PRAGMA user_version = 1"),
+                  SQLITE_OK);
+    }
+    THistoryStore Store;
+    ASSERT_TRUE(Store.Open(Dir.Path()));
+    // Columns of hours, and a summary of hours with minutes at its edges.
+    ExpectSeries(Store, All, T0 - 7 * Minute, T0 + 5 * 60 * Minute, 3, false);
+    const int64_t From = T0 + 7 * Minute, To = T0 + 5 * 60 * Minute - 7 * Minute;
+    while (Store.PruneStep(To + THistoryStore::FullResolutionMs, 100'000)) {
+    }
+    ASSERT_TRUE(Store.Pings(-Wide, Wide).empty());
+    ExpectSummary(Store.Summary(From, To), Direct(WithinMinutes(All, From, To)), false);
+    Store.Close();
+    EXPECT_EQ(UserVersion(Dir.Path() + THistoryStore::FileName), HistorySchemaVersion());
+}
+
+TEST(THistoryStoreTest, OutagesSurviveARestartAndACrashLeavesAnUnknownEnd) {
+    TTempDir Dir;
+    TOutage Old{0, "server", T0, T0 + 2000, T0 + 8000, T0 + 10'000, TOutageEnd::Open, 4, 8000, 2000};
+    TOutage Open{0, "server", std::nullopt, T0 + Minute, T0 + 2 * Minute, {}, TOutageEnd::Open,
+                 31, Minute, 1000};
+    {
+        THistoryStore Store;
+        ASSERT_TRUE(Store.Open(Dir.Path()));
+        ASSERT_TRUE(Store.AddOutage(Old));
+        Old.End = TOutageEnd::Recovered;
+        ASSERT_TRUE(Store.UpdateOutage(Old));
+        ASSERT_TRUE(Store.AddOutage(Open));
+        EXPECT_NE(Old.Id, Open.Id);
+        EXPECT_EQ(Store.Outages(-Wide, Wide), (std::vector{Open, Old}));
+        // Ends without closing it, as a kill -9 would.
+    }
+    THistoryStore Store;
+    ASSERT_TRUE(Store.Open(Dir.Path()));
+    Open.End = TOutageEnd::Unknown;
+    Open.EndToMs = Open.EndFromMs;
+    EXPECT_EQ(Store.Outages(-Wide, Wide), (std::vector{Open, Old}));
+    EXPECT_EQ(Store.Outages(T0 + 10'001, Wide), std::vector{Open});
+    EXPECT_EQ(Store.Outages(-Wide, T0 + 2000), std::vector<TOutage>{});
+    EXPECT_EQ(Store.Outages(-Wide, T0 + 2001), std::vector{Old});
+    while (Store.PruneStep(T0 + 10'001 + THistoryStore::AggregatesMs)) {
+    }
+    EXPECT_EQ(Store.Outages(-Wide, Wide), std::vector{Open});
+    ASSERT_TRUE(Store.Clear());
+    EXPECT_TRUE(Store.Outages(-Wide, Wide).empty());
 }
 
 TEST(THistoryStoreTest, ClearEmptiesEverythingAndTheFileStaysSound) {
