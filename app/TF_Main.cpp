@@ -447,6 +447,7 @@ void TF_Main::FormCreate() {
 }
 
 void TF_Main::FormClose() {
+    FPingMonitor->StopWatching();
     FHistoryKeeper->EndPeriod();
     Agente->ShutDown();
 }

@@ -46,3 +46,13 @@ void THistoryRecorder::End(int64_t AWhenMs) {
         FStore->EndPeriod(AWhenMs);
     }
 }
+
+void THistoryRecorder::Outage(TOutage& AOutage, bool ABegan) {
+    if (Usable()) {
+        if (ABegan) {
+            FStore->AddOutage(AOutage);
+        } else {
+            FStore->UpdateOutage(AOutage);
+        }
+    }
+}

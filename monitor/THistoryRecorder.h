@@ -2,6 +2,7 @@
 #pragma once
 
 #include "THistoryTypes.h"
+#include "TOutage.h"
 #include "TReplyStatus.h"
 
 #include <cstdint>
@@ -24,6 +25,8 @@ public:
     // A run, a rest or a burst begins now; the one before ends there.
     void Begin(THistoryPeriodKind AKind, int64_t AWhenMs);
     void End(int64_t AWhenMs);
+    // An outage as it begins (stored anew, its Id set) or changes.
+    void Outage(TOutage& AOutage, bool ABegan);
 
     // The record a reply becomes: lost pings (no bytes back) keep no round trip.
     static THistoryPing PingOf(const std::string& AHost, const std::string& AAddress,

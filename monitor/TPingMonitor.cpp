@@ -157,6 +157,7 @@ void TPingMonitor::btn_pingClick() {
     FPage.btn_auto->setEnabled(false);
     FHistory.Begin(THistoryPeriodKind::Burst, FPage.Clock->WallMs());
     const TFinally Enable([this] {
+        Unmonitored();
         FHistory.End(FPage.Clock->WallMs());
         FPage.btn_ping->setEnabled(true);
         FPage.btn_auto->setEnabled(true);
@@ -186,11 +187,38 @@ void TPingMonitor::ICMPReply(TNetIcmpClient& /*ASender*/, const TReplyStatus& AR
     AppendToPane(Line);
 
     ShowAverageAndLimit();
-    CountLossAndAlarm(AReplyStatus.ReplyBytes);
+    const bool Alarm = CountLossAndAlarm(AReplyStatus.ReplyBytes);
     ShowCounters();
     const int64_t WhenMs = FPage.Clock->WallMs();
     FHistory.Ping(FPage.ICMP->Host(), FPage.ICMP->Address(), AReplyStatus, WhenMs);
     emit ReplyHandled(AReplyStatus, QDateTime::fromMSecsSinceEpoch(WhenMs));
+    // Lost as the statistics count it: no bytes back.
+    Announce(FOutages.Ping(FPage.ICMP->Host(), WhenMs, FPage.Clock->SteadyMs(),
+                           AReplyStatus.ReplyBytes > 0, Alarm));
+}
+
+void TPingMonitor::Announce(TOutageTracker::TEvent Event) {
+    using TChange = TOutageTracker::TChange;
+    if (Event.Change == TChange::None) {
+        return;
+    }
+    FHistory.Outage(Event.Outage, Event.Change == TChange::Began);
+    if (Event.Change == TChange::Began) {
+        FOutages.SetCurrentId(Event.Outage.Id);
+        emit OutageBegan(Event.Outage);
+    } else if (Event.Change == TChange::Lasts) {
+        emit OutageLasts(Event.Outage);
+    } else {
+        emit OutageEnded(Event.Outage);
+    }
+}
+
+void TPingMonitor::Unmonitored() {
+    Announce(FOutages.Unmonitored(FPage.Clock->WallMs(), FPage.Clock->SteadyMs()));
+}
+
+void TPingMonitor::StopWatching() {
+    Unmonitored();
 }
 
 void TPingMonitor::AppendToPane(const QString& Line) {
@@ -209,7 +237,7 @@ void TPingMonitor::ShowAverageAndLimit() {
     SetTrayImage(TPingStatistics::ImageForAverage(Average, FPage.ud_limite_media_ms->value()));
 }
 
-void TPingMonitor::CountLossAndAlarm(int32_t ReplyBytes) {
+bool TPingMonitor::CountLossAndAlarm(int32_t ReplyBytes) {
     const auto [Counters, Outcome] =
         TPingStatistics::CountLoss(FCounters, ReplyBytes, FPage.ud_pacchetti_persi->value());
     FCounters = Counters;
@@ -219,6 +247,7 @@ void TPingMonitor::CountLossAndAlarm(int32_t ReplyBytes) {
         RaiseAlarm();
     else
         FPage.l_pacchetti_persi->setVisible(false);
+    return Outcome.Alarm;
 }
 
 void TPingMonitor::RaiseAlarm() {
@@ -264,6 +293,7 @@ void TPingMonitor::btn_autoClick() {
         TTimerSwitch::SetEnabled(*FPage.T_Ogni, false);
         FHistory.Begin(THistoryPeriodKind::Run, FPage.Clock->WallMs());
     } else {
+        Unmonitored();
         FHistory.End(FPage.Clock->WallMs());
         FPage.btn_ping->setEnabled(true);
         FCounters.auto_attivo = false;
@@ -279,6 +309,7 @@ void TPingMonitor::T_MinutiTimer() {
     TTimerSwitch::SetEnabled(*FPage.Timer, false);
     TTimerSwitch::SetEnabled(*FPage.T_Minuti, false);
     TTimerSwitch::SetEnabled(*FPage.T_Ogni, true);
+    Unmonitored();
     FHistory.Begin(THistoryPeriodKind::Rest, FPage.Clock->WallMs());
 }
 

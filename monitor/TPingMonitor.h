@@ -5,6 +5,7 @@
 #include "TPingCounters.h"
 #include "TPingPage.h"
 #include "TOutage.h"
+#include "TOutageTracker.h"
 #include "TReplyStatus.h"
 
 #include <QDateTime>
@@ -39,6 +40,9 @@ public:
     void T_MinutiTimer();
     void T_OgniTimer();
     void TimerTimer();
+
+    // Nobody watches any more (the window closes): an outage ends unknown.
+    void StopWatching();
 
     const TPingPage& Page() const { return FPage; }
     const TPingCounters& Counters() const { return FCounters; }
@@ -78,7 +82,11 @@ private:
     void SetTargetHost();
     void AppendToPane(const QString& Line);
     void ShowAverageAndLimit();
-    void CountLossAndAlarm(int32_t ReplyBytes);
+    // True when the consecutive-loss alarm was raised for this ping.
+    bool CountLossAndAlarm(int32_t ReplyBytes);
+    // Stores and announces what an outage did.
+    void Announce(TOutageTracker::TEvent Event);
+    void Unmonitored();
     void ShowCounters();
     void SetTrayImage(int Index);
     void RaiseAlarm();
@@ -87,6 +95,7 @@ private:
     TPingPage FPage;
     TPingCounters FCounters;
     THistoryRecorder FHistory;
+    TOutageTracker FOutages;
     std::chrono::milliseconds FMinuteLength{60 * 1000};
     std::chrono::milliseconds FBurstPause{500};
     bool FInTimerTimer = false;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -78,6 +80,42 @@ TEST(THistoryRecorder, HandlersKeepPingsAndTheSchedulesPeriods) {
         EXPECT_EQ(Periods[I].EndMs, std::get<2>(Expected[I])) << I;
     }
     EXPECT_NE(F.LogText().find("Ping result: "), std::string::npos) << "the log as before";
+}
+
+// The alarm begins an outage, an answer ends it, the rest ends the next one
+// unknown; the history keeps both and the monitor announces each change.
+TEST(THistoryRecorder, HandlersKeepAndAnnounceOutages) {
+    TSteppingClock Clock{CalendarTime(2026, 12, 8, 14, 3, 27)};
+    const int64_t T0 = 1'796'738'607'000;
+    Clock.SetWallMs(T0);
+    TPingPageFixture F(Clock);
+    ASSERT_TRUE(F.History.Open(F.LogDir.path().toStdString()));
+    F.Page.ud_pacchetti_persi->setValue(2);
+    std::string Changes;
+    QObject::connect(F.Monitor.get(), &TPingMonitor::OutageBegan, [&](const TOutage& O) {
+        Changes += "B" + std::to_string(O.Lost);
+        EXPECT_NE(O.Id, 0);
+    });
+    QObject::connect(F.Monitor.get(), &TPingMonitor::OutageLasts,
+                     [&](const TOutage& O) { Changes += "L" + std::to_string(O.Lost); });
+    QObject::connect(F.Monitor.get(), &TPingMonitor::OutageEnded,
+                     [&](const TOutage& O) { Changes += "E" + std::to_string(int(O.End)); });
+    F.Monitor->btn_autoClick();
+    for (const char What : std::string("ALLLLALLL")) {
+        Clock.Advance(1000);
+        F.Reply(What == 'A' ? TPingPageFixture::Answer(9) : TPingPageFixture::Lost());
+    }
+    Clock.Advance(1000);
+    F.Monitor->T_MinutiTimer();
+    EXPECT_EQ(Changes, "B3L4E1B3E2") << "the alarm comes after two losses in a row";
+    const std::vector<TOutage> Stored = F.History.Outages(T0, T0 + 10'000);
+    ASSERT_EQ(Stored.size(), 2u);
+    EXPECT_EQ(Stored[0].End, TOutageEnd::Unknown);
+    EXPECT_EQ(Stored[0].EndToMs, T0 + 10'000);
+    EXPECT_EQ(Stored[1].End, TOutageEnd::Recovered);
+    EXPECT_EQ(std::tie(*Stored[1].StartFromMs, Stored[1].StartToMs, Stored[1].EndFromMs,
+                       *Stored[1].EndToMs, Stored[1].Lost),
+              std::make_tuple(T0 + 1000, T0 + 2000, T0 + 5000, T0 + 6000, int64_t{4}));
 }
 
 } // namespace
