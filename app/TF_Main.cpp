@@ -426,6 +426,10 @@ void TF_Main::BindEvents() {
     connect(FPingMonitor.get(), &TPingMonitor::StatisticsCleared, TabSheet3, &TGraphPage::Clear);
     TabSheet3->SetLimit(FPingMonitor->LimitMs());
     connect(FPingMonitor.get(), &TPingMonitor::LimitChanged, TabSheet3, &TGraphPage::SetLimit);
+    for (const auto Signal :
+         {&TPingMonitor::OutageBegan, &TPingMonitor::OutageLasts, &TPingMonitor::OutageEnded}) {
+        connect(FPingMonitor.get(), Signal, TabSheet3, &TGraphPage::OutageChanged);
+    }
 
     Bind(btn_execute, &QPushButton::clicked, &TF_Main::btn_executeClick);
     Bind(pum_trayicon_Nascondi, &QAction::triggered, &TF_Main::pum_trayicon_NascondiClick);

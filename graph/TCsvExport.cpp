@@ -2,6 +2,8 @@
 #include "TCsvExport.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
 #include <QSaveFile>
 #include <QTimeZone>
 
@@ -119,6 +121,16 @@ QString WriteFile(const QString& Path, const QByteArray& Bytes) {
         return File.errorString();
     }
     return {};
+}
+
+QString AskPath(QWidget* Parent, const QString& Title, const QString& Stem,
+                const QString& Extension, const QDateTime& Now) {
+    const QString Suggested = QDir::home().filePath(
+        QStringLiteral("%1-%2.%3")
+            .arg(Stem, Now.toString(QStringLiteral("yyyyMMdd-HHmmss")), Extension));
+    const QString Filter = Extension == QLatin1String("png") ? QStringLiteral("Immagini PNG (*.png)")
+                                                             : QStringLiteral("File CSV (*.csv)");
+    return QFileDialog::getSaveFileName(Parent, Title, Suggested, Filter);
 }
 
 } // namespace TCsvExport

@@ -12,6 +12,9 @@
 // The pings of a range as UTF-8 CSV: a header row, then one row per ping with
 // its ISO 8601 local time and UTC offset, sequence, bytes, from address, ttl,
 // round trip in ms and lost (0/1).
+class QDateTime;
+class QWidget;
+
 namespace TCsvExport {
 
 QByteArray Header();
@@ -30,5 +33,10 @@ QString IsoTime(qint64 WhenMs, int32_t UtcOffsetSeconds);
 // no partial file and an older file of that name untouched. Returns the
 // reason on failure, an empty string on success.
 QString WriteFile(const QString& Path, const QByteArray& Bytes);
+
+// Asks where to save, suggesting "<Stem>-<Now as yyyyMMdd-HHmmss>.<Extension>" in
+// the home folder; empty when the user cancelled.
+QString AskPath(QWidget* Parent, const QString& Title, const QString& Stem,
+                const QString& Extension, const QDateTime& Now);
 
 } // namespace TCsvExport

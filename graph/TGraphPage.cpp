@@ -7,6 +7,7 @@
 #include "THistoryStore.h"
 #include "TLatencyView.h"
 #include "TLocaleFormats.h"
+#include "TOutagePanel.h"
 #include "TPlotPoints.h"
 #include "TReplyStatus.h"
 
@@ -14,7 +15,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -128,6 +128,9 @@ void TGraphPage::CreateControls() {
     Page->addWidget(l_cronologia);
     Page->addLayout(FPlotBox, 1);
     Page->addLayout(CreateSummary());
+    FOutagePanel = new TOutagePanel([this](const QString& Message) { ReportError(Message); }, this);
+    Page->addWidget(FOutagePanel);
+    connect(FOutagePanel, &TOutagePanel::OutageClicked, this, &TGraphPage::ShowOutage);
 
     connect(cb_intervallo, &QComboBox::currentIndexChanged, this, [this](int Index) {
         FShown.SetRange(static_cast<TRange>(Index));
@@ -140,32 +143,36 @@ void TGraphPage::CreateControls() {
     connect(btn_cancella_cronologia, &QPushButton::clicked, this, &TGraphPage::ClearHistory);
 }
 
+namespace {
+
+using TCaption = QString (*)(const TRangeSummary&, QChar);
+struct TSummaryValue {
+    const char* Name;
+    const char* Caption;
+    TCaption Text;
+};
+const TSummaryValue SummaryValues[] = {{"l_min", "Min", &TRangeStatistics::MinCaption},
+                                       {"l_media", "Media", &TRangeStatistics::MeanCaption},
+                                       {"l_max", "Max", &TRangeStatistics::MaxCaption},
+                                       {"l_jitter", "Jitter", &TRangeStatistics::JitterCaption},
+                                       {"l_mediana", "Mediana", &TRangeStatistics::MedianCaption},
+                                       {"l_p95", "95° perc.", &TRangeStatistics::P95Caption},
+                                       {"l_devstd", "Dev. std.", &TRangeStatistics::StdDevCaption},
+                                       {"l_persi", "Persi", &TRangeStatistics::LostCaption}};
+
+} // namespace
+
 QGridLayout* TGraphPage::CreateSummary() {
     auto* Summary = new QGridLayout;
     Summary->setContentsMargins(8, 2, 8, 6);
     Summary->setHorizontalSpacing(6);
-    struct TValue {
-        const char* Name;
-        const char* Caption;
-        QLabel** Label;
-    };
-    const TValue Values[] = {{"l_min", "Min", &l_min},
-                             {"l_media", "Media", &l_media},
-                             {"l_max", "Max", &l_max},
-                             {"l_jitter", "Jitter", &l_jitter},
-                             {"l_mediana", "Mediana", &l_mediana},
-                             {"l_p95", "95° perc.", &l_p95},
-                             {"l_devstd", "Dev. std.", &l_devstd},
-                             {"l_persi", "Persi", &l_persi}};
-    int Index = 0;
-    for (const auto& [Name, Caption, Value] : Values) {
-        const QString Text = QString::fromUtf8(Caption);
+    for (size_t Index = 0; Index < std::size(SummaryValues); ++Index) {
+        const QString Text = QString::fromUtf8(SummaryValues[Index].Caption);
         auto* Label = new QLabel(Text + u':', this);
-        *Value = ValueLabel(this, Name, Text);
-        Label->setBuddy(*Value);
-        Summary->addWidget(Label, Index / 4, (Index % 4) * 2);
-        Summary->addWidget(*Value, Index / 4, (Index % 4) * 2 + 1);
-        ++Index;
+        FValues[Index] = ValueLabel(this, SummaryValues[Index].Name, Text);
+        Label->setBuddy(FValues[Index]);
+        Summary->addWidget(Label, int(Index / 4), int(Index % 4) * 2);
+        Summary->addWidget(FValues[Index], int(Index / 4), int(Index % 4) * 2 + 1);
     }
     Summary->setColumnStretch(8, 1);
     return Summary;
@@ -201,7 +208,32 @@ void TGraphPage::SetHistory(THistoryStore* Store) {
         FPutAside = TGraphHistory::PutAsideText(QString::fromStdString(Store->PutAsidePath()));
     }
     // Earlier runs show at once, shown page or not: the summary is read now.
+    ReadOutages();
     Refresh();
+}
+
+void TGraphPage::ReadOutages() {
+    if (ReadsHistory()) {
+        FOutagePanel->SetOutages(FStore->Outages(TGraphSpan::ShortestMs - TGraphSpan::LongestMs,
+                                                 Clock().WallMs() + TGraphSpan::LongestMs));
+    }
+}
+
+void TGraphPage::OutageChanged(const TOutage& Outage) {
+    if (ReadsHistory()) {
+        ReadOutages();
+    } else {
+        FOutagePanel->Upsert(Outage);
+    }
+    if (isVisible()) {
+        ScheduleRedraw();
+    }
+}
+
+void TGraphPage::ShowOutage(const TOutage& Outage) {
+    const auto [From, To] = TOutagePanel::SpanOf(Outage, Clock().WallMs());
+    FShown.Pin(From, To);
+    Navigated();
 }
 
 bool TGraphPage::ReadsHistory() const {
@@ -336,7 +368,9 @@ void TGraphPage::ShowFromMemory(qint64 FromMs, qint64 ToMs, int Columns) {
     FSummary = FMemory.Summary();
     ShowSummary();
     if (FView != nullptr) {
-        FView->Show(FMemory.Points(), FromMs, ToMs, FSummary.MaxMs, FLimitMs,
+        TPlotPoints Points = FMemory.Points();
+        Points.Outages = FOutagePanel->Marks(FromMs, ToMs, Clock().WallMs());
+        FView->Show(std::move(Points), FromMs, ToMs, FSummary.MaxMs, FLimitMs,
                     TGraphSpan::AxisFormat(ToMs - FromMs));
     }
 }
@@ -351,6 +385,7 @@ void TGraphPage::ShowFromStore(qint64 FromMs, qint64 ToMs, int Columns) {
     TPlotPoints Points = TGraphHistory::Plot(*FStore, FromMs, ToMs + 1, Columns);
     Points.Unmonitored =
         TGraphHistory::Unmonitored(FStore->Periods(FromMs, ToMs + 1), FromMs, ToMs, NowMs);
+    Points.Outages = FOutagePanel->Marks(FromMs, ToMs, NowMs);
     const double Highest = Points.HighestMs();
     FView->Show(std::move(Points), FromMs, ToMs, Highest, FLimitMs,
                 TGraphSpan::AxisFormat(ToMs - FromMs));
@@ -375,19 +410,17 @@ void TGraphPage::SummaryFromStore(TSummaryWhen When, qint64 FromMs, qint64 ToMs)
 
 void TGraphPage::ShowSummary() {
     const QChar Separator = TLocaleFormats::DecimalSeparator();
-    l_min->setText(TRangeStatistics::MinCaption(FSummary, Separator));
-    l_media->setText(TRangeStatistics::MeanCaption(FSummary, Separator));
-    l_max->setText(TRangeStatistics::MaxCaption(FSummary, Separator));
-    l_jitter->setText(TRangeStatistics::JitterCaption(FSummary, Separator));
-    l_mediana->setText(TRangeStatistics::MedianCaption(FSummary, Separator));
-    l_p95->setText(TRangeStatistics::P95Caption(FSummary, Separator));
-    l_devstd->setText(TRangeStatistics::StdDevCaption(FSummary, Separator));
-    l_persi->setText(TRangeStatistics::LostCaption(FSummary, Separator));
-    for (QLabel* Value : {l_min, l_media, l_max, l_jitter, l_mediana, l_p95, l_devstd, l_persi}) {
-        Value->setAccessibleDescription(Value->text());
+    for (size_t Index = 0; Index < std::size(SummaryValues); ++Index) {
+        FValues[Index]->setText(SummaryValues[Index].Text(FSummary, Separator));
+        FValues[Index]->setAccessibleDescription(FValues[Index]->text());
     }
     if (FView != nullptr) {
-        FView->setAccessibleDescription(TRangeStatistics::Description(FSummary, Separator));
+        const auto [From, To] = ShownSpan();
+        QString Description = TRangeStatistics::Description(FSummary, Separator);
+        if (const int Outages = FOutagePanel->CountWithin(From, To, Clock().WallMs())) {
+            Description += QStringLiteral(", interruzioni %1").arg(Outages);
+        }
+        FView->setAccessibleDescription(Description);
     }
 }
 
@@ -418,6 +451,7 @@ bool TGraphPage::ClearHistory() {
     }
     const bool Cleared = FStore->Clear();
     if (Cleared) {
+        FOutagePanel->SetOutages({});
         // This run's pings were in it too; they would come back if the store failed later.
         FHistory.Clear();
         FMemory.Reset();
@@ -470,24 +504,19 @@ void TGraphPage::ReportError(const QString& Message) {
 }
 
 void TGraphPage::SaveImageClick() {
-    const QString Path = AskPath(QStringLiteral("Salva immagine"), QStringLiteral("png"),
-                                 QStringLiteral("Immagini PNG (*.png)"));
+    const QString Path = AskPath(QStringLiteral("Salva immagine"), QStringLiteral("png"));
     if (!Path.isEmpty()) {
         SaveImage(Path);
     }
 }
 
 void TGraphPage::ExportCsvClick() {
-    const QString Path = AskPath(QStringLiteral("Esporta CSV"), QStringLiteral("csv"),
-                                 QStringLiteral("File CSV (*.csv)"));
+    const QString Path = AskPath(QStringLiteral("Esporta CSV"), QStringLiteral("csv"));
     if (!Path.isEmpty()) {
         ExportCsv(Path);
     }
 }
 
-QString TGraphPage::AskPath(const QString& Title, const QString& Extension, const QString& Filter) {
-    const QString Suggested = QDir::home().filePath(
-        QStringLiteral("zirko-grafico-%1.%2")
-            .arg(WallNow().toString(QStringLiteral("yyyyMMdd-HHmmss")), Extension));
-    return QFileDialog::getSaveFileName(this, Title, Suggested, Filter);
+QString TGraphPage::AskPath(const QString& Title, const QString& Extension) {
+    return TCsvExport::AskPath(this, Title, QStringLiteral("zirko-grafico"), Extension, WallNow());
 }

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -21,6 +22,8 @@ class TClock;
 class QVBoxLayout;
 class THistoryStore;
 class TLatencyView;
+class TOutagePanel;
+struct TOutage;
 struct TReplyStatus;
 
 // The "Grafico" page: the main client's pings over wall-clock time, the
@@ -56,6 +59,8 @@ public:
     void AddReply(const TReplyStatus& AReplyStatus, const QDateTime& AWhen);
     // "Clear log": this run's pings start afresh; the history stays.
     void Clear();
+    // An outage began, went on or ended: the list and the plot's marks follow.
+    void OutageChanged(const TOutage& Outage);
 
     void SetRange(TRange Range);
     TRange Range() const;
@@ -88,6 +93,7 @@ public:
     QString HistoryNote() const;
     // Null until the page has been shown once.
     TLatencyView* View() const { return FView; }
+    TOutagePanel* Outages() const { return FOutagePanel; }
 
 protected:
     void showEvent(QShowEvent* Event) override;
@@ -111,12 +117,14 @@ private:
     void Navigated();
     void ShowSummary();
     void ShowHistoryNote();
+    void ReadOutages();
+    void ShowOutage(const TOutage& Outage);
     std::optional<qint64> FirstMs() const;
     std::optional<qint64> FirstForSpan() const;
     // Failure holds the path (%1) and the reason (%2).
     bool WriteOrReport(const QString& Path, const QByteArray& Bytes, const QString& Failure);
     void ReportError(const QString& Message);
-    QString AskPath(const QString& Title, const QString& Extension, const QString& Filter);
+    QString AskPath(const QString& Title, const QString& Extension);
     void SaveImageClick();
     void ExportCsvClick();
 
@@ -138,14 +146,9 @@ private:
     QVBoxLayout* FPlotBox = nullptr;
     QLabel* FPlaceholder = nullptr;
     TLatencyView* FView = nullptr;
-    QLabel* l_min = nullptr;
-    QLabel* l_media = nullptr;
-    QLabel* l_max = nullptr;
-    QLabel* l_jitter = nullptr;
-    QLabel* l_mediana = nullptr;
-    QLabel* l_p95 = nullptr;
-    QLabel* l_devstd = nullptr;
-    QLabel* l_persi = nullptr;
+    TOutagePanel* FOutagePanel = nullptr;
+    // l_min, l_media, l_max, l_jitter, l_mediana, l_p95, l_devstd, l_persi
+    std::array<QLabel*, 8> FValues{};
     QTimer* FFollow = nullptr;
     QTimer* FRedraw = nullptr;
     QTimer* FSummaryDue = nullptr;

@@ -35,12 +35,13 @@ public:
     void Zoom(double Factor, qint64 AtMs, qint64 NowMs, std::optional<qint64> FirstMs);
     // Positive moves the view towards later times.
     void Pan(qint64 DeltaMs, qint64 NowMs, std::optional<qint64> FirstMs);
+    // Shows [FromMs, ToMs] and stays there, as after a pan.
+    void Pin(qint64 FromMs, qint64 ToMs);
 
 private:
     // The live end runs ahead of the clock by a sixtieth of the span and moves
     // only when the clock reaches it, so the axes stay put for several pings.
     qint64 LiveEnd(qint64 NowMs, qint64 LengthMs) const;
-    void Pin(qint64 FromMs, qint64 ToMs);
 
     TRange FRange = Last10Minutes;
     bool FLive = true;

@@ -201,8 +201,14 @@ void TLatencyView::DrawBackground(QPainter* Painter, const QRectF& Area) const {
     const double XScale = Area.width() / double(FToMs - FFromMs);
     const double YScale = Area.height() / FTopMs;
     const auto X = [&](qreal Ms) { return Area.left() + (Ms - FFromMs) * XScale; };
-    // Hatched grey: no run or burst was on, so nothing there was up or down.
     Painter->setPen(Qt::NoPen);
+    // Pale red from an outage's start to its end, behind everything else.
+    Painter->setBrush(QColor(0xe0, 0x30, 0x30, 0x30));
+    for (const auto& [From, To] : FPoints.Outages) {
+        Painter->drawRect(QRectF(QPointF(X(From), Area.top()),
+                                 QPointF(std::max(X(To), X(From) + 1.0), Area.bottom())));
+    }
+    // Hatched grey: no run or burst was on, so nothing there was up or down.
     Painter->setBrush(QBrush(QColor(0x80, 0x80, 0x80, 0x40), Qt::BDiagPattern));
     for (const auto& [From, To] : FPoints.Unmonitored) {
         Painter->drawRect(QRectF(QPointF(X(From), Area.top()), QPointF(X(To), Area.bottom())));
@@ -221,7 +227,8 @@ void TLatencyView::DrawBackground(QPainter* Painter, const QRectF& Area) const {
 }
 
 void TLatencyView::DrawData(QPainter* Painter) {
-    if (FPoints.Segments.empty() && FPoints.LossTimes.empty() && FPoints.Unmonitored.empty()) {
+    if (FPoints.Segments.empty() && FPoints.LossTimes.empty() && FPoints.Unmonitored.empty() &&
+        FPoints.Outages.empty()) {
         return;
     }
     // Both axes are linear, so one scale maps every point of the plot area.

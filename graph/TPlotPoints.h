@@ -21,12 +21,14 @@ struct TPlotBand {
 // (x in UTC milliseconds, y in ms) and the times of the lost ones. A lost ping
 // ends a segment, so the line has a gap there. A wide view adds a band per
 // column and its segments join the columns' medians. Unmonitored holds the
-// stretches no run or burst covered, which are neither up nor down.
+// stretches no run or burst covered, which are neither up nor down; Outages
+// those from an outage's start to its end.
 struct TPlotPoints {
     std::vector<std::vector<QPointF>> Segments;
     std::vector<qreal> LossTimes;
     std::vector<TPlotBand> Bands;
     std::vector<std::pair<qreal, qreal>> Unmonitored;
+    std::vector<std::pair<qreal, qreal>> Outages;
 
     std::size_t PointCount() const;
     // The slowest answer drawn, by line or band.

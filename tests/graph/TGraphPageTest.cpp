@@ -4,6 +4,7 @@
 #include "TGraphHistory.h"
 #include "THistoryStore.h"
 #include "TLatencyView.h"
+#include "TOutagePanel.h"
 #include "TPlotPoints.h"
 #include "TReplyStatus.h"
 #include "TSteppingClock.h"
@@ -14,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QTimeZone>
 #include <QWheelEvent>
 
@@ -469,3 +471,52 @@ TEST_F(GraphPageTest, CsvFromTheHistoryLeadsWithTheMinutesNoLongerKept) {
 }
 
 } // namespace
+
+TEST_F(GraphPageTest, OutagesAreListedMarkedCountedAndExported) {
+    const int64_t Now = FClock.WallMs();
+    constexpr int64_t Minute = 60000;
+    OpenStore(Now - 50 * Minute);
+    TOutage Past{0, "router.lan", Now - 40 * Minute, Now - 40 * Minute + 2000, Now - 37 * Minute,
+                 Now - 37 * Minute + 2000, TOutageEnd::Recovered, 90, 180'000, 2000};
+    TOutage Open{0, "router.lan", std::nullopt, Now - 5 * Minute, Now - Minute, {},
+                 TOutageEnd::Open, 120, 4 * Minute, 1000};
+    ASSERT_TRUE(Store.AddOutage(Past));
+    ASSERT_TRUE(Store.AddOutage(Open));
+    Page.SetRange(TGraphPage::LastHour);
+    Page.show();
+    Page.SetHistory(&Store);
+
+    auto* List = Page.findChild<QTreeWidget*>(QStringLiteral("lv_interruzioni"));
+    ASSERT_NE(List, nullptr);
+    ASSERT_EQ(List->topLevelItemCount(), 2);
+    const QStringList Newest{List->topLevelItem(0)->text(1), List->topLevelItem(0)->text(2),
+                             List->topLevelItem(0)->text(3)};
+    EXPECT_EQ(Newest, (QStringList{"in corso", "almeno 4 min 0 s ± 1 s", "120"}));
+    EXPECT_EQ(List->topLevelItem(1)->text(2), "3 min 0 s ± 2 s");
+    EXPECT_EQ(Page.View()->Points().Outages.size(), 2u);
+    EXPECT_TRUE(Page.View()->accessibleDescription().endsWith(", interruzioni 2"));
+
+    // A click shows that outage with a margin either side, and stays there.
+    emit List->itemClicked(List->topLevelItem(1), 0);
+    const qint64 Margin = (182'000 / 3);
+    EXPECT_FALSE(Page.Live());
+    EXPECT_EQ(Page.ShownSpan(), std::make_pair(qint64(*Past.StartFromMs - Margin),
+                                               qint64(*Past.EndToMs + Margin)));
+
+    const QString Path = Dir.filePath(QStringLiteral("interruzioni.csv"));
+    ASSERT_TRUE(Page.Outages()->ExportCsv(Path));
+    const QList<QByteArray> Lines = Read(Path).split('\n');
+    ASSERT_EQ(Lines.size(), 4); // a header, two rows, and the last line's end
+    EXPECT_TRUE(Lines[1].contains(",router.lan,," + QByteArray::number(Open.StartToMs)));
+    EXPECT_TRUE(Lines[1].contains(",open,240.000,1.000,120\r"));
+    EXPECT_TRUE(Lines[2].contains(",recovered,180.000,2.000,90\r"));
+
+    // Without a history the page lists this run's outages as they change.
+    TGraphPage Alone;
+    Open.Lost = 121;
+    for (int Change = 0; Change < 2; ++Change) {
+        Alone.OutageChanged(Open);
+    }
+    ASSERT_EQ(Alone.Outages()->Outages().size(), 1u);
+    EXPECT_EQ(Alone.Outages()->Outages()[0].Lost, 121);
+}
