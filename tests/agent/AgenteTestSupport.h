@@ -3,94 +3,23 @@
 
 #include "TAgente.h"
 #include "TSteppingClock.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstdlib>
-#include <fcntl.h>
-#include <fstream>
-#include <ftw.h>
 #include <functional>
-#include <sstream>
 #include <string>
-#include <sys/mount.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace agente_test {
 
-// A private folder under /tmp, removed with everything in it.
-class TTempDir {
-public:
-    TTempDir() {
-        std::string Pattern = "/tmp/zirko-agent-XXXXXX";
-        if (::mkdtemp(Pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        FPath = Pattern + "/";
-    }
-    ~TTempDir() {
-        ::nftw(
-            FPath.c_str(), [](const char* P, const struct stat*, int, FTW*) { return ::remove(P); },
-            16, FTW_DEPTH | FTW_PHYS);
-    }
-    TTempDir(const TTempDir&) = delete;
-    TTempDir& operator=(const TTempDir&) = delete;
-    // With the trailing "/".
-    const std::string& Path() const { return FPath; }
+using namespace zirko::test;
 
-private:
-    std::string FPath;
-};
-
-inline std::string ReadFile(const std::string& Path) {
-    std::ifstream In(Path, std::ios::binary);
-    std::ostringstream Content;
-    Content << In.rdbuf();
-    return Content.str();
-}
-
-inline void WriteFile(const std::string& Path, const std::string& Content) {
-    std::ofstream(Path, std::ios::binary) << Content;
-}
-
-inline bool Exists(const std::string& Path) {
-    return ::access(Path.c_str(), F_OK) == 0;
-}
-
-inline off_t FileSize(const std::string& Path) {
-    struct stat Info {};
-    return ::stat(Path.c_str(), &Info) == 0 ? Info.st_size : -1;
-}
-
-// A file of Size bytes that takes no disk space.
-inline void MakeSparseFile(const std::string& Path, off_t Size) {
-    const int Fd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(Fd, 0);
-    ASSERT_EQ(::ftruncate(Fd, Size), 0);
-    ::close(Fd);
-}
-
-// The instant every expected text of these tests is written for: 8 December 2026 14:05:33.
-inline std::tm ReferenceInstant() {
-    std::tm Now{};
-    Now.tm_year = 2026 - 1900;
-    Now.tm_mon = 11;
-    Now.tm_mday = 8;
-    Now.tm_hour = 14;
-    Now.tm_min = 5;
-    Now.tm_sec = 33;
-    return Now;
-}
-
-// Sends the fatal message down a pipe so the parent can check it.
+// Sends the fatal message down the child's pipe so the parent can check it.
 class TPipeReporter : public TAgenteFatalReporter {
 public:
-    explicit TPipeReporter(int Fd) : FFd(Fd) {}
+    explicit TPipeReporter(const TChildPipe& Pipe) : FPipe(Pipe) {}
     void ShowFatal(const std::string& Message) override {
-        const std::string Line = Message + "\n";
-        (void)!::write(FFd, Line.data(), Line.size());
+        FPipe.Send(Message);
         if (OnShow) {
             OnShow();
         }
@@ -98,13 +27,7 @@ public:
     std::function<void()> OnShow;
 
 private:
-    int FFd;
-};
-
-struct TChildResult {
-    bool Exited = false;
-    int ExitCode = -1;
-    std::string Messages; // every fatal message, one per line
+    TChildPipe FPipe;
 };
 
 // Runs Body in a forked child with a reporter on a pipe for its agents (with
@@ -112,37 +35,12 @@ struct TChildResult {
 // child exits 0 if Body returns.
 inline TChildResult RunInChild(const std::function<void(TPipeReporter&)>& Body,
                                bool UseStderr = false) {
-    int Pipe[2];
-    if (::pipe(Pipe) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
-    const pid_t Pid = ::fork();
-    if (Pid == 0) {
-        ::close(Pipe[0]);
-        TPipeReporter Reporter(Pipe[1]);
-        if (UseStderr) {
-            ::dup2(Pipe[1], STDERR_FILENO);
-        }
-        try {
+    return zirko::test::RunInChild(
+        [&](TChildPipe& Pipe) {
+            TPipeReporter Reporter(Pipe);
             Body(Reporter);
-        } catch (...) {
-            std::_Exit(2);
-        }
-        std::_Exit(0);
-    }
-    ::close(Pipe[1]);
-    TChildResult Result;
-    char Buffer[256];
-    ssize_t N = 0;
-    while ((N = ::read(Pipe[0], Buffer, sizeof Buffer)) > 0) {
-        Result.Messages.append(Buffer, static_cast<size_t>(N));
-    }
-    ::close(Pipe[0]);
-    int Status = 0;
-    ::waitpid(Pid, &Status, 0);
-    Result.Exited = WIFEXITED(Status);
-    Result.ExitCode = Result.Exited ? WEXITSTATUS(Status) : -1;
-    return Result;
+        },
+        UseStderr);
 }
 
 // An agent set up as the main window sets it up.

@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The agent's tests already have the private temp folder, file helpers and the
-// child process with a pipe back: the history's tests use the same.
-#include "AgenteTestSupport.h"
 #include "THistoryStore.h"
+#include "TSteppingClock.h"
+#include "TestFiles.h"
 
 #include <optional>
 #include <string>
 
 namespace history_test {
 
-using namespace agente_test;
+using namespace zirko::test;
 
 inline THistoryPing Ping(int64_t UtcMs, std::optional<int64_t> RoundTripUs,
                          const std::string& Host = "router.lan") {

@@ -294,7 +294,7 @@ TEST(THistoryStoreTest, KillNineLosesNoCommittedPingAndTheNextOpenClosesItsPerio
                             I % 2 ? "router.lan" : "server6"));
     }
     const auto KilledRun = [&](const std::function<void(THistoryStore&)>& Body) {
-        return RunInChild([&](TPipeReporter&) {
+        return RunInChild([&](TChildPipe&) {
             THistoryStore Store;
             if (!Store.Open(Dir.Path())) {
                 std::_Exit(3);
@@ -397,14 +397,14 @@ TEST(THistoryStoreTest, ASecondCopyFindsTheHistoryHeldAtOnce) {
     ASSERT_TRUE(First.Open(Dir.Path()));
     ASSERT_TRUE(First.AddPing(Ping(T0, 100)));
     const std::string Before = ReadFile(First.Path());
-    const TChildResult Second = RunInChild([&](TPipeReporter& Reporter) {
+    const TChildResult Second = RunInChild([&](TChildPipe& Pipe) {
         const auto Start = std::chrono::steady_clock::now();
         THistoryStore Copy;
         Copy.Open(Dir.Path());
         const auto Ms = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - Start);
-        Reporter.ShowFatal(std::to_string(static_cast<int>(Copy.Status())) + " " +
-                           std::to_string(Ms.count() < 500));
+        Pipe.Send(std::to_string(static_cast<int>(Copy.Status())) + " " +
+                  std::to_string(Ms.count() < 500));
     });
     EXPECT_EQ(Second.Messages, std::to_string(static_cast<int>(THistoryStatus::Held)) + " 1\n");
     EXPECT_EQ(ReadFile(First.Path()), Before);
