@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "OutageNotification.h"
+
+#include "OutageText.h"
+
+namespace OutageNotification {
+
+namespace {
+
+constexpr uint8_t Normal = 1;
+constexpr uint8_t Critical = 2;
+
+} // namespace
+
+TOutageNotification Down(const TOutage& Outage) {
+    return {OutageText::DownSummary(Outage.Host), OutageText::DownBody(Outage), Critical,
+            "network.disconnected"};
+}
+
+TOutageNotification Ended(const TOutage& Outage) {
+    if (Outage.End == TOutageEnd::Recovered) {
+        return {OutageText::RecoveredSummary(Outage), OutageText::Duration(Outage), Normal,
+                "network.connected"};
+    }
+    // Nobody watched the end: the host may still be down, so no "connected".
+    return {OutageText::UnknownEndSummary(Outage), OutageText::Duration(Outage), Normal, "network"};
+}
+
+} // namespace OutageNotification
