@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "TOutage.h"
+#include "TReplyStatus.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Who is pinged: the labels every series carries.
+struct TMetricsTarget {
+    std::string Host;   // as typed in the field or on the command line
+    std::string Ip;     // the address it resolved to; "" before it resolved
+    std::string Source; // the bound source address; "" when none is bound
+
+    bool operator==(const TMetricsTarget&) const = default;
+};
+
+// The measurements and Zirko's state in the Prometheus exposition formats.
+// Series stay under the labels they were counted with (a counter never goes
+// back), so a host typed anew or resolved elsewhere starts series of its own;
+// Zirko's own gauges describe the current target only.
+// Not thread-safe: fed and read from the GUI (main) thread only, as the
+// monitor, the endpoint and the textfile all live there.
+class TMetricsRegistry {
+public:
+    enum class TFormat : uint8_t {
+        Prometheus,  // text format 0.0.4
+        OpenMetrics, // OpenMetrics 1.0 text
+    };
+    // Upper bounds of the round-trip buckets in seconds: 5e-05 doubled 20 times
+    // up to 26.2144 (+Inf comes on top).
+    static constexpr std::size_t BucketCount = 20;
+    static const std::array<double, BucketCount>& BucketBounds();
+    // Targets kept at most; the one current longest ago is dropped first.
+    static constexpr std::size_t MaxTargets = 16;
+
+    // The target the following pings and Zirko's gauges belong to. Cheap when
+    // unchanged, so it may be called before every ping.
+    void SetTarget(const TMetricsTarget& Target);
+
+    // One ping whose outcome was handled, each a request (smokeping_requests_total).
+    // An echo reply is observed in the round-trip histogram (RoundTripUs, else
+    // RoundTripMs) and sets the TTL gauge; timeouts, unreachables and TTL
+    // exceeded are requests without an answer.
+    void AddReply(const TReplyStatus& Reply);
+    // The request could not be sent: a request, a send error, no answer.
+    void AddSendError();
+    // The answer could not be read: a request, a receive error, no answer.
+    void AddReceiveError();
+
+    // Zirko's state: a run of the schedule or a burst is going on (false in the
+    // rest between runs and when stopped).
+    void SetMonitoringActive(bool Active);
+    // Lost pings in a row now (n_persi_consecutivi).
+    void SetConsecutiveLost(int64_t Lost);
+    // The open outage, or none: zirko_outage_active 1 from the alarm to the
+    // first answer; the start stamp is its first lost ping (0 when none).
+    void SetOutage(const std::optional<TOutage>& Current);
+    // The spinners: losses in a row that raise the alarm, the average limit.
+    void SetAlarmThreshold(int64_t Losses);
+    void SetAverageLimitMs(int64_t LimitMs);
+
+    // The whole exposition, ready to serve or to write.
+    std::string Text(TFormat Format) const;
+    // The format an HTTP Accept header asks for: OpenMetrics only when it is
+    // preferred over the text format (a missing or empty header gets the text format).
+    static TFormat Negotiate(std::string_view Accept);
+    static const char* ContentType(TFormat Format);
+
+private:
+    struct TSeries {
+        TMetricsTarget Target;
+        uint64_t Requests = 0, SendErrors = 0, ReceiveErrors = 0;
+        std::array<uint64_t, BucketCount> Buckets{}; // not cumulative
+        uint64_t Answered = 0;                       // the +Inf bucket and _count
+        double SumSeconds = 0;
+        std::optional<int> Ttl;
+    };
+    TSeries& Current();
+    void WriteTargetFamilies(std::string& Out, TFormat Format) const;
+    void WriteStateFamilies(std::string& Out, TFormat Format) const;
+
+    std::vector<TSeries> FSeries; // the current target last
+    std::optional<TMetricsTarget> FTarget;
+    bool FActive = false;
+    int64_t FConsecutiveLost = 0;
+    bool FOutageActive = false;
+    int64_t FOutageStartMs = 0;
+    int64_t FAlarmThreshold = 0;
+    int64_t FAverageLimitMs = 0;
+};
