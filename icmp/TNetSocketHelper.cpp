@@ -300,6 +300,16 @@ void TNetSocketHelper::Forget(uint32_t AId) {
     }
 }
 
+int TNetSocketHelper::Descriptor() const {
+    std::lock_guard Guard(FLock);
+    return FChannel;
+}
+
+void TNetSocketHelper::Collect() {
+    // No probe has the number 0, so the wait reads until the channel is empty.
+    WaitFor(0, 0);
+}
+
 std::string TNetSocketHelper::Locate(const std::string& AExecutable) {
     const auto Slash = AExecutable.rfind('/');
     const std::string Folder = Slash == std::string::npos ? "." : AExecutable.substr(0, Slash);

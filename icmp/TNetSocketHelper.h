@@ -55,6 +55,10 @@ public:
     std::optional<TProbeProtocol::TAnswer> Take(uint32_t AId);
     // The helper stops waiting for answers to AId; any that came are dropped.
     void Forget(uint32_t AId);
+    // The channel, for an event loop to watch; -1 when no helper runs.
+    int Descriptor() const;
+    // Queues what the channel holds now, without waiting, for Take to hand out.
+    void Collect();
 
     // The helper beside AExecutable, where neither that folder nor the file can be written by
     // another user, else in the install's libexec folder; empty when neither will do.

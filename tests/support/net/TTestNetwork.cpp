@@ -28,12 +28,15 @@ TTestNetwork::TTestNetwork(TTestNetworkOptions AOptions) : FOptions(AOptions) {
         FClient = std::make_unique<TNetNamespace>("cli");
     }
     FRouter = std::make_unique<TNetNamespace>("rtr");
-    if (FOptions.SecondRouter) {
+    if (FOptions.SecondRouter || FOptions.ThirdRouter) {
         FRouter2 = std::make_unique<TNetNamespace>("rt2");
+    }
+    if (FOptions.ThirdRouter) {
+        FRouter3 = std::make_unique<TNetNamespace>("rt3");
     }
     FTarget = std::make_unique<TNetNamespace>("tgt");
 
-    for (const TNetNamespace* R : {FRouter.get(), FRouter2.get()}) {
+    for (const TNetNamespace* R : {FRouter.get(), FRouter2.get(), FRouter3.get()}) {
         if (R != nullptr) {
             R->SetSysctl("net.ipv4.ip_forward", "1");
             // Time-exceeded without a rate limit (a traceroute asks for many). A limit of 0
@@ -46,33 +49,57 @@ TTestNetwork::TTestNetwork(TTestNetworkOptions AOptions) : FOptions(AOptions) {
         }
     }
 
-    const TNetNamespace& LastRouter = FRouter2 ? *FRouter2 : *FRouter;
+    const TNetNamespace& LastRouter = FRouter3 ? *FRouter3 : FRouter2 ? *FRouter2 : *FRouter;
     Link(FClient.get(), 1, *FRouter, 2);
     if (FRouter2) {
         Link(FRouter.get(), 5, *FRouter2, 6);
+    }
+    if (FRouter3) {
+        Link(FRouter2.get(), 13, *FRouter3, 14);
     }
     Link(&LastRouter, 9, *FTarget, 10);
 
     Route(FClient.get(), {Prefix(), "via", Address(2)});
     Route(FTarget.get(), {Prefix(), "via", Address(9)});
-    if (FRouter2) {
-        Route(FRouter.get(), {Address(8) + "/30", "via", Address(6)});
-        Route(FRouter2.get(), {Prefix(), "via", Address(5)});
-    }
+    RouteBetweenRouters();
     if (FOptions.UnreachableRoute) {
         FRouter->Ip({"route", "add", "unreachable", Address(128) + "/25"});
     }
     if (FOptions.IPv6) {
         Route(FClient.get(), {Prefix6(), "via", Address6(2)});
         Route(FTarget.get(), {Prefix6(), "via", Address6(9)});
-        if (FRouter2) {
-            Route(FRouter.get(), {Prefix6Base() + "0:2::/64", "via", Address6(6)});
-            Route(FRouter2.get(), {Prefix6(), "via", Address6(5)});
-        }
         if (FOptions.UnreachableRoute) {
             FRouter->Ip({"-6", "route", "add", "unreachable", Prefix6Base() + "0:8000::/49"});
         }
         WaitForLinkLocalAddresses();
+    }
+}
+
+void TTestNetwork::RouteBetweenRouters() {
+    // A router reaches the /30 links behind the next one through it (each link given by its
+    // first host), and everything else through the one before it.
+    auto Ahead = [this](const TNetNamespace* AIn, std::vector<int> ALinks, int AVia) {
+        for (const int Link : ALinks) {
+            Route(AIn, {Address(Link) + "/30", "via", Address(AVia)});
+            if (FOptions.IPv6) {
+                const std::string Net6 = Prefix6Base() + "0:" + std::to_string(Link / 4) + "::/64";
+                Route(AIn, {Net6, "via", Address6(AVia)});
+            }
+        }
+    };
+    auto Back = [this](const TNetNamespace* AIn, int AVia) {
+        Route(AIn, {Prefix(), "via", Address(AVia)});
+        if (FOptions.IPv6) {
+            Route(AIn, {Prefix6(), "via", Address6(AVia)});
+        }
+    };
+    if (FRouter2) {
+        Ahead(FRouter.get(), FRouter3 ? std::vector<int>{8, 12} : std::vector<int>{8}, 6);
+        Back(FRouter2.get(), 5);
+    }
+    if (FRouter3) {
+        Ahead(FRouter2.get(), {8}, 14);
+        Back(FRouter3.get(), 13);
     }
 }
 
@@ -107,6 +134,7 @@ void TTestNetwork::WaitForLinkLocalAddresses() const {
 TTestNetwork::~TTestNetwork() {
     // Deleting a namespace removes its veth ends and with them the peers and routes.
     FTarget.reset();
+    FRouter3.reset();
     FRouter2.reset();
     FRouter.reset();
     FClient.reset();

@@ -24,6 +24,8 @@ struct TTestNetworkOptions {
     // Unique-local IPv6 addresses beside the IPv4 ones (see Address6), with the same roles:
     // the routers forward and send their errors without rate limit.
     bool IPv6 = false;
+    // A third router behind the second one (which it brings along).
+    bool ThirdRouter = false;
 };
 
 // client -> router [-> router2] -> target, joined by veth pairs, with addresses from a
@@ -34,7 +36,8 @@ struct TTestNetworkOptions {
 // second, so a test that needs more uses a fresh network. Everything goes when the object
 // does. Needs root.
 //
-//   client .1 ==/30== .2 router [.5 ==/30== .6 router2] .9 ==/30== .10 target
+//   client .1 ==/30== .2 router [.5 ==/30== .6 router2 [.13 ==/30== .14 router3]]
+//          .9 ==/30== .10 target
 class TTestNetwork {
 public:
     explicit TTestNetwork(TTestNetworkOptions AOptions = {});
@@ -46,12 +49,14 @@ public:
     const TNetNamespace* Client() const { return FClient.get(); }
     const TNetNamespace& Router() const { return *FRouter; }
     const TNetNamespace* Router2() const { return FRouter2.get(); }
+    const TNetNamespace* Router3() const { return FRouter3.get(); }
     const TNetNamespace& Target() const { return *FTarget; }
 
     std::string ClientAddress() const { return Address(1); }
     // The first router's address facing the client: the source of its ICMP errors.
     std::string RouterAddress() const { return Address(2); }
     std::string Router2Address() const { return Address(6); }
+    std::string Router3Address() const { return Address(14); }
     std::string TargetAddress() const { return Address(10); }
     std::string UnreachableAddress() const { return Address(200); }
     // "10.x.y.0/24"
@@ -61,13 +66,14 @@ public:
     std::string ClientAddress6() const { return Address6(1); }
     std::string RouterAddress6() const { return Address6(2); }
     std::string Router2Address6() const { return Address6(6); }
+    std::string Router3Address6() const { return Address6(14); }
     std::string TargetAddress6() const { return Address6(10); }
     // Inside fd00:SSSS:0:8000::/49, which the first router reports unreachable.
     std::string UnreachableAddress6() const { return Prefix6Base() + "0:8000::c8"; }
     std::string Prefix6() const { return Prefix6Base() + ":/32"; }
 
-    // Hops from the client to the target (1 or 2 routers, then the target).
-    int HopsToTarget() const { return FRouter2 ? 3 : 2; }
+    // Hops from the client to the target (1 to 3 routers, then the target).
+    int HopsToTarget() const { return FRouter3 ? 4 : FRouter2 ? 3 : 2; }
 
 private:
     std::string Address(int AHost) const;
@@ -76,6 +82,7 @@ private:
     void Link(const TNetNamespace* AFrom, int AFromHost, const TNetNamespace& ATo, int AToHost);
     void Route(const TNetNamespace* AIn, const std::vector<std::string>& AArgs);
     void WaitForLinkLocalAddresses() const;
+    void RouteBetweenRouters();
 
     TTestNetworkOptions FOptions;
     int FA = 0;
@@ -86,6 +93,7 @@ private:
     std::unique_ptr<TNetNamespace> FClient;
     std::unique_ptr<TNetNamespace> FRouter;
     std::unique_ptr<TNetNamespace> FRouter2;
+    std::unique_ptr<TNetNamespace> FRouter3;
     std::unique_ptr<TNetNamespace> FTarget;
 };
 
