@@ -1,10 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up benchmark of the real program under Xvfb + trayer: the time from
 // starting the process to its main window being mapped on the screen, and the
-// resident memory once it is idle. Two cases side by side, each run N times:
-// a folder without a log (the log is created) and one with a log (appended).
+// resident memory once it is idle. Three cases side by side, each run N times:
+// a folder without a log or history (both are created), one with a log
+// (appended) and the empty history earlier runs left, and the same with a
+// year of history in ZIRKO.DB (made by the benchmarks' one generator, ending
+// now: the automatic monitoring every 2 s, retention stepped as it went).
 //
-//   zirko_app_bench [--runs N] [--zirko PATH]
+//   zirko_app_bench [--runs N] [--zirko PATH] [--history-days DAYS]
+
+#include "THistoryGenerator.h"
+#include "THistoryStore.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -161,6 +167,42 @@ void CloseWindow(Display* X, Window W) {
     XFlush(X);
 }
 
+// Whether the process has its history open: a store that is not available
+// has closed its file, and a case without it would measure no history at all.
+bool HoldsHistory(pid_t Pid) {
+    std::error_code Error;
+    for (const auto& Fd : fs::directory_iterator("/proc/" + std::to_string(Pid) + "/fd", Error)) {
+        if (fs::read_symlink(Fd.path(), Error).filename() == THistoryStore::FileName) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A year (or Days) of history in Folder, ending now.
+bool MakeHistory(const fs::path& Folder, int Days) {
+    const auto Started = TClock::now();
+    const int64_t NowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::system_clock::now().time_since_epoch())
+                              .count();
+    THistoryShape Shape;
+    const int64_t StartMs = NowMs - Days * THistoryStore::MsPerDay;
+    Shape.StartMs = StartMs - StartMs % THistoryShape::MinuteMs;
+    THistoryStore Store;
+    THistoryGenerator Generator(Store, Shape);
+    if (!Store.Open(Folder.string()) || !Generator.Run(NowMs, {.Prune = true}) ||
+        !Generator.Finish()) {
+        return false;
+    }
+    Store.Close();
+    std::printf("history of %d days: %lld pings written in %.0f s, %s %.1f MiB\n", Days,
+                static_cast<long long>(Generator.Written()),
+                std::chrono::duration<double>(TClock::now() - Started).count(),
+                THistoryStore::FileName,
+                static_cast<double>(fs::file_size(Folder / THistoryStore::FileName)) / (1 << 20));
+    return true;
+}
+
 struct TRun {
     double StartMs;
     double ResidentMiB;
@@ -188,6 +230,7 @@ std::optional<TRun> RunOnce(Display* X, const std::string& Display, const fs::pa
     // Idle: the start-up work is over and the event loop waits.
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     const long resident = ResidentKiB(pid);
+    const bool history = HoldsHistory(pid);
     CloseWindow(X, window);
     const int code = WaitExit(pid, std::chrono::seconds(10));
     if (code != 0) {
@@ -195,21 +238,80 @@ std::optional<TRun> RunOnce(Display* X, const std::string& Display, const fs::pa
         Stop(pid);
         return std::nullopt;
     }
+    if (!history) {
+        std::fprintf(stderr, "zirko in %s had no history open\n", Folder.c_str());
+        return std::nullopt;
+    }
     return TRun{std::chrono::duration<double, std::milli>(shown - started).count(),
                 static_cast<double>(resident) / 1024.0};
+}
+
+// One case: its folder, and what each run measured there.
+struct TCase {
+    const char* Name;
+    fs::path Folder;
+    std::vector<double> Ms;
+    std::vector<double> MiB;
+};
+
+// Alternating the cases spreads any drift of the machine over all of them. A
+// first round, not counted, leaves a log (and a history) for the later cases.
+bool RunCases(Display* X, const std::string& Display, std::vector<TCase>& Cases, int Runs) {
+    for (int run = -1; run < Runs; ++run) {
+        // The first case is a first start: no log and no history yet.
+        for (const char* name : {"ZIRKO.LOG", "ZIRKO.DB", "ZIRKO.DB-wal", "ZIRKO.DB-shm"}) {
+            fs::remove(Cases.front().Folder / name);
+        }
+        if (run < 0) {
+            std::printf("warm-up:");
+        } else {
+            std::printf("run %2d:", run + 1);
+        }
+        for (TCase& c : Cases) {
+            const std::optional<TRun> r = RunOnce(X, Display, c.Folder);
+            if (!r) {
+                return false;
+            }
+            if (run >= 0) {
+                c.Ms.push_back(r->StartMs);
+                c.MiB.push_back(r->ResidentMiB);
+            }
+            std::printf(" | %s %7.1f ms %6.1f MiB", c.Name, r->StartMs, r->ResidentMiB);
+        }
+        std::printf("\n");
+    }
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     int runs = 10;
+    int historyDays = 366;
     std::string zirko = ZIRKO_BINARY;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--runs") == 0) {
             runs = std::max(1, std::atoi(argv[i + 1]));
         } else if (std::strcmp(argv[i], "--zirko") == 0) {
             zirko = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--history-days") == 0) {
+            historyDays = std::clamp(std::atoi(argv[i + 1]), 1, 400);
         }
+    }
+
+    const fs::path base =
+        fs::temp_directory_path() / ("zirko-app-bench-" + std::to_string(getpid()));
+    std::vector<TCase> cases = {{"new log", base / "new-log", {}, {}},
+                                {"existing log", base / "existing-log", {}, {}},
+                                {"existing log, a year of history", base / "year", {}, {}}};
+    for (const TCase& c : cases) {
+        fs::create_directories(c.Folder);
+        fs::copy_file(zirko, c.Folder / "zirko", fs::copy_options::overwrite_existing);
+    }
+    if (!MakeHistory(cases[2].Folder, historyDays)) {
+        std::fprintf(stderr, "the year of history could not be written\n");
+        fs::remove_all(base);
+        return 1;
     }
 
     pid_t xvfb = -1;
@@ -217,6 +319,7 @@ int main(int argc, char** argv) {
     if (!number) {
         std::fprintf(stderr, "Xvfb did not start\n");
         Stop(xvfb);
+        fs::remove_all(base);
         return 1;
     }
     const std::string display = ":" + std::to_string(*number);
@@ -230,46 +333,20 @@ int main(int argc, char** argv) {
     }
     XSelectInput(x, DefaultRootWindow(x), SubstructureNotifyMask);
 
-    const fs::path base =
-        fs::temp_directory_path() / ("zirko-app-bench-" + std::to_string(getpid()));
-    const fs::path fresh = base / "new-log";
-    const fs::path kept = base / "existing-log";
-    for (const fs::path& folder : {fresh, kept}) {
-        fs::create_directories(folder);
-        fs::copy_file(zirko, folder / "zirko", fs::copy_options::overwrite_existing);
-    }
-
-    std::vector<double> freshMs, freshMiB, keptMs, keptMiB;
-    bool failed = false;
-    // Alternating the cases spreads any drift of the machine over both.
-    for (int run = 0; run < runs && !failed; ++run) {
-        fs::remove(fresh / "ZIRKO.LOG");
-        const std::optional<TRun> a = RunOnce(x, display, fresh);
-        const std::optional<TRun> b = RunOnce(x, display, kept);
-        if (!a || !b) {
-            failed = true;
-            break;
-        }
-        freshMs.push_back(a->StartMs);
-        freshMiB.push_back(a->ResidentMiB);
-        keptMs.push_back(b->StartMs);
-        keptMiB.push_back(b->ResidentMiB);
-        std::printf("run %2d: new log %7.1f ms %6.1f MiB | existing log %7.1f ms %6.1f MiB\n",
-                    run + 1, a->StartMs, a->ResidentMiB, b->StartMs, b->ResidentMiB);
-    }
-
+    const bool done = RunCases(x, display, cases, runs);
     XCloseDisplay(x);
     Stop(trayer);
     Stop(xvfb);
     fs::remove_all(base);
-    if (failed) {
+    if (!done) {
         std::fprintf(stderr, "a run failed\n");
         return 1;
     }
     std::printf("\n| case | start to window shown, median (ms) | resident memory idle, median "
                 "(MiB) |\n|---|---|---|\n");
-    std::printf("| new log | %.1f | %.1f |\n", Median(freshMs), Median(freshMiB));
-    std::printf("| existing log | %.1f | %.1f |\n", Median(keptMs), Median(keptMiB));
-    std::printf("\n%d runs each\n", runs);
+    for (const TCase& c : cases) {
+        std::printf("| %s | %.1f | %.1f |\n", c.Name, Median(c.Ms), Median(c.MiB));
+    }
+    std::printf("\n%d runs each; the year's history: %d days\n", runs, historyDays);
     return 0;
 }

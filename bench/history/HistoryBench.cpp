@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The history's speed and size on a file of a month's pings: one ping every 2 s for 31 days
-// written through THistoryStore, then the cost of storing one more ping, of opening the file
-// and showing the "30 giorni" view, of a zoom step, and the file's size. With --year it goes
-// on to 366 days with retention stepped as the program does and reports that size too.
-// Prints markdown rows; bench/run_all reads them.
+// written through THistoryStore by the benchmarks' one generator, then the cost of storing
+// one more ping, of opening the file and showing the "30 giorni" view, of a zoom step, and
+// the file's size. With --year it goes on to 366 days with retention stepped as the program
+// does and reports that size too. Prints markdown rows; bench/run_all reads them.
 #include "BenchStats.h"
+#include "THistoryGenerator.h"
 #include "THistoryStore.h"
 
 #include <algorithm>
@@ -14,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -26,11 +26,9 @@ namespace {
 
 using TSteady = std::chrono::steady_clock;
 
-constexpr int64_t IntervalMs = 2000;
-constexpr int64_t MinuteMs = 60'000;
+constexpr int64_t MinuteMs = THistoryShape::MinuteMs;
 constexpr int64_t DayMs = THistoryStore::MsPerDay;
-// 2026-01-01 00:00 UTC: a fixed start, so every run writes the same history.
-constexpr int64_t StartMs = 1'767'225'600'000;
+constexpr int64_t StartMs = THistoryShape::FixedStartMs;
 constexpr int MonthDays = 31;
 constexpr int YearDays = 366;
 constexpr int TimedPings = 10'000;
@@ -40,76 +38,6 @@ constexpr int Columns = 1000;
 double MsSince(TSteady::time_point Start) {
     return std::chrono::duration<double, std::milli>(TSteady::now() - Start).count();
 }
-
-// Writes pings every 2 s from the next stamp up to EndMs, with runs of 10 minutes every
-// 15 as the automatic monitoring makes them. Times the AddPing calls of the last
-// TimedPings pings into Samples (µs) when given; steps retention every 1000 pings when
-// Prune is set, until the store says nothing more is left.
-class TGenerator {
-public:
-    explicit TGenerator(THistoryStore& Store) : FStore(Store) {}
-    int64_t NextMs() const { return FNextMs; }
-    int64_t Written() const { return FWritten; }
-
-    bool Run(int64_t EndMs, std::vector<double>* Samples, bool Prune) {
-        const int64_t Total = (EndMs - FNextMs) / IntervalMs;
-        for (int64_t I = 0; FNextMs < EndMs; ++I, FNextMs += IntervalMs) {
-            if (!Period()) {
-                return false;
-            }
-            const THistoryPing Ping = Next();
-            const auto Start = TSteady::now();
-            if (!FStore.AddPing(Ping)) {
-                return false;
-            }
-            if (Samples && I >= Total - TimedPings) {
-                Samples->push_back(MsSince(Start) * 1e3);
-            }
-            ++FWritten;
-            if (Prune && FWritten % 1000 == 0) {
-                while (FStore.PruneStep(FNextMs)) {
-                }
-            }
-        }
-        return FStore.Available();
-    }
-
-private:
-    bool Period() {
-        const int64_t InQuarter = (FNextMs - StartMs) % (15 * MinuteMs);
-        if (InQuarter == 0) {
-            return FStore.BeginPeriod(THistoryPeriodKind::Run, FNextMs);
-        }
-        if (InQuarter == 10 * MinuteMs) {
-            return FStore.BeginPeriod(THistoryPeriodKind::Rest, FNextMs);
-        }
-        return true;
-    }
-
-    // Mostly answered in a few to some tens of ms, with a long tail; 3 % lost.
-    THistoryPing Next() {
-        THistoryPing Ping;
-        Ping.UtcMs = FNextMs;
-        Ping.Host = "gateway.example.net";
-        Ping.Address = "192.0.2.1";
-        Ping.Ttl = 57;
-        Ping.Bytes = 32;
-        if (FLost(FRng) < 0.03) {
-            Ping.Kind = skTimedOut;
-            return Ping;
-        }
-        const double Us = std::clamp(FRtt(FRng), 800.0, 400'000.0);
-        Ping.RoundTripUs = static_cast<int64_t>(Us);
-        return Ping;
-    }
-
-    THistoryStore& FStore;
-    std::mt19937_64 FRng{20260101};
-    std::uniform_real_distribution<double> FLost{0.0, 1.0};
-    std::lognormal_distribution<double> FRtt{std::log(9000.0), 0.6};
-    int64_t FNextMs = StartMs;
-    int64_t FWritten = 0;
-};
 
 // The size of the closed file: closing checkpoints the journal into it and removes it,
 // which the -wal figure confirms.
@@ -192,10 +120,10 @@ bool Measure(const std::string& Folder, bool Year) {
     if (!Store.Open(Folder)) {
         return false;
     }
-    TGenerator Generator(Store);
+    THistoryGenerator Generator(Store, THistoryShape{});
     std::vector<double> AddUs;
     auto Start = TSteady::now();
-    if (!Generator.Run(StartMs + MonthDays * DayMs, &AddUs, false)) {
+    if (!Generator.Run(StartMs + MonthDays * DayMs, {.AddUs = &AddUs, .Timed = TimedPings})) {
         return false;
     }
     std::printf("generated %lld pings over %d days in %.1f s\n\n",
@@ -217,7 +145,7 @@ bool Measure(const std::string& Folder, bool Year) {
         return false;
     }
     Start = TSteady::now();
-    if (!Generator.Run(StartMs + YearDays * DayMs, nullptr, true)) {
+    if (!Generator.Run(StartMs + YearDays * DayMs, {.Prune = true})) {
         return false;
     }
     const double YearS = MsSince(Start) / 1e3;
