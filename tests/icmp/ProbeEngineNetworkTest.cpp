@@ -1,17 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The probe engine over real sockets: rounds of probes through three routers in namespaces of
-// the test's own, over each transport and both families.
+// the test's own, over each transport and both families; routers that drop a share of the
+// probes, or of their own answers, give the per-hop loss and the verdict that says so.
 #include "RequireRoot.h"
 #include "TNetNamespaceScope.h"
 #include "TNetProbeEngine.h"
 #include "TNetSocketHelper.h"
 #include "TNetTraceRounds.h"
 #include "TTestNetwork.h"
+#include "TTraceStatistics.h"
+#include "TTraceVerdict.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <iostream>
 #include <map>
 #include <poll.h>
 
@@ -49,6 +54,22 @@ std::vector<TNetProbeResult> RunToEnd(const TNetProbeEngine& AEngine, TNetTraceR
         All.insert(All.end(), Got.begin(), Got.end());
     }
     return All;
+}
+
+TTraceStatistics Table(const std::vector<TNetProbeResult>& AResults) {
+    TTraceStatistics Table;
+    for (const TNetProbeResult& R : AResults) {
+        Table.Add(R.Ttl, R.Kind, QString::fromStdString(R.From), R.RoundTripNs / 1e6);
+    }
+    return Table;
+}
+
+std::vector<THopFigures> Figures(const std::vector<TTraceHop>& ARows) {
+    std::vector<THopFigures> Figures;
+    for (const TTraceHop& H : ARows) {
+        Figures.push_back({H.Hop(), H.Sent(), H.Received(), H.Destination(), H.Unreachable()});
+    }
+    return Figures;
 }
 
 class ProbeEngineNetwork : public ::testing::Test {
@@ -126,5 +147,78 @@ TEST_F(ProbeEngineNetwork, EveryHopAnswersEveryRoundOverEachTransport) {
         }
     }
 }
+
+// The second router drops 30 % of one kind of ICMP at random: the hops where that shows must
+// lose that share, within 3.5 standard deviations of the binomial for the round count, the
+// others nothing at all, and the verdict must read the table as the case says.
+struct TLossCase {
+    const char* Name;
+    const char* Hook;  // nft hook on the second router
+    const char* Type4; // the ICMP type it drops, per family
+    const char* Type6;
+    std::vector<int> LossyHops;
+    TTraceVerdict::TKind Kind;
+    int Hop;
+};
+
+class ProbeEngineLoss : public ProbeEngineNetwork,
+                        public ::testing::WithParamInterface<TLossCase> {};
+
+TEST_P(ProbeEngineLoss, EachHopLosesTheShareItsRouterDrops) {
+    constexpr int DropPercent = 30;
+    constexpr uint32_t Rounds = 300;
+    const TLossCase& C = GetParam();
+    ZIRKO_REQUIRE(TTestNetwork::DropShare(*Net->Router2(), C.Hook, C.Type4, C.Type6, DropPercent),
+                  "nft with numgen random (package nftables, kernel nf_tables)");
+    for (const auto& [IPv6, Kind] : {std::pair{false, TNetProbeTransport::Helper},
+                                     std::pair{true, TNetProbeTransport::Datagram}}) {
+        SCOPED_TRACE(std::string(IPv6 ? "IPv6 " : "IPv4 ") + Name(Kind));
+        const auto Results = Trace(Kind, Path(IPv6).back(), {6, 15'000'000, 500, Rounds});
+        const auto Rows = Table(Results).Rows();
+        ASSERT_EQ(Rows.size(), 4u);
+        for (const TTraceHop& Hop : Rows) {
+            SCOPED_TRACE("hop " + std::to_string(Hop.Hop()));
+            const int Sent = Hop.Sent();
+            const int Lost = Sent - Hop.Received();
+            EXPECT_EQ(Sent, static_cast<int>(Rounds));
+            const bool Lossy = std::count(C.LossyHops.begin(), C.LossyHops.end(), Hop.Hop()) > 0;
+            if (!Lossy) {
+                EXPECT_EQ(Lost, 0);
+                continue;
+            }
+            const double Expected = Sent * DropPercent / 100.0;
+            const double Margin = 3.5 * std::sqrt(Expected * (1 - DropPercent / 100.0));
+            EXPECT_NEAR(Lost, Expected, Margin);
+            EXPECT_LE(Hop.Rtt().Best(), Hop.Rtt().Mean());
+            EXPECT_LT(Hop.Rtt().Worst(), 200.0);
+            std::cout << "[ measured ] " << C.Name << (IPv6 ? ", IPv6" : ", IPv4") << ", hop "
+                      << Hop.Hop() << ": " << Lost << " of " << Sent << " lost ("
+                      << Hop.LossPercent() << " %, rule " << DropPercent << " %, margin "
+                      << 100 * Margin / Sent << " %)\n";
+        }
+        const TTraceVerdict Verdict = TTraceVerdict::Of(Figures(Rows));
+        EXPECT_EQ(Verdict.Kind, C.Kind) << Verdict.Sentence.toStdString();
+        EXPECT_EQ(Verdict.Hop, C.Hop);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(, ProbeEngineLoss,
+                         ::testing::Values(TLossCase{"probes dropped on their way",
+                                                     "forward",
+                                                     "echo-request",
+                                                     "echo-request",
+                                                     {3, 4},
+                                                     TTraceVerdict::TKind::LossFromHop,
+                                                     3},
+                                           TLossCase{"a router drops its own answers",
+                                                     "output",
+                                                     "time-exceeded",
+                                                     "time-exceeded",
+                                                     {2},
+                                                     TTraceVerdict::TKind::RouterLimits,
+                                                     2}),
+                         [](const auto& AInfo) {
+                             return AInfo.index == 0 ? "LossGoesOn" : "LossStopsAtARouter";
+                         });
 
 } // namespace

@@ -84,6 +84,10 @@ void TNetNamespace::Ip(const std::vector<std::string>& AArgs) const {
     zirko::test::RunChecked(Argv);
 }
 
+bool TNetNamespace::Nft(const std::string& ACommand) const {
+    return Run({"nft", ACommand}).ExitCode == 0;
+}
+
 void TNetNamespace::SetSysctl(const std::string& AKey, const std::string& AValue) const {
     RunChecked({"sysctl", "-q", "-w", AKey + "=" + AValue});
 }

@@ -28,6 +28,9 @@ public:
     // "ip -n NAME args..." and throws when it fails.
     void Ip(const std::vector<std::string>& AArgs) const;
 
+    // One nft command inside the namespace; false when nft refuses it (or is missing).
+    bool Nft(const std::string& ACommand) const;
+
     // Writes a sysctl of this namespace, e.g. SetSysctl("net.ipv4.ip_forward", "1").
     void SetSysctl(const std::string& AKey, const std::string& AValue) const;
     // Which groups may open unprivileged ICMP datagram sockets here.

@@ -103,6 +103,16 @@ void TTestNetwork::RouteBetweenRouters() {
     }
 }
 
+bool TTestNetwork::DropShare(const TNetNamespace& ARouter, const std::string& AHook,
+                             const std::string& AType4, const std::string& AType6, int APercent) {
+    const std::string Chain = "inet zk " + AHook;
+    const std::string Share = " numgen random mod 100 < " + std::to_string(APercent) + " drop";
+    return ARouter.Nft("add table inet zk") &&
+           ARouter.Nft("add chain " + Chain + " { type filter hook " + AHook + " priority 0; }") &&
+           ARouter.Nft("add rule " + Chain + " icmp type " + AType4 + Share) &&
+           ARouter.Nft("add rule " + Chain + " icmpv6 type " + AType6 + Share);
+}
+
 void TTestNetwork::WaitForLinkLocalAddresses() const {
     // A router solicits neighbours for forwarded packets from its link-local address, which
     // the kernel adds only once it has seen the carrier, about a second after "up".

@@ -72,6 +72,12 @@ public:
     std::string UnreachableAddress6() const { return Prefix6Base() + "0:8000::c8"; }
     std::string Prefix6() const { return Prefix6Base() + ":/32"; }
 
+    // Makes ARouter drop about APercent % of the ICMP messages of a type (nft's names, one per
+    // family) that it forwards (AHook "forward") or sends itself ("output"), by the kernel's
+    // random numbers. False when this kernel or nft refuses the rule.
+    static bool DropShare(const TNetNamespace& ARouter, const std::string& AHook,
+                          const std::string& AType4, const std::string& AType6, int APercent);
+
     // Hops from the client to the target (1 to 3 routers, then the target).
     int HopsToTarget() const { return FRouter3 ? 4 : FRouter2 ? 3 : 2; }
 
