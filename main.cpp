@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandLine.h"
 #include "TAgente.h"
+#include "TDesktopNotifier.h"
 #include "TDisplayPlatform.h"
 #include "TF_Main.h"
 #include "THistoryStore.h"
@@ -8,6 +9,8 @@
 #include "TNetSocketHelper.h"
 #include "TTrayIconHandler.h"
 #include "TZirkoApplication.h"
+
+#include <QDBusConnection>
 
 #include <iostream>
 
@@ -32,8 +35,13 @@ int main(int argc, char** argv) {
     Agente.SetClock(&Clock);
     TTrayIconHandler Tray;
     THistoryStore History;
+    // Where the desktop has no notification service, it shows nothing and costs nothing.
+    TDesktopNotifier Notifier(QDBusConnection::sessionBus(), Clock);
+    if (const auto Gap = TDesktopNotifier::UpdateGapFromEnvironment()) {
+        Notifier.SetUpdateGap(*Gap);
+    }
     // Creating the window starts the log; a failing start ends the program there.
-    TF_Main window(TF_Main::DefaultLogFolder(), {Net, Agente, Tray, History});
+    TF_Main window(TF_Main::DefaultLogFolder(), {Net, Agente, Tray, History, &Notifier});
     window.show();
     return TZirkoApplication::exec();
 }

@@ -8,6 +8,7 @@
 
 #include "LogFolder.h"
 #include "TAgente.h"
+#include "TDesktopNotifier.h"
 #include "TGraphPage.h"
 #include "THistoryKeeper.h"
 #include "THistoryStore.h"
@@ -437,6 +438,20 @@ void TF_Main::BindEvents() {
     Bind(pum_trayicon_Chiudi, &QAction::triggered, &TF_Main::pum_trayicon_ChiudiClick);
     TrayIcon->OnClick =
         [click = TZirkoApplication::Guarded([this] { TrayIconClick(); })](TTrayIcon&) { click(); };
+    ConnectNotifier();
+}
+
+void TF_Main::ConnectNotifier() {
+    TDesktopNotifier* Notifier = FServices.Notifier;
+    if (Notifier == nullptr) {
+        return;
+    }
+    const auto Monitor = FPingMonitor.get();
+    connect(Monitor, &TPingMonitor::OutageBegan, Notifier, &TDesktopNotifier::OutageBegan);
+    connect(Monitor, &TPingMonitor::OutageLasts, Notifier, &TDesktopNotifier::OutageLasts);
+    connect(Monitor, &TPingMonitor::OutageEnded, Notifier, &TDesktopNotifier::OutageEnded);
+    // "Mostra" on a notification brings the window back as the tray's "Ripristina" does.
+    Bind(Notifier, &TDesktopNotifier::ShowRequested, &TF_Main::pum_trayicon_RipristinaClick);
 }
 
 void TF_Main::FormCreate() {

@@ -151,6 +151,8 @@ private:
     void CreateComponents();
     void ApplyComponentSettings();
     void BindEvents();
+    // The monitor's outages to the desktop's notifications, and their "Mostra" back.
+    void ConnectNotifier();
     // The Ping page's controls as the monitor takes them.
     TPingPage PingPage();
     void SetBuddies();

@@ -5,6 +5,7 @@
 
 class TAgente;
 class TClock;
+class TDesktopNotifier;
 class THistoryStore;
 class TTrayIconHandler;
 
@@ -16,6 +17,8 @@ struct TZirkoServices {
     TAgente& Agente;
     TTrayIconHandler& Tray;
     THistoryStore& History;
+    // The outages on the desktop's notifications; a test that does without leaves it out.
+    TDesktopNotifier* Notifier = nullptr;
 
     const TClock& Clock() const { return Net.Clock(); }
 };
