@@ -40,14 +40,18 @@ class SilentHost:
             _ip("-n", self.namespace, "addr", "add", self.address + "/30", "dev", "eth0")
             _ip("-n", self.namespace, "link", "set", "eth0", "up")
             _ip("-n", self.namespace, "link", "set", "lo", "up")
-            subprocess.run(
-                ["ip", "netns", "exec", self.namespace, "sysctl", "-q", "-w",
-                 "net.ipv4.icmp_echo_ignore_all=%d" % (0 if self.answering else 1)],
-                check=True, capture_output=True, timeout=20)
+            self.answer(self.answering)
         except BaseException:
             self.__exit__()
             raise
         return self
+
+    def answer(self, answering):
+        """From now on the host's kernel answers echo requests, or ignores them."""
+        subprocess.run(
+            ["ip", "netns", "exec", self.namespace, "sysctl", "-q", "-w",
+             "net.ipv4.icmp_echo_ignore_all=%d" % (0 if answering else 1)],
+            check=True, capture_output=True, timeout=20)
 
     def refuse(self):
         """From now on sending to the host fails locally ("prohibit" route):

@@ -2,9 +2,12 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """With "Allarme dopo:" at 1 and a host that never answers (in a namespace of
 the test's own), a burst shows the lost-packet warning, and the docked tray
-icon turns from grey to red."""
+icon turns from grey to red. The desktop has no notification service, nor one
+its bus could start: the alarm is all there is, and nothing is said of the
+missing service."""
 
 import os
+import re
 
 import monitor_helpers as mh
 import zirko_e2e as e2e
@@ -15,6 +18,10 @@ def test(binary):
     with mh.SilentHost() as silent, e2e.Desktop() as desktop:
         folder = os.path.join(desktop.workdir, "run")
         os.mkdir(folder)
+        names = desktop.run(["dbus-send", "--session", "--print-reply",
+                             "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                             "org.freedesktop.DBus.ListActivatableNames"])
+        assert "org.a11y.Bus" in names and "org.freedesktop.Notifications" not in names, names
         zirko = desktop.start_zirko(folder, binary)
         zirko.main_window()
         icons = e2e.wait_until(desktop.docked_icons, 10, "the tray icon")
@@ -54,6 +61,7 @@ def test(binary):
 
         desktop.run(["wmctrl", "-F", "-c", "Zirko"])
         assert zirko.wait_exit(15) == 0
+        assert not re.search("dbus|notif", zirko.error_text(), re.I), zirko.error_text()
 
 
 if __name__ == "__main__":

@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Helpers for the tests of other desktops: a tray host over D-Bus of the
-test's own, the item zirko registers there with its image and exported
-menu, and the window's place on the taskbar."""
+"""Helpers for the tests of other desktops: a tray host and a notification
+service over D-Bus of the test's own, the item zirko registers there with its
+image and exported menu, and the window's place on the taskbar."""
 
+import json
 import os
 import sys
 
@@ -24,6 +25,8 @@ def session_bus(desktop):
 class StatusNotifierHost:
     """The panel: status_notifier_host.py on the desktop's session bus."""
 
+    SCRIPT, NAME = "status_notifier_host.py", WATCHER
+
     def __init__(self, desktop):
         try:
             import dbus.mainloop.glib  # noqa: F401 (the host script needs it too)
@@ -35,9 +38,9 @@ class StatusNotifierHost:
 
     def __enter__(self):
         self.process = self.desktop._spawn(
-            [sys.executable, os.path.join(HERE, "status_notifier_host.py")],
-            log=os.path.join(self.desktop.workdir, "status_notifier_host.log"))
-        e2e.wait_until(lambda: self.bus.name_has_owner(WATCHER), 10, "the tray host",
+            [sys.executable, os.path.join(HERE, self.SCRIPT)],
+            log=os.path.join(self.desktop.workdir, self.SCRIPT + ".log"))
+        e2e.wait_until(lambda: self.bus.name_has_owner(self.NAME), 10, self.SCRIPT,
                        alive=self.process)
         return self
 
@@ -59,6 +62,25 @@ class StatusNotifierHost:
         """The one registered item, once it is there."""
         name = e2e.wait_until(lambda: (self.items() or [None])[0], timeout, "a registered item")
         return Item(self.bus, name)
+
+
+class NotificationService(StatusNotifierHost):
+    """notification_service.py on the desktop's session bus: the Notify calls
+    it was given, and the actions it reports as the user's."""
+
+    SCRIPT, NAME = "notification_service.py", "org.freedesktop.Notifications"
+
+    def calls(self):
+        service = self.bus.get_object(self.NAME, "/org/freedesktop/Notifications")
+        return json.loads(str(service.Calls(dbus_interface="org.zirko.Test")))
+
+    def wait_calls(self, count, timeout, alive=None):
+        return e2e.wait_until(lambda: (lambda c: c if len(c) >= count else None)(self.calls()),
+                              timeout, "%d Notify calls" % count, alive=alive)
+
+    def invoke(self, ident, key):
+        service = self.bus.get_object(self.NAME, "/org/freedesktop/Notifications")
+        service.Invoke(ident, key, dbus_interface="org.zirko.Test")
 
 
 class Item:

@@ -2,8 +2,9 @@
 """End-to-end harness: the real zirko on a desktop of the test's own.
 
 Each test gets its own Xvfb display, a private session D-Bus (which also
-carries the accessibility bus), optionally icewm as window manager (its own
-notification area switched off) and trayer as the XEmbed notification area.
+carries the accessibility bus, the one service it can start), optionally
+icewm as window manager (its own notification area switched off) and trayer
+as the XEmbed notification area.
 The program is copied into a temporary folder and run from there, so its log
 file lands in that folder. Everything is stopped and removed on exit, also
 when the test fails.
@@ -87,6 +88,21 @@ def _without_strict_strings(options):
     # stops a sanitized zirko before its window appears (seen here).
     kept = [o for o in options.split(":") if o and not o.startswith("strict_string_checks=")]
     return ":".join(kept + ["strict_string_checks=0"])
+
+
+_A11Y_SERVICE = "/usr/share/dbus-1/services/org.a11y.Bus.service"
+_BUS_CONFIG = """<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=%s</listen>
+  <auth>EXTERNAL</auth>
+  <servicedir>%s</servicedir>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+"""
 
 
 class ZirkoProcess:
@@ -283,10 +299,23 @@ class Desktop:
             raise RuntimeError("Xvfb did not start")
         self.display = int(number)
 
+    def _bus_config(self):
+        # The bus starts no service but the accessibility bus: a notification
+        # daemon that happens to be installed never comes up behind a test's
+        # back; a test that wants one starts it.
+        services = self._private_dir("dbus-services")
+        if os.path.exists(_A11Y_SERVICE):
+            shutil.copy(_A11Y_SERVICE, services)
+        path = os.path.join(self.workdir, "session.conf")
+        with open(path, "w") as config:
+            config.write(_BUS_CONFIG % (self.workdir, services))
+        return path
+
     def _start_session_bus(self):
         out = subprocess.run(
             # The bus ends with the X server, also when this harness is killed.
-            ["dbus-launch", "--sh-syntax", "--exit-with-x11"],
+            ["dbus-launch", "--sh-syntax", "--exit-with-x11",
+             "--config-file=" + self._bus_config()],
             env=self.env,
             check=True,
             capture_output=True,
