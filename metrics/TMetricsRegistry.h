@@ -40,7 +40,8 @@ public:
     static constexpr std::size_t MaxTargets = 16;
 
     // The target the following pings and Zirko's gauges belong to. Cheap when
-    // unchanged, so it may be called before every ping.
+    // unchanged, so it may be called before every ping. Pings before the first
+    // call count under empty labels; Zirko's gauges appear with the first target.
     void SetTarget(const TMetricsTarget& Target);
 
     // One ping whose outcome was handled, each a request (smokeping_requests_total).
@@ -75,18 +76,23 @@ public:
 private:
     struct TSeries {
         TMetricsTarget Target;
+        uint64_t LastCurrent = 0; // when it was last made the current target
         uint64_t Requests = 0, SendErrors = 0, ReceiveErrors = 0;
-        std::array<uint64_t, BucketCount> Buckets{}; // not cumulative
+        std::array<uint64_t, BucketCount> Buckets{}; // each bucket's own, not cumulative
         uint64_t Answered = 0;                       // the +Inf bucket and _count
         double SumSeconds = 0;
         std::optional<int> Ttl;
     };
     TSeries& Current();
-    void WriteTargetFamilies(std::string& Out, TFormat Format) const;
-    void WriteStateFamilies(std::string& Out, TFormat Format) const;
+    void WriteTargetFamilies(std::string& Out, TFormat Format,
+                             const std::vector<std::string>& Labels) const;
+    void WriteHistogram(std::string& Out, const TSeries& Series, const std::string& Labels) const;
+    void WriteStateFamilies(std::string& Out, TFormat Format, const std::string& Labels) const;
 
-    std::vector<TSeries> FSeries; // the current target last
-    std::optional<TMetricsTarget> FTarget;
+    std::vector<TSeries> FSeries; // in the order they began
+    std::size_t FCurrent = 0;     // index into FSeries, valid when FHasCurrent
+    bool FHasCurrent = false;
+    uint64_t FChanges = 0;
     bool FActive = false;
     int64_t FConsecutiveLost = 0;
     bool FOutageActive = false;

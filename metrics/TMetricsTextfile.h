@@ -20,5 +20,5 @@ public:
     const std::string& Path() const { return FPath; }
 
 private:
-    std::string FDir, FPath;
+    std::string FDir, FPath; // the folder with a trailing "/"
 };

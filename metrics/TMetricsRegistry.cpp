@@ -1,0 +1,347 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TMetricsRegistry.h"
+
+#include "MetricsText.h"
+
+#include <algorithm>
+#include <cctype>
+
+using zirko::metrics::AppendLabelValue;
+using zirko::metrics::AppendNumber;
+
+namespace {
+
+enum class TKind : uint8_t { Counter, Gauge, Histogram };
+
+// Name as sampled; an OpenMetrics counter's family drops the "_total" its samples keep.
+void AppendHeader(std::string& Out, TMetricsRegistry::TFormat Format, std::string_view Name,
+                  TKind Kind, std::string_view Help) {
+    if (Kind == TKind::Counter && Format == TMetricsRegistry::TFormat::OpenMetrics) {
+        Name.remove_suffix(std::string_view("_total").size());
+    }
+    static constexpr const char* Types[] = {"counter", "gauge", "histogram"};
+    Out.append("# HELP ").append(Name).append(" ").append(Help).append("\n");
+    Out.append("# TYPE ").append(Name).append(" ").append(Types[static_cast<int>(Kind)]);
+    Out += '\n';
+}
+
+template <typename TValue>
+void AppendSample(std::string& Out, std::string_view Name, const std::string& Labels,
+                  TValue Value) {
+    Out.append(Name).append("{").append(Labels).append("} ");
+    AppendNumber(Out, Value);
+    Out += '\n';
+}
+
+std::string LabelsOf(const TMetricsTarget& Target) {
+    std::string Out = "host=\"";
+    AppendLabelValue(Out, Target.Host);
+    Out += "\",ip=\"";
+    AppendLabelValue(Out, Target.Ip);
+    Out += "\",source=\"";
+    AppendLabelValue(Out, Target.Source);
+    Out += '"';
+    return Out;
+}
+
+// ",le=\"<bound>\"}" for each bucket and +Inf, made once.
+const std::array<std::string, TMetricsRegistry::BucketCount + 1>& BucketTails() {
+    static const auto Tails = [] {
+        std::array<std::string, TMetricsRegistry::BucketCount + 1> Made;
+        for (std::size_t I = 0; I < TMetricsRegistry::BucketCount; ++I) {
+            Made[I] = ",le=\"";
+            AppendNumber(Made[I], TMetricsRegistry::BucketBounds()[I]);
+            Made[I] += "\"} ";
+        }
+        Made.back() = ",le=\"+Inf\"} ";
+        return Made;
+    }();
+    return Tails;
+}
+
+std::string_view Trim(std::string_view Text) {
+    while (!Text.empty() && std::isspace(static_cast<unsigned char>(Text.front()))) {
+        Text.remove_prefix(1);
+    }
+    while (!Text.empty() && std::isspace(static_cast<unsigned char>(Text.back()))) {
+        Text.remove_suffix(1);
+    }
+    return Text;
+}
+
+bool SameWord(std::string_view A, std::string_view B) {
+    return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
+               return std::tolower(static_cast<unsigned char>(X)) ==
+                      std::tolower(static_cast<unsigned char>(Y));
+           });
+}
+
+// How one media range of an Accept header matches an offered format: the most
+// specific range decides its quality (RFC 9110), so "*/*" does not undo a q=0.
+struct TMatch {
+    int Specificity = -1; // none; */* 0, text/* 1, the type 2, the type and version 3
+    double Quality = 0;
+
+    void Merge(const TMatch& Other) {
+        if (Other.Specificity > Specificity ||
+            (Other.Specificity == Specificity && Other.Quality > Quality)) {
+            *this = Other;
+        }
+    }
+};
+
+struct TRangeMatch {
+    TMatch OpenMetrics, Text;
+};
+
+TRangeMatch ParseRange(std::string_view Range) {
+    const std::string_view Type = Trim(Range.substr(0, Range.find(';')));
+    double Quality = 1;
+    std::string_view Version;
+    for (std::size_t At = Range.find(';'); At != std::string_view::npos;) {
+        const std::size_t Next = Range.find(';', At + 1);
+        const std::string_view Parameter = Range.substr(At + 1, Next - At - 1);
+        const std::size_t Equal = Parameter.find('=');
+        const std::string_view Key = Trim(Parameter.substr(0, Equal));
+        const std::string_view Value =
+            Equal == std::string_view::npos ? "" : Trim(Parameter.substr(Equal + 1));
+        if (SameWord(Key, "q")) {
+            Quality = std::clamp(std::strtod(std::string(Value).c_str(), nullptr), 0.0, 1.0);
+        } else if (SameWord(Key, "version")) {
+            Version = Value;
+        }
+        At = Next;
+    }
+    // Ranges of other versions of either format match neither.
+    const auto Typed = [&](std::string_view Wanted) {
+        if (Version.empty()) {
+            return TMatch{2, Quality};
+        }
+        return Version == Wanted ? TMatch{3, Quality} : TMatch{};
+    };
+    TRangeMatch Match;
+    if (SameWord(Type, "*/*")) {
+        Match.OpenMetrics = Match.Text = TMatch{0, Quality};
+    } else if (SameWord(Type, "text/*")) {
+        Match.Text = TMatch{1, Quality};
+    } else if (SameWord(Type, "application/openmetrics-text")) {
+        Match.OpenMetrics = Typed("1.0.0");
+    } else if (SameWord(Type, "text/plain")) {
+        Match.Text = Typed("0.0.4");
+    }
+    return Match;
+}
+
+} // namespace
+
+const std::array<double, TMetricsRegistry::BucketCount>& TMetricsRegistry::BucketBounds() {
+    static const auto Bounds = [] {
+        std::array<double, BucketCount> Made{};
+        double Bound = 0.00005;
+        for (double& Each : Made) {
+            Each = Bound;
+            Bound *= 2;
+        }
+        return Made;
+    }();
+    return Bounds;
+}
+
+void TMetricsRegistry::SetTarget(const TMetricsTarget& Target) {
+    if (FHasCurrent && FSeries[FCurrent].Target == Target) {
+        return;
+    }
+    auto Found = std::find_if(FSeries.begin(), FSeries.end(),
+                              [&](const TSeries& Each) { return Each.Target == Target; });
+    if (Found == FSeries.end()) {
+        if (FSeries.size() == MaxTargets) {
+            FSeries.erase(std::min_element(
+                FSeries.begin(), FSeries.end(),
+                [](const TSeries& A, const TSeries& B) { return A.LastCurrent < B.LastCurrent; }));
+        }
+        TSeries Added;
+        Added.Target = Target;
+        FSeries.push_back(std::move(Added));
+        Found = FSeries.end() - 1;
+    }
+    Found->LastCurrent = ++FChanges;
+    FCurrent = static_cast<std::size_t>(Found - FSeries.begin());
+    FHasCurrent = true;
+}
+
+TMetricsRegistry::TSeries& TMetricsRegistry::Current() {
+    if (!FHasCurrent) {
+        SetTarget({});
+    }
+    return FSeries[FCurrent];
+}
+
+void TMetricsRegistry::AddReply(const TReplyStatus& Reply) {
+    TSeries& Series = Current();
+    ++Series.Requests;
+    if (Reply.Status != skEchoReply) {
+        return;
+    }
+    const double Seconds = Reply.RoundTripUs > 0 ? static_cast<double>(Reply.RoundTripUs) / 1e6
+                                                 : Reply.RoundTripMs / 1e3;
+    const auto& Bounds = BucketBounds();
+    // A bucket counts what is at most its bound; past the last, only +Inf.
+    const auto Bucket = std::lower_bound(Bounds.begin(), Bounds.end(), Seconds);
+    if (Bucket != Bounds.end()) {
+        ++Series.Buckets[static_cast<std::size_t>(Bucket - Bounds.begin())];
+    }
+    ++Series.Answered;
+    Series.SumSeconds += Seconds;
+    Series.Ttl = Reply.ReplyTtl;
+}
+
+void TMetricsRegistry::AddSendError() {
+    TSeries& Series = Current();
+    ++Series.Requests;
+    ++Series.SendErrors;
+}
+
+void TMetricsRegistry::AddReceiveError() {
+    TSeries& Series = Current();
+    ++Series.Requests;
+    ++Series.ReceiveErrors;
+}
+
+void TMetricsRegistry::SetMonitoringActive(bool Active) {
+    FActive = Active;
+}
+
+void TMetricsRegistry::SetConsecutiveLost(int64_t Lost) {
+    FConsecutiveLost = Lost;
+}
+
+void TMetricsRegistry::SetOutage(const std::optional<TOutage>& Current) {
+    FOutageActive = Current && Current->End == TOutageEnd::Open;
+    FOutageStartMs = FOutageActive ? Current->StartToMs : 0;
+}
+
+void TMetricsRegistry::SetAlarmThreshold(int64_t Losses) {
+    FAlarmThreshold = Losses;
+}
+
+void TMetricsRegistry::SetAverageLimitMs(int64_t LimitMs) {
+    FAverageLimitMs = LimitMs;
+}
+
+void TMetricsRegistry::WriteHistogram(std::string& Out, const TSeries& Series,
+                                      const std::string& Labels) const {
+    const auto& Tails = BucketTails();
+    uint64_t Cumulative = 0;
+    for (std::size_t I = 0; I < BucketCount; ++I) {
+        Cumulative += Series.Buckets[I];
+        Out.append("smokeping_response_duration_seconds_bucket{").append(Labels).append(Tails[I]);
+        AppendNumber(Out, Cumulative);
+        Out += '\n';
+    }
+    Out.append("smokeping_response_duration_seconds_bucket{").append(Labels).append(Tails.back());
+    AppendNumber(Out, Series.Answered);
+    Out += '\n';
+    AppendSample(Out, "smokeping_response_duration_seconds_sum", Labels, Series.SumSeconds);
+    AppendSample(Out, "smokeping_response_duration_seconds_count", Labels, Series.Answered);
+}
+
+void TMetricsRegistry::WriteTargetFamilies(std::string& Out, TFormat Format,
+                                           const std::vector<std::string>& Labels) const {
+    AppendHeader(Out, Format, "smokeping_requests_total", TKind::Counter,
+                 "Echo requests whose outcome was handled: answered, lost or failed.");
+    for (std::size_t I = 0; I < FSeries.size(); ++I) {
+        AppendSample(Out, "smokeping_requests_total", Labels[I], FSeries[I].Requests);
+    }
+    AppendHeader(Out, Format, "smokeping_response_duration_seconds", TKind::Histogram,
+                 "Round trip of each answered echo request in seconds.");
+    for (std::size_t I = 0; I < FSeries.size(); ++I) {
+        WriteHistogram(Out, FSeries[I], Labels[I]);
+    }
+    AppendHeader(Out, Format, "smokeping_response_ttl", TKind::Gauge,
+                 "TTL of the last echo reply.");
+    for (std::size_t I = 0; I < FSeries.size(); ++I) {
+        if (FSeries[I].Ttl) {
+            AppendSample(Out, "smokeping_response_ttl", Labels[I],
+                         static_cast<uint64_t>(*FSeries[I].Ttl));
+        }
+    }
+    AppendHeader(Out, Format, "smokeping_send_errors_total", TKind::Counter,
+                 "Echo requests that could not be sent.");
+    for (std::size_t I = 0; I < FSeries.size(); ++I) {
+        AppendSample(Out, "smokeping_send_errors_total", Labels[I], FSeries[I].SendErrors);
+    }
+    AppendHeader(Out, Format, "smokeping_receive_errors_total", TKind::Counter,
+                 "Echo requests whose answer could not be read.");
+    for (std::size_t I = 0; I < FSeries.size(); ++I) {
+        AppendSample(Out, "smokeping_receive_errors_total", Labels[I], FSeries[I].ReceiveErrors);
+    }
+}
+
+void TMetricsRegistry::WriteStateFamilies(std::string& Out, TFormat Format,
+                                          const std::string& Labels) const {
+    struct TGauge {
+        const char* Name;
+        const char* Help;
+        double Value;
+    };
+    const TGauge Gauges[] = {
+        {"zirko_monitoring_active",
+         "1 while a run or a burst pings, 0 in the rest and when stopped.", FActive ? 1.0 : 0.0},
+        {"zirko_consecutive_lost", "Echo requests lost in a row now.",
+         static_cast<double>(FConsecutiveLost)},
+        {"zirko_outage_active", "1 from the consecutive-loss alarm to the first answer.",
+         FOutageActive ? 1.0 : 0.0},
+        {"zirko_outage_started_timestamp_seconds",
+         "Unix time of the open outage's first lost echo request, 0 when none is open.",
+         static_cast<double>(FOutageStartMs) / 1e3},
+        {"zirko_alarm_threshold", "Lost echo requests in a row that raise the alarm.",
+         static_cast<double>(FAlarmThreshold)},
+        {"zirko_average_limit_seconds",
+         "Average round trip above which the tray icon turns yellow, in seconds.",
+         static_cast<double>(FAverageLimitMs) / 1e3},
+    };
+    for (const TGauge& Gauge : Gauges) {
+        AppendHeader(Out, Format, Gauge.Name, TKind::Gauge, Gauge.Help);
+        if (FHasCurrent) {
+            AppendSample(Out, Gauge.Name, Labels, Gauge.Value);
+        }
+    }
+}
+
+std::string TMetricsRegistry::Text(TFormat Format) const {
+    std::vector<std::string> Labels;
+    Labels.reserve(FSeries.size());
+    for (const TSeries& Series : FSeries) {
+        Labels.push_back(LabelsOf(Series.Target));
+    }
+    std::string Out;
+    Out.reserve(4096 + FSeries.size() * 4096);
+    WriteTargetFamilies(Out, Format, Labels);
+    WriteStateFamilies(Out, Format, FHasCurrent ? Labels[FCurrent] : std::string());
+    if (Format == TFormat::OpenMetrics) {
+        Out += "# EOF\n";
+    }
+    return Out;
+}
+
+TMetricsRegistry::TFormat TMetricsRegistry::Negotiate(std::string_view Accept) {
+    TRangeMatch Best;
+    for (std::size_t At = 0; At <= Accept.size();) {
+        const std::size_t Comma = std::min(Accept.find(',', At), Accept.size());
+        const TRangeMatch Range = ParseRange(Accept.substr(At, Comma - At));
+        Best.OpenMetrics.Merge(Range.OpenMetrics);
+        Best.Text.Merge(Range.Text);
+        At = Comma + 1;
+    }
+    // A tie, or a header that wants neither, gets the text format every scraper reads.
+    const double Text = Best.Text.Specificity < 0 ? 0 : Best.Text.Quality;
+    return Best.OpenMetrics.Specificity >= 0 && Best.OpenMetrics.Quality > Text
+               ? TFormat::OpenMetrics
+               : TFormat::Prometheus;
+}
+
+const char* TMetricsRegistry::ContentType(TFormat Format) {
+    return Format == TFormat::OpenMetrics
+               ? "application/openmetrics-text; version=1.0.0; charset=utf-8"
+               : "text/plain; version=0.0.4; charset=utf-8";
+}
