@@ -3,6 +3,7 @@
 port of its own, HTTP to it, and child processes that end with the test. Waiting,
 skipping and the exit status come from the end-to-end harness (tests/e2e/zirko_e2e.py)."""
 
+import json
 import os
 import select
 import socket
@@ -10,6 +11,7 @@ import subprocess
 import sys
 import tempfile
 import urllib.error
+import urllib.parse
 import urllib.request
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
@@ -50,6 +52,41 @@ def stop(proc):
             proc.kill()
             proc.wait(timeout=10)
     return proc.returncode
+
+
+class Prometheus:
+    """Debian's Prometheus on a loopback port of its own, scraping one target every
+    second, its storage in Folder; query() reads one value through its HTTP API."""
+
+    def __init__(self, target_port, folder):
+        self.port = free_port()
+        config = os.path.join(folder, "prometheus.yml")
+        with open(config, "w") as out:
+            out.write("global: {scrape_interval: 1s, scrape_timeout: 1s}\n"
+                      "scrape_configs: [{job_name: zirko, static_configs: "
+                      "[{targets: ['127.0.0.1:%d']}]}]\n" % target_port)
+        self.proc = spawn(["prometheus", "--config.file=" + config, "--log.level=warn",
+                           "--storage.tsdb.path=" + os.path.join(folder, "data"),
+                           "--web.listen-address=127.0.0.1:%d" % self.port])
+
+    def query(self, expression):
+        """The one value of an instant query; None while it has none or nobody answers."""
+        text = fetch("http://127.0.0.1:%d/api/v1/query?query=%s"
+                     % (self.port, urllib.parse.quote(expression)))
+        result = json.loads(text)["data"]["result"] if text else []
+        return float(result[0]["value"][1]) if len(result) == 1 else None
+
+    def wait(self, expression, value, timeout, what):
+        return wait_until(lambda: self.query(expression) == value, timeout, what,
+                          alive=self.proc)
+
+    def __enter__(self):
+        self.wait('up{job="zirko"}', 1, 30, "a first scrape")
+        return self
+
+    def __exit__(self, *exc):
+        stop(self.proc)
+        return False
 
 
 class Driver:

@@ -13,53 +13,31 @@ import json
 import os
 import shutil
 import tempfile
-import urllib.parse
 
-from metrics_helpers import (TARGET_LABELS, Driver, fetch, free_port, output_of, require,
-                             run_test, spawn, stop, wait_until)
+from metrics_helpers import (TARGET_LABELS, Driver, Prometheus, fetch, free_port, output_of,
+                             require, run_test, spawn, stop, wait_until)
 
 FED, ANSWERED = 20, 15
 RULE = ("increase(smokeping_response_duration_seconds_count[1m]) / "
         "increase(smokeping_requests_total[1m])")
 
 
-def query(port, expression):
-    """The one value of an instant query; None while it has none or nobody answers."""
-    text = fetch("http://127.0.0.1:%d/api/v1/query?query=%s"
-                 % (port, urllib.parse.quote(expression)))
-    result = json.loads(text)["data"]["result"] if text else []
-    return float(result[0]["value"][1]) if len(result) == 1 else None
-
-
 def check_prometheus(driver, folder):
-    port = free_port()
-    config = os.path.join(folder, "prometheus.yml")
-    with open(config, "w") as out:
-        out.write("global: {scrape_interval: 1s, scrape_timeout: 1s}\n"
-                  "scrape_configs: [{job_name: zirko, static_configs: "
-                  "[{targets: ['127.0.0.1:%d']}]}]\n" % driver.port)
-    prometheus = spawn(["prometheus", "--config.file=" + config, "--log.level=warn",
-                        "--storage.tsdb.path=" + os.path.join(folder, "data"),
-                        "--web.listen-address=127.0.0.1:%d" % port])
-    try:
-        wait_until(lambda: query(port, 'up{job="zirko"}') == 1, 30, "a first scrape",
-                   alive=prometheus)
-        assert query(port, "smokeping_requests_total") == 0
+    with Prometheus(driver.port, folder) as prometheus:
+        assert prometheus.query("smokeping_requests_total") == 0
         driver.feed(*["answer 1000 64"] * ANSWERED + ["lost"] * (FED - ANSWERED))
-        wait_until(lambda: query(port, "smokeping_requests_total") == FED, 15,
-                   "smokeping_requests_total to grow by %d" % FED, alive=prometheus)
-        answered, lost = query(port, RULE), query(port, "1 - (%s)" % RULE)
-        median = query(port, "histogram_quantile(0.5, "
-                             "increase(smokeping_response_duration_seconds_bucket[1m]))")
+        prometheus.wait("smokeping_requests_total", FED, 15,
+                        "smokeping_requests_total to grow by %d" % FED)
+        answered, lost = prometheus.query(RULE), prometheus.query("1 - (%s)" % RULE)
+        median = prometheus.query("histogram_quantile(0.5, "
+                                  "increase(smokeping_response_duration_seconds_bucket[1m]))")
         print("smokeping_requests_total 0 -> %d; %s = %r; lost share %r; median %r s"
               % (FED, RULE, answered, lost, median))
         assert abs(answered - ANSWERED / FED) < 1e-9 and abs(lost - 0.25) < 1e-9
         assert 0.0008 < median <= 0.0016, median  # the 1 ms bucket, so "le" was read
-        targets = json.loads(fetch("http://127.0.0.1:%d/api/v1/targets" % port))
+        targets = json.loads(fetch("http://127.0.0.1:%d/api/v1/targets" % prometheus.port))
         health = [(t["health"], t["lastError"]) for t in targets["data"]["activeTargets"]]
         assert health == [("up", "")], health
-    finally:
-        stop(prometheus)
 
 
 def check_node_exporter(binary, folder):
