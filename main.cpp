@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandLine.h"
+#include "StartOptions.h"
 #include "TAgente.h"
 #include "TDesktopNotifier.h"
 #include "TDisplayPlatform.h"
 #include "TF_Main.h"
+#include "TMetricsFeed.h"
 #include "THistoryStore.h"
 #include "TNetContext.h"
 #include "TNetSocketHelper.h"
@@ -19,6 +21,14 @@ int main(int argc, char** argv) {
     if (const auto Answered = AnswerCommandLine(argc, argv, std::cout)) {
         return *Answered;
     }
+    const TParsedCommandLine Parsed = ParseZirkoOptions(argc, argv);
+    if (!Parsed.Options) {
+        std::cerr << Parsed.Error << "\n";
+        return Parsed.ExitCode;
+    }
+    if (Parsed.Options->Headless) {
+        return RunHeadless(argv);
+    }
     // Before Qt loads any plugin: no right stays with the window, raw sockets with the helper.
     TNetSocketHelper Helper;
     if (!Helper.StartForProgram()) {
@@ -27,6 +37,10 @@ int main(int argc, char** argv) {
     }
     TDisplayPlatform::Choose();
     TZirkoApplication application(argc, argv);
+    TMetricsFeed Metrics;
+    if (!Metrics.Start(*Parsed.Options)) {
+        return 2;
+    }
     // The services every part of the window shares, made here once and handed down.
     const TClock& Clock = TClock::System();
     TNetContext Net(TNetContext::SystemStack(), Clock);
@@ -42,6 +56,7 @@ int main(int argc, char** argv) {
     }
     // Creating the window starts the log; a failing start ends the program there.
     TF_Main window(TF_Main::DefaultLogFolder(), {Net, Agente, Tray, History, &Notifier});
-    window.show();
+    FeedMetrics(window, Metrics);
+    ApplyStartOptions(window, *Parsed.Options);
     return TZirkoApplication::exec();
 }

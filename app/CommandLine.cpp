@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 
 #include "TVersionInfo.h"
+#include "TZirkoOptions.h"
 
 #include <string_view>
 
@@ -15,22 +16,7 @@ void PrintVersion(std::ostream& Out) {
 }
 
 void PrintHelp(std::ostream& Out) {
-    Out << "Usage: zirko [--help | --version]\n"
-           "\n"
-           "Watches whether a network host answers ICMP echo requests, and how fast:\n"
-           "five-ping bursts, scheduled monitoring with statistics and alarms in the\n"
-           "notification area, a traceroute, and a log file kept across runs.\n"
-           "Everything else is set in the window.\n"
-           "\n"
-           "  -h, --help     show this help and exit\n"
-           "  -V, --version  show the version and exit\n"
-           "\n"
-           "The log, ZIRKO.LOG, lies in $XDG_STATE_HOME/zirko/ (~/.local/state/zirko/)\n"
-           "for an installed copy, else in the folder of the executable.\n"
-           "Pinging needs raw sockets. The window holds none and gives up every\n"
-           "capability at start; the helper zirko-socket, granted cap_net_raw, opens\n"
-           "them, drops the capability and sends the window's echo requests. Without\n"
-           "it, unprivileged ICMP sockets allowed by net.ipv4.ping_group_range serve.\n";
+    Out << ZirkoHelpText();
 }
 
 // A text that could not be written (a full disk, a closed pipe) is a failure.

@@ -3,7 +3,6 @@
 
 #include "TLocaleFormats.h"
 #include "TPingStatistics.h"
-#include "TReplyLogLine.h"
 #include "TTimerSwitch.h"
 
 #include "TAgente.h"
@@ -77,9 +76,12 @@ void RequireControls(const TPingPage& P) {
 
 } // namespace
 
-TPingMonitor::TPingMonitor(const TPingPage& Page, QObject* parent) : QObject(parent), FPage(Page) {
-    RequireControls(FPage);
-    FHistory.SetStore(FPage.History);
+TPingMonitor::TPingMonitor(const TPingPage& Page, QObject* parent)
+    : QObject(parent), FPage((RequireControls(Page), Page)), FCore(*FPage.Agente, *FPage.Clock) {
+    FCore.SetHistory(FPage.History);
+    connect(&FCore, &TPingCore::OutageBegan, this, &TPingMonitor::OutageBegan);
+    connect(&FCore, &TPingCore::OutageLasts, this, &TPingMonitor::OutageLasts);
+    connect(&FCore, &TPingCore::OutageEnded, this, &TPingMonitor::OutageEnded);
     Connect();
 }
 
@@ -155,10 +157,9 @@ void TPingMonitor::btn_pingClick() {
     PrepareTarget();
     FPage.btn_ping->setEnabled(false);
     FPage.btn_auto->setEnabled(false);
-    FHistory.Begin(THistoryPeriodKind::Burst, FPage.Clock->WallMs());
+    FCore.Begin(THistoryPeriodKind::Burst);
     const TFinally Enable([this] {
-        Unmonitored();
-        FHistory.End(FPage.Clock->WallMs());
+        FCore.End();
         FPage.btn_ping->setEnabled(true);
         FPage.btn_auto->setEnabled(true);
     });
@@ -172,53 +173,20 @@ void TPingMonitor::btn_pingClick() {
 }
 
 void TPingMonitor::ICMPReply(TNetIcmpClient& /*ASender*/, const TReplyStatus& AReplyStatus) {
-    FCounters = TPingStatistics::CountPing(FCounters, AReplyStatus.RoundTripMs);
+    const TPingCore::TCounted Counted =
+        FCore.Count(FCounters, FPage.ICMP->Host(), FPage.ICMP->Address(), AReplyStatus,
+                    FPage.ud_pacchetti_persi->value());
     FPage.l_tot_time->setText(TPingStatistics::FormatTotTime(
         FCounters.tot_time, TLocaleFormats::TimeSeparator(*FPage.Clock)));
-
-    const TLocaleFormats::TStamp Stamp = TLocaleFormats::Stamp(*FPage.Clock);
-    const QString Line =
-        TReplyLogLine::Line(Stamp.Date, Stamp.Time,
-                            TReplyLogLine::Message(AReplyStatus.ReplyBytes,
-                                                   QString::fromStdString(AReplyStatus.FromAddress),
-                                                   AReplyStatus.Sequence, AReplyStatus.ReplyTtl,
-                                                   AReplyStatus.RoundTripMs));
-    FPage.Agente->AddMessage("Ping result: " + Line.toStdString());
-    AppendToPane(Line);
-
+    AppendToPane(Counted.Line);
     ShowAverageAndLimit();
-    const bool Alarm = CountLossAndAlarm(AReplyStatus.ReplyBytes);
+    ShowLossAndAlarm(Counted);
     ShowCounters();
-    const int64_t WhenMs = FPage.Clock->WallMs();
-    FHistory.Ping(FPage.ICMP->Host(), FPage.ICMP->Address(), AReplyStatus, WhenMs);
-    emit ReplyHandled(AReplyStatus, QDateTime::fromMSecsSinceEpoch(WhenMs));
-    // Lost as the statistics count it: no bytes back.
-    Announce(FOutages.Ping(FPage.ICMP->Host(), WhenMs, FPage.Clock->SteadyMs(),
-                           AReplyStatus.ReplyBytes > 0, Alarm));
-}
-
-void TPingMonitor::Announce(TOutageTracker::TEvent Event) {
-    using TChange = TOutageTracker::TChange;
-    if (Event.Change == TChange::None) {
-        return;
-    }
-    FHistory.Outage(Event.Outage, Event.Change == TChange::Began);
-    if (Event.Change == TChange::Began) {
-        FOutages.SetCurrentId(Event.Outage.Id);
-        emit OutageBegan(Event.Outage);
-    } else if (Event.Change == TChange::Lasts) {
-        emit OutageLasts(Event.Outage);
-    } else {
-        emit OutageEnded(Event.Outage);
-    }
-}
-
-void TPingMonitor::Unmonitored() {
-    Announce(FOutages.Unmonitored(FPage.Clock->WallMs(), FPage.Clock->SteadyMs()));
+    emit ReplyHandled(AReplyStatus, QDateTime::fromMSecsSinceEpoch(Counted.WhenMs));
 }
 
 void TPingMonitor::StopWatching() {
-    Unmonitored();
+    FCore.Unmonitored();
 }
 
 void TPingMonitor::AppendToPane(const QString& Line) {
@@ -237,17 +205,13 @@ void TPingMonitor::ShowAverageAndLimit() {
     SetTrayImage(TPingStatistics::ImageForAverage(Average, FPage.ud_limite_media_ms->value()));
 }
 
-bool TPingMonitor::CountLossAndAlarm(int32_t ReplyBytes) {
-    const auto [Counters, Outcome] =
-        TPingStatistics::CountLoss(FCounters, ReplyBytes, FPage.ud_pacchetti_persi->value());
-    FCounters = Counters;
-    if (Outcome.Lost)
+void TPingMonitor::ShowLossAndAlarm(const TPingCore::TCounted& Counted) {
+    if (Counted.Lost)
         SetTrayImage(TPingStatistics::ImageLost);
-    if (Outcome.Alarm)
+    if (Counted.Alarm)
         RaiseAlarm();
     else
         FPage.l_pacchetti_persi->setVisible(false);
-    return Outcome.Alarm;
 }
 
 void TPingMonitor::RaiseAlarm() {
@@ -291,10 +255,9 @@ void TPingMonitor::btn_autoClick() {
         TTimerSwitch::SetEnabled(*FPage.T_Minuti, true);
         TTimerSwitch::SetEnabled(*FPage.Timer, true);
         TTimerSwitch::SetEnabled(*FPage.T_Ogni, false);
-        FHistory.Begin(THistoryPeriodKind::Run, FPage.Clock->WallMs());
+        FCore.Begin(THistoryPeriodKind::Run);
     } else {
-        Unmonitored();
-        FHistory.End(FPage.Clock->WallMs());
+        FCore.End();
         FPage.btn_ping->setEnabled(true);
         FCounters.auto_attivo = false;
         FCounters.n_righe_log = 0;
@@ -309,15 +272,14 @@ void TPingMonitor::T_MinutiTimer() {
     TTimerSwitch::SetEnabled(*FPage.Timer, false);
     TTimerSwitch::SetEnabled(*FPage.T_Minuti, false);
     TTimerSwitch::SetEnabled(*FPage.T_Ogni, true);
-    Unmonitored();
-    FHistory.Begin(THistoryPeriodKind::Rest, FPage.Clock->WallMs());
+    FCore.Begin(THistoryPeriodKind::Rest);
 }
 
 void TPingMonitor::T_OgniTimer() {
     TTimerSwitch::SetEnabled(*FPage.T_Ogni, false);
     TTimerSwitch::SetEnabled(*FPage.Timer, true);
     TTimerSwitch::SetEnabled(*FPage.T_Minuti, true);
-    FHistory.Begin(THistoryPeriodKind::Run, FPage.Clock->WallMs());
+    FCore.Begin(THistoryPeriodKind::Run);
 }
 
 void TPingMonitor::TimerTimer() {
@@ -338,5 +300,6 @@ void TPingMonitor::TimerTimer() {
                                   QStringLiteral("\\Timer: errore durante ping su ") +
                                   FPage.e_host->text())
                                      .toStdString());
+        FCore.Failed();
     }
 }

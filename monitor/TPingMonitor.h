@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "THistoryRecorder.h"
+#include "TOutage.h"
+#include "TPingCore.h"
 #include "TPingCounters.h"
 #include "TPingPage.h"
-#include "TOutage.h"
-#include "TOutageTracker.h"
 #include "TReplyStatus.h"
 
 #include <QDateTime>
@@ -45,6 +44,7 @@ public:
     void StopWatching();
 
     const TPingPage& Page() const { return FPage; }
+    TPingCore& Core() { return FCore; }
     const TPingCounters& Counters() const { return FCounters; }
     // The "Limite ms media" setting now; LimitChanged tells of each change.
     int LimitMs() const;
@@ -82,11 +82,7 @@ private:
     void SetTargetHost();
     void AppendToPane(const QString& Line);
     void ShowAverageAndLimit();
-    // True when the consecutive-loss alarm was raised for this ping.
-    bool CountLossAndAlarm(int32_t ReplyBytes);
-    // Stores and announces what an outage did.
-    void Announce(TOutageTracker::TEvent Event);
-    void Unmonitored();
+    void ShowLossAndAlarm(const TPingCore::TCounted& Counted);
     void ShowCounters();
     void SetTrayImage(int Index);
     void RaiseAlarm();
@@ -94,8 +90,7 @@ private:
 
     TPingPage FPage;
     TPingCounters FCounters;
-    THistoryRecorder FHistory;
-    TOutageTracker FOutages;
+    TPingCore FCore;
     std::chrono::milliseconds FMinuteLength{60 * 1000};
     std::chrono::milliseconds FBurstPause{500};
     bool FInTimerTimer = false;

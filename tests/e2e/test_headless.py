@@ -1,0 +1,81 @@
+#!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""zirko --headless with no display at all: it pings a namespace host every two
+seconds with the window's log lines, records an outage in the history when the
+host falls silent past "--alarm-after" and its recovery, and SIGTERM ends it
+with the log's shut-down block and exit code 0. Debian's Prometheus scrapes its
+--metrics endpoint meanwhile: the requests follow the log's pings and
+zirko_outage_active is 1 during the outage only; --metrics-textfile keeps
+zirko.prom."""
+
+import os
+import shutil
+import signal
+import sqlite3
+import subprocess
+import tempfile
+
+import sys
+
+import monitor_helpers as mh
+import zirko_e2e as e2e
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "metrics"))
+import metrics_helpers  # noqa: E402
+
+
+def test(binary):
+    e2e.require(os.geteuid() == 0, "needs root for raw ICMP sockets and namespaces")
+    port = metrics_helpers.free_port()
+    with mh.SilentHost(answering=True) as host, tempfile.TemporaryDirectory() as folder:
+        for name in ("zirko", "zirko-headless"):
+            shutil.copy2(os.path.join(os.path.dirname(binary), name), folder)
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        with open(os.path.join(folder, "stderr"), "wb") as errors:
+            popen = subprocess.Popen(
+                [os.path.join(folder, "zirko"), "--headless", "--host", host.address,
+                 "--alarm-after", "2", "--metrics", "127.0.0.1:%d" % port,
+                 "--metrics-textfile", folder],
+                cwd=folder, env=env, stdout=subprocess.DEVNULL, stderr=errors,
+                preexec_fn=e2e.die_with_harness)
+        log_path = os.path.join(folder, "ZIRKO.LOG")
+
+        def lines(text):
+            log = open(log_path, encoding="latin-1").read() if os.path.exists(log_path) else ""
+            return sum(text in line for line in log.splitlines() if "Ping result: " in line)
+
+        answered = " bytes from %s: " % host.address
+        active = "zirko_outage_active"
+        try:
+            e2e.wait_until(lambda: lines(answered) >= 2, 15, "two answers", alive=popen)
+            with metrics_helpers.Prometheus(port, folder) as prometheus:
+                prometheus.wait(active, 0, 10, "no outage")
+                host.answer(False)
+                prometheus.wait(active, 1, 25, "zirko_outage_active 1")
+                assert lines("0 bytes from 0.0.0.0") >= 3
+                before = lines(answered)
+                host.answer(True)
+                e2e.wait_until(lambda: lines(answered) > before, 15, "the answer again",
+                               alive=popen)
+                prometheus.wait(active, 0, 10, "the outage's end")
+                requests = prometheus.query("smokeping_requests_total")
+                assert lines("") - 1 <= requests <= lines(""), (requests, lines(""))
+        finally:
+            popen.send_signal(signal.SIGTERM)
+            code = popen.wait(15)
+        assert code == 0, "exit code %r: %s" % (code, open(os.path.join(folder, "stderr")).read())
+        log = open(log_path, encoding="latin-1").read()
+        assert log.rstrip("\r\n").endswith("ShutDown Agente of Zirko"), log[-500:]
+        with sqlite3.connect(os.path.join(folder, "ZIRKO.DB")) as db:
+            outages = db.execute("SELECT host, end_kind, lost FROM outage").fetchall()
+            runs = db.execute("SELECT count(*) FROM period WHERE kind = 0 AND end_ms "
+                              "IS NOT NULL").fetchone()[0]
+        assert len(outages) == 1 and outages[0][:2] == (host.address, 1), outages
+        assert outages[0][2] >= 3, outages  # the alarm came after two losses in a row
+        assert runs == 1, runs
+        prom = open(os.path.join(folder, "zirko.prom")).read()
+        assert "smokeping_requests_total{host=\"%s\"" % host.address in prom, prom
+
+
+if __name__ == "__main__":
+    e2e.run_test(test)

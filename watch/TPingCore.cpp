@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TPingCore.h"
+
+#include "TAgente.h"
+#include "TClock.h"
+#include "TLocaleFormats.h"
+#include "TPingStatistics.h"
+#include "TReplyLogLine.h"
+
+TPingCore::TPingCore(TAgente& Agente, const TClock& Clock, QObject* Parent)
+    : QObject(Parent), FAgente(Agente), FClock(Clock) {}
+
+TPingCore::TCounted TPingCore::Count(TPingCounters& Counters, const std::string& AHost,
+                                     const std::string& AAddress, const TReplyStatus& AReply,
+                                     int AlarmAfter) {
+    Counters = TPingStatistics::CountPing(Counters, AReply.RoundTripMs);
+    const TLocaleFormats::TStamp Stamp = TLocaleFormats::Stamp(FClock);
+    TCounted Out;
+    Out.Line = TReplyLogLine::Line(
+        Stamp.Date, Stamp.Time,
+        TReplyLogLine::Message(AReply.ReplyBytes, QString::fromStdString(AReply.FromAddress),
+                               AReply.Sequence, AReply.ReplyTtl, AReply.RoundTripMs));
+    FAgente.AddMessage("Ping result: " + Out.Line.toStdString());
+    const auto [Next, Outcome] = TPingStatistics::CountLoss(Counters, AReply.ReplyBytes, AlarmAfter);
+    Counters = Next;
+    Out.Lost = Outcome.Lost;
+    Out.Alarm = Outcome.Alarm;
+    Out.WhenMs = FClock.WallMs();
+    FHistory.Ping(AHost, AAddress, AReply, Out.WhenMs);
+    // Lost as the statistics count it: no bytes back.
+    Announce(FOutages.Ping(AHost, Out.WhenMs, FClock.SteadyMs(), AReply.ReplyBytes > 0, Out.Alarm));
+    emit ReplyCounted(AReply, Counters, AHost, AAddress);
+    return Out;
+}
+
+void TPingCore::Begin(THistoryPeriodKind Kind) {
+    Unmonitored();
+    FHistory.Begin(Kind, FClock.WallMs());
+    emit MonitoringChanged(Kind != THistoryPeriodKind::Rest);
+}
+
+void TPingCore::End() {
+    Unmonitored();
+    FHistory.End(FClock.WallMs());
+    emit MonitoringChanged(false);
+}
+
+void TPingCore::Unmonitored() {
+    Announce(FOutages.Unmonitored(FClock.WallMs(), FClock.SteadyMs()));
+}
+
+void TPingCore::Announce(TOutageTracker::TEvent Event) {
+    using TChange = TOutageTracker::TChange;
+    if (Event.Change == TChange::None) {
+        return;
+    }
+    FHistory.Outage(Event.Outage, Event.Change == TChange::Began);
+    if (Event.Change == TChange::Began) {
+        FOutages.SetCurrentId(Event.Outage.Id);
+        emit OutageBegan(Event.Outage);
+    } else if (Event.Change == TChange::Lasts) {
+        emit OutageLasts(Event.Outage);
+    } else {
+        emit OutageEnded(Event.Outage);
+    }
+}

@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TZirkoOptions.h"
+
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+bool ReadInt(std::string_view Text, int& Value) {
+    const char* End = Text.data() + Text.size();
+    const auto [Stop, Error] = std::from_chars(Text.data(), End, Value);
+    return !Text.empty() && Error == std::errc() && Stop == End;
+}
+
+std::string Quoted(std::string_view Text) {
+    return "'" + std::string(Text) + "'";
+}
+
+TParsedCommandLine Failure(const std::string& Message) {
+    return {std::nullopt, 2, "zirko: " + Message + " (see zirko --help)"};
+}
+
+// The value of "--name VALUE" or "--name=VALUE"; nullopt when the option is not Name.
+std::optional<std::string_view> ValueOf(std::string_view Name, int argc, const char* const* argv,
+                                        int& Index, bool& Missing) {
+    const std::string_view Argument = argv[Index];
+    if (Argument.substr(0, Name.size()) != Name) {
+        return std::nullopt;
+    }
+    const std::string_view Rest = Argument.substr(Name.size());
+    if (!Rest.empty() && Rest.front() == '=') {
+        return Rest.substr(1);
+    }
+    if (!Rest.empty()) {
+        return std::nullopt; // another option that begins alike
+    }
+    Missing = Index + 1 >= argc || argv[Index + 1] == nullptr;
+    return Missing ? std::string_view() : std::string_view(argv[++Index]);
+}
+
+} // namespace
+
+bool SplitMetricsAddress(const std::string& Value, std::string& Address, int& Port) {
+    const size_t Colon = Value.rfind(':');
+    Address = Colon == std::string::npos || Colon == 0 ? "127.0.0.1" : Value.substr(0, Colon);
+    if (Address.size() > 2 && Address.front() == '[' && Address.back() == ']') {
+        Address = Address.substr(1, Address.size() - 2);
+    }
+    const std::string_view PortText =
+        Colon == std::string::npos ? std::string_view(Value) : std::string_view(Value).substr(Colon + 1);
+    return ReadInt(PortText, Port) && Port >= 1 && Port <= 65535 && !Address.empty();
+}
+
+TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv) {
+    TZirkoOptions Options;
+    const std::pair<const TZirkoOptions::TRange*, std::optional<int>*> Numbers[] = {
+        {&TZirkoOptions::RunMinutesRange, &Options.RunMinutes},
+        {&TZirkoOptions::EveryMinutesRange, &Options.EveryMinutes},
+        {&TZirkoOptions::LimitMsRange, &Options.LimitMs},
+        {&TZirkoOptions::AlarmAfterRange, &Options.AlarmAfter},
+    };
+    const std::pair<const char*, std::optional<std::string>*> Texts[] = {
+        {"--host", &Options.Host},
+        {"--metrics-textfile", &Options.MetricsTextfile},
+        {"--metrics", &Options.Metrics},
+    };
+    const std::pair<const char*, bool*> Switches[] = {
+        {"--auto", &Options.Auto}, {"--minimized", &Options.Minimized},
+        {"--headless", &Options.Headless}};
+    for (int Index = 1; Index < argc && argv[Index] != nullptr; ++Index) {
+        const std::string_view Argument = argv[Index];
+        if (Argument == "--") {
+            break;
+        }
+        bool Known = false, Missing = false;
+        for (const auto& [Name, Flag] : Switches) {
+            if (Argument == Name) {
+                *Flag = Known = true;
+            }
+        }
+        for (const auto& [Range, Value] : Numbers) {
+            if (Known) {
+                break;
+            }
+            if (const auto Text = ValueOf(Range->Option, argc, argv, Index, Missing)) {
+                Known = true;
+                int Number = 0;
+                if (Missing || !ReadInt(*Text, Number) || Number < Range->Minimum ||
+                    Number > Range->Maximum) {
+                    return Failure(std::string(Range->Option) + " needs a whole number from " +
+                                   std::to_string(Range->Minimum) + " to " +
+                                   std::to_string(Range->Maximum) +
+                                   (Missing ? "" : ", not " + Quoted(*Text)));
+                }
+                *Value = Number;
+            }
+        }
+        for (const auto& [Name, Value] : Texts) {
+            if (Known) {
+                break;
+            }
+            if (const auto Text = ValueOf(Name, argc, argv, Index, Missing)) {
+                Known = true;
+                if (Missing || Text->empty()) {
+                    return Failure(std::string(Name) + " needs a value");
+                }
+                *Value = std::string(*Text);
+            }
+        }
+    }
+    if (Options.Metrics) {
+        std::string Address;
+        int Port = 0;
+        if (!SplitMetricsAddress(*Options.Metrics, Address, Port)) {
+            return Failure("--metrics needs ADDRESS:PORT with a port from 1 to 65535, not " +
+                           Quoted(*Options.Metrics));
+        }
+    }
+    if (Options.Host && Options.Host->find_first_not_of(" \t") == std::string::npos) {
+        return Failure("--host needs a host name or address");
+    }
+    return {Options, 0, {}};
+}
+
+std::string ZirkoHelpText() {
+    return "Usage: zirko [OPTION]...\n"
+           "\n"
+           "Watches whether a network host answers ICMP echo requests, and how fast:\n"
+           "five-ping bursts, scheduled monitoring with statistics and alarms in the\n"
+           "notification area, a traceroute, and a log file kept across runs.\n"
+           "Without options every start begins from the window's defaults.\n"
+           "\n"
+           "  --host HOST            the host to watch (the Ping page's host field)\n"
+           "  --auto                 start \"Auto\" once the window is up\n"
+           "  --run-minutes N        minutes of each run, 1-60 (default 1)\n"
+           "  --every-minutes N      minutes of rest between runs, 1-60 (default 5)\n"
+           "  --limit-ms N           the average's limit in ms, 10-10000 (default 250)\n"
+           "  --alarm-after N        lost pings in a row before the alarm, 1-1000 (default 10)\n"
+           "  --minimized            start hidden in the tray (minimized without one)\n"
+           "  --headless             monitor without a window or display, as with --auto;\n"
+           "                         SIGTERM or SIGINT ends it\n"
+           "  --metrics ADDR:PORT    serve Prometheus metrics at http://ADDR:PORT/metrics\n"
+           "                         (ADDR 127.0.0.1 unless given)\n"
+           "  --metrics-textfile DIR write DIR/zirko.prom after every ping, for\n"
+           "                         node_exporter's textfile collector\n"
+           "  -h, --help             show this help and exit\n"
+           "  -V, --version          show the version and exit\n"
+           "\n"
+           "The log, ZIRKO.LOG, lies in $XDG_STATE_HOME/zirko/ (~/.local/state/zirko/)\n"
+           "for an installed copy, else in the folder of the executable.\n"
+           "Pinging needs raw sockets. The window holds none and gives up every\n"
+           "capability at start; the helper zirko-socket, granted cap_net_raw, opens\n"
+           "them, drops the capability and sends the window's echo requests. Without\n"
+           "it, unprivileged ICMP sockets allowed by net.ipv4.ping_group_range serve.\n";
+}
