@@ -4,8 +4,8 @@
 #include "LogFolder.h"
 #include "TAgente.h"
 #include "THeadlessMonitor.h"
-#include "TMetricsFeed.h"
 #include "THistoryStore.h"
+#include "TMetricsFeed.h"
 #include "TNetContext.h"
 #include "TNetIcmpClient.h"
 #include "TNetSocketHelper.h"
@@ -21,7 +21,9 @@ namespace {
 // A log that cannot be written ends the program; without a window, stderr says why.
 class TStderrReporter : public TAgenteFatalReporter {
 public:
-    void ShowFatal(const std::string& Message) override { std::cerr << "zirko: " << Message << "\n"; }
+    void ShowFatal(const std::string& Message) override {
+        std::cerr << "zirko: " << Message << "\n";
+    }
 };
 
 } // namespace

@@ -128,8 +128,9 @@ QString AskPath(QWidget* Parent, const QString& Title, const QString& Stem,
     const QString Suggested = QDir::home().filePath(
         QStringLiteral("%1-%2.%3")
             .arg(Stem, Now.toString(QStringLiteral("yyyyMMdd-HHmmss")), Extension));
-    const QString Filter = Extension == QLatin1String("png") ? QStringLiteral("Immagini PNG (*.png)")
-                                                             : QStringLiteral("File CSV (*.csv)");
+    const QString Filter = Extension == QLatin1String("png")
+                               ? QStringLiteral("Immagini PNG (*.png)")
+                               : QStringLiteral("File CSV (*.csv)");
     return QFileDialog::getSaveFileName(Parent, Title, Suggested, Filter);
 }
 

@@ -162,8 +162,9 @@ QByteArray TOutagePanel::Csv() const {
                 (O.End == TOutageEnd::Open ? QByteArray() : Iso(EndMs(O, 0))) + ',' + Host + ',' +
                 Optional(O.StartFromMs) + ',' + QByteArray::number(qint64(O.StartToMs)) + ',' +
                 QByteArray::number(qint64(O.EndFromMs)) + ',' + Optional(O.EndToMs) + ',' +
-                Ends[size_t(O.End)] + ',' + QByteArray::number(double(O.DurationMs) / 1000, 'f', 3) +
-                ',' + QByteArray::number(double(O.UncertaintyMs) / 1000, 'f', 3) + ',' +
+                Ends[size_t(O.End)] + ',' +
+                QByteArray::number(double(O.DurationMs) / 1000, 'f', 3) + ',' +
+                QByteArray::number(double(O.UncertaintyMs) / 1000, 'f', 3) + ',' +
                 QByteArray::number(qint64(O.Lost)) + "\r\n";
     }
     return Text;

@@ -45,7 +45,8 @@ int PruneHistoryRows(sqlite3* Db, int64_t NowMs, int64_t MaxRows, bool& More) {
          "SELECT EXISTS(SELECT 1 FROM ping WHERE utc_ms < ?1)", RawCut},
         {"DELETE FROM minute WHERE (minute, target) IN "
          "(SELECT minute, target FROM minute WHERE minute < ?1 ORDER BY minute LIMIT ?2)",
-         "SELECT EXISTS(SELECT 1 FROM minute WHERE minute < ?1)", MinuteOf(NowMs - THistoryStore::AggregatesMs)},
+         "SELECT EXISTS(SELECT 1 FROM minute WHERE minute < ?1)",
+         MinuteOf(NowMs - THistoryStore::AggregatesMs)},
         {"DELETE FROM hour WHERE (hour, target) IN "
          "(SELECT hour, target FROM hour WHERE hour < ?1 ORDER BY hour LIMIT ?2)",
          "SELECT EXISTS(SELECT 1 FROM hour WHERE hour < ?1)",
@@ -54,6 +55,12 @@ int PruneHistoryRows(sqlite3* Db, int64_t NowMs, int64_t MaxRows, bool& More) {
          "WHERE end_kind <> 0 AND end_to_ms < ?1 ORDER BY start_to_ms LIMIT ?2)",
          "SELECT EXISTS(SELECT 1 FROM outage WHERE end_kind <> 0 AND end_to_ms < ?1)",
          NowMs - THistoryStore::AggregatesMs},
+        // The hops of outages gone, after them.
+        {"DELETE FROM outage_hop WHERE outage IN (SELECT h.outage FROM outage_hop h "
+         "LEFT JOIN outage o ON o.id = h.outage WHERE o.id IS NULL LIMIT ?2)",
+         "SELECT EXISTS(SELECT 1 FROM outage_hop h LEFT JOIN outage o ON o.id = h.outage "
+         "WHERE o.id IS NULL AND ?1 = ?1)",
+         0},
         {"DELETE FROM period WHERE id IN (SELECT id FROM period "
          "WHERE start_ms < ?1 AND end_ms < ?1 ORDER BY start_ms LIMIT ?2)",
          "SELECT EXISTS(SELECT 1 FROM period WHERE start_ms < ?1 AND end_ms < ?1)",
@@ -81,4 +88,3 @@ int PruneHistoryRows(sqlite3* Db, int64_t NowMs, int64_t MaxRows, bool& More) {
     }
     return SQLITE_OK;
 }
-

@@ -102,9 +102,25 @@ CREATE TABLE outage(
 CREATE INDEX outage_start ON outage(start_to_ms);
 )sql";
 
+// outage.path: the verdict of the short trace run when the outage began;
+// outage_hop: that trace's hops, one row per hop and answering address.
+constexpr const char* SchemaVersion3 = R"sql(
+ALTER TABLE outage ADD COLUMN path TEXT;
+CREATE TABLE outage_hop(
+  outage INTEGER NOT NULL,
+  hop INTEGER NOT NULL,
+  address TEXT NOT NULL,
+  sent INTEGER NOT NULL,
+  received INTEGER NOT NULL,
+  average_us INTEGER,
+  worst_us INTEGER,
+  PRIMARY KEY(outage, hop, address)) WITHOUT ROWID;
+)sql";
+
 constexpr THistoryMigration Migrations[] = {
     {1, SchemaVersion1},
     {2, SchemaVersion2},
+    {3, SchemaVersion3},
 };
 
 int ApplyStep(sqlite3* Db, const THistoryMigration& Step) {
@@ -136,10 +152,11 @@ std::string AddToAggregateSql(const char* Table) {
         Sums += ", " + Name + " = " + Name + " + excluded." + Name;
     }
     const std::string Key = Table;
-    return "INSERT INTO " + Key + "(" + Key + ", target, count, lost, min_us, max_us, sum_us, sumsq_us" +
-           Names + ") VALUES(?1, ?2, 1, ?3 IS NULL, ?3, ?3, coalesce(?3, 0), coalesce(?3 * ?3, 0)" +
-           Values +
-           ") ON CONFLICT(" + Key + ", target) DO UPDATE SET count = count + 1, "
+    return "INSERT INTO " + Key + "(" + Key +
+           ", target, count, lost, min_us, max_us, sum_us, sumsq_us" + Names +
+           ") VALUES(?1, ?2, 1, ?3 IS NULL, ?3, ?3, coalesce(?3, 0), coalesce(?3 * ?3, 0)" +
+           Values + ") ON CONFLICT(" + Key +
+           ", target) DO UPDATE SET count = count + 1, "
            "lost = lost + excluded.lost, "
            "min_us = coalesce(min(min_us, excluded.min_us), min_us, excluded.min_us), "
            "max_us = coalesce(max(max_us, excluded.max_us), max_us, excluded.max_us), "

@@ -14,9 +14,16 @@ int THistoryOutages::Prepare(sqlite3* Db) {
                    "end_to_ms = ?4, end_kind = ?5, lost = ?6, duration_ms = ?7, "
                    "uncertainty_ms = ?8 WHERE id = ?9"},
         {&FRead, "SELECT id, host, start_from_ms, start_to_ms, end_from_ms, end_to_ms, end_kind, "
-                 "lost, duration_ms, uncertainty_ms FROM outage "
+                 "lost, duration_ms, uncertainty_ms, coalesce(path, '') FROM outage "
                  "WHERE start_to_ms < ?2 AND coalesce(end_to_ms, end_from_ms) >= ?1 "
                  "ORDER BY start_to_ms DESC, id DESC"},
+        {&FSetPath, "UPDATE outage SET path = ?2 WHERE id = ?1"},
+        {&FDropHops, "DELETE FROM outage_hop WHERE outage = ?1"},
+        {&FInsertHop, "INSERT INTO outage_hop(outage, hop, address, sent, received, average_us, "
+                      "worst_us) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)"},
+        {&FReadHops, "SELECT hop, address, sent, received, average_us, worst_us, "
+                     "(SELECT coalesce(path, '') FROM outage WHERE id = ?1) FROM outage_hop "
+                     "WHERE outage = ?1 ORDER BY hop, received DESC, address"},
     };
     for (const auto& [Statement, Sql] : Statements) {
         if (const int Rc = Statement->Prepare(Db, Sql); Rc != SQLITE_OK) {
@@ -73,14 +80,55 @@ int THistoryOutages::Read(int64_t FromMs, int64_t ToMs, std::vector<TOutage>& Ou
         Outage.Lost = FRead.Int(7);
         Outage.DurationMs = FRead.Int(8);
         Outage.UncertaintyMs = FRead.Int(9);
+        Outage.Path = FRead.Text(10);
+    }
+    return Rc == SQLITE_DONE ? SQLITE_OK : Rc;
+}
+
+int THistoryOutages::SetTrace(int64_t Id, const TOutageTrace& Trace) {
+    FSetPath.Bind(1, Id);
+    FSetPath.Bind(2, Trace.Verdict);
+    FDropHops.Bind(1, Id);
+    int Rc = FSetPath.Run();
+    if (Rc == SQLITE_OK) {
+        Rc = FDropHops.Run();
+    }
+    for (const TOutageHop& Hop : Trace.Hops) {
+        if (Rc != SQLITE_OK) {
+            break;
+        }
+        FInsertHop.Bind(1, Id);
+        FInsertHop.Bind(2, int64_t{Hop.Hop});
+        FInsertHop.Bind(3, Hop.Address);
+        FInsertHop.Bind(4, int64_t{Hop.Sent});
+        FInsertHop.Bind(5, int64_t{Hop.Received});
+        FInsertHop.Bind(6, Hop.AverageUs);
+        FInsertHop.Bind(7, Hop.WorstUs);
+        Rc = FInsertHop.Run();
+    }
+    return Rc;
+}
+
+int THistoryOutages::ReadTrace(int64_t Id, std::optional<TOutageTrace>& Out) {
+    const TSqlReset Reset(FReadHops);
+    FReadHops.Bind(1, Id);
+    Out.reset();
+    int Rc = SQLITE_ROW;
+    while ((Rc = FReadHops.Step()) == SQLITE_ROW) {
+        if (!Out) {
+            Out.emplace().Verdict = FReadHops.Text(6);
+        }
+        Out->Hops.push_back({static_cast<int>(FReadHops.Int(0)), FReadHops.Text(1),
+                             static_cast<int>(FReadHops.Int(2)), static_cast<int>(FReadHops.Int(3)),
+                             FReadHops.OptionalInt(4), FReadHops.OptionalInt(5)});
     }
     return Rc == SQLITE_DONE ? SQLITE_OK : Rc;
 }
 
 int THistoryOutages::CloseCrashed(sqlite3* Db) {
-    const std::string Sql = "UPDATE outage SET end_kind = " +
-                            std::to_string(static_cast<int>(TOutageEnd::Unknown)) +
-                            ", end_to_ms = end_from_ms WHERE end_kind = " +
-                            std::to_string(static_cast<int>(TOutageEnd::Open));
+    const std::string Sql =
+        "UPDATE outage SET end_kind = " + std::to_string(static_cast<int>(TOutageEnd::Unknown)) +
+        ", end_to_ms = end_from_ms WHERE end_kind = " +
+        std::to_string(static_cast<int>(TOutageEnd::Open));
     return SqlExec(Db, Sql.c_str());
 }

@@ -5,6 +5,7 @@
 #include "TSqlStatement.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // The outage table of an open history. Every call returns SQLITE_OK or the
@@ -18,6 +19,9 @@ public:
     int Update(const TOutage& Outage);
     // Those overlapping [FromMs, ToMs), an open one included, newest first.
     int Read(int64_t FromMs, int64_t ToMs, std::vector<TOutage>& Out);
+    // Replaces the trace kept with outage Id; its verdict goes to the outage's path.
+    int SetTrace(int64_t Id, const TOutageTrace& Trace);
+    int ReadTrace(int64_t Id, std::optional<TOutageTrace>& Out);
     // An outage still open was open when Zirko ended without closing it: nobody
     // watched after its last lost ping, so its end is unknown, no recovery.
     static int CloseCrashed(sqlite3* Db);
@@ -26,5 +30,5 @@ private:
     void BindFigures(TSqlStatement& Statement, const TOutage& Outage);
 
     sqlite3* FDb = nullptr;
-    TSqlStatement FInsert, FUpdate, FRead;
+    TSqlStatement FInsert, FUpdate, FRead, FSetPath, FDropHops, FInsertHop, FReadHops;
 };

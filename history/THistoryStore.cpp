@@ -65,8 +65,8 @@ void THistoryStore::Release() {
     FReader.reset();
     FOutages.reset();
     for (TSqlStatement* Statement :
-         {&FBegin, &FCommit, &FRollback, &FFindTarget, &FInsertTarget, &FInsertPing,
-          &FAddToMinute, &FAddToHour, &FInsertPeriod, &FEndPeriod}) {
+         {&FBegin, &FCommit, &FRollback, &FFindTarget, &FInsertTarget, &FInsertPing, &FAddToMinute,
+          &FAddToHour, &FInsertPeriod, &FEndPeriod}) {
         *Statement = TSqlStatement();
     }
     FDb.reset();
@@ -309,8 +309,8 @@ int THistoryStore::InsertPing(const THistoryPing& Ping) {
     }
     const int64_t Minute = MinuteOf(Ping.UtcMs);
     int Rc = SQLITE_OK;
-    for (const auto& [Add, Key] : {std::pair(&FAddToMinute, Minute),
-                                   std::pair(&FAddToHour, HourOfMinute(Minute))}) {
+    for (const auto& [Add, Key] :
+         {std::pair(&FAddToMinute, Minute), std::pair(&FAddToHour, HourOfMinute(Minute))}) {
         Add->Bind(1, Key);
         Add->Bind(2, Target);
         Add->Bind(3, Ping.RoundTripUs);
@@ -374,7 +374,8 @@ bool THistoryStore::EndPeriod(int64_t EndMs) {
 bool THistoryStore::Clear() {
     const bool Cleared = Transaction([&] {
         return SqlExec(FDb.get(), "DELETE FROM ping; DELETE FROM minute; DELETE FROM hour; "
-                                  "DELETE FROM period; DELETE FROM outage; DELETE FROM target; "
+                                  "DELETE FROM period; DELETE FROM outage; DELETE FROM outage_hop; "
+                                  "DELETE FROM target; "
                                   "DELETE FROM meta");
     });
     FTargets.clear();
@@ -385,10 +386,8 @@ bool THistoryStore::Clear() {
 
 bool THistoryStore::PruneStep(int64_t NowMs, int MaxRows) {
     bool More = false;
-    const bool Pruned =
-        Transaction([&] {
-            return PruneHistoryRows(FDb.get(), ClampStamp(NowMs), std::max(MaxRows, 1), More);
-        });
+    const bool Pruned = Transaction(
+        [&] { return PruneHistoryRows(FDb.get(), ClampStamp(NowMs), std::max(MaxRows, 1), More); });
     return Pruned && More;
 }
 
@@ -440,6 +439,18 @@ bool THistoryStore::AddOutage(TOutage& Outage) {
 
 bool THistoryStore::UpdateOutage(const TOutage& Outage) {
     return Outage.Id != 0 && Transaction([&] { return FOutages->Update(Outage); });
+}
+
+bool THistoryStore::SetOutageTrace(int64_t Id, const TOutageTrace& Trace) {
+    return Id != 0 && Transaction([&] { return FOutages->SetTrace(Id, Trace); });
+}
+
+std::optional<TOutageTrace> THistoryStore::OutageTrace(int64_t Id) {
+    std::optional<TOutageTrace> Out;
+    if (Available() && !Check(FOutages->ReadTrace(Id, Out))) {
+        Out.reset();
+    }
+    return Out;
 }
 
 std::vector<TOutage> THistoryStore::Outages(int64_t FromMs, int64_t ToMs) {

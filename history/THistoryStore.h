@@ -63,6 +63,9 @@ public:
     // ends; the monitor calls these after the ping that changed it.
     bool AddOutage(TOutage& Outage);
     bool UpdateOutage(const TOutage& Outage);
+    // The short trace run when outage Id began, kept with it; none until then.
+    bool SetOutageTrace(int64_t Id, const TOutageTrace& Trace);
+    std::optional<TOutageTrace> OutageTrace(int64_t Id);
     // Pings, aggregates, periods, outages and hosts go in one transaction.
     bool Clear();
     // One bounded step of retention against NowMs, the wall clock: at most

@@ -38,7 +38,7 @@ private:
     TEvent Finish(TOutageEnd End, const TStamp& At);
 
     std::string FHost;
-    std::optional<TStamp> FLastAnswer; // of this run
+    std::optional<TStamp> FLastAnswer;           // of this run
     std::optional<TStamp> FFirstLost, FLastLost; // of the current run of losses
     int64_t FLostInRun = 0;
     std::optional<TOutage> FOutage;

@@ -81,7 +81,8 @@ void TMetricsFeed::Changed() {
     if (!FTextfile) {
         return;
     }
-    const std::string Failure = FTextfile->Write(FRegistry.Text(TMetricsRegistry::TFormat::Prometheus));
+    const std::string Failure =
+        FTextfile->Write(FRegistry.Text(TMetricsRegistry::TFormat::Prometheus));
     // Said once: a folder that stays unwritable must not fill the journal.
     if (!Failure.empty() && !FTextfileFailed) {
         std::cerr << "zirko: " << Failure << "\n";

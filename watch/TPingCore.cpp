@@ -21,7 +21,8 @@ TPingCore::TCounted TPingCore::Count(TPingCounters& Counters, const std::string&
         TReplyLogLine::Message(AReply.ReplyBytes, QString::fromStdString(AReply.FromAddress),
                                AReply.Sequence, AReply.ReplyTtl, AReply.RoundTripMs));
     FAgente.AddMessage("Ping result: " + Out.Line.toStdString());
-    const auto [Next, Outcome] = TPingStatistics::CountLoss(Counters, AReply.ReplyBytes, AlarmAfter);
+    const auto [Next, Outcome] =
+        TPingStatistics::CountLoss(Counters, AReply.ReplyBytes, AlarmAfter);
     Counters = Next;
     Out.Lost = Outcome.Lost;
     Out.Alarm = Outcome.Alarm;

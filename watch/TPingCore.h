@@ -29,7 +29,7 @@ public:
     THistoryStore* History() const { return FHistory.Store(); }
 
     struct TCounted {
-        QString Line;     // the reply's line as logged after "Ping result: "
+        QString Line; // the reply's line as logged after "Ping result: "
         bool Lost = false;
         bool Alarm = false; // AlarmAfter losses in a row were passed
         int64_t WhenMs = 0; // wall clock of handling: the stamp of its record

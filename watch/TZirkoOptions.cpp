@@ -47,8 +47,9 @@ bool SplitMetricsAddress(const std::string& Value, std::string& Address, int& Po
     if (Address.size() > 2 && Address.front() == '[' && Address.back() == ']') {
         Address = Address.substr(1, Address.size() - 2);
     }
-    const std::string_view PortText =
-        Colon == std::string::npos ? std::string_view(Value) : std::string_view(Value).substr(Colon + 1);
+    const std::string_view PortText = Colon == std::string::npos
+                                          ? std::string_view(Value)
+                                          : std::string_view(Value).substr(Colon + 1);
     return ReadInt(PortText, Port) && Port >= 1 && Port <= 65535 && !Address.empty();
 }
 
@@ -65,9 +66,9 @@ TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv) {
         {"--metrics-textfile", &Options.MetricsTextfile},
         {"--metrics", &Options.Metrics},
     };
-    const std::pair<const char*, bool*> Switches[] = {
-        {"--auto", &Options.Auto}, {"--minimized", &Options.Minimized},
-        {"--headless", &Options.Headless}};
+    const std::pair<const char*, bool*> Switches[] = {{"--auto", &Options.Auto},
+                                                      {"--minimized", &Options.Minimized},
+                                                      {"--headless", &Options.Headless}};
     for (int Index = 1; Index < argc && argv[Index] != nullptr; ++Index) {
         const std::string_view Argument = argv[Index];
         if (Argument == "--") {

@@ -41,9 +41,9 @@ struct TParsedCommandLine {
     std::string Error;
 };
 
-// Reads argv (after --help and --version were answered). Arguments that are none of Zirko's options are left to Qt and
-// otherwise ignored, as they always were; everything after "--" too. A bad
-// value of an option is an error with exit code 2.
+// Reads argv (after --help and --version were answered). Arguments that are none of Zirko's options
+// are left to Qt and otherwise ignored, as they always were; everything after "--" too. A bad value
+// of an option is an error with exit code 2.
 TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv);
 
 // "127.0.0.1" and the port of a --metrics value; false when it is no

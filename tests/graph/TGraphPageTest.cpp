@@ -15,8 +15,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <QTimeZone>
+#include <QTreeWidget>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
@@ -476,10 +476,20 @@ TEST_F(GraphPageTest, OutagesAreListedMarkedCountedAndExported) {
     const int64_t Now = FClock.WallMs();
     constexpr int64_t Minute = 60000;
     OpenStore(Now - 50 * Minute);
-    TOutage Past{0, "router.lan", Now - 40 * Minute, Now - 40 * Minute + 2000, Now - 37 * Minute,
-                 Now - 37 * Minute + 2000, TOutageEnd::Recovered, 90, 180'000, 2000};
-    TOutage Open{0, "router.lan", std::nullopt, Now - 5 * Minute, Now - Minute, {},
-                 TOutageEnd::Open, 120, 4 * Minute, 1000};
+    TOutage Past{0,
+                 "router.lan",
+                 Now - 40 * Minute,
+                 Now - 40 * Minute + 2000,
+                 Now - 37 * Minute,
+                 Now - 37 * Minute + 2000,
+                 TOutageEnd::Recovered,
+                 90,
+                 180'000,
+                 2000,
+                 ""};
+    TOutage Open{0,  "router.lan",     std::nullopt, Now - 5 * Minute, Now - Minute,
+                 {}, TOutageEnd::Open, 120,          4 * Minute,       1000,
+                 ""};
     ASSERT_TRUE(Store.AddOutage(Past));
     ASSERT_TRUE(Store.AddOutage(Open));
     Page.SetRange(TGraphPage::LastHour);
@@ -500,8 +510,8 @@ TEST_F(GraphPageTest, OutagesAreListedMarkedCountedAndExported) {
     emit List->itemClicked(List->topLevelItem(1), 0);
     const qint64 Margin = (182'000 / 3);
     EXPECT_FALSE(Page.Live());
-    EXPECT_EQ(Page.ShownSpan(), std::make_pair(qint64(*Past.StartFromMs - Margin),
-                                               qint64(*Past.EndToMs + Margin)));
+    EXPECT_EQ(Page.ShownSpan(),
+              std::make_pair(qint64(*Past.StartFromMs - Margin), qint64(*Past.EndToMs + Margin)));
 
     const QString Path = Dir.filePath(QStringLiteral("interruzioni.csv"));
     ASSERT_TRUE(Page.Outages()->ExportCsv(Path));

@@ -462,7 +462,8 @@ TEST(THistoryStoreTest, AFirstVersionFileGetsItsHoursFromItsMinutes) {
     ::sqlite3_open((Dir.Path() + THistoryStore::FileName).c_str(), &Raw);
     {
         const TSqlConnection Owner(Raw);
-        ASSERT_EQ(SqlExec(Raw, "DROP TABLE hour; DROP TABLE outage; PRAGMA user_version = 1"),
+        ASSERT_EQ(SqlExec(Raw, "DROP TABLE hour; DROP TABLE outage; DROP TABLE outage_hop; "
+                               "PRAGMA user_version = 1"),
                   SQLITE_OK);
     }
     THistoryStore Store;
@@ -480,9 +481,10 @@ TEST(THistoryStoreTest, AFirstVersionFileGetsItsHoursFromItsMinutes) {
 
 TEST(THistoryStoreTest, OutagesSurviveARestartAndACrashLeavesAnUnknownEnd) {
     TTempDir Dir;
-    TOutage Old{0, "server", T0, T0 + 2000, T0 + 8000, T0 + 10'000, TOutageEnd::Open, 4, 8000, 2000};
-    TOutage Open{0, "server", std::nullopt, T0 + Minute, T0 + 2 * Minute, {}, TOutageEnd::Open,
-                 31, Minute, 1000};
+    TOutage Old{0, "server", T0,   T0 + 2000, T0 + 8000, T0 + 10'000, TOutageEnd::Open,
+                4, 8000,     2000, ""};
+    TOutage Open{0,  "server", std::nullopt, T0 + Minute, T0 + 2 * Minute, {}, TOutageEnd::Open,
+                 31, Minute,   1000,         ""};
     {
         THistoryStore Store;
         ASSERT_TRUE(Store.Open(Dir.Path()));
@@ -491,6 +493,14 @@ TEST(THistoryStoreTest, OutagesSurviveARestartAndACrashLeavesAnUnknownEnd) {
         ASSERT_TRUE(Store.UpdateOutage(Old));
         ASSERT_TRUE(Store.AddOutage(Open));
         EXPECT_NE(Old.Id, Open.Id);
+        const TOutageTrace Trace{
+            "La perdita inizia al salto 2",
+            {{1, "10.0.0.1", 10, 10, 900, 1500}, {2, "", 10, 0, std::nullopt, std::nullopt}}};
+        ASSERT_TRUE(Store.SetOutageTrace(Old.Id, Trace));
+        ASSERT_TRUE(Store.SetOutageTrace(Old.Id, Trace)) << "replaced, not added to";
+        EXPECT_EQ(Store.OutageTrace(Old.Id), Trace);
+        EXPECT_FALSE(Store.OutageTrace(Open.Id));
+        Old.Path = Trace.Verdict;
         EXPECT_EQ(Store.Outages(-Wide, Wide), (std::vector{Open, Old}));
         // Ends without closing it, as a kill -9 would.
     }
@@ -505,6 +515,7 @@ TEST(THistoryStoreTest, OutagesSurviveARestartAndACrashLeavesAnUnknownEnd) {
     while (Store.PruneStep(T0 + 10'001 + THistoryStore::AggregatesMs)) {
     }
     EXPECT_EQ(Store.Outages(-Wide, Wide), std::vector{Open});
+    EXPECT_FALSE(Store.OutageTrace(Old.Id)) << "its hops went with it";
     ASSERT_TRUE(Store.Clear());
     EXPECT_TRUE(Store.Outages(-Wide, Wide).empty());
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "OutageText.h"
 #include "TOutageTracker.h"
+#include "OutageText.h"
 
 #include <gtest/gtest.h>
 
@@ -33,44 +33,140 @@ struct TCase {
     const char* Duration;
 };
 
-constexpr int64_t Ms(double S) { return static_cast<int64_t>(S * 1000); }
+constexpr int64_t Ms(double S) {
+    return static_cast<int64_t>(S * 1000);
+}
 constexpr double Midnight = 86400.0 * 20000; // 2024-10-04 00:00 UTC
 
 const TCase Cases[] = {
-    {"below the threshold, no outage", 3,
-     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'A', 6, 6}}, 0,
-     std::nullopt, 0, 0, 0, TOutageEnd::Open, 0, 0, 0, ""},
-    {"at the threshold: start and end each between two pings", 3,
-     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'L', 6, 6}, {'A', 8, 8}}, 1,
-     Ms(0), Ms(2), Ms(6), Ms(8), TOutageEnd::Recovered, 3, Ms(6), Ms(2), "6 s ± 2 s"},
-    {"a long one, never snapped to the interval", 2,
-     {{'A', 0, 0}, {'L', 1.5, 1.5}, {'L', 3, 3}, {'L', 192, 192}, {'A', 193, 193.1}}, 1,
-     Ms(0), Ms(1.5), Ms(192), Ms(193), TOutageEnd::Recovered, 3, 191800, 1300,
-     "3 min 12 s ± 1 s"},
-    {"a rest ends it with an unknown end, no recovery", 2,
-     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'U', 5, 5}, {'A', 300, 300}}, 1,
-     Ms(0), Ms(2), Ms(4), Ms(5), TOutageEnd::Unknown, 2, Ms(3), Ms(1),
-     "3 s ± 1 s (fine sconosciuta)"},
-    {"after a rest the first losses have no known start", 2,
-     {{'A', 0, 0}, {'U', 1, 1}, {'L', 60, 60}, {'L', 62, 62}, {'A', 64, 64}}, 1,
-     std::nullopt, Ms(60), Ms(62), Ms(64), TOutageEnd::Recovered, 2, Ms(3), Ms(1),
-     "almeno 3 s ± 1 s"},
-    {"over midnight it stays one outage", 2,
-     {{'A', Midnight - 4, 0}, {'L', Midnight - 2, 2}, {'L', Midnight, 4}, {'L', Midnight + 2, 6},
-      {'A', Midnight + 4, 8}},
-     1, Ms(Midnight - 4), Ms(Midnight - 2), Ms(Midnight + 2), Ms(Midnight + 4),
-     TOutageEnd::Recovered, 3, Ms(6), Ms(2), "6 s ± 2 s"},
-    {"a wall clock set back an hour changes the stamps, not the duration", 2,
-     {{'A', 7200, 0}, {'L', 7202, 2}, {'L', 7204, 4}, {'L', 3606, 6}, {'A', 3608, 8}}, 1,
-     Ms(7200), Ms(7202), Ms(3606), Ms(3608), TOutageEnd::Recovered, 3, Ms(6), Ms(2),
+    {"below the threshold, no outage",
+     3,
+     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'A', 6, 6}},
+     0,
+     std::nullopt,
+     0,
+     0,
+     0,
+     TOutageEnd::Open,
+     0,
+     0,
+     0,
+     ""},
+    {"at the threshold: start and end each between two pings",
+     3,
+     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'L', 6, 6}, {'A', 8, 8}},
+     1,
+     Ms(0),
+     Ms(2),
+     Ms(6),
+     Ms(8),
+     TOutageEnd::Recovered,
+     3,
+     Ms(6),
+     Ms(2),
      "6 s ± 2 s"},
-    {"the alarm raised again counts one outage", 2,
-     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'L', 6, 6}, {'L', 8, 8}, {'A', 10, 10}}, 1,
-     Ms(0), Ms(2), Ms(8), Ms(10), TOutageEnd::Recovered, 4, Ms(8), Ms(2), "8 s ± 2 s"},
-    {"two outages, the second one reported", 2,
-     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'A', 6, 6}, {'L', 8, 8}, {'L', 10, 10},
-      {'L', 12, 12}, {'A', 20, 20}},
-     2, Ms(6), Ms(8), Ms(12), Ms(20), TOutageEnd::Recovered, 3, Ms(9), Ms(5), "9 s ± 5 s"},
+    {"a long one, never snapped to the interval",
+     2,
+     {{'A', 0, 0}, {'L', 1.5, 1.5}, {'L', 3, 3}, {'L', 192, 192}, {'A', 193, 193.1}},
+     1,
+     Ms(0),
+     Ms(1.5),
+     Ms(192),
+     Ms(193),
+     TOutageEnd::Recovered,
+     3,
+     191800,
+     1300,
+     "3 min 12 s ± 1 s"},
+    {"a rest ends it with an unknown end, no recovery",
+     2,
+     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'U', 5, 5}, {'A', 300, 300}},
+     1,
+     Ms(0),
+     Ms(2),
+     Ms(4),
+     Ms(5),
+     TOutageEnd::Unknown,
+     2,
+     Ms(3),
+     Ms(1),
+     "3 s ± 1 s (fine sconosciuta)"},
+    {"after a rest the first losses have no known start",
+     2,
+     {{'A', 0, 0}, {'U', 1, 1}, {'L', 60, 60}, {'L', 62, 62}, {'A', 64, 64}},
+     1,
+     std::nullopt,
+     Ms(60),
+     Ms(62),
+     Ms(64),
+     TOutageEnd::Recovered,
+     2,
+     Ms(3),
+     Ms(1),
+     "almeno 3 s ± 1 s"},
+    {"over midnight it stays one outage",
+     2,
+     {{'A', Midnight - 4, 0},
+      {'L', Midnight - 2, 2},
+      {'L', Midnight, 4},
+      {'L', Midnight + 2, 6},
+      {'A', Midnight + 4, 8}},
+     1,
+     Ms(Midnight - 4),
+     Ms(Midnight - 2),
+     Ms(Midnight + 2),
+     Ms(Midnight + 4),
+     TOutageEnd::Recovered,
+     3,
+     Ms(6),
+     Ms(2),
+     "6 s ± 2 s"},
+    {"a wall clock set back an hour changes the stamps, not the duration",
+     2,
+     {{'A', 7200, 0}, {'L', 7202, 2}, {'L', 7204, 4}, {'L', 3606, 6}, {'A', 3608, 8}},
+     1,
+     Ms(7200),
+     Ms(7202),
+     Ms(3606),
+     Ms(3608),
+     TOutageEnd::Recovered,
+     3,
+     Ms(6),
+     Ms(2),
+     "6 s ± 2 s"},
+    {"the alarm raised again counts one outage",
+     2,
+     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'L', 6, 6}, {'L', 8, 8}, {'A', 10, 10}},
+     1,
+     Ms(0),
+     Ms(2),
+     Ms(8),
+     Ms(10),
+     TOutageEnd::Recovered,
+     4,
+     Ms(8),
+     Ms(2),
+     "8 s ± 2 s"},
+    {"two outages, the second one reported",
+     2,
+     {{'A', 0, 0},
+      {'L', 2, 2},
+      {'L', 4, 4},
+      {'A', 6, 6},
+      {'L', 8, 8},
+      {'L', 10, 10},
+      {'L', 12, 12},
+      {'A', 20, 20}},
+     2,
+     Ms(6),
+     Ms(8),
+     Ms(12),
+     Ms(20),
+     TOutageEnd::Recovered,
+     3,
+     Ms(9),
+     Ms(5),
+     "9 s ± 5 s"},
 };
 
 class OutageTracker : public testing::TestWithParam<TCase> {};
@@ -87,8 +183,8 @@ TEST_P(OutageTracker, BracketsAndDuration) {
             Event = Tracker.Unmonitored(Ms(Step.WallS), Ms(Step.SteadyS));
         } else {
             InRow = Step.What == 'L' ? InRow + 1 : 0;
-            Event = Tracker.Ping("host.invalid", Ms(Step.WallS), Ms(Step.SteadyS),
-                                 Step.What == 'A', InRow >= Case.Threshold);
+            Event = Tracker.Ping("host.invalid", Ms(Step.WallS), Ms(Step.SteadyS), Step.What == 'A',
+                                 InRow >= Case.Threshold);
         }
         Began += Event.Change == TOutageTracker::TChange::Began;
         if (Event.Change == TOutageTracker::TChange::Ended) {
@@ -113,14 +209,13 @@ TEST_P(OutageTracker, BracketsAndDuration) {
     EXPECT_EQ(OutageText::Duration(Last), Case.Duration);
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, OutageTracker, testing::ValuesIn(Cases),
-                         [](const auto& Info) {
-                             std::string Name;
-                             for (const char C : std::string(Info.param.Name)) {
-                                 Name += std::isalnum(static_cast<unsigned char>(C)) ? C : '_';
-                             }
-                             return Name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Runs, OutageTracker, testing::ValuesIn(Cases), [](const auto& Info) {
+    std::string Name;
+    for (const char C : std::string(Info.param.Name)) {
+        Name += std::isalnum(static_cast<unsigned char>(C)) ? C : '_';
+    }
+    return Name;
+});
 
 TEST(OutageTracker, AnotherHostEndsTheOutageUnknown) {
     TOutageTracker Tracker;
@@ -135,9 +230,14 @@ TEST(OutageTracker, AnotherHostEndsTheOutageUnknown) {
 
 TEST(OutageText, Spans) {
     const std::pair<int64_t, const char*> Spans[] = {
-        {-5, "0 s"},          {499, "0 s"},          {500, "1 s"},
-        {59'499, "59 s"},     {59'500, "1 min 0 s"}, {192'000, "3 min 12 s"},
-        {7'500'000, "2 h 05 min"}, {273'600'000, "3 g 4 h"},
+        {-5, "0 s"},
+        {499, "0 s"},
+        {500, "1 s"},
+        {59'499, "59 s"},
+        {59'500, "1 min 0 s"},
+        {192'000, "3 min 12 s"},
+        {7'500'000, "2 h 05 min"},
+        {273'600'000, "3 g 4 h"},
     };
     for (const auto& [Ms, Text] : Spans) {
         EXPECT_EQ(OutageText::Span(Ms), Text) << Ms;

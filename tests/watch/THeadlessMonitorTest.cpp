@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The schedule without a window: pings during runs only, the periods in the history.
+#include "THeadlessMonitor.h"
 #include "TAgente.h"
 #include "TFakeStack.h"
-#include "THeadlessMonitor.h"
 #include "THistoryStore.h"
 #include "TNetIcmpClient.h"
 
@@ -65,8 +65,9 @@ TEST(HeadlessMonitor, PingsInRunsOnlyAndKeepsThePeriods) {
     std::stringstream Text;
     Text << Log.rdbuf();
     size_t Warnings = 0;
-    for (size_t At = 0; (At = Text.str().find("F_Main\\Timer: errore durante ping su unknown.invalid",
-                                              At)) != std::string::npos;
+    for (size_t At = 0;
+         (At = Text.str().find("F_Main\\Timer: errore durante ping su unknown.invalid", At)) !=
+         std::string::npos;
          ++At) {
         ++Warnings;
     }

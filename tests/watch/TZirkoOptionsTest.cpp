@@ -16,22 +16,40 @@ TEST(ZirkoOptions, GoodAndBadCommandLines) {
     };
     const TCase Cases[] = {
         {{}, "", "host= auto=0 1/5/250/10 min=0 headless=0 metrics= textfile="},
-        {{"-platform", "offscreen", "--unknown"}, "", "host= auto=0 1/5/250/10 min=0 headless=0 metrics= textfile="},
+        {{"-platform", "offscreen", "--unknown"},
+         "",
+         "host= auto=0 1/5/250/10 min=0 headless=0 metrics= textfile="},
         {{"--host", "router.lan", "--auto", "--run-minutes", "60", "--every-minutes=1",
           "--limit-ms", "10000", "--alarm-after", "1000", "--minimized"},
-         "", "host=router.lan auto=1 60/1/10000/1000 min=1 headless=0 metrics= textfile="},
-        {{"--headless", "--metrics", ":9374", "--metrics-textfile", "/tmp/t"}, "",
+         "",
+         "host=router.lan auto=1 60/1/10000/1000 min=1 headless=0 metrics= textfile="},
+        {{"--headless", "--metrics", ":9374", "--metrics-textfile", "/tmp/t"},
+         "",
          "host= auto=0 1/5/250/10 min=0 headless=1 metrics=:9374 textfile=/tmp/t"},
-        {{"--", "--run-minutes", "0"}, "", "host= auto=0 1/5/250/10 min=0 headless=0 metrics= textfile="},
-        {{"--run-minutes", "0"}, "zirko: --run-minutes needs a whole number from 1 to 60, not '0'", ""},
-        {{"--every-minutes", "61"}, "zirko: --every-minutes needs a whole number from 1 to 60, not '61'", ""},
-        {{"--limit-ms", "9"}, "zirko: --limit-ms needs a whole number from 10 to 10000, not '9'", ""},
-        {{"--alarm-after", "2x"}, "zirko: --alarm-after needs a whole number from 1 to 1000, not '2x'", ""},
+        {{"--", "--run-minutes", "0"},
+         "",
+         "host= auto=0 1/5/250/10 min=0 headless=0 metrics= textfile="},
+        {{"--run-minutes", "0"},
+         "zirko: --run-minutes needs a whole number from 1 to 60, not '0'",
+         ""},
+        {{"--every-minutes", "61"},
+         "zirko: --every-minutes needs a whole number from 1 to 60, not '61'",
+         ""},
+        {{"--limit-ms", "9"},
+         "zirko: --limit-ms needs a whole number from 10 to 10000, not '9'",
+         ""},
+        {{"--alarm-after", "2x"},
+         "zirko: --alarm-after needs a whole number from 1 to 1000, not '2x'",
+         ""},
         {{"--alarm-after"}, "zirko: --alarm-after needs a whole number from 1 to 1000", ""},
         {{"--host"}, "zirko: --host needs a value", ""},
         {{"--host", " "}, "zirko: --host needs a host name or address", ""},
-        {{"--metrics", "127.0.0.1:0"}, "zirko: --metrics needs ADDRESS:PORT with a port from 1 to 65535, not '127.0.0.1:0'", ""},
-        {{"--metrics=[::1]:x"}, "zirko: --metrics needs ADDRESS:PORT with a port from 1 to 65535, not '[::1]:x'", ""},
+        {{"--metrics", "127.0.0.1:0"},
+         "zirko: --metrics needs ADDRESS:PORT with a port from 1 to 65535, not '127.0.0.1:0'",
+         ""},
+        {{"--metrics=[::1]:x"},
+         "zirko: --metrics needs ADDRESS:PORT with a port from 1 to 65535, not '[::1]:x'",
+         ""},
     };
     for (const TCase& C : Cases) {
         std::vector<const char*> Argv{"zirko"};
@@ -56,9 +74,10 @@ TEST(ZirkoOptions, GoodAndBadCommandLines) {
     }
     std::string Address;
     int Port = 0;
-    for (const auto& [Value, Host, Number] :
-         {std::tuple{"9374", "127.0.0.1", 9374}, {":80", "127.0.0.1", 80},
-          {"0.0.0.0:9374", "0.0.0.0", 9374}, {"[::1]:9", "::1", 9}}) {
+    for (const auto& [Value, Host, Number] : {std::tuple{"9374", "127.0.0.1", 9374},
+                                              {":80", "127.0.0.1", 80},
+                                              {"0.0.0.0:9374", "0.0.0.0", 9374},
+                                              {"[::1]:9", "::1", 9}}) {
         ASSERT_TRUE(SplitMetricsAddress(Value, Address, Port)) << Value;
         EXPECT_EQ(std::make_pair(Address, Port), std::make_pair(std::string(Host), Number));
     }
