@@ -8,6 +8,7 @@
 
 #include "LogFolder.h"
 #include "TAgente.h"
+#include "TContinuousTraceView.h"
 #include "TDesktopNotifier.h"
 #include "TGraphPage.h"
 #include "THistoryKeeper.h"
@@ -248,13 +249,29 @@ void TF_Main::CreateTracePage() {
     btn_execute =
         TControlFactory::Button(Panel4, "btn_execute", QStringLiteral("Esegui"), {75, 25});
     panel->AddWidget(btn_execute, {4 + 184, 4 + 4, 75, 25});
+    btn_continuo =
+        TControlFactory::Button(Panel4, "btn_continuo", QStringLiteral("Continuo"), {75, 25});
+    panel->AddWidget(btn_continuo, {4 + 264, 4 + 4, 75, 25});
+    btn_esporta_traccia = TControlFactory::Button(Panel4, "btn_esporta_traccia",
+                                                  QStringLiteral("Esporta CSV…"), {95, 25});
+    btn_esporta_traccia->setAccessibleName(QStringLiteral("Esporta CSV della traccia"));
+    panel->AddWidget(btn_esporta_traccia, {4 + 344, 4 + 4, 95, 25});
 
     CreateTraceLists();
+    // The one-pass lists above, the continuous trace's table and verdict under them.
+    TraceContinuous = new TContinuousTraceView(FServices.Net);
+    Splitter2 = new QSplitter(Qt::Vertical, TabSheet2);
+    Splitter2->setObjectName(QStringLiteral("Splitter2"));
+    Splitter2->setHandleWidth(3);
+    Splitter2->setChildrenCollapsible(false);
+    Splitter2->addWidget(Splitter1);
+    Splitter2->addWidget(TraceContinuous);
+    Splitter2->setSizes({150, 330});
     auto* page = new QVBoxLayout(TabSheet2);
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(0);
     page->addWidget(Panel4);
-    page->addWidget(Splitter1, 1);
+    page->addWidget(Splitter2, 1);
 }
 
 void TF_Main::CreateTraceLists() {
@@ -321,6 +338,9 @@ void TF_Main::SetTabOrder() {
     QWidget::setTabOrder(seMaxHops, btn_execute);
     QWidget::setTabOrder(btn_execute, lvTrace);
     QWidget::setTabOrder(lvTrace, lbLog);
+    QWidget::setTabOrder(lbLog, btn_continuo);
+    QWidget::setTabOrder(btn_continuo, btn_esporta_traccia);
+    QWidget::setTabOrder(btn_esporta_traccia, TraceContinuous->Table());
 }
 
 void TF_Main::CreateComponents() {
@@ -420,6 +440,9 @@ void TF_Main::BindEvents() {
     trace.NetIcmpClient = NetIcmpClient.get();
     trace.Clock = &FServices.Clock();
     FTraceRunner = std::make_unique<TTraceRunner>(trace);
+    TraceContinuous->Attach(
+        {e_host, seMaxHops, btn_continuo, btn_esporta_traccia, lbLog, &FServices.Clock()});
+    TraceContinuous->SetErrorBox(&TZirkoApplication::ShowError);
     TabSheet3->SetClock(&FServices.Clock());
     TabSheet3->SetErrorBox(&TZirkoApplication::ShowError);
     // The graph plots the same pings the statistics count, and restarts with them.

@@ -22,6 +22,7 @@ class QTabWidget;
 class QTimer;
 class QTreeWidget;
 class TAgente;
+class TContinuousTraceView;
 class TGraphPage;
 class THistoryKeeper;
 class TImageList;
@@ -97,9 +98,14 @@ public:
     QLabel* Label5;
     QSpinBox* seMaxHops;
     QPushButton* btn_execute;
+    QPushButton* btn_continuo;
+    QPushButton* btn_esporta_traccia;
     QSplitter* Splitter1;
     QTreeWidget* lvTrace;
     QListWidget* lbLog;
+    // The continuous trace's table and verdict, under Splitter1 in Splitter2.
+    QSplitter* Splitter2;
+    TContinuousTraceView* TraceContinuous;
 
     // Non-visual components, in creation order.
     std::unique_ptr<TNetResponsiveWait> NetResponsiveWait;
