@@ -15,6 +15,7 @@
 #include "THistoryStore.h"
 #include "TNetIcmpClient.h"
 #include "TNetResponsiveWait.h"
+#include "TOutageEvidence.h"
 #include "TPingMonitor.h"
 #include "TPingPage.h"
 #include "TTracePage.h"
@@ -454,6 +455,12 @@ void TF_Main::BindEvents() {
          {&TPingMonitor::OutageBegan, &TPingMonitor::OutageLasts, &TPingMonitor::OutageEnded}) {
         connect(FPingMonitor.get(), Signal, TabSheet3, &TGraphPage::OutageChanged);
     }
+    // Where the path broke when an outage began, kept with it and shown in its list.
+    auto* Evidence = new TOutageEvidence(
+        FServices.Net, FServices.History, [this] { return seMaxHops->value(); }, this);
+    connect(FPingMonitor.get(), &TPingMonitor::OutageBegan, Evidence,
+            &TOutageEvidence::OutageBegan);
+    connect(Evidence, &TOutageEvidence::TraceKept, TabSheet3, &TGraphPage::OutageChanged);
 
     Bind(btn_execute, &QPushButton::clicked, &TF_Main::btn_executeClick);
     Bind(pum_trayicon_Nascondi, &QAction::triggered, &TF_Main::pum_trayicon_NascondiClick);

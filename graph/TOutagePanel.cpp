@@ -38,6 +38,15 @@ QString Stamp(qint64 Ms) {
            When.time().toString(QStringLiteral("HH:mm:ss"));
 }
 
+// A field that may hold a comma or a quote, quoted as CSV asks.
+QByteArray Quoted(const std::string& Text) {
+    QByteArray Bytes = QByteArray::fromStdString(Text);
+    if (Bytes.contains(',') || Bytes.contains('"')) {
+        Bytes = '"' + Bytes.replace("\"", "\"\"") + '"';
+    }
+    return Bytes;
+}
+
 QByteArray Optional(const std::optional<int64_t>& Value) {
     return Value ? QByteArray::number(qint64(*Value)) : QByteArray();
 }
@@ -53,7 +62,8 @@ TOutagePanel::TOutagePanel(TErrorBox ErrorBox, QWidget* Parent)
     lv_interruzioni->setAccessibleName(Caption->text());
     lv_interruzioni->setRootIsDecorated(false);
     lv_interruzioni->setHeaderLabels({QStringLiteral("Inizio"), QStringLiteral("Fine"),
-                                      QStringLiteral("Durata"), QStringLiteral("Persi")});
+                                      QStringLiteral("Durata"), QStringLiteral("Persi"),
+                                      QStringLiteral("Percorso")});
     lv_interruzioni->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     lv_interruzioni->setMaximumHeight(110);
     Caption->setBuddy(lv_interruzioni);
@@ -103,6 +113,8 @@ void TOutagePanel::ShowRows() {
         Item->setText(2, QString::fromStdString(OutageText::Duration(O)));
         Item->setText(3, QString::number(O.Lost));
         Item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+        // Filled once the short trace run at its start has ended.
+        Item->setText(4, O.Path.empty() ? QStringLiteral("…") : QString::fromStdString(O.Path));
     }
     btn_esporta_interruzioni->setEnabled(!FOutages.empty());
 }
@@ -147,17 +159,14 @@ int TOutagePanel::CountWithin(qint64 FromMs, qint64 ToMs, qint64 NowMs) const {
 QByteArray TOutagePanel::Csv() const {
     QByteArray Text = QByteArrayLiteral(
         "start,end,host,start_from_utc_ms,start_to_utc_ms,end_from_utc_ms,end_to_utc_ms,end,"
-        "duration_s,uncertainty_s,lost\r\n");
+        "duration_s,uncertainty_s,lost,path\r\n");
     const char* Ends[] = {"open", "recovered", "unknown"};
     for (const TOutage& O : FOutages) {
         const auto Iso = [](qint64 Ms) {
             return TCsvExport::IsoTime(Ms, QDateTime::fromMSecsSinceEpoch(Ms).offsetFromUtc())
                 .toLatin1();
         };
-        QByteArray Host = QByteArray::fromStdString(O.Host);
-        if (Host.contains(',') || Host.contains('"')) {
-            Host = '"' + Host.replace("\"", "\"\"") + '"';
-        }
+        const QByteArray Host = Quoted(O.Host);
         Text += Iso(StartMs(O)) + ',' +
                 (O.End == TOutageEnd::Open ? QByteArray() : Iso(EndMs(O, 0))) + ',' + Host + ',' +
                 Optional(O.StartFromMs) + ',' + QByteArray::number(qint64(O.StartToMs)) + ',' +
@@ -165,7 +174,7 @@ QByteArray TOutagePanel::Csv() const {
                 Ends[size_t(O.End)] + ',' +
                 QByteArray::number(double(O.DurationMs) / 1000, 'f', 3) + ',' +
                 QByteArray::number(double(O.UncertaintyMs) / 1000, 'f', 3) + ',' +
-                QByteArray::number(qint64(O.Lost)) + "\r\n";
+                QByteArray::number(qint64(O.Lost)) + ',' + Quoted(O.Path) + "\r\n";
     }
     return Text;
 }

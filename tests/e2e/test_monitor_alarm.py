@@ -4,13 +4,19 @@
 the test's own), a burst shows the lost-packet warning, and the docked tray
 icon turns from grey to red. The desktop has no notification service, nor one
 its bus could start: the alarm is all there is, and nothing is said of the
-missing service."""
+missing service. The outage gets its short trace, whose verdict shows in the
+Grafico page's list and is kept in the history with its hops."""
 
 import os
+import sqlite3
 import re
 
 import monitor_helpers as mh
 import zirko_e2e as e2e
+
+
+# Nothing on the way answers the silent host's trace.
+NOWHERE = "La destinazione non risponde e nessun salto risponde."
 
 
 def test(binary):
@@ -59,9 +65,17 @@ def test(binary):
         assert page["lost"].description == str(lost), page["lost"].description
         assert page["perc"].description == str(lost * 100 // 5), page["perc"].description
 
+        # The short trace run as the outage began says where the path broke, in its list.
+        e2e.press(desktop.find(app, "page tab", "Grafico"))
+        desktop.find(app, None, NOWHERE, timeout=40)
+
         desktop.run(["wmctrl", "-F", "-c", "Zirko"])
         assert zirko.wait_exit(15) == 0
         assert not re.search("dbus|notif", zirko.error_text(), re.I), zirko.error_text()
+        with sqlite3.connect(os.path.join(folder, "ZIRKO.DB")) as db:
+            paths = db.execute("SELECT path FROM outage").fetchall()
+            hops = db.execute("SELECT count(*) FROM outage_hop WHERE received = 0").fetchone()[0]
+        assert paths == [(NOWHERE,)] and hops >= 1, (paths, hops)
 
 
 if __name__ == "__main__":

@@ -492,6 +492,7 @@ TEST_F(GraphPageTest, OutagesAreListedMarkedCountedAndExported) {
                  ""};
     ASSERT_TRUE(Store.AddOutage(Past));
     ASSERT_TRUE(Store.AddOutage(Open));
+    ASSERT_TRUE(Store.SetOutageTrace(Past.Id, {"La perdita inizia al salto 2, o quasi", {}}));
     Page.SetRange(TGraphPage::LastHour);
     Page.show();
     Page.SetHistory(&Store);
@@ -503,6 +504,8 @@ TEST_F(GraphPageTest, OutagesAreListedMarkedCountedAndExported) {
                              List->topLevelItem(0)->text(3)};
     EXPECT_EQ(Newest, (QStringList{"in corso", "almeno 4 min 0 s ± 1 s", "120"}));
     EXPECT_EQ(List->topLevelItem(1)->text(2), "3 min 0 s ± 2 s");
+    EXPECT_EQ(List->topLevelItem(1)->text(4), "La perdita inizia al salto 2, o quasi");
+    EXPECT_EQ(List->topLevelItem(0)->text(4), "…") << "its trace has not ended";
     EXPECT_EQ(Page.View()->Points().Outages.size(), 2u);
     EXPECT_TRUE(Page.View()->accessibleDescription().endsWith(", interruzioni 2"));
 
@@ -518,8 +521,9 @@ TEST_F(GraphPageTest, OutagesAreListedMarkedCountedAndExported) {
     const QList<QByteArray> Lines = Read(Path).split('\n');
     ASSERT_EQ(Lines.size(), 4); // a header, two rows, and the last line's end
     EXPECT_TRUE(Lines[1].contains(",router.lan,," + QByteArray::number(Open.StartToMs)));
-    EXPECT_TRUE(Lines[1].contains(",open,240.000,1.000,120\r"));
-    EXPECT_TRUE(Lines[2].contains(",recovered,180.000,2.000,90\r"));
+    EXPECT_TRUE(Lines[1].contains(",open,240.000,1.000,120,\r"));
+    EXPECT_TRUE(Lines[2].contains(",recovered,180.000,2.000,90,\"La perdita inizia al salto 2, "
+                                  "o quasi\"\r"));
 
     // Without a history the page lists this run's outages as they change.
     TGraphPage Alone;

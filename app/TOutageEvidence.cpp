@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TOutageEvidence.h"
+
+#include "TContinuousTrace.h"
+#include "THistoryStore.h"
+
+#include <cmath>
+
+TOutageEvidence::TOutageEvidence(TNetContext& Net, THistoryStore& History, TMaxHops MaxHops,
+                                 QObject* Parent)
+    : QObject(Parent), FHistory(History), FMaxHops(std::move(MaxHops)),
+      FTrace(new TContinuousTrace(Net, this)) {
+    connect(FTrace, &TContinuousTrace::Finished, this, &TOutageEvidence::Keep);
+}
+
+bool TOutageEvidence::Tracing() const {
+    return FTrace->Running();
+}
+
+void TOutageEvidence::OutageBegan(const TOutage& Outage) {
+    // A new outage's path is what counts now; an older trace unfinished is dropped.
+    FTrace->Stop();
+    FOutage = Outage;
+    FTrace->Start(QString::fromStdString(Outage.Host), FMaxHops(), Rounds);
+}
+
+void TOutageEvidence::Keep() {
+    const TOutageTrace Trace = TraceOf(FTrace->Hops(), FTrace->Verdict().Sentence);
+    FOutage.Path = Trace.Verdict;
+    if (FHistory.Available()) {
+        FHistory.SetOutageTrace(FOutage.Id, Trace);
+    }
+    emit TraceKept(FOutage);
+}
+
+TOutageTrace TOutageEvidence::TraceOf(const std::vector<TTraceHop>& Hops, const QString& Verdict) {
+    TOutageTrace Trace;
+    Trace.Verdict = Verdict.toStdString();
+    const auto Us = [](double Ms) { return std::optional<int64_t>(std::llround(Ms * 1000)); };
+    for (const TTraceHop& Hop : Hops) {
+        if (Hop.Addresses().empty()) {
+            Trace.Hops.push_back({Hop.Hop(), "", Hop.Sent(), 0, std::nullopt, std::nullopt});
+        }
+        for (const TTraceAddress& Address : Hop.Addresses()) {
+            Trace.Hops.push_back({Hop.Hop(), Address.Address.toStdString(), Hop.Sent(),
+                                  Address.Received, Us(Address.Rtt.Mean()),
+                                  Us(Address.Rtt.Worst())});
+        }
+    }
+    return Trace;
+}

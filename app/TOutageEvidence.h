@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "TOutage.h"
+#include "TTraceHop.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class TContinuousTrace;
+class THistoryStore;
+class TNetContext;
+
+// When an outage begins, a short continuous trace to its host in the background,
+// kept with the outage in the history, so its record can say where the path
+// broke at that moment. The Ping page's pings go on as they would.
+class TOutageEvidence : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr uint32_t Rounds = 10;
+    using TMaxHops = std::function<int()>;
+
+    TOutageEvidence(TNetContext& Net, THistoryStore& History, TMaxHops MaxHops, QObject* Parent);
+
+    void OutageBegan(const TOutage& Outage);
+    bool Tracing() const;
+
+    // The trace's hops as the history keeps them: a row per answering address,
+    // one without an address for a hop where nothing answered.
+    static TOutageTrace TraceOf(const std::vector<TTraceHop>& Hops, const QString& Verdict);
+
+signals:
+    // The trace of Outage was kept; Outage.Path holds its verdict.
+    void TraceKept(const TOutage& Outage);
+
+private:
+    void Keep();
+
+    THistoryStore& FHistory;
+    TMaxHops FMaxHops;
+    TContinuousTrace* FTrace;
+    TOutage FOutage;
+};
