@@ -98,6 +98,7 @@ void TContinuousTraceView::ContinuoToggled(bool AOn) {
     }
     lvContinuo->clear();
     l_verdetto->clear();
+    l_verdetto->setAccessibleDescription(QString());
     const int MaxHops =
         THopRow::MaxHopsOf(FControls.seMaxHops->cleanText(), FControls.seMaxHops->minimum());
     FTrace->Start(FControls.e_host->text(), MaxHops);
@@ -187,7 +188,10 @@ void TContinuousTraceView::Fill(QTreeWidgetItem* AItem, const TTraceHop& AHop) {
 }
 
 void TContinuousTraceView::ShowVerdict() {
-    l_verdetto->setText(FTrace->Verdict().Sentence);
+    const QString Sentence = FTrace->Verdict().Sentence;
+    l_verdetto->setText(Sentence);
+    // Named "Giudizio" for assistive technology, which reads the sentence as its description.
+    l_verdetto->setAccessibleDescription(Sentence);
 }
 
 void TContinuousTraceView::AddRouteLine(int AHop, const QStringList& ABefore,

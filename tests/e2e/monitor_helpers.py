@@ -113,3 +113,87 @@ def set_text(accessible, text):
 
 def pane_lines(pane):
     return [line for line in e2e.text_of(pane).splitlines() if line]
+
+
+class TracePath:
+    """This namespace -> routers -> target over veth pairs, with a route for a
+    private /24 (10.192-254.x.0, from the pid) only; removed on exit. Link k is
+    the /30 at 4k: .4k+1 on the near side, .4k+2 on the far one, so hop k
+    answers from .4k-2 and the target is .4n+2. The routers forward and send
+    time-exceeded without rate limit; drops (router number, nft hook, ICMP
+    type, percent) make one drop that share at random (nft numgen).
+    names() are the hosts-file pairs that name the routers and the target."""
+
+    def __init__(self, routers=3, drops=()):
+        pid = os.getpid()
+        self.prefix = "10.%d.%d." % (192 + (pid // 256) % 63, pid % 256)
+        self.routers = ["zk-tp%d-%d" % (i + 1, pid) for i in range(routers)]
+        self.target_ns = "zk-tpt-%d" % pid
+        self.link = "zkp%d" % (pid % 10000000)
+        self.drops = drops
+        self.hops = [self.prefix + str(4 * k + 2) for k in range(routers + 1)]
+        self.target = self.hops[-1]
+
+    def names(self):
+        return [(a, "r%d.zk.invalid" % (i + 1)) for i, a in enumerate(self.hops[:-1])] + \
+               [(self.target, "meta.zk.invalid")]
+
+    def __enter__(self):
+        try:
+            self._build()
+            for router, hook, icmp_type, percent in self.drops:
+                ns = self.routers[router - 1]
+                for command in ("add table inet zk",
+                                "add chain inet zk %s { type filter hook %s priority 0; }"
+                                % (hook, hook),
+                                "add rule inet zk %s icmp type %s numgen random mod 100 < %d drop"
+                                % (hook, icmp_type, percent)):
+                    subprocess.run(["ip", "netns", "exec", ns, "nft", command], check=True,
+                                   capture_output=True, timeout=20)
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def _build(self):
+        p, n = self.prefix, len(self.routers)
+        chain = self.routers + [self.target_ns]
+        for ns in chain:
+            _ip("netns", "add", ns)
+            _ip("-n", ns, "link", "set", "lo", "up")
+        _ip("link", "add", self.link, "type", "veth", "peer", "name", "eth0", "netns", chain[0])
+        _ip("addr", "add", p + "1/30", "dev", self.link)
+        _ip("link", "set", self.link, "up")
+        _ip("route", "add", p + "0/24", "via", p + "2")
+        for k in range(1, n + 1):  # link k joins router k to what stands behind it
+            near, far = chain[k - 1], chain[k]
+            _ip("-n", near, "link", "add", "eth1", "type", "veth", "peer", "name", "eth0",
+                "netns", far)
+            _ip("-n", near, "addr", "add", "%s%d/30" % (p, 4 * k + 1), "dev", "eth1")
+            _ip("-n", near, "link", "set", "eth1", "up")
+        for k, ns in enumerate(chain):
+            _ip("-n", ns, "addr", "add", "%s%d/30" % (p, 4 * k + 2), "dev", "eth0")
+            _ip("-n", ns, "link", "set", "eth0", "up")
+            if k < n:  # on towards the target, back by the link it came from
+                _ip("-n", ns, "route", "add", p + "0/24", "via", "%s%d" % (p, 4 * k + 6))
+                for j in range(k):
+                    _ip("-n", ns, "route", "add", "%s%d/30" % (p, 4 * j), "via",
+                        "%s%d" % (p, 4 * k + 1))
+            else:
+                _ip("-n", ns, "route", "add", p + "0/24", "via", "%s%d" % (p, 4 * k + 1))
+        for ns in self.routers:
+            for key in ("net.ipv4.ip_forward=1", "net.ipv4.icmp_ratelimit=0"):
+                subprocess.run(["ip", "netns", "exec", ns, "sysctl", "-q", "-w", key],
+                               check=True, capture_output=True, timeout=20)
+
+    def __exit__(self, *exc):
+        _ip("link", "del", self.link, check=False)
+        for ns in [self.target_ns] + self.routers[::-1]:
+            _ip("netns", "del", ns, check=False)
+        return False
+
+
+def table_rows(table):
+    """The rows of a list view (a tree's shown rows included) as lists of cell texts."""
+    t = table.queryTable()
+    return [[t.getAccessibleAt(r, c).name for c in range(t.nColumns)] for r in range(t.nRows)]

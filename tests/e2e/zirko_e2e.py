@@ -427,8 +427,12 @@ class Desktop:
         self._programs.append(program)
         return program
 
-    def start_zirko(self, folder, binary=None, name="zirko", extra_env=None):
-        """Copies the program into folder (unless it is there) and starts it."""
+    def start_zirko(self, folder, binary=None, name="zirko", extra_env=None, hosts=None):
+        """Copies the program into folder (unless it is there) and starts it.
+
+        With hosts, (address, name) pairs, it runs in a mount namespace of its own
+        whose /etc/hosts holds just those and whose lookups never ask a name server
+        (it looks up the names of the addresses it meets)."""
         target = os.path.join(folder, name)
         if not os.path.exists(target):
             shutil.copy2(binary or zirko_binary(), target)
@@ -436,7 +440,7 @@ class Desktop:
         errors_path = os.path.join(self.workdir, "zirko-%d.stderr" % len(self._programs))
         errors = open(errors_path, "wb")
         popen = subprocess.Popen(
-            [target],
+            self._names_only_from(hosts) + [target] if hosts is not None else [target],
             cwd=folder,
             env=dict(self.env, **(extra_env or {})),
             stdout=subprocess.DEVNULL,
@@ -448,6 +452,22 @@ class Desktop:
         program = ZirkoProcess(self, folder, popen, errors_path)
         self._programs.append(program)
         return program
+
+    def _names_only_from(self, hosts):
+        """The command that runs a program with names from these pairs alone."""
+        hosts_path = os.path.join(self.workdir, "hosts-%d" % len(self._programs))
+        with open(hosts_path, "w") as out:
+            out.write("127.0.0.1 localhost\n")
+            out.writelines("%s %s\n" % pair for pair in hosts)
+        with open("/etc/nsswitch.conf") as machine:
+            lines = [l for l in machine.read().splitlines() if not l.startswith("hosts:")]
+        nss_path = hosts_path + ".nsswitch"
+        with open(nss_path, "w") as out:
+            out.write("\n".join(lines + ["hosts: files", ""]))
+        # unshare and sh exec in turn: the program keeps the pid Popen gives.
+        script = 'mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/nsswitch.conf && exec "$3"'
+        return ["unshare", "--mount", "--propagation", "private", "sh", "-c", script, "sh",
+                hosts_path, nss_path]
 
     # -- accessibility ------------------------------------------------------
 
