@@ -451,10 +451,9 @@ void TF_Main::BindEvents() {
     connect(FPingMonitor.get(), &TPingMonitor::StatisticsCleared, TabSheet3, &TGraphPage::Clear);
     TabSheet3->SetLimit(FPingMonitor->LimitMs());
     connect(FPingMonitor.get(), &TPingMonitor::LimitChanged, TabSheet3, &TGraphPage::SetLimit);
-    for (const auto Signal :
-         {&TPingMonitor::OutageBegan, &TPingMonitor::OutageLasts, &TPingMonitor::OutageEnded}) {
-        connect(FPingMonitor.get(), Signal, TabSheet3, &TGraphPage::OutageChanged);
-    }
+    connect(FPingMonitor.get(), &TPingMonitor::OutageBegan, TabSheet3, &TGraphPage::OutageChanged);
+    connect(FPingMonitor.get(), &TPingMonitor::OutageLasts, TabSheet3, &TGraphPage::OutageLasts);
+    connect(FPingMonitor.get(), &TPingMonitor::OutageEnded, TabSheet3, &TGraphPage::OutageChanged);
     // Where the path broke when an outage began, kept with it and shown in its list.
     auto* Evidence = new TOutageEvidence(
         FServices.Net, FServices.History, [this] { return seMaxHops->value(); }, this);

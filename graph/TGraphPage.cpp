@@ -230,6 +230,13 @@ void TGraphPage::OutageChanged(const TOutage& Outage) {
     }
 }
 
+void TGraphPage::OutageLasts(const TOutage& Outage) {
+    FOutagePanel->Upsert(Outage);
+    if (isVisible()) {
+        ScheduleRedraw();
+    }
+}
+
 void TGraphPage::ShowOutage(const TOutage& Outage) {
     const auto [From, To] = TOutagePanel::SpanOf(Outage, Clock().WallMs());
     FShown.Pin(From, To);

@@ -59,8 +59,10 @@ public:
     void AddReply(const TReplyStatus& AReplyStatus, const QDateTime& AWhen);
     // "Clear log": this run's pings start afresh; the history stays.
     void Clear();
-    // An outage began, went on or ended: the list and the plot's marks follow.
+    // An outage began, ended or got its trace: the list is read again and the
+    // plot's marks follow. OutageLasts, with every lost ping of it, updates its row.
     void OutageChanged(const TOutage& Outage);
+    void OutageLasts(const TOutage& Outage);
 
     void SetRange(TRange Range);
     TRange Range() const;

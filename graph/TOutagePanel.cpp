@@ -96,27 +96,35 @@ void TOutagePanel::Upsert(const TOutage& Outage) {
     const auto Same = std::find_if(FOutages.begin(), FOutages.end(), [&](const TOutage& O) {
         return O.StartToMs == Outage.StartToMs && O.Host == Outage.Host;
     });
-    if (Same != FOutages.end()) {
-        *Same = Outage;
-    } else {
+    if (Same == FOutages.end()) {
         FOutages.insert(FOutages.begin(), Outage);
+        ShowRows();
+        return;
     }
-    ShowRows();
+    // The monitor's copy carries no trace: the one found keeps its path.
+    const std::string Path = Outage.Path.empty() ? Same->Path : Outage.Path;
+    *Same = Outage;
+    Same->Path = Path;
+    // One row's texts, not the whole list: this runs with every lost ping.
+    ShowRow(lv_interruzioni->topLevelItem(int(Same - FOutages.begin())), *Same);
 }
 
 void TOutagePanel::ShowRows() {
     lv_interruzioni->clear();
     for (const TOutage& O : FOutages) {
-        auto* Item = new QTreeWidgetItem(lv_interruzioni);
-        Item->setText(0, (O.StartFromMs ? QString() : QStringLiteral("≤ ")) + Stamp(StartMs(O)));
-        Item->setText(1, EndText(O));
-        Item->setText(2, QString::fromStdString(OutageText::Duration(O)));
-        Item->setText(3, QString::number(O.Lost));
-        Item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-        // Filled once the short trace run at its start has ended.
-        Item->setText(4, O.Path.empty() ? QStringLiteral("…") : QString::fromStdString(O.Path));
+        ShowRow(new QTreeWidgetItem(lv_interruzioni), O);
     }
     btn_esporta_interruzioni->setEnabled(!FOutages.empty());
+}
+
+void TOutagePanel::ShowRow(QTreeWidgetItem* Item, const TOutage& O) {
+    Item->setText(0, (O.StartFromMs ? QString() : QStringLiteral("≤ ")) + Stamp(StartMs(O)));
+    Item->setText(1, EndText(O));
+    Item->setText(2, QString::fromStdString(OutageText::Duration(O)));
+    Item->setText(3, QString::number(O.Lost));
+    Item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+    // Filled once the short trace run at its start has ended.
+    Item->setText(4, O.Path.empty() ? QStringLiteral("…") : QString::fromStdString(O.Path));
 }
 
 QString TOutagePanel::EndText(const TOutage& Outage) {

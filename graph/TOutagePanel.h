@@ -12,6 +12,7 @@
 
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // "Interruzioni": the outages, newest first, with their start, end, duration
 // and lost pings. A click asks for that outage on the plot; the list exports
@@ -25,7 +26,8 @@ public:
     TOutagePanel(TErrorBox ErrorBox, QWidget* Parent);
 
     void SetOutages(std::vector<TOutage> Outages);
-    // One outage as it began or changed: replaces the one with its start, or is added.
+    // One outage as it began or changed: replaces the one with its start (keeping
+    // its path when Outage has none), or is added.
     void Upsert(const TOutage& Outage);
     const std::vector<TOutage>& Outages() const { return FOutages; }
     // Those of [FromMs, ToMs], for the plot's marks and the summary's count.
@@ -47,6 +49,7 @@ signals:
 
 private:
     void ShowRows();
+    void ShowRow(QTreeWidgetItem* Item, const TOutage& Outage);
     void ExportClick();
 
     std::vector<TOutage> FOutages;

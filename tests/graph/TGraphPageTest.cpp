@@ -506,6 +506,12 @@ TEST_F(GraphPageTest, OutagesAreListedMarkedCountedAndExported) {
     EXPECT_EQ(List->topLevelItem(1)->text(2), "3 min 0 s ± 2 s");
     EXPECT_EQ(List->topLevelItem(1)->text(4), "La perdita inizia al salto 2, o quasi");
     EXPECT_EQ(List->topLevelItem(0)->text(4), "…") << "its trace has not ended";
+    // A lost ping of the open one updates its row, and the other keeps its path.
+    Open.Lost = 130;
+    Page.OutageLasts(Open);
+    Page.OutageLasts(Past);
+    EXPECT_EQ(List->topLevelItem(0)->text(3), "130");
+    EXPECT_EQ(List->topLevelItem(1)->text(4), "La perdita inizia al salto 2, o quasi");
     EXPECT_EQ(Page.View()->Points().Outages.size(), 2u);
     EXPECT_TRUE(Page.View()->accessibleDescription().endsWith(", interruzioni 2"));
 
@@ -521,7 +527,7 @@ TEST_F(GraphPageTest, OutagesAreListedMarkedCountedAndExported) {
     const QList<QByteArray> Lines = Read(Path).split('\n');
     ASSERT_EQ(Lines.size(), 4); // a header, two rows, and the last line's end
     EXPECT_TRUE(Lines[1].contains(",router.lan,," + QByteArray::number(Open.StartToMs)));
-    EXPECT_TRUE(Lines[1].contains(",open,240.000,1.000,120,\r"));
+    EXPECT_TRUE(Lines[1].contains(",open,240.000,1.000,130,\r"));
     EXPECT_TRUE(Lines[2].contains(",recovered,180.000,2.000,90,\"La perdita inizia al salto 2, "
                                   "o quasi\"\r"));
 
