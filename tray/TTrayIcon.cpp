@@ -217,6 +217,9 @@ bool TTrayIcon::HideIntoTray() {
     if (!TrayAvailable())
         return false;
     HideMainWindow();
+    // The tray was there a moment ago: a panel that stops answering between
+    // the two questions must still bring the window back when it goes.
+    FTraySeen = true;
     return OwnerIsWindow();
 }
 
