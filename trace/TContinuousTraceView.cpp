@@ -201,7 +201,8 @@ void TContinuousTraceView::AddRouteLine(int AHop, const QStringList& ABefore,
         return;
     }
     const QString Stamp = TLocaleFormats::Stamp(*FControls.Clock).Joined();
-    Log->addItem(TTraceTable::RouteLine(Stamp, AHop, ABefore, AAfter));
+    auto* Line = new QListWidgetItem(TTraceTable::RouteLine(Stamp, AHop, ABefore, AAfter), Log);
+    Line->setToolTip(Line->text()); // wider than the list
     while (Log->count() > LogLimit) {
         delete Log->takeItem(0);
     }
