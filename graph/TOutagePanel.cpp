@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -64,7 +65,9 @@ TOutagePanel::TOutagePanel(TErrorBox ErrorBox, QWidget* Parent)
     lv_interruzioni->setHeaderLabels({QStringLiteral("Inizio"), QStringLiteral("Fine"),
                                       QStringLiteral("Durata"), QStringLiteral("Persi"),
                                       QStringLiteral("Percorso")});
-    lv_interruzioni->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Fitted to the texts when the list is filled, not at every change of a row:
+    // a header that fits itself measures every row's text each time.
+    lv_interruzioni->header()->setStretchLastSection(true);
     lv_interruzioni->setMaximumHeight(110);
     Caption->setBuddy(lv_interruzioni);
     btn_esporta_interruzioni = new QPushButton(QStringLiteral("Esporta interruzioni…"), this);
@@ -84,6 +87,10 @@ TOutagePanel::TOutagePanel(TErrorBox ErrorBox, QWidget* Parent)
         }
     });
     connect(btn_esporta_interruzioni, &QPushButton::clicked, this, &TOutagePanel::ExportClick);
+    FShowDirty = new QTimer(this);
+    FShowDirty->setSingleShot(true);
+    FShowDirty->setInterval(0);
+    connect(FShowDirty, &QTimer::timeout, this, &TOutagePanel::ShowDirtyRows);
     ShowRows();
 }
 
@@ -105,26 +112,44 @@ void TOutagePanel::Upsert(const TOutage& Outage) {
     const std::string Path = Outage.Path.empty() ? Same->Path : Outage.Path;
     *Same = Outage;
     Same->Path = Path;
-    // One row's texts, not the whole list: this runs with every lost ping.
-    ShowRow(lv_interruzioni->topLevelItem(int(Same - FOutages.begin())), *Same);
+    // One row's texts, not the whole list, and after the reply's handling, with
+    // the plot's redraw: this runs with every lost ping.
+    FDirty.insert(int(Same - FOutages.begin()));
+    FShowDirty->start();
+}
+
+void TOutagePanel::ShowDirtyRows() {
+    for (const int Row : FDirty) {
+        if (QTreeWidgetItem* Item = lv_interruzioni->topLevelItem(Row); Item != nullptr) {
+            ShowRow(Item, FOutages[size_t(Row)]);
+        }
+    }
+    FDirty.clear();
 }
 
 void TOutagePanel::ShowRows() {
+    FDirty.clear();
     lv_interruzioni->clear();
     for (const TOutage& O : FOutages) {
         ShowRow(new QTreeWidgetItem(lv_interruzioni), O);
     }
+    lv_interruzioni->header()->resizeSections(QHeaderView::ResizeToContents);
     btn_esporta_interruzioni->setEnabled(!FOutages.empty());
 }
 
 void TOutagePanel::ShowRow(QTreeWidgetItem* Item, const TOutage& O) {
-    Item->setText(0, (O.StartFromMs ? QString() : QStringLiteral("≤ ")) + Stamp(StartMs(O)));
-    Item->setText(1, EndText(O));
-    Item->setText(2, QString::fromStdString(OutageText::Duration(O)));
-    Item->setText(3, QString::number(O.Lost));
+    const QString Texts[] = {(O.StartFromMs ? QString() : QStringLiteral("≤ ")) + Stamp(StartMs(O)),
+                             EndText(O), QString::fromStdString(OutageText::Duration(O)),
+                             QString::number(O.Lost),
+                             // Filled once the short trace run at its start has ended.
+                             O.Path.empty() ? QStringLiteral("…") : QString::fromStdString(O.Path)};
+    // Only what changed: each change of a shown item costs the view a repaint.
+    for (int Column = 0; Column < int(std::size(Texts)); ++Column) {
+        if (Item->text(Column) != Texts[Column]) {
+            Item->setText(Column, Texts[Column]);
+        }
+    }
     Item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-    // Filled once the short trace run at its start has ended.
-    Item->setText(4, O.Path.empty() ? QStringLiteral("…") : QString::fromStdString(O.Path));
 }
 
 QString TOutagePanel::EndText(const TOutage& Outage) {

@@ -8,9 +8,11 @@
 #include <QWidget>
 
 #include <functional>
+#include <set>
 #include <vector>
 
 class QPushButton;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -50,10 +52,13 @@ signals:
 private:
     void ShowRows();
     void ShowRow(QTreeWidgetItem* Item, const TOutage& Outage);
+    void ShowDirtyRows();
     void ExportClick();
 
     std::vector<TOutage> FOutages;
     TErrorBox FErrorBox;
     QTreeWidget* lv_interruzioni = nullptr;
     QPushButton* btn_esporta_interruzioni = nullptr;
+    QTimer* FShowDirty = nullptr;
+    std::set<int> FDirty; // rows whose outage changed since they were shown
 };

@@ -126,9 +126,14 @@ int THistoryOutages::ReadTrace(int64_t Id, std::optional<TOutageTrace>& Out) {
 }
 
 int THistoryOutages::CloseCrashed(sqlite3* Db) {
+    // Its row is written as it begins and then now and then: the lost pings kept
+    // after its last write are its own (an answer would have ended it on record).
+    const std::string Later = "FROM ping WHERE utc_ms > outage.end_from_ms AND rtt_us IS NULL";
+    const std::string Last = "coalesce((SELECT max(utc_ms) " + Later + "), end_from_ms)";
     const std::string Sql =
         "UPDATE outage SET end_kind = " + std::to_string(static_cast<int>(TOutageEnd::Unknown)) +
-        ", end_to_ms = end_from_ms WHERE end_kind = " +
-        std::to_string(static_cast<int>(TOutageEnd::Open));
+        ", lost = lost + (SELECT count(*) " + Later + "), duration_ms = duration_ms + " + Last +
+        " - end_from_ms, end_from_ms = " + Last + ", end_to_ms = " + Last +
+        " WHERE end_kind = " + std::to_string(static_cast<int>(TOutageEnd::Open));
     return SqlExec(Db, Sql.c_str());
 }

@@ -23,7 +23,8 @@ public:
     int SetTrace(int64_t Id, const TOutageTrace& Trace);
     int ReadTrace(int64_t Id, std::optional<TOutageTrace>& Out);
     // An outage still open was open when Zirko ended without closing it: nobody
-    // watched after its last lost ping, so its end is unknown, no recovery.
+    // watched after its last lost ping, so its end is unknown, no recovery. The
+    // lost pings kept after its row was last written are counted into it.
     static int CloseCrashed(sqlite3* Db);
 
 private:

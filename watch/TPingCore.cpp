@@ -55,7 +55,11 @@ void TPingCore::Announce(TOutageTracker::TEvent Event) {
     if (Event.Change == TChange::None) {
         return;
     }
-    FHistory.Outage(Event.Outage, Event.Change == TChange::Began);
+    const int64_t Now = FClock.SteadyMs();
+    if (Event.Change != TChange::Lasts || Now - FOutageWrittenMs >= OutageWriteMs) {
+        FHistory.Outage(Event.Outage, Event.Change == TChange::Began);
+        FOutageWrittenMs = Now;
+    }
     if (Event.Change == TChange::Began) {
         FOutages.SetCurrentId(Event.Outage.Id);
         emit OutageBegan(Event.Outage);

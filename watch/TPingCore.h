@@ -65,8 +65,13 @@ signals:
 private:
     void Announce(TOutageTracker::TEvent Event);
 
+    // An outage's row is written as it begins and ends and at most this often
+    // while it lasts; a crash meanwhile is made good from the lost pings kept.
+    static constexpr int64_t OutageWriteMs = 60'000;
+
     TAgente& FAgente;
     const TClock& FClock;
     THistoryRecorder FHistory;
     TOutageTracker FOutages;
+    int64_t FOutageWrittenMs = 0; // monotonic
 };

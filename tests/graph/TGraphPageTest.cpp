@@ -510,6 +510,7 @@ TEST_F(GraphPageTest, OutagesAreListedMarkedCountedAndExported) {
     Open.Lost = 130;
     Page.OutageLasts(Open);
     Page.OutageLasts(Past);
+    QCoreApplication::processEvents();
     EXPECT_EQ(List->topLevelItem(0)->text(3), "130");
     EXPECT_EQ(List->topLevelItem(1)->text(4), "La perdita inizia al salto 2, o quasi");
     EXPECT_EQ(Page.View()->Points().Outages.size(), 2u);

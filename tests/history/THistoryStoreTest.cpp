@@ -501,13 +501,19 @@ TEST(THistoryStoreTest, OutagesSurviveARestartAndACrashLeavesAnUnknownEnd) {
         EXPECT_EQ(Store.OutageTrace(Old.Id), Trace);
         EXPECT_FALSE(Store.OutageTrace(Open.Id));
         Old.Path = Trace.Verdict;
+        // Two more of its lost pings are kept before the end, its row not written again.
+        ASSERT_TRUE(Store.AddPing(Ping(T0 + 2 * Minute + 2000, {})));
+        ASSERT_TRUE(Store.AddPing(Ping(T0 + 2 * Minute + 4000, {})));
         EXPECT_EQ(Store.Outages(-Wide, Wide), (std::vector{Open, Old}));
         // Ends without closing it, as a kill -9 would.
     }
     THistoryStore Store;
     ASSERT_TRUE(Store.Open(Dir.Path()));
     Open.End = TOutageEnd::Unknown;
+    Open.EndFromMs += 4000;
     Open.EndToMs = Open.EndFromMs;
+    Open.Lost += 2;
+    Open.DurationMs += 4000;
     EXPECT_EQ(Store.Outages(-Wide, Wide), (std::vector{Open, Old}));
     EXPECT_EQ(Store.Outages(T0 + 10'001, Wide), std::vector{Open});
     EXPECT_EQ(Store.Outages(-Wide, T0 + 2000), std::vector<TOutage>{});
