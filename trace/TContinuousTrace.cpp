@@ -41,6 +41,25 @@ void TContinuousTrace::SetTiming(int64_t AIntervalNs, int32_t ATimeoutMs) {
     FSettings.TimeoutMs = ATimeoutMs;
 }
 
+int TContinuousTrace::LastHop() const {
+    // The hops past an unreachable report were probed once, before the trace knew it ended
+    // there: the same router's reports, or nothing where it held them back.
+    for (const TTraceHop& H : FStatistics.Rows()) {
+        if (H.Destination() || H.Unreachable()) {
+            return H.Hop();
+        }
+    }
+    return 0;
+}
+
+std::vector<TTraceHop> TContinuousTrace::Hops() const {
+    std::vector<TTraceHop> Rows = FStatistics.Rows();
+    if (const int Last = LastHop(); Last != 0) {
+        std::erase_if(Rows, [Last](const TTraceHop& H) { return H.Hop() > Last; });
+    }
+    return Rows;
+}
+
 TTraceVerdict TContinuousTrace::Verdict() const {
     std::vector<THopFigures> Figures;
     for (const TTraceHop& H : Hops()) {
@@ -146,7 +165,7 @@ void TContinuousTrace::Take(const TNetProbeResult& AResult, TTurn& ATurn) {
     const QString From = QString::fromStdString(AResult.From);
     FStatistics.Add(AResult.Ttl, AResult.Kind, From,
                     static_cast<double>(AResult.RoundTripNs) / 1e6);
-    const int Last = FStatistics.DestinationHop();
+    const int Last = LastHop();
     if (Last != 0 && AResult.Ttl > Last) {
         return; // sent past the destination before the trace knew where it ends
     }

@@ -60,8 +60,8 @@ public:
     // The address traced, empty until the host is looked up.
     const QString& Address() const { return FAddress; }
     uint32_t Rounds() const { return FRounds.Rounds(); }
-    // In hop order, up to the destination's hop.
-    std::vector<TTraceHop> Hops() const { return FStatistics.Rows(); }
+    // In hop order, up to the hop where the destination answered or was reported unreachable.
+    std::vector<TTraceHop> Hops() const;
     TTraceVerdict Verdict() const;
     // Empty while not looked up, or when the address has no name.
     QString NameOf(const QString& AAddress) const { return FNames.value(AAddress); }
@@ -92,6 +92,8 @@ private:
     void Halt();
     void Fail(const QString& AMessage);
     void LookUpName(const QString& AAddress);
+    // Where the trace ends, as Hops(); 0 while it is not known.
+    int LastHop() const;
 
     TNetContext& FContext;
     TNetProbeEngine FEngine;

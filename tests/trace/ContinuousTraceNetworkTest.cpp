@@ -28,6 +28,10 @@
 
 using namespace zirko::test;
 
+inline void PrintTo(const QString& AText, std::ostream* AOut) {
+    *AOut << '"' << AText.toStdString() << '"';
+}
+
 namespace {
 
 constexpr int DropPercent = 30;
@@ -170,6 +174,25 @@ INSTANTIATE_TEST_SUITE_P(
                             "Il salto 2 perde risposte ma la destinazione risponde: quel router "
                             "limita le sue risposte, non è un guasto."}),
     [](const auto& AInfo) { return AInfo.index == 0 ? "LossGoesOn" : "LossStopsAtARouter"; });
+
+TEST_F(ContinuousTraceNetwork, TheTableEndsAtTheHopThatReportsTheHostUnreachable) {
+    Net = std::make_unique<TTestNetwork>(
+        TTestNetworkOptions{.SecondRouter = true, .UnreachableRoute = true});
+    TNetNamespaceScope InClient(*Net->Client());
+    TPage P;
+    P.Host->setText(QString::fromStdString(Net->UnreachableAddress()));
+    P.Continuo->click();
+    // Past the probes' timeout, so that more than 10 have ended (the router holds most of
+    // its reports back: the kernel's limit).
+    EXPECT_TRUE(QTest::qWaitFor([&] { return P.View->Trace().Rounds() >= 60; }, 20000));
+    P.Continuo->click();
+    QTest::qWait(50);
+    ASSERT_EQ(P.View->Table()->topLevelItemCount(), 1);
+    EXPECT_EQ(P.Cell(0, TTraceTable::AddressColumn), QString::fromStdString(Net->RouterAddress()));
+    EXPECT_EQ(P.View->Verdict()->text(),
+              QStringLiteral("La destinazione non è raggiungibile: il salto 1 la dichiara "
+                             "irraggiungibile."));
+}
 
 TEST_F(ContinuousTraceNetwork, AHostNotFoundEndsItWithTheErrorBox) {
     TNetNamespaceScope InClient(*Net->Client());
