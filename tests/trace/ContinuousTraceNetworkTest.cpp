@@ -177,21 +177,26 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ContinuousTraceNetwork, TheTableEndsAtTheHopThatReportsTheHostUnreachable) {
     Net = std::make_unique<TTestNetwork>(
-        TTestNetworkOptions{.SecondRouter = true, .UnreachableRoute = true});
+        TTestNetworkOptions{.SecondRouter = true, .UnreachableRoute = true, .IPv6 = true});
     TNetNamespaceScope InClient(*Net->Client());
-    TPage P;
-    P.Host->setText(QString::fromStdString(Net->UnreachableAddress()));
-    P.Continuo->click();
-    // Past the probes' timeout, so that more than 10 have ended (the router holds most of
-    // its reports back: the kernel's limit).
-    EXPECT_TRUE(QTest::qWaitFor([&] { return P.View->Trace().Rounds() >= 60; }, 20000));
-    P.Continuo->click();
-    QTest::qWait(50);
-    ASSERT_EQ(P.View->Table()->topLevelItemCount(), 1);
-    EXPECT_EQ(P.Cell(0, TTraceTable::AddressColumn), QString::fromStdString(Net->RouterAddress()));
-    EXPECT_EQ(P.View->Verdict()->text(),
-              QStringLiteral("La destinazione non è raggiungibile: il salto 1 la dichiara "
-                             "irraggiungibile."));
+    for (const bool IPv6 : {false, true}) {
+        SCOPED_TRACE(IPv6 ? "IPv6" : "IPv4");
+        TPage P;
+        P.Host->setText(
+            QString::fromStdString(IPv6 ? Net->UnreachableAddress6() : Net->UnreachableAddress()));
+        P.Continuo->click();
+        // Past the probes' timeout, so that more than 10 have ended (over IPv4 the router
+        // holds most of its reports back: the kernel's limit).
+        EXPECT_TRUE(QTest::qWaitFor([&] { return P.View->Trace().Rounds() >= 60; }, 20000));
+        P.Continuo->click();
+        QTest::qWait(50);
+        ASSERT_EQ(P.View->Table()->topLevelItemCount(), 1);
+        EXPECT_EQ(P.Cell(0, TTraceTable::AddressColumn),
+                  QString::fromStdString(IPv6 ? Net->RouterAddress6() : Net->RouterAddress()));
+        EXPECT_EQ(P.View->Verdict()->text(),
+                  QStringLiteral("La destinazione non è raggiungibile: il salto 1 la dichiara "
+                                 "irraggiungibile."));
+    }
 }
 
 TEST_F(ContinuousTraceNetwork, AHostNotFoundEndsItWithTheErrorBox) {
