@@ -59,6 +59,8 @@ def test(binary):
                                alive=popen)
                 prometheus.wait(active, 0, 10, "the outage's end")
                 requests = prometheus.query("smokeping_requests_total")
+                print("zirko_outage_active 0 -> 1 -> 0; smokeping_requests_total %r with %d "
+                      "pings in the log" % (requests, lines("")))
                 assert lines("") - 1 <= requests <= lines(""), (requests, lines(""))
         finally:
             popen.send_signal(signal.SIGTERM)

@@ -161,11 +161,16 @@ def get(port, path="/metrics", method="GET", accept=None):
 
 def fetch(url):
     """GET through urllib (chunked answers too, no proxy from the environment); the
-    body, or None while nothing listens there yet."""
+    body, or None while nothing listens there yet or it is not ready (Prometheus
+    answers 503 while it starts)."""
     opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))
     try:
         with opener.open(url, timeout=5) as answer:
             return answer.read().decode()
+    except urllib.error.HTTPError as error:
+        if error.code == 503:
+            return None
+        raise
     except urllib.error.URLError as error:
         if isinstance(error.reason, ConnectionRefusedError):
             return None
