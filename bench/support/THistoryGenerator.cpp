@@ -56,13 +56,8 @@ bool THistoryGenerator::Run(int64_t EndMs, const TRunOptions& Options) {
 }
 
 bool THistoryGenerator::Finish() {
-    if (FInOutage) {
-        FOutage.EndToMs = FNextMs;
-        FOutage.End = TOutageEnd::Unknown;
-        FInOutage = false;
-        if (!FStore.UpdateOutage(FOutage)) {
-            return false;
-        }
+    if (FInOutage && !EndOutage(TOutageEnd::Unknown)) {
+        return false;
     }
     if (FPeriodOpen) {
         FPeriodOpen = false;
@@ -110,9 +105,14 @@ bool THistoryGenerator::Outage() {
         ++FOutage.Lost;
         return true;
     }
+    return EndOutage(TOutageEnd::Recovered);
+}
+
+// With an answer now, or when watching stops now: both brackets are known.
+bool THistoryGenerator::EndOutage(TOutageEnd End) {
     FInOutage = false;
     FOutage.EndToMs = FNextMs;
-    FOutage.End = TOutageEnd::Recovered;
+    FOutage.End = End;
     const int64_t StartFrom = FOutage.StartFromMs.value_or(FOutage.StartToMs);
     FOutage.DurationMs = (FOutage.EndFromMs + FNextMs) / 2 - (StartFrom + FOutage.StartToMs) / 2;
     FOutage.UncertaintyMs = (FOutage.StartToMs - StartFrom + FNextMs - FOutage.EndFromMs) / 2;

@@ -64,6 +64,7 @@ public:
 private:
     bool Period();
     bool Outage();
+    bool EndOutage(TOutageEnd End);
     static bool Within(const std::vector<THistoryShape::TSpan>& Spans, int64_t AtMs);
     THistoryPing Next(bool Lost);
 
