@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "TSendRate.h"
+
 #include "TClock.h"
 #include "TNetCriticalSection.h"
 #include "TNetTypes.h"
@@ -52,6 +54,12 @@ public:
     TNetSocketHelper* Helper() const { return FHelper; }
     void SetHelper(TNetSocketHelper* AHelper) { FHelper = AHelper; }
 
+    // Probes that the probe engines of this context have waiting at the helper, and
+    // the one pace of their sends: the helper bounds and paces the whole program,
+    // so two traces at once must share what one alone may use.
+    std::size_t& HelperProbes() { return FHelperProbes; }
+    TSendRate& HelperRate() { return FHelperRate; }
+
     // The one responsive-wait component; a second live one is refused.
     void RegisterResponsiveWait(TNetResponsiveWait& AWait);
     void UnregisterResponsiveWait(const TNetResponsiveWait& AWait);
@@ -66,4 +74,6 @@ private:
     TNetIcmpSocketPolicy FPolicy = TNetIcmpSocketPolicy::RawThenDatagram;
     TNetSocketHelper* FHelper = nullptr;
     TNetResponsiveWait* FResponsiveWait = nullptr;
+    std::size_t FHelperProbes = 0;
+    TSendRate FHelperRate;
 };

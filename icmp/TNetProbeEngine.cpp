@@ -97,7 +97,7 @@ std::optional<int64_t> TNetProbeEngine::NextDueNs() const {
     std::optional<int64_t> Due = FBook.NextDeadline();
     const bool Relayed = FTransport == TNetProbeTransport::Helper;
     // A full helper lets the queue go on only once a probe ends, by answer or deadline.
-    if (!FQueue.empty() && !(Relayed && FBook.Count() >= HelperInFlightLimit)) {
+    if (!FQueue.empty() && !(Relayed && Context().HelperProbes() >= HelperInFlightLimit)) {
         const int64_t SendAt = Context().Clock().SteadyNs() + (Relayed ? TSendRate::IntervalNs : 0);
         Due = Due ? std::min(*Due, SendAt) : SendAt;
     }
@@ -125,7 +125,8 @@ bool TNetProbeEngine::MaySend() {
         return true;
     }
     // The helper refuses sends faster than its pace; keeping to it here spares the wait.
-    return FBook.Count() < HelperInFlightLimit && FRate.Take(Context().Clock().SteadyNs());
+    return Context().HelperProbes() < HelperInFlightLimit &&
+           Context().HelperRate().Take(Context().Clock().SteadyNs());
 }
 
 void TNetProbeEngine::SendDue(std::vector<TNetProbeResult>& AOut) {
@@ -158,6 +159,9 @@ void TNetProbeEngine::SendOne(const TQueued& AProbe, std::vector<TNetProbeResult
     }
     Entry.DeadlineNs = Clock.SteadyNs() + Entry.TimeoutNs;
     FBook.Add(Entry);
+    if (Entry.HelperId != 0) {
+        ++Context().HelperProbes();
+    }
 }
 
 int32_t TNetProbeEngine::SendOwn(int ATtl, std::span<const uint8_t> ABytes, TNetInFlight& AProbe) {
@@ -282,7 +286,10 @@ void TNetProbeEngine::ExpireDue(std::vector<TNetProbeResult>& AOut) {
 }
 
 void TNetProbeEngine::Forget(const TNetInFlight& AProbe) {
-    if (FHelper != nullptr && AProbe.HelperId != 0) {
-        FHelper->Forget(AProbe.HelperId);
+    if (AProbe.HelperId != 0) {
+        --Context().HelperProbes();
+        if (FHelper != nullptr) {
+            FHelper->Forget(AProbe.HelperId);
+        }
     }
 }

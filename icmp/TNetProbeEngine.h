@@ -27,7 +27,8 @@ class TNetSocketHelper;
 // receive stamp, so a late Process does not lengthen them.
 class TNetProbeEngine : public TNetComponent {
 public:
-    // The helper accepts 64 waiting probes from the whole program; the rest is the Ping page's.
+    // The helper accepts 64 waiting probes from the whole program; the rest is the Ping
+    // page's. The bound holds for all engines of a context together.
     static constexpr std::size_t HelperInFlightLimit = 48;
 
     explicit TNetProbeEngine(TNetContext& AContext);
@@ -84,5 +85,4 @@ private:
     uint16_t FIdentifier;
     TNetProbeBook FBook;
     std::deque<TQueued> FQueue;
-    TSendRate FRate;
 };

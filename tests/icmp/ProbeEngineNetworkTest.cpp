@@ -222,3 +222,44 @@ INSTANTIATE_TEST_SUITE_P(, ProbeEngineLoss,
                          });
 
 } // namespace
+
+// Two traces at once over the one helper: together they queue more probes than the
+// helper takes for the whole program, so they must share its bound and its pace, or
+// the helper refuses some and a hop that always answers shows loss.
+TEST_F(ProbeEngineNetwork, TwoTracesOverTheHelperShareItsBound) {
+    // A silent target: every probe past the routers waits out its timeout in flight.
+    Net->Target().SetSysctl("net.ipv4.icmp_echo_ignore_all", "1");
+    TNetNamespaceScope InClient(*Net->Client());
+    TNetSocketHelper Helper;
+    ASSERT_TRUE(Helper.Start(ZIRKO_SOCKET_PATH));
+    TNetContext Context;
+    Context.SetHelper(&Helper);
+    Context.SetIcmpSocketPolicy(TNetIcmpSocketPolicy::RawOnly);
+    TNetProbeEngine First(Context), Second(Context);
+    TNetTraceRounds FirstRounds(First), SecondRounds(Second);
+    // 40 hops a round each, 37 of them silent: far more waiting than the helper takes.
+    const TNetTraceRounds::TSettings Settings{40, 200'000'000, 1000, 4};
+    FirstRounds.Start(Net->TargetAddress(), Settings);
+    SecondRounds.Start(Net->TargetAddress(), Settings);
+    std::vector<TNetProbeResult> All;
+    const auto Deadline = std::chrono::steady_clock::now() + 60s;
+    while ((!FirstRounds.Done() || !SecondRounds.Done()) &&
+           std::chrono::steady_clock::now() < Deadline) {
+        EXPECT_LE(Context.HelperProbes(), TNetProbeEngine::HelperInFlightLimit);
+        pollfd Fd{First.Descriptor(), POLLIN, 0};
+        ::poll(&Fd, 1, 10);
+        for (TNetTraceRounds* Rounds : {&FirstRounds, &SecondRounds}) {
+            const auto Got = Rounds->Process();
+            All.insert(All.end(), Got.begin(), Got.end());
+        }
+    }
+    ASSERT_TRUE(FirstRounds.Done() && SecondRounds.Done()) << "rounds left after the time limit";
+    EXPECT_EQ(Context.HelperProbes(), 0u);
+    std::map<int, int> Answered;
+    for (const TNetProbeResult& R : All) {
+        Answered[R.Ttl] += R.Kind == skTtlExceeded || R.Kind == skEchoReply;
+    }
+    for (int Ttl = 1; Ttl <= 3; ++Ttl) {
+        EXPECT_EQ(Answered[Ttl], 8) << "hop " << Ttl << ": every round of both traces";
+    }
+}
