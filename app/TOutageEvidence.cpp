@@ -10,7 +10,11 @@ TOutageEvidence::TOutageEvidence(TNetContext& Net, THistoryStore& History, TMaxH
                                  QObject* Parent)
     : QObject(Parent), FHistory(History), FMaxHops(std::move(MaxHops)),
       FTrace(new TContinuousTrace(Net, this)) {
-    connect(FTrace, &TContinuousTrace::Finished, this, &TOutageEvidence::Keep);
+    connect(FTrace, &TContinuousTrace::Finished, this,
+            [this] { Keep(TraceOf(FTrace->Hops(), FTrace->Verdict().Sentence)); });
+    // A host that no longer resolves, or probes that cannot be sent, say so instead.
+    connect(FTrace, &TContinuousTrace::Failed, this,
+            [this](const QString& Message) { Keep(TraceOf({}, Message)); });
 }
 
 bool TOutageEvidence::Tracing() const {
@@ -24,8 +28,7 @@ void TOutageEvidence::OutageBegan(const TOutage& Outage) {
     FTrace->Start(QString::fromStdString(Outage.Host), FMaxHops(), Rounds);
 }
 
-void TOutageEvidence::Keep() {
-    const TOutageTrace Trace = TraceOf(FTrace->Hops(), FTrace->Verdict().Sentence);
+void TOutageEvidence::Keep(const TOutageTrace& Trace) {
     FOutage.Path = Trace.Verdict;
     if (FHistory.Available()) {
         FHistory.SetOutageTrace(FOutage.Id, Trace);

@@ -38,7 +38,7 @@ signals:
     void TraceKept(const TOutage& Outage);
 
 private:
-    void Keep();
+    void Keep(const TOutageTrace& Trace);
 
     THistoryStore& FHistory;
     TMaxHops FMaxHops;
