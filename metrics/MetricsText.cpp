@@ -64,7 +64,10 @@ void AppendNumber(std::string& Out, double Value) {
         std::to_chars(Digits, Digits + sizeof Digits, Value, std::chars_format::scientific).ptr;
     const std::string_view Text(Digits, static_cast<std::size_t>(End - Digits));
     const std::size_t E = Text.find('e');
-    const int Exponent = std::atoi(Text.data() + E + 1);
+    // The digits end at End, with no terminating NUL: read the exponent within them.
+    int Exponent = 0;
+    const char* From = Text.data() + E + 1;
+    std::from_chars(From + (*From == '+' ? 1 : 0), End, Exponent);
     if (Exponent < -4 || Exponent >= 6) {
         Out.append(Text.substr(0, E + 2)); // mantissa, 'e' and the sign
         const std::string_view Power = Text.substr(E + 2);
