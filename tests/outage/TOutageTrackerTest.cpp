@@ -8,6 +8,7 @@
 #include <optional>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -20,154 +21,64 @@ struct TStep {
     double SteadyS;
 };
 
+constexpr int64_t Ms(double S) {
+    return static_cast<int64_t>(S * 1000);
+}
+constexpr double Midnight = 86400.0 * 20000; // 2024-10-04 00:00 UTC
+constexpr double None = -1;                   // no known start
+
+// The last outage ended: its brackets in s, its end, lost pings, duration and
+// uncertainty in ms, and its text.
+struct TExpected {
+    double StartFrom, StartTo, EndFrom, EndTo;
+    TOutageEnd End;
+    int64_t Lost, DurationMs, UncertaintyMs;
+    const char* Text;
+};
+
 struct TCase {
     const char* Name;
     int Threshold;
     std::vector<TStep> Steps;
     int Outages; // ended ones
-    // Of the last ended outage:
-    std::optional<int64_t> StartFromMs;
-    int64_t StartToMs, EndFromMs, EndToMs;
-    TOutageEnd End;
-    int64_t Lost, DurationMs, UncertaintyMs;
-    const char* Duration;
+    TExpected Last;
 };
 
-constexpr int64_t Ms(double S) {
-    return static_cast<int64_t>(S * 1000);
-}
-constexpr double Midnight = 86400.0 * 20000; // 2024-10-04 00:00 UTC
+constexpr auto R = TOutageEnd::Recovered;
+constexpr auto U = TOutageEnd::Unknown;
 
+// clang-format off
 const TCase Cases[] = {
-    {"below the threshold, no outage",
-     3,
-     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'A', 6, 6}},
-     0,
-     std::nullopt,
-     0,
-     0,
-     0,
-     TOutageEnd::Open,
-     0,
-     0,
-     0,
-     ""},
-    {"at the threshold: start and end each between two pings",
-     3,
-     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'L', 6, 6}, {'A', 8, 8}},
-     1,
-     Ms(0),
-     Ms(2),
-     Ms(6),
-     Ms(8),
-     TOutageEnd::Recovered,
-     3,
-     Ms(6),
-     Ms(2),
-     "6 s ± 2 s"},
-    {"a long one, never snapped to the interval",
-     2,
-     {{'A', 0, 0}, {'L', 1.5, 1.5}, {'L', 3, 3}, {'L', 192, 192}, {'A', 193, 193.1}},
-     1,
-     Ms(0),
-     Ms(1.5),
-     Ms(192),
-     Ms(193),
-     TOutageEnd::Recovered,
-     3,
-     191800,
-     1300,
-     "3 min 12 s ± 1 s"},
-    {"a rest ends it with an unknown end, no recovery",
-     2,
-     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'U', 5, 5}, {'A', 300, 300}},
-     1,
-     Ms(0),
-     Ms(2),
-     Ms(4),
-     Ms(5),
-     TOutageEnd::Unknown,
-     2,
-     Ms(3),
-     Ms(1),
-     "3 s ± 1 s (fine sconosciuta)"},
-    {"after a rest the first losses have no known start",
-     2,
-     {{'A', 0, 0}, {'U', 1, 1}, {'L', 60, 60}, {'L', 62, 62}, {'A', 64, 64}},
-     1,
-     std::nullopt,
-     Ms(60),
-     Ms(62),
-     Ms(64),
-     TOutageEnd::Recovered,
-     2,
-     Ms(3),
-     Ms(1),
-     "almeno 3 s ± 1 s"},
-    {"over midnight it stays one outage",
-     2,
-     {{'A', Midnight - 4, 0},
-      {'L', Midnight - 2, 2},
-      {'L', Midnight, 4},
-      {'L', Midnight + 2, 6},
-      {'A', Midnight + 4, 8}},
-     1,
-     Ms(Midnight - 4),
-     Ms(Midnight - 2),
-     Ms(Midnight + 2),
-     Ms(Midnight + 4),
-     TOutageEnd::Recovered,
-     3,
-     Ms(6),
-     Ms(2),
-     "6 s ± 2 s"},
-    {"a wall clock set back an hour changes the stamps, not the duration",
-     2,
-     {{'A', 7200, 0}, {'L', 7202, 2}, {'L', 7204, 4}, {'L', 3606, 6}, {'A', 3608, 8}},
-     1,
-     Ms(7200),
-     Ms(7202),
-     Ms(3606),
-     Ms(3608),
-     TOutageEnd::Recovered,
-     3,
-     Ms(6),
-     Ms(2),
-     "6 s ± 2 s"},
-    {"the alarm raised again counts one outage",
-     2,
-     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'L', 6, 6}, {'L', 8, 8}, {'A', 10, 10}},
-     1,
-     Ms(0),
-     Ms(2),
-     Ms(8),
-     Ms(10),
-     TOutageEnd::Recovered,
-     4,
-     Ms(8),
-     Ms(2),
-     "8 s ± 2 s"},
-    {"two outages, the second one reported",
-     2,
-     {{'A', 0, 0},
-      {'L', 2, 2},
-      {'L', 4, 4},
-      {'A', 6, 6},
-      {'L', 8, 8},
-      {'L', 10, 10},
-      {'L', 12, 12},
-      {'A', 20, 20}},
-     2,
-     Ms(6),
-     Ms(8),
-     Ms(12),
-     Ms(20),
-     TOutageEnd::Recovered,
-     3,
-     Ms(9),
-     Ms(5),
-     "9 s ± 5 s"},
+    {"below the threshold, no outage", 3,
+     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'A', 6, 6}}, 0, {}},
+    {"at the threshold: start and end each between two pings", 3,
+     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'L', 6, 6}, {'A', 8, 8}}, 1,
+     {0, 2, 6, 8, R, 3, 6000, 2000, "6 s ± 2 s"}},
+    {"a long one, never snapped to the interval", 2,
+     {{'A', 0, 0}, {'L', 1.5, 1.5}, {'L', 3, 3}, {'L', 192, 192}, {'A', 193, 193.1}}, 1,
+     {0, 1.5, 192, 193, R, 3, 191800, 1300, "3 min 12 s ± 1 s"}},
+    {"a rest ends it with an unknown end, no recovery", 2,
+     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'U', 5, 5}, {'A', 300, 300}}, 1,
+     {0, 2, 4, 5, U, 2, 3000, 1000, "3 s ± 1 s (fine sconosciuta)"}},
+    {"after a rest the first losses have no known start", 2,
+     {{'A', 0, 0}, {'U', 1, 1}, {'L', 60, 60}, {'L', 62, 62}, {'A', 64, 64}}, 1,
+     {None, 60, 62, 64, R, 2, 3000, 1000, "almeno 3 s ± 1 s"}},
+    {"over midnight it stays one outage", 2,
+     {{'A', Midnight - 4, 0}, {'L', Midnight - 2, 2}, {'L', Midnight, 4}, {'L', Midnight + 2, 6},
+      {'A', Midnight + 4, 8}}, 1,
+     {Midnight - 4, Midnight - 2, Midnight + 2, Midnight + 4, R, 3, 6000, 2000, "6 s ± 2 s"}},
+    {"a wall clock set back an hour changes the stamps, not the duration", 2,
+     {{'A', 7200, 0}, {'L', 7202, 2}, {'L', 7204, 4}, {'L', 3606, 6}, {'A', 3608, 8}}, 1,
+     {7200, 7202, 3606, 3608, R, 3, 6000, 2000, "6 s ± 2 s"}},
+    {"the alarm raised again counts one outage", 2,
+     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'L', 6, 6}, {'L', 8, 8}, {'A', 10, 10}}, 1,
+     {0, 2, 8, 10, R, 4, 8000, 2000, "8 s ± 2 s"}},
+    {"two outages, the second one reported", 2,
+     {{'A', 0, 0}, {'L', 2, 2}, {'L', 4, 4}, {'A', 6, 6}, {'L', 8, 8}, {'L', 10, 10},
+      {'L', 12, 12}, {'A', 20, 20}}, 2,
+     {6, 8, 12, 20, R, 3, 9000, 5000, "9 s ± 5 s"}},
 };
+// clang-format on
 
 class OutageTracker : public testing::TestWithParam<TCase> {};
 
@@ -198,15 +109,13 @@ TEST_P(OutageTracker, BracketsAndDuration) {
     if (Case.Outages == 0) {
         return;
     }
-    EXPECT_EQ(Last.StartFromMs, Case.StartFromMs);
-    EXPECT_EQ(Last.StartToMs, Case.StartToMs);
-    EXPECT_EQ(Last.EndFromMs, Case.EndFromMs);
-    EXPECT_EQ(Last.EndToMs, Case.EndToMs);
-    EXPECT_EQ(Last.End, Case.End);
-    EXPECT_EQ(Last.Lost, Case.Lost);
-    EXPECT_EQ(Last.DurationMs, Case.DurationMs);
-    EXPECT_EQ(Last.UncertaintyMs, Case.UncertaintyMs);
-    EXPECT_EQ(OutageText::Duration(Last), Case.Duration);
+    const TExpected& E = Case.Last;
+    EXPECT_EQ(Last.StartFromMs, E.StartFrom == None ? std::nullopt : std::optional(Ms(E.StartFrom)));
+    EXPECT_EQ(std::tie(Last.StartToMs, Last.EndFromMs, *Last.EndToMs),
+              std::make_tuple(Ms(E.StartTo), Ms(E.EndFrom), Ms(E.EndTo)));
+    EXPECT_EQ(std::tie(Last.End, Last.Lost, Last.DurationMs, Last.UncertaintyMs),
+              std::tie(E.End, E.Lost, E.DurationMs, E.UncertaintyMs));
+    EXPECT_EQ(OutageText::Duration(Last), E.Text);
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, OutageTracker, testing::ValuesIn(Cases), [](const auto& Info) {
