@@ -9,6 +9,8 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <iterator>
+#include <sstream>
 #include <sys/stat.h>
 #include <vector>
 
@@ -38,40 +40,39 @@ std::string Bucket(const std::string& Le, const std::string& Count) {
     return Line("smokeping_response_duration_seconds_bucket", Count, ",le=\"" + Le + "\"");
 }
 
-// Every HELP and TYPE line, in order: the whole exposition of a registry without samples.
-std::string Metadata(TFormat Format) {
-    const bool Om = Format == TFormat::OpenMetrics;
-    const std::string Total = Om ? "" : "_total";
-    const auto Family = [](const std::string& Name, const char* Type, const char* Help) {
-        return "# HELP " + Name + " " + Help + "\n# TYPE " + Name + " " + Type + "\n";
-    };
-    return Family("smokeping_requests" + Total, "counter",
-                  "Echo requests whose outcome was handled: answered, lost or failed.") +
-           Family("smokeping_response_duration_seconds", "histogram",
-                  "Round trip of each answered echo request in seconds.") +
-           Family("smokeping_response_ttl", "gauge", "TTL of the last echo reply.") +
-           Family("smokeping_send_errors" + Total, "counter",
-                  "Echo requests that could not be sent.") +
-           Family("smokeping_receive_errors" + Total, "counter",
-                  "Echo requests whose answer could not be read.") +
-           Family("zirko_monitoring_active", "gauge",
-                  "1 while a run or a burst pings, 0 in the rest and when stopped.") +
-           Family("zirko_consecutive_lost", "gauge", "Echo requests lost in a row now.") +
-           Family("zirko_outage_active", "gauge",
-                  "1 from the consecutive-loss alarm to the first answer.") +
-           Family("zirko_outage_started_timestamp_seconds", "gauge",
-                  "Unix time of the open outage's first lost echo request, 0 when none is open.") +
-           Family("zirko_alarm_threshold", "gauge",
-                  "Lost echo requests in a row that raise the alarm.") +
-           Family("zirko_average_limit_seconds", "gauge",
-                  "Average round trip above which the tray icon turns yellow, in seconds.") +
-           (Om ? "# EOF\n" : "");
-}
+// The families, in order, with their types: what dashboards and rules rely on.
+const std::pair<const char*, const char*> Families[] = {
+    {"smokeping_requests", "counter"},
+    {"smokeping_response_duration_seconds", "histogram"},
+    {"smokeping_response_ttl", "gauge"},
+    {"smokeping_send_errors", "counter"},
+    {"smokeping_receive_errors", "counter"},
+    {"zirko_monitoring_active", "gauge"},
+    {"zirko_consecutive_lost", "gauge"},
+    {"zirko_outage_active", "gauge"},
+    {"zirko_outage_started_timestamp_seconds", "gauge"},
+    {"zirko_alarm_threshold", "gauge"},
+    {"zirko_average_limit_seconds", "gauge"},
+};
 
 TEST(TMetricsRegistryTest, WithoutTargetOnlyTheFamiliesAreDescribed) {
     const TMetricsRegistry Registry;
-    EXPECT_EQ(Registry.Text(TFormat::Prometheus), Metadata(TFormat::Prometheus));
-    EXPECT_EQ(Registry.Text(TFormat::OpenMetrics), Metadata(TFormat::OpenMetrics));
+    for (const TFormat Format : {TFormat::Prometheus, TFormat::OpenMetrics}) {
+        const bool Om = Format == TFormat::OpenMetrics;
+        std::istringstream Text(Registry.Text(Format));
+        std::string Help, Type;
+        for (const auto& [Family, Kind] : Families) {
+            // A counter's family is named without "_total" in OpenMetrics only.
+            const std::string Name =
+                std::string(Family) + (!Om && std::string(Kind) == "counter" ? "_total" : "");
+            ASSERT_TRUE(std::getline(Text, Help) && std::getline(Text, Type)) << Name;
+            EXPECT_EQ(Help.rfind("# HELP " + Name + " ", 0), 0u) << Help;
+            EXPECT_GT(Help.size(), Name.size() + 8) << "a help text for " << Name;
+            EXPECT_EQ(Type, "# TYPE " + Name + " " + Kind);
+        }
+        std::string Rest((std::istreambuf_iterator<char>(Text)), {});
+        EXPECT_EQ(Rest, Om ? "# EOF\n" : "");
+    }
 }
 
 struct TFeedRow {
