@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TCsvExport.h"
 
+#include "CsvField.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -10,22 +12,6 @@
 #include <cstdlib>
 
 namespace TCsvExport {
-
-namespace {
-
-// Addresses hold no comma or quote today; quoting keeps the file sound if
-// some address text ever does.
-QByteArray Field(const QString& Text) {
-    QByteArray Bytes = Text.toUtf8();
-    if (Bytes.contains(',') || Bytes.contains('"') || Bytes.contains('\n') ||
-        Bytes.contains('\r')) {
-        Bytes.replace("\"", "\"\"");
-        Bytes = '"' + Bytes + '"';
-    }
-    return Bytes;
-}
-
-} // namespace
 
 QByteArray Header() {
     return QByteArrayLiteral("time,sequence,bytes,from,ttl,round_trip_ms,lost\r\n");
@@ -47,7 +33,7 @@ QByteArray Row(const TPingSample& s) {
     QByteArray Line = IsoTime(s.WhenMs, s.UtcOffsetSeconds).toLatin1();
     Line += ',' + QByteArray::number(s.Sequence);
     Line += ',' + QByteArray::number(s.ReplyBytes);
-    Line += ',' + Field(s.FromAddress);
+    Line += ',' + CsvField(s.FromAddress);
     Line += ',' + QByteArray::number(s.ReplyTtl);
     Line += ',' + QByteArray::number(s.RoundTripMs);
     Line += s.Lost() ? ",1\r\n" : ",0\r\n";
@@ -70,7 +56,7 @@ QByteArray Row(const THistoryPing& p) {
     QByteArray Line = IsoTime(p.UtcMs, OffsetAt(p.UtcMs)).toLatin1();
     Line += ',';
     Line += ',' + QByteArray::number(p.Bytes);
-    Line += ',' + Field(QString::fromStdString(p.Address));
+    Line += ',' + CsvField(QString::fromStdString(p.Address));
     Line += ',' + QByteArray::number(p.Ttl);
     Line += ',' + (p.RoundTripUs ? Milliseconds(*p.RoundTripUs) : QByteArray());
     Line += p.RoundTripUs ? ",0\r\n" : ",1\r\n";
@@ -87,7 +73,7 @@ QByteArray Row(const THistoryMinute& m) {
     const int64_t Ms = m.Minute * 60 * 1000;
     const int64_t Answered = m.Count - m.Lost;
     QByteArray Line = IsoTime(Ms, OffsetAt(Ms)).toLatin1();
-    Line += ',' + Field(QString::fromStdString(m.Address));
+    Line += ',' + CsvField(QString::fromStdString(m.Address));
     Line += ',' + QByteArray::number(m.Count) + ',' + QByteArray::number(m.Lost) + ',';
     if (Answered > 0) {
         Line += Milliseconds(m.MinUs) + ',' + Milliseconds(m.SumUs / Answered) + ',' +

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TOutagePanel.h"
 
+#include "CsvField.h"
 #include "OutageText.h"
 #include "TCsvExport.h"
 
@@ -37,15 +38,6 @@ QString Stamp(qint64 Ms) {
     const QDateTime When = QDateTime::fromMSecsSinceEpoch(Ms);
     return QLocale().toString(When.date(), QLocale::ShortFormat) + u' ' +
            When.time().toString(QStringLiteral("HH:mm:ss"));
-}
-
-// A field that may hold a comma or a quote, quoted as CSV asks.
-QByteArray Quoted(const std::string& Text) {
-    QByteArray Bytes = QByteArray::fromStdString(Text);
-    if (Bytes.contains(',') || Bytes.contains('"')) {
-        Bytes = '"' + Bytes.replace("\"", "\"\"") + '"';
-    }
-    return Bytes;
 }
 
 QByteArray Optional(const std::optional<int64_t>& Value) {
@@ -199,7 +191,7 @@ QByteArray TOutagePanel::Csv() const {
             return TCsvExport::IsoTime(Ms, QDateTime::fromMSecsSinceEpoch(Ms).offsetFromUtc())
                 .toLatin1();
         };
-        const QByteArray Host = Quoted(O.Host);
+        const QByteArray Host = CsvField(QString::fromStdString(O.Host));
         Text += Iso(StartMs(O)) + ',' +
                 (O.End == TOutageEnd::Open ? QByteArray() : Iso(EndMs(O, 0))) + ',' + Host + ',' +
                 Optional(O.StartFromMs) + ',' + QByteArray::number(qint64(O.StartToMs)) + ',' +
@@ -207,7 +199,8 @@ QByteArray TOutagePanel::Csv() const {
                 Ends[size_t(O.End)] + ',' +
                 QByteArray::number(double(O.DurationMs) / 1000, 'f', 3) + ',' +
                 QByteArray::number(double(O.UncertaintyMs) / 1000, 'f', 3) + ',' +
-                QByteArray::number(qint64(O.Lost)) + ',' + Quoted(O.Path) + "\r\n";
+                QByteArray::number(qint64(O.Lost)) + ',' +
+                CsvField(QString::fromStdString(O.Path)) + "\r\n";
     }
     return Text;
 }

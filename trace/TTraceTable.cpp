@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TTraceTable.h"
 
+#include "CsvField.h"
+
 #include "TLocaleFormats.h"
 
 namespace TTraceTable {
@@ -68,16 +70,6 @@ std::vector<TRow> RowsIn(const TTraceHop& AHop, const TNames& ANames, const TFor
     return Out;
 }
 
-QByteArray Field(const QString& AText) {
-    QByteArray Bytes = AText.toUtf8();
-    if (Bytes.contains(',') || Bytes.contains('"') || Bytes.contains('\n') ||
-        Bytes.contains('\r')) {
-        Bytes.replace("\"", "\"\"");
-        Bytes = '"' + Bytes + '"';
-    }
-    return Bytes;
-}
-
 } // namespace
 
 QStringList Headers() {
@@ -105,7 +97,7 @@ QByteArray Csv(const std::vector<TTraceHop>& AHops, const TNames& ANames) {
             }
             QByteArray Line;
             for (int C = 0; C < ColumnCount; ++C) {
-                Line += (C > 0 ? "," : "") + Field(Row.Cells[C]);
+                Line += (C > 0 ? "," : "") + CsvField(Row.Cells[C]);
             }
             Out += Line + "\r\n";
         }
