@@ -6,6 +6,7 @@ page's controls over AT-SPI."""
 import os
 import re
 import subprocess
+import time
 
 import zirko_e2e as e2e
 
@@ -194,6 +195,13 @@ class TracePath:
 
 
 def table_rows(table):
-    """The rows of a list view (a tree's shown rows included) as lists of cell texts."""
-    t = table.queryTable()
-    return [[t.getAccessibleAt(r, c).name for c in range(t.nColumns)] for r in range(t.nRows)]
+    """The rows of a list view (a tree's shown rows included) as lists of cell texts.
+
+    A view that changes while it is read hands out a missing cell: read it again."""
+    for _ in range(10):
+        t = table.queryTable()
+        cells = [[t.getAccessibleAt(r, c) for c in range(t.nColumns)] for r in range(t.nRows)]
+        if all(cell is not None for row in cells for cell in row):
+            return [[cell.name for cell in row] for row in cells]
+        time.sleep(0.05)
+    raise AssertionError("the view %r kept changing while it was read" % table.name)
