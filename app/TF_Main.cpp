@@ -82,11 +82,6 @@ TF_Main::TF_Main(const std::string& LogFolder, TZirkoServices Services)
     BindEvents();
     SetBuddies();
     SetTabOrder();
-    // Made before the log starts: a failing start-up shows its box, and a close while it
-    // shows runs the close handler, which ends the history's period.
-    FHistoryKeeper = new THistoryKeeper(FServices.History, FServices.Clock(), this);
-    connect(FHistoryKeeper, &THistoryKeeper::Opened, this,
-            [this] { TabSheet3->SetHistory(&FServices.History); });
     FormCreate();
     // The history opens once the window is up, so start-up does not wait for it.
     QTimer::singleShot(0, FHistoryKeeper, [this] { FHistoryKeeper->Open(FLogFolder); });
@@ -414,7 +409,6 @@ TPingPage TF_Main::PingPage() {
     ping.re_ping = re_ping;
     ping.ICMP = ICMP.get();
     ping.Agente = Agente;
-    ping.History = &FServices.History;
     ping.Clock = &FServices.Clock();
     ping.TrayIcon = TrayIcon;
     ping.T_Minuti = T_Minuti;
@@ -454,12 +448,7 @@ void TF_Main::BindEvents() {
     connect(FPingMonitor.get(), &TPingMonitor::OutageBegan, TabSheet3, &TGraphPage::OutageChanged);
     connect(FPingMonitor.get(), &TPingMonitor::OutageLasts, TabSheet3, &TGraphPage::OutageLasts);
     connect(FPingMonitor.get(), &TPingMonitor::OutageEnded, TabSheet3, &TGraphPage::OutageChanged);
-    // Where the path broke when an outage began, kept with it and shown in its list.
-    auto* Evidence = new TOutageEvidence(
-        FServices.Net, FServices.History, [this] { return seMaxHops->value(); }, this);
-    connect(FPingMonitor.get(), &TPingMonitor::OutageBegan, Evidence,
-            &TOutageEvidence::OutageBegan);
-    connect(Evidence, &TOutageEvidence::TraceKept, TabSheet3, &TGraphPage::OutageChanged);
+    ConnectHistory();
 
     Bind(btn_execute, &QPushButton::clicked, &TF_Main::btn_executeClick);
     Bind(pum_trayicon_Nascondi, &QAction::triggered, &TF_Main::pum_trayicon_NascondiClick);
@@ -468,6 +457,26 @@ void TF_Main::BindEvents() {
     TrayIcon->OnClick =
         [click = TZirkoApplication::Guarded([this] { TrayIconClick(); })](TTrayIcon&) { click(); };
     ConnectNotifier();
+}
+
+void TF_Main::ConnectHistory() {
+    // Where the path broke when an outage began, kept with it and shown in its list.
+    auto* Evidence = new TOutageEvidence(
+        FServices.Net, [this] { return seMaxHops->value(); }, this);
+    connect(FPingMonitor.get(), &TPingMonitor::OutageBegan, Evidence,
+            &TOutageEvidence::OutageBegan);
+    connect(Evidence, &TOutageEvidence::TraceKept, TabSheet3, &TGraphPage::OutageChanged);
+    // Made before the log starts: a failing start-up shows its box, and a close while it
+    // shows runs the close handler, which ends the history's period. The store opens
+    // on a thread of its own; until it has, what the monitor counts waits for it.
+    FPingMonitor->Core().HoldHistory();
+    FHistoryKeeper = new THistoryKeeper(FServices.History, FServices.Clock(), this);
+    connect(FHistoryKeeper, &THistoryKeeper::Opened, this, [this, Evidence] {
+        TPingCore& Core = FPingMonitor->Core();
+        Core.SetHistory(&FServices.History);
+        Evidence->SetHistory(&FServices.History, Core.Outage());
+        TabSheet3->SetHistory(&FServices.History);
+    });
 }
 
 void TF_Main::ConnectNotifier() {

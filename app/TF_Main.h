@@ -158,6 +158,7 @@ private:
     void ApplyComponentSettings();
     void BindEvents();
     // The monitor's outages to the desktop's notifications, and their "Mostra" back.
+    void ConnectHistory();
     void ConnectNotifier();
     // The Ping page's controls as the monitor takes them.
     TPingPage PingPage();

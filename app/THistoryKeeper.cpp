@@ -12,15 +12,35 @@ THistoryKeeper::THistoryKeeper(THistoryStore& Store, const TClock& Clock, QObjec
     connect(FPrune, &QTimer::timeout, this, &THistoryKeeper::PruneStep);
 }
 
+THistoryKeeper::~THistoryKeeper() {
+    // Before QObject's destructor, which drops the thread's posted Finish.
+    if (FOpening.joinable()) {
+        FOpening.join();
+    }
+}
+
 void THistoryKeeper::Open(const std::string& AFolder) {
+    Finish();
     FStore.SetClock(&FClock);
-    if (FStore.Open(AFolder)) {
+    FOpening = std::thread([this, AFolder] {
+        FStore.Open(AFolder);
+        QMetaObject::invokeMethod(this, &THistoryKeeper::Finish, Qt::QueuedConnection);
+    });
+}
+
+void THistoryKeeper::Finish() {
+    if (!FOpening.joinable()) {
+        return; // finished already, by EndPeriod
+    }
+    FOpening.join();
+    if (FStore.Available()) {
         FPrune->start(BusyPruneMs);
     }
     emit Opened();
 }
 
 void THistoryKeeper::EndPeriod() {
+    Finish();
     if (FStore.Available()) {
         FStore.EndPeriod(FClock.WallMs());
     }

@@ -6,15 +6,20 @@
 
 #include <cmath>
 
-TOutageEvidence::TOutageEvidence(TNetContext& Net, THistoryStore& History, TMaxHops MaxHops,
-                                 QObject* Parent)
-    : QObject(Parent), FHistory(History), FMaxHops(std::move(MaxHops)),
-      FTrace(new TContinuousTrace(Net, this)) {
+TOutageEvidence::TOutageEvidence(TNetContext& Net, TMaxHops MaxHops, QObject* Parent)
+    : QObject(Parent), FMaxHops(std::move(MaxHops)), FTrace(new TContinuousTrace(Net, this)) {
     connect(FTrace, &TContinuousTrace::Finished, this,
             [this] { Keep(TraceOf(FTrace->Hops(), FTrace->Verdict().Sentence)); });
     // A host that no longer resolves, or probes that cannot be sent, say so instead.
     connect(FTrace, &TContinuousTrace::Failed, this,
             [this](const QString& Message) { Keep(TraceOf({}, Message)); });
+}
+
+void TOutageEvidence::SetHistory(THistoryStore* Store, const std::optional<TOutage>& Current) {
+    FHistory = Store;
+    if (FOutage.Id == 0 && Current && Current->StartToMs == FOutage.StartToMs) {
+        FOutage.Id = Current->Id;
+    }
 }
 
 bool TOutageEvidence::Tracing() const {
@@ -30,8 +35,8 @@ void TOutageEvidence::OutageBegan(const TOutage& Outage) {
 
 void TOutageEvidence::Keep(const TOutageTrace& Trace) {
     FOutage.Path = Trace.Verdict;
-    if (FHistory.Available()) {
-        FHistory.SetOutageTrace(FOutage.Id, Trace);
+    if (FHistory != nullptr && FHistory->Available() && FOutage.Id != 0) {
+        FHistory->SetOutageTrace(FOutage.Id, Trace);
     }
     emit TraceKept(FOutage);
 }

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class TContinuousTrace;
@@ -24,8 +25,11 @@ public:
     static constexpr uint32_t Rounds = 10;
     using TMaxHops = std::function<int()>;
 
-    TOutageEvidence(TNetContext& Net, THistoryStore& History, TMaxHops MaxHops, QObject* Parent);
+    TOutageEvidence(TNetContext& Net, TMaxHops MaxHops, QObject* Parent);
 
+    // Where traces are kept from now on. Current is the monitor's outage then: one
+    // that began before the store was open has only now been given its row.
+    void SetHistory(THistoryStore* Store, const std::optional<TOutage>& Current);
     void OutageBegan(const TOutage& Outage);
     bool Tracing() const;
 
@@ -40,7 +44,7 @@ signals:
 private:
     void Keep(const TOutageTrace& Trace);
 
-    THistoryStore& FHistory;
+    THistoryStore* FHistory = nullptr;
     TMaxHops FMaxHops;
     TContinuousTrace* FTrace;
     TOutage FOutage;

@@ -28,31 +28,78 @@ bool THistoryRecorder::Usable() const {
     return FStore != nullptr && FStore->Available();
 }
 
+int64_t THistoryRecorder::SetStore(THistoryStore* Store) {
+    FStore = Store;
+    FHolding = false;
+    std::vector<THeld> Held;
+    Held.swap(FHeld);
+    int64_t OutageId = 0;
+    if (!Usable()) {
+        return OutageId;
+    }
+    for (THeld& Change : Held) {
+        if (const auto* Ping = std::get_if<THistoryPing>(&Change)) {
+            FStore->AddPing(*Ping);
+        } else if (const auto* Begin = std::get_if<TBegin>(&Change)) {
+            FStore->BeginPeriod(Begin->Kind, Begin->WhenMs);
+        } else if (const auto* End = std::get_if<TEnd>(&Change)) {
+            FStore->EndPeriod(End->WhenMs);
+        } else {
+            auto& Outage = std::get<TOutageChange>(Change);
+            // Held before it had a row: its changes go to the row its beginning gets.
+            if (Outage.Outage.Id == 0) {
+                Outage.Outage.Id = OutageId;
+            }
+            Write(Outage.Outage, Outage.Began);
+            OutageId = Outage.Outage.Id;
+        }
+    }
+    return OutageId;
+}
+
+void THistoryRecorder::Keep(THeld AHeld) {
+    if (FHolding && FHeld.size() < MaxHeld) {
+        FHeld.push_back(std::move(AHeld));
+    }
+}
+
+void THistoryRecorder::Write(TOutage& AOutage, bool ABegan) {
+    if (ABegan) {
+        FStore->AddOutage(AOutage);
+    } else {
+        FStore->UpdateOutage(AOutage);
+    }
+}
+
 void THistoryRecorder::Ping(const std::string& AHost, const std::string& AAddress,
                             const TReplyStatus& AReply, int64_t AWhenMs) {
     if (Usable()) {
         FStore->AddPing(PingOf(AHost, AAddress, AReply, AWhenMs));
+    } else {
+        Keep(PingOf(AHost, AAddress, AReply, AWhenMs));
     }
 }
 
 void THistoryRecorder::Begin(THistoryPeriodKind AKind, int64_t AWhenMs) {
     if (Usable()) {
         FStore->BeginPeriod(AKind, AWhenMs);
+    } else {
+        Keep(TBegin{AKind, AWhenMs});
     }
 }
 
 void THistoryRecorder::End(int64_t AWhenMs) {
     if (Usable()) {
         FStore->EndPeriod(AWhenMs);
+    } else {
+        Keep(TEnd{AWhenMs});
     }
 }
 
 void THistoryRecorder::Outage(TOutage& AOutage, bool ABegan) {
     if (Usable()) {
-        if (ABegan) {
-            FStore->AddOutage(AOutage);
-        } else {
-            FStore->UpdateOutage(AOutage);
-        }
+        Write(AOutage, ABegan);
+    } else {
+        Keep(TOutageChange{AOutage, ABegan});
     }
 }

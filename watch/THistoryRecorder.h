@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <string>
+#include <variant>
+#include <vector>
 
 class THistoryStore;
 
@@ -16,7 +18,12 @@ class THistoryStore;
 // never allowed to cost the log or the window anything.
 class THistoryRecorder {
 public:
-    void SetStore(THistoryStore* Store) { FStore = Store; }
+    // A store is on its way (it is being opened elsewhere): what comes meanwhile
+    // waits for it, so the first pings of a run are kept too.
+    void Hold() { FHolding = true; }
+    // Writes what was held into Store, if it is usable, and drops it otherwise.
+    // Returns the id the last outage held was given, 0 if none.
+    int64_t SetStore(THistoryStore* Store);
     THistoryStore* Store() const { return FStore; }
 
     // AHost as typed, AAddress what it was resolved to; AWhenMs the reply's stamp.
@@ -32,8 +39,28 @@ public:
     static THistoryPing PingOf(const std::string& AHost, const std::string& AAddress,
                                const TReplyStatus& AReply, int64_t AWhenMs);
 
+    // More than a slow open could gather; beyond it the oldest wait is not worth memory.
+    static constexpr std::size_t MaxHeld = 100'000;
+
 private:
+    struct TBegin {
+        THistoryPeriodKind Kind;
+        int64_t WhenMs;
+    };
+    struct TEnd {
+        int64_t WhenMs;
+    };
+    struct TOutageChange {
+        TOutage Outage;
+        bool Began;
+    };
+    using THeld = std::variant<THistoryPing, TBegin, TEnd, TOutageChange>;
+
     bool Usable() const;
+    void Keep(THeld AHeld);
+    void Write(TOutage& AOutage, bool ABegan);
 
     THistoryStore* FStore = nullptr;
+    bool FHolding = false;
+    std::vector<THeld> FHeld;
 };

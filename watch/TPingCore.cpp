@@ -10,6 +10,14 @@
 TPingCore::TPingCore(TAgente& Agente, const TClock& Clock, QObject* Parent)
     : QObject(Parent), FAgente(Agente), FClock(Clock) {}
 
+void TPingCore::SetHistory(THistoryStore* Store) {
+    const int64_t HeldOutageId = FHistory.SetStore(Store);
+    // An outage that began while the store was opened has its row only now.
+    if (HeldOutageId != 0 && FOutages.Current() && FOutages.Current()->Id == 0) {
+        FOutages.SetCurrentId(HeldOutageId);
+    }
+}
+
 TPingCore::TCounted TPingCore::Count(TPingCounters& Counters, const std::string& AHost,
                                      const std::string& AAddress, const TReplyStatus& AReply,
                                      int AlarmAfter) {

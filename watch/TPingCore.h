@@ -24,8 +24,11 @@ class TPingCore : public QObject {
 public:
     TPingCore(TAgente& Agente, const TClock& Clock, QObject* Parent = nullptr);
 
-    // Where pings, periods and outages are kept; nullptr keeps nothing.
-    void SetHistory(THistoryStore* Store) { FHistory.SetStore(Store); }
+    // Where pings, periods and outages are kept; nullptr keeps nothing. What was
+    // held for it is written into it first.
+    void SetHistory(THistoryStore* Store);
+    // The store is still being opened: hold what comes until SetHistory.
+    void HoldHistory() { FHistory.Hold(); }
     THistoryStore* History() const { return FHistory.Store(); }
 
     struct TCounted {

@@ -286,7 +286,7 @@ TEST_F(TWindowBehaviour, AnUnusableHistoryLeavesTheLogAndSaysWhy) {
         THistoryStore Other;
         R.Prepare(Other);
         CreateWindowOverFakeStack();
-        QCoreApplication::processEvents(); // the history opens once the window is up
+        WaitForHistory();
         const auto* Note = Window->TabSheet3->findChild<QLabel*>(QStringLiteral("l_cronologia"));
         ASSERT_NE(Note, nullptr);
         EXPECT_TRUE(Note->text().contains(QString::fromUtf8(R.Note))) << Note->text().toStdString();

@@ -118,4 +118,43 @@ TEST(THistoryRecorder, HandlersKeepAndAnnounceOutages) {
               std::make_tuple(T0 + 1000, T0 + 2000, T0 + 5000, T0 + 6000, int64_t{4}));
 }
 
+// The window hands its store over only once it has opened on a thread of its own:
+// a run and an outage begun meanwhile are kept whole, and the outage's end finds its row.
+TEST(THistoryRecorder, WhatComesWhileTheStoreOpensIsKeptWhenItArrives) {
+    TSteppingClock Clock{CalendarTime(2026, 12, 8, 14, 3, 27)};
+    const int64_t T0 = 1'796'738'607'000;
+    Clock.SetWallMs(T0);
+    TPingPageFixture F(Clock);
+    F.Monitor->Core().SetHistory(nullptr);
+    F.Monitor->Core().HoldHistory();
+    F.Page.ud_pacchetti_persi->setValue(2);
+    int64_t EndedId = 0;
+    QObject::connect(F.Monitor.get(), &TPingMonitor::OutageEnded,
+                     [&](const TOutage& O) { EndedId = O.Id; });
+    F.Monitor->btn_autoClick();
+    const auto Replies = [&](const std::string& AWhat) {
+        for (const char What : AWhat) {
+            Clock.Advance(1000);
+            F.Reply(What == 'A' ? TPingPageFixture::Answer(9) : TPingPageFixture::Lost());
+        }
+    };
+    Replies("ALLL"); // the outage begins at the third loss, still held
+    ASSERT_TRUE(F.History.Open(F.LogDir.path().toStdString()));
+    F.Monitor->Core().SetHistory(&F.History);
+    Replies("LA");
+    Clock.Advance(1000);
+    F.Monitor->T_MinutiTimer();
+
+    EXPECT_EQ(F.History.Pings(T0, T0 + 10'000).size(), 6u);
+    const auto Periods = F.History.Periods(T0, T0 + 10'000);
+    ASSERT_EQ(Periods.size(), 2u);
+    EXPECT_EQ(std::tie(Periods[0].Kind, Periods[0].StartMs, Periods[0].EndMs),
+              std::make_tuple(THistoryPeriodKind::Run, T0, T0 + 7000));
+    const std::vector<TOutage> Stored = F.History.Outages(T0, T0 + 10'000);
+    ASSERT_EQ(Stored.size(), 1u);
+    EXPECT_EQ(Stored[0].Id, EndedId);
+    EXPECT_EQ(std::tie(Stored[0].End, Stored[0].StartToMs, *Stored[0].EndToMs, Stored[0].Lost),
+              std::make_tuple(TOutageEnd::Recovered, T0 + 2000, T0 + 6000, int64_t{4}));
+}
+
 } // namespace

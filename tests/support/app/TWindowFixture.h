@@ -5,10 +5,13 @@
 #include "TAgente.h"
 #include "TF_Main.h"
 #include "TFakeStack.h"
+#include "THistoryKeeper.h"
 #include "THistoryStore.h"
 #include "TNetContext.h"
 #include "TTrayIconHandler.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -40,6 +43,18 @@ protected:
         Window.reset();
         Net = &Fake.Net;
         CreateWindow();
+    }
+
+    // The window opens its history on a thread of its own once it is up.
+    void WaitForHistory() {
+        const auto* Keeper = Window->findChild<THistoryKeeper*>();
+        ASSERT_NE(Keeper, nullptr);
+        QDeadlineTimer Deadline(10'000);
+        QCoreApplication::processEvents();
+        while (Keeper->Opening() && !Deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        ASSERT_FALSE(Keeper->Opening()) << "the history did not open within 10 s";
     }
 
     QString LogText() const {
