@@ -83,8 +83,7 @@ TF_Main::TF_Main(const std::string& LogFolder, TZirkoServices Services)
     SetBuddies();
     SetTabOrder();
     FormCreate();
-    // The history opens once the window is up, so start-up does not wait for it.
-    QTimer::singleShot(0, FHistoryKeeper, [this] { FHistoryKeeper->Open(FLogFolder); });
+    FHistoryKeeper->OpenOnceDrawn(this, FLogFolder);
 }
 
 TF_Main::~TF_Main() {

@@ -4,6 +4,7 @@
 #include "TClock.h"
 #include "THistoryStore.h"
 
+#include <QEvent>
 #include <QTimer>
 
 THistoryKeeper::THistoryKeeper(THistoryStore& Store, const TClock& Clock, QObject* Parent)
@@ -19,8 +20,30 @@ THistoryKeeper::~THistoryKeeper() {
     }
 }
 
+void THistoryKeeper::OpenOnceDrawn(QObject* AWindow, const std::string& AFolder) {
+    FFolder = AFolder;
+    AWindow->installEventFilter(this);
+    QTimer::singleShot(LatestOpenMs, this, &THistoryKeeper::OpenAsked);
+}
+
+bool THistoryKeeper::eventFilter(QObject* AWatched, QEvent* AEvent) {
+    if (AEvent->type() == QEvent::Paint) {
+        AWatched->removeEventFilter(this);
+        // Queued: the paint this is goes to the screen first.
+        QMetaObject::invokeMethod(this, &THistoryKeeper::OpenAsked, Qt::QueuedConnection);
+    }
+    return false;
+}
+
+void THistoryKeeper::OpenAsked() {
+    if (!FAsked) {
+        Open(FFolder);
+    }
+}
+
 void THistoryKeeper::Open(const std::string& AFolder) {
     Finish();
+    FAsked = true;
     FStore.SetClock(&FClock);
     FOpening = std::thread([this, AFolder] {
         FStore.Open(AFolder);
@@ -33,6 +56,7 @@ void THistoryKeeper::Finish() {
         return; // finished already, by EndPeriod
     }
     FOpening.join();
+    FReady = true;
     if (FStore.Available()) {
         FPrune->start(BusyPruneMs);
     }
@@ -40,6 +64,7 @@ void THistoryKeeper::Finish() {
 }
 
 void THistoryKeeper::EndPeriod() {
+    OpenAsked();
     Finish();
     if (FStore.Available()) {
         FStore.EndPeriod(FClock.WallMs());

@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up benchmark of the real program under Xvfb + trayer: the time from
 // starting the process to its main window being mapped on the screen, to the
-// window's first paint (which waits for the event loop, where the history is
-// opened once the window is shown), and the resident memory once it is idle. Three cases side by
-// side, each run N times: a folder without a log or history (both are created), one with a log
-// (appended) and the empty history earlier runs left, and the same with a
-// year of history in ZIRKO.DB (made by the benchmarks' one generator, ending
-// now: the automatic monitoring every 2 s, retention stepped as it went).
+// window's first paint (after which the history opens, on a thread of its own),
+// and the resident memory once it is idle. Three cases side by side, each run N
+// times: a folder without a log or history (both are created), one with a log
+// (appended) and the empty history earlier runs left, and the same with a year
+// of history in ZIRKO.DB (made by the benchmarks' one generator, ending now: the
+// automatic monitoring every 2 s, retention stepped as it went).
 //
-//   zirko_app_bench [--runs N] [--zirko PATH] [--history-days DAYS]
+//   zirko_app_bench [--runs N] [--zirko PATH] [--history-days DAYS] [--keep DIR]
+//
+// --keep DIR keeps the cases' folders in DIR, and a year of history made there
+// before serves the next run (writing one takes minutes).
 
 #include "THistoryGenerator.h"
 #include "THistoryStore.h"
@@ -367,6 +370,7 @@ int main(int argc, char** argv) {
     int runs = 10;
     int historyDays = 366;
     std::string zirko = ZIRKO_BINARY;
+    std::string keep;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--runs") == 0) {
             runs = std::max(1, std::atoi(argv[i + 1]));
@@ -374,11 +378,19 @@ int main(int argc, char** argv) {
             zirko = argv[i + 1];
         } else if (std::strcmp(argv[i], "--history-days") == 0) {
             historyDays = std::clamp(std::atoi(argv[i + 1]), 1, 400);
+        } else if (std::strcmp(argv[i], "--keep") == 0) {
+            keep = argv[i + 1];
         }
     }
 
     const fs::path base =
-        fs::temp_directory_path() / ("zirko-app-bench-" + std::to_string(getpid()));
+        !keep.empty() ? fs::path(keep)
+                      : fs::temp_directory_path() / ("zirko-app-bench-" + std::to_string(getpid()));
+    const auto removeBase = [&] {
+        if (keep.empty()) {
+            fs::remove_all(base);
+        }
+    };
     std::vector<TCase> cases = {{"new log", base / "new-log", {}, {}, {}},
                                 {"existing log", base / "existing-log", {}, {}, {}},
                                 {"existing log, a year of history", base / "year", {}, {}, {}}};
@@ -386,9 +398,10 @@ int main(int argc, char** argv) {
         fs::create_directories(c.Folder);
         fs::copy_file(zirko, c.Folder / "zirko", fs::copy_options::overwrite_existing);
     }
-    if (!MakeHistory(cases[2].Folder, historyDays)) {
+    if (!(fs::exists(cases[2].Folder / THistoryStore::FileName) && !keep.empty()) &&
+        !MakeHistory(cases[2].Folder, historyDays)) {
         std::fprintf(stderr, "the year of history could not be written\n");
-        fs::remove_all(base);
+        removeBase();
         return 1;
     }
 
@@ -397,7 +410,7 @@ int main(int argc, char** argv) {
     if (!number) {
         std::fprintf(stderr, "Xvfb did not start\n");
         Stop(xvfb);
-        fs::remove_all(base);
+        removeBase();
         return 1;
     }
     const std::string display = ":" + std::to_string(*number);
@@ -419,7 +432,7 @@ int main(int argc, char** argv) {
     XCloseDisplay(x);
     Stop(trayer);
     Stop(xvfb);
-    fs::remove_all(base);
+    removeBase();
     if (!done) {
         std::fprintf(stderr, "a run failed\n");
         return 1;
