@@ -256,6 +256,20 @@ TEST_F(TWindowBehaviour, AFailingHandlerShowsTheErrorBoxAndTheWindowGoesOn) {
 
 } // namespace
 
+// A burst made and the window closed before its history was opened: the close opens
+// it, and the pings held meanwhile are kept.
+TEST_F(TWindowBehaviour, PingsBeforeTheHistoryOpensAreKeptAtTheClose) {
+    CreateWindowOverFakeStack();
+    ASSERT_FALSE(Window->findChild<THistoryKeeper*>()->Ready());
+    Window->e_host->setText(QStringLiteral("10.0.0.9"));
+    Window->PingMonitor().SetBurstPause(std::chrono::milliseconds(0));
+    Window->btn_ping->click();
+    Window->close();
+    ASSERT_TRUE(History.Available());
+    EXPECT_EQ(History.Pings(0, INT64_MAX / 4).size(), 5u);
+    EXPECT_EQ(History.Periods(0, INT64_MAX / 4).size(), 1u) << "the burst's period";
+}
+
 // A history file the window cannot use costs it nothing but the history: the page says
 // why in one line, the burst is shown and logged as always, and no file is lost.
 TEST_F(TWindowBehaviour, AnUnusableHistoryLeavesTheLogAndSaysWhy) {
