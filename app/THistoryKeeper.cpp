@@ -7,6 +7,9 @@
 #include <QEvent>
 #include <QTimer>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 THistoryKeeper::THistoryKeeper(THistoryStore& Store, const TClock& Clock, QObject* Parent)
     : QObject(Parent), FStore(Store), FClock(Clock), FPrune(new QTimer(this)) {
     FPrune->setObjectName(QStringLiteral("HistoryPrune"));
@@ -46,6 +49,8 @@ void THistoryKeeper::Open(const std::string& AFolder) {
     FAsked = true;
     FStore.SetClock(&FClock);
     FOpening = std::thread([this, AFolder] {
+        // The check reads the whole file: the window and the display come first.
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), OpeningNice);
         FStore.Open(AFolder);
         QMetaObject::invokeMethod(this, &THistoryKeeper::Finish, Qt::QueuedConnection);
     });

@@ -35,6 +35,7 @@ public:
     void EndPeriod();
 
     static constexpr int LatestOpenMs = 1000;
+    static constexpr int OpeningNice = 19;
     static constexpr int BusyPruneMs = 1000;
     static constexpr int IdlePruneMs = 10 * 60 * 1000;
 
