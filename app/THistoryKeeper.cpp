@@ -25,6 +25,7 @@ THistoryKeeper::~THistoryKeeper() {
 
 void THistoryKeeper::OpenOnceDrawn(QObject* AWindow, const std::string& AFolder) {
     FFolder = AFolder;
+    FWanted = true;
     AWindow->installEventFilter(this);
     QTimer::singleShot(LatestOpenMs, this, &THistoryKeeper::OpenAsked);
 }
@@ -39,7 +40,8 @@ bool THistoryKeeper::eventFilter(QObject* AWatched, QEvent* AEvent) {
 }
 
 void THistoryKeeper::OpenAsked() {
-    if (!FAsked) {
+    // A close during a failing start-up comes before any folder was given.
+    if (!FAsked && FWanted) {
         Open(FFolder);
     }
 }

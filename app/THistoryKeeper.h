@@ -55,6 +55,7 @@ private:
     const TClock& FClock;
     QTimer* FPrune;
     std::string FFolder;
+    bool FWanted = false; // OpenOnceDrawn was called
     bool FAsked = false;
     bool FReady = false;
     std::thread FOpening;
