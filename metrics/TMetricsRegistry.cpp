@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 
 using zirko::metrics::AppendLabelValue;
 using zirko::metrics::AppendNumber;
@@ -106,7 +107,11 @@ TRangeMatch ParseRange(std::string_view Range) {
         const std::string_view Value =
             Equal == std::string_view::npos ? "" : Trim(Parameter.substr(Equal + 1));
         if (SameWord(Key, "q")) {
-            Quality = std::clamp(std::strtod(std::string(Value).c_str(), nullptr), 0.0, 1.0);
+            // from_chars reads "0.5" whatever the locale (strtod would read the
+            // user's, set by Qt); what it cannot read counts as 0, as before.
+            double Read = 0;
+            std::from_chars(Value.data(), Value.data() + Value.size(), Read);
+            Quality = Read >= 0 ? std::min(Read, 1.0) : 0.0; // NaN too
         } else if (SameWord(Key, "version")) {
             Version = Value;
         }

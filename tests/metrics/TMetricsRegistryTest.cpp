@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -262,9 +263,14 @@ TEST(TMetricsRegistryTest, AcceptHeadersPickTheFormat) {
         {"application/openmetrics-text;q=0.5, text/*;q=0.5", TFormat::Prometheus},
         {";;,=,q=", TFormat::Prometheus},
     };
-    for (const auto& [Accept, Expected] : Rows) {
-        EXPECT_EQ(TMetricsRegistry::Negotiate(Accept), Expected) << Accept;
+    // The program runs in the user's locale (Qt sets it): "0.5" must not read as 0 there.
+    for (const char* Locale : {"C", "it_IT.UTF-8"}) {
+        ASSERT_NE(std::setlocale(LC_ALL, Locale), nullptr) << Locale;
+        for (const auto& [Accept, Expected] : Rows) {
+            EXPECT_EQ(TMetricsRegistry::Negotiate(Accept), Expected) << Locale << ": " << Accept;
+        }
     }
+    std::setlocale(LC_ALL, "C");
 }
 
 TEST(TMetricsTextfileTest, ReplacesTheFileWholeAndReadableByOthers) {
