@@ -52,11 +52,23 @@ void TMetricsGuard::Watch(QTcpSocket* Socket) {
         }
     });
     // Answer bytes written are progress: the next request has a budget and a
-    // deadline of its own.
-    connect(Socket, &QTcpSocket::bytesWritten, Socket, [Deadline, Budget](qint64) {
+    // deadline of its own, unless the connection has lived long enough.
+    connect(Socket, &QTcpSocket::bytesWritten, Socket, [Socket, Deadline, Budget](qint64) {
         Budget->Received = 0;
         Deadline->start();
+        if (Budget->Expired) {
+            Socket->disconnectFromHost(); // after what is still to be written
+        }
     });
+    auto* Lifetime = new QTimer(Socket);
+    Lifetime->setSingleShot(true);
+    connect(Lifetime, &QTimer::timeout, Socket, [Socket, Budget] {
+        Budget->Expired = true;
+        if (Budget->Received == 0 && Socket->bytesToWrite() == 0) {
+            Socket->disconnectFromHost();
+        }
+    });
+    Lifetime->start(FLimits.Lifetime);
     FFresh.push_back({Socket, Budget});
 }
 

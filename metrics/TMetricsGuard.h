@@ -21,7 +21,9 @@
 //   that size (a header line too long to parse);
 // - a connection is closed when Deadline passes without an answer going out
 //   (slow clients, idle keep-alive ones);
-// - one that leaves more than MaxPendingOutput of answers unread is closed.
+// - one that leaves more than MaxPendingOutput of answers unread is closed;
+// - once Lifetime has passed, a connection is closed when it has no request
+//   under way (at once, or after the answer being written).
 class TMetricsGuard : public QTcpServer {
     Q_OBJECT
 
@@ -39,6 +41,7 @@ private:
     struct TBudget {
         qint64 Received = 0; // since the last answer
         qint64 Unread = 0;   // left in the buffer by the HTTP server's last read
+        bool Expired = false; // Lifetime has passed
     };
     struct TFresh {
         QPointer<QTcpSocket> Socket;

@@ -27,6 +27,10 @@ public:
         std::chrono::milliseconds Deadline{5000}; // from the connection or the last
                                                   // answer to the next answer
         qint64 MaxPendingOutput = 1024 * 1024;    // answers the client does not read
+        // From the connection on; then it is closed once no request is under way.
+        // Without it, clients asking more often than Deadline keep every place for
+        // good; with it a client turned away gets a place within Lifetime.
+        std::chrono::milliseconds Lifetime{10000};
     };
 
     explicit TMetricsServer(const TMetricsRegistry& Registry, QObject* Parent = nullptr);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""The /metrics endpoint from outside: answers, content negotiation, other paths and
-methods, a port that is taken, and hostile clients (oversized headers, a client that
+"""The /metrics endpoint from outside: answers, content negotiation (in a locale with
+a decimal comma), other paths and methods, a port that is taken, kept-alive scrapers
+that would hold every place, and hostile clients (oversized headers, a client that
 sends a byte a second, a flood of connections) after which it still answers and its
 memory stays flat. Usage: test_metrics_endpoint.py PATH_TO_METRICS_DRIVER"""
 
@@ -22,6 +23,8 @@ ROWS = [  # method, path, Accept, status, content type, text the body holds
     ("GET", "/metrics?x=1", "text/plain;version=0.0.4", 200, TEXT, REQUESTS),
     ("GET", "/metrics", PROMETHEUS_ACCEPT, 200, OPEN_METRICS, REQUESTS),
     ("GET", "/metrics", "application/openmetrics-text;version=0.0.1", 200, TEXT, REQUESTS),
+    ("GET", "/metrics", "text/plain;q=0.5,application/openmetrics-text;q=0.6", 200, OPEN_METRICS,
+     REQUESTS),
     ("POST", "/metrics", None, 405, None, ""),
     ("DELETE", "/metrics", None, 405, None, ""),
     ("GET", "/", None, 404, None, ""),
@@ -82,6 +85,74 @@ def flood(port, count=200):
     return answered
 
 
+LIFETIME = 10  # seconds, TMetricsServer::TLimits::Lifetime
+SCRAPE = b"GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"
+
+
+def answer_on(s):
+    """Reads one answer's head and body on s; False when the server closed it first."""
+    data = b""
+    while b"\r\n\r\n" not in data:
+        chunk = s.recv(65536)
+        if not chunk:
+            return False
+        data += chunk
+    head, body = data.split(b"\r\n\r\n", 1)
+    length = int(head.lower().split(b"content-length:")[1].split(b"\r\n")[0])
+    while len(body) < length:
+        chunk = s.recv(65536)
+        if not chunk:
+            return False
+        body += chunk
+    return head.startswith(b"HTTP/1.1 200")
+
+
+def kept_alive_scraper(port, stop, answered):
+    """Scrapes every 4 s on one connection, opening a new one when the server closed
+    the old one (a client retries a request on a closed idle connection)."""
+    s = None
+    while not stop.is_set():
+        for _ in range(2):
+            try:
+                s = s or socket.create_connection(("127.0.0.1", port), timeout=5)
+                s.sendall(SCRAPE)
+                if answer_on(s):
+                    answered.append(time.monotonic())
+                    break
+            except OSError:
+                pass
+            s = s.close()
+        stop.wait(4)
+    if s:
+        s.close()
+
+
+def check_kept_alive_scrapers(port):
+    """16 kept-alive scrapers hold every place; a seventeenth client, retrying, is
+    answered within the connections' lifetime."""
+    stop = threading.Event()
+    answers = [[] for _ in range(16)]
+    threads = [threading.Thread(target=kept_alive_scraper, args=(port, stop, a)) for a in answers]
+    for thread in threads:
+        thread.start()
+        time.sleep(0.25)
+    try:
+        wait_until(lambda: all(answers), 5, "a first answer to each scraper")
+        started = time.monotonic()
+        assert get(port) is None, "a seventeenth client got in beside 16 scrapers"
+        answer = None
+        while answer is None and time.monotonic() - started < LIFETIME + 5:
+            time.sleep(0.1)
+            answer = get(port)
+        waited = time.monotonic() - started
+    finally:
+        stop.set()
+        for thread in threads:
+            thread.join(10)
+    print("seventeenth client %s after %.1f s" % ("answered" if answer else "refused", waited))
+    assert answer and waited <= LIFETIME + 1, "seventeenth client waited %.1f s" % waited
+
+
 def hostile_round(port):
     big_line = b"GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Big: " + b"a" * 65536 + b"\r\n\r\n"
     many_lines = b"GET /metrics HTTP/1.1\r\n" + b"X-A: b\r\n" * 20000 + b"\r\n"
@@ -104,9 +175,11 @@ def test(binary):
     # ASan keeps freed memory in quarantine, which would read as growth.
     env = dict(os.environ)
     env["ASAN_OPTIONS"] = env.get("ASAN_OPTIONS", "") + ":quarantine_size_mb=0"
+    env["LC_ALL"] = "it_IT.UTF-8"  # a decimal comma: q values must not follow it
     with Driver(binary, env=env) as driver:
         driver.feed("answer 120 64", "lost")
         check_answers(driver.port)
+        check_kept_alive_scrapers(driver.port)
         check_taken_port(binary, driver.port)
 
         outcome = {}
