@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -43,6 +44,24 @@ bool NameFree(const std::string& Name) {
     return true;
 }
 
+// Moves each companion of From there to the same companion of To. When one
+// cannot be moved, those already moved go back and it answers false.
+bool MoveCompanions(const std::string& From, const std::string& To) {
+    std::vector<std::string> Moved;
+    for (const char* Companion : HistoryCompanions) {
+        const TMove Result = MoveNoReplace(From + Companion, To + Companion);
+        if (Result == TMove::Moved) {
+            Moved.emplace_back(Companion);
+        } else if (Result != TMove::Missing) {
+            for (const std::string& Back : Moved) {
+                MoveNoReplace(To + Back, From + Back);
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 std::string HistoryAsideName(const std::string& DbPath, int64_t UtcMs) {
@@ -55,37 +74,30 @@ std::string HistoryAsideName(const std::string& DbPath, int64_t UtcMs) {
     return DbPath + ".corrupt-" + Stamp;
 }
 
+// The companions go first, and the file only once none stayed behind. A
+// journal left beside the new file would meet it: SQLite deletes a WAL found
+// beside an empty database (the last commits of the file put aside would go
+// with it) and plays one into a database that has pages, whoever wrote it.
 std::string PutHistoryAside(const std::string& DbPath, int64_t UtcMs) {
     const std::string Base = HistoryAsideName(DbPath, UtcMs);
-    std::string Aside;
-    for (int Suffix = 0; Suffix <= 99 && Aside.empty(); ++Suffix) {
+    for (int Suffix = 0; Suffix <= 99; ++Suffix) {
         const std::string Name = Suffix == 0 ? Base : Base + "_" + std::to_string(Suffix);
         if (!NameFree(Name)) {
             continue;
         }
-        switch (MoveNoReplace(DbPath, Name)) {
-        case TMove::Moved:
-            Aside = Name;
-            break;
-        case TMove::Taken:
-            continue;
-        case TMove::Missing:
-        case TMove::Failed:
+        if (!MoveCompanions(DbPath, Name)) {
+            return {}; // refused: all are where they were
+        }
+        const TMove Result = MoveNoReplace(DbPath, Name);
+        if (Result == TMove::Moved) {
+            return Name;
+        }
+        MoveCompanions(Name, DbPath);
+        if (Result != TMove::Taken) {
             return {};
         }
     }
-    if (Aside.empty()) {
-        return {};
-    }
-    // A journal left beside a new file would be played into it: move them
-    // all, and give up on the new file when one stays.
-    for (const char* Companion : HistoryCompanions) {
-        const TMove Result = MoveNoReplace(DbPath + Companion, Aside + Companion);
-        if (Result != TMove::Moved && Result != TMove::Missing) {
-            return {};
-        }
-    }
-    return Aside;
+    return {};
 }
 
 bool FolderReadOnly(const std::string& Folder) {
