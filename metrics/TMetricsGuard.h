@@ -39,8 +39,8 @@ protected:
 
 private:
     struct TBudget {
-        qint64 Received = 0; // since the last answer
-        qint64 Unread = 0;   // left in the buffer by the HTTP server's last read
+        qint64 Received = 0;  // since the last answer
+        qint64 Unread = 0;    // left in the buffer by the HTTP server's last read
         bool Expired = false; // Lifetime has passed
     };
     struct TFresh {

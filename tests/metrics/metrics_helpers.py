@@ -136,21 +136,26 @@ def http(port, request, timeout=5.0):
     try:
         with socket.create_connection(("127.0.0.1", port), timeout=timeout) as s:
             s.sendall(request)
-            data = b""
-            while b"\r\n\r\n" not in data:
-                chunk = s.recv(65536)
-                if not chunk:
-                    return None
-                data += chunk
-            head, body = data.split(b"\r\n\r\n", 1)
-            lines = head.decode("latin-1").split("\r\n")
-            headers = dict((k.strip().lower(), v.strip()) for k, v in
-                           (line.split(":", 1) for line in lines[1:]))
-            while len(body) < int(headers.get("content-length", "0")):
-                body += s.recv(65536) or b"!"  # a short body fails the caller's checks
-            return int(lines[0].split()[1]), headers, body.decode("utf-8")
+            return read_answer(s)
     except (ConnectionRefusedError, ConnectionResetError, BrokenPipeError):
         return None
+
+
+def read_answer(s):
+    """The next answer on s as http() gives it; None when the server closed s first."""
+    data = b""
+    while b"\r\n\r\n" not in data:
+        chunk = s.recv(65536)
+        if not chunk:
+            return None
+        data += chunk
+    head, body = data.split(b"\r\n\r\n", 1)
+    lines = head.decode("latin-1").split("\r\n")
+    headers = dict((k.strip().lower(), v.strip()) for k, v in
+                   (line.split(":", 1) for line in lines[1:]))
+    while len(body) < int(headers.get("content-length", "0")):
+        body += s.recv(65536) or b"!"  # a short body fails the caller's checks
+    return int(lines[0].split()[1]), headers, body.decode("utf-8")
 
 
 def get(port, path="/metrics", method="GET", accept=None):
