@@ -2,8 +2,10 @@
 // A bounded continuous trace through three routers against what else can be known of the same
 // path: the second router counts, per hop, the probes its nft rule drops, which must be
 // exactly the probes the trace lost there; iputils ping of each hop's address, in the same
-// namespace and for as many probes, must find the same mean round trip within the margin the
-// two series' spreads allow. The target answers after 20 ms (the test peer).
+// namespace and for as many probes at the same interval, must find the same mean round trip
+// within the margin the two series' spreads allow. The target answers after 20 ms (the test
+// peer), one request at a time: both space their probes well beyond that, or each would
+// queue behind its own.
 #include "RequireRoot.h"
 #include "TContinuousTrace.h"
 #include "TIcmpPeer.h"
@@ -25,6 +27,10 @@ namespace {
 constexpr uint32_t Rounds = 200;
 constexpr int DropPercent = 30;
 constexpr double PeerDelayMs = 20;
+constexpr int IntervalMs = 50;
+// Kernel stamps here, the sending process's clock in ping: ping's sends read up to
+// 0.15 ms later on a quiet machine, and a busy one delays the process further.
+constexpr double ClockAllowanceMs = 0.5;
 
 struct TPing {
     int Received = 0;
@@ -78,7 +84,7 @@ TEST(ContinuousTraceReference, LossIsWhatTheRouterDroppedAndMeansAreIputilsPings
     TNetNamespaceScope InClient(*Net.Client());
     TNetContext Context;
     TContinuousTrace Trace(Context);
-    Trace.SetTiming(50'000'000, 1000);
+    Trace.SetTiming(int64_t{IntervalMs} * 1'000'000, 1000);
     Trace.Start(QString::fromStdString(Net.TargetAddress()), 8, Rounds);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !Trace.Running(); }, 60000));
     const std::vector<int> Dropped =
@@ -86,6 +92,9 @@ TEST(ContinuousTraceReference, LossIsWhatTheRouterDroppedAndMeansAreIputilsPings
     ASSERT_EQ(Dropped.size(), 2u);
     const auto Rows = Trace.Hops();
     ASSERT_EQ(Rows.size(), 4u);
+    // Seconds with a decimal point whatever the locale ping reads it in: "0.050".
+    const std::string PingInterval = std::to_string(IntervalMs / 1000) + "." +
+                                     std::to_string(1000 + IntervalMs % 1000).substr(1);
 
     std::printf(
         "| hop | Zirko sent | Zirko lost (loss %%) | router's nft drops | Zirko mean ms (sd) "
@@ -100,15 +109,15 @@ TEST(ContinuousTraceReference, LossIsWhatTheRouterDroppedAndMeansAreIputilsPings
         EXPECT_EQ(Lost, Expected);
         const std::string Out = Net.Client()
                                     ->Run({"ping", "-n", "-q", "-c", std::to_string(Rounds), "-i",
-                                           "0.02", "-W", "2", Hops[I]})
+                                           PingInterval, "-W", "2", Hops[I]})
                                     .Output;
         const TPing Ping = PingSummary(Out);
         ASSERT_GT(Ping.Received, 0) << Out;
-        // Four standard errors of the difference of two means, and 0.1 ms for where each
-        // reads its clocks (kernel stamps here, the sending process's clock in ping).
+        // Four standard errors of the difference of two means, and ClockAllowanceMs for
+        // where each reads its clocks.
         const double Margin = 4 * std::sqrt(std::pow(Hop.Rtt().StdDev(), 2) / Hop.Received() +
                                             std::pow(Ping.StdDev, 2) / Ping.Received) +
-                              0.1;
+                              ClockAllowanceMs;
         EXPECT_NEAR(Hop.Rtt().Mean(), Ping.Mean, Margin);
         if (I == 3) {
             EXPECT_NEAR(Hop.Rtt().Mean(), PeerDelayMs, 2.0);
