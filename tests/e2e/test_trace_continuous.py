@@ -74,7 +74,9 @@ def test(binary):
         print("AT-SPI reads, ms: idle median %.1f max %.1f; Continuo and Auto median %.1f max "
               "%.1f" % (statistics.median(idle), max(idle), statistics.median(busy), max(busy)))
         assert int(page["n_ping"].description) >= 3, page["n_ping"].description
-        assert statistics.median(busy) < 50 and max(busy) < 100, busy
+        # A window held by a probe's wait would hold a read for a second; a busy machine
+        # delays a single read by tens of milliseconds, now and then more.
+        assert statistics.median(busy) < 50 and max(busy) < 500, busy
 
         e2e.press(desktop.find(app, "page tab", "Traceroute"))
         e2e.press(continuo)
