@@ -5,10 +5,13 @@
 
 #include "THistoryStore.h"
 #include "TSteppingClock.h"
+#include "TTargetPacer.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <map>
 #include <string>
@@ -44,7 +47,7 @@ public:
         TToken Token;
         int TimeoutMs;
     };
-    const TSteppingClock* Clock = nullptr;
+    const TClock* Clock = nullptr;
     std::map<std::string, std::string> Names{{"a.test", "10.0.0.1"}, {"b.test", "fd00::2"}};
     std::vector<TSend> Sent;
     std::vector<std::string> Log;
@@ -138,6 +141,31 @@ TEST(TargetWatch, AnswersCountForTheirOwnTargetOnly) {
     EXPECT_EQ(Rows, (std::map<std::string, int>{{"a.test@10.0.0.1", 3}, {"b.test@fd00::2", 3}}));
     ASSERT_EQ(History.Outages(INT64_MIN / 2, INT64_MAX / 2).size(), 1u);
     EXPECT_EQ(History.Outages(INT64_MIN / 2, INT64_MAX / 2)[0].Host, "b.test");
+}
+
+TEST(TargetWatch, PacedByTheEventLoopTheTargetsTakeTurnsUntilStopped) {
+    int Argc = 1;
+    char Name[] = "core_test";
+    char* Argv[] = {Name, nullptr};
+    QCoreApplication Application(Argc, Argv);
+    TScriptedPort Port;
+    Port.Clock = &TClock::System();
+    TTargetWatch Watch(Port, TClock::System(),
+                       {Target("a.test", 20), Target("b.test", 20), Target("nx.test", 20)});
+    TTargetPacer Pacer(Watch, TClock::System());
+    Pacer.Start();
+    for (int Wait = 0; Wait < 500 && Port.Sent.size() < 10; ++Wait) {
+        QTest::qWait(10);
+    }
+    Pacer.Stop();
+    const size_t Sent = Port.Sent.size();
+    QTest::qWait(50);
+    EXPECT_EQ(Port.Sent.size(), Sent) << "nothing sent after Stop";
+    ASSERT_GE(Sent, 10u);
+    for (size_t I = 0; I < Sent; ++I) {
+        EXPECT_EQ(Port.Sent[I].Address, I % 2 == 0 ? "10.0.0.1" : "fd00::2") << I;
+    }
+    EXPECT_EQ(Watch.Targets()[2].FailedLookups, 1) << "no second lookup before the retry span";
 }
 
 } // namespace
