@@ -17,6 +17,7 @@
 #include "TNetResponsiveWait.h"
 #include "TOutageEvidence.h"
 #include "TPingMonitor.h"
+#include "TWatchRules.h"
 #include "TPingPage.h"
 #include "TTracePage.h"
 #include "TTraceRunner.h"
@@ -238,7 +239,7 @@ void TF_Main::CreateTracePage() {
     seMaxHops->setObjectName(QStringLiteral("seMaxHops"));
     seMaxHops->setRange(1, 255);
     seMaxHops->setSingleStep(1);
-    seMaxHops->setValue(30);
+    seMaxHops->setValue(TWatchRules::MaxHops);
     seMaxHops->setAccessibleName(Label5->text());
     panel->AddWidget(seMaxHops, {4 + 128, 4 + 6, 41, RowHeight});
     btn_execute =

@@ -27,7 +27,7 @@ inline constexpr int PingIntervalMs = 2000;
 // An outage's row is written as it begins and ends and at most this often while it
 // lasts; a crash meanwhile is made good from the lost pings kept.
 inline constexpr int64_t OutageWriteMs = 60'000;
-// The hops of the trace an outage keeps, as the trace page's default.
+// The hops of a trace: the trace page's default and what an outage's trace takes.
 inline constexpr int MaxHops = 30;
 
 // The warning a ping of a run that could not be made leaves in the log.
