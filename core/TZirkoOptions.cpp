@@ -99,6 +99,46 @@ int SkipQtOption(int argc, const char* const* argv, int Index) {
     return -1;
 }
 
+// The arguments at Unknown that none of Zirko's options took: without a window each is
+// an error; the window leaves Qt's options and plain arguments to Qt, and refuses
+// any other "--option".
+std::optional<TParsedCommandLine> RefuseUnknown(int argc, const char* const* argv,
+                                                const std::vector<int>& Unknown, bool Headless) {
+    for (size_t At = 0; At < Unknown.size(); ++At) {
+        const int Index = Unknown[At];
+        const std::string_view Argument = argv[Index];
+        const bool Dashed = Argument.size() > 1 && Argument.front() == '-';
+        const int Past = Dashed ? SkipQtOption(argc, argv, Index) : -1;
+        if (Headless || (Argument.substr(0, 2) == "--" && Past < 0)) {
+            return Failure((Dashed ? "unknown option " : "unexpected argument ") +
+                           Quoted(Argument));
+        }
+        // The value of Qt's option was taken as unknown too: it is Qt's.
+        if (Past > Index && At + 1 < Unknown.size() && Unknown[At + 1] == Past) {
+            ++At;
+        }
+    }
+    return std::nullopt;
+}
+
+// Values each option takes as given but the whole of the line refuses.
+std::optional<TParsedCommandLine> RefuseBadValues(const TZirkoOptions& Options) {
+    if (Options.Metrics) {
+        std::string Address;
+        int Port = 0;
+        if (!SplitMetricsAddress(*Options.Metrics, Address, Port)) {
+            return Failure("--metrics needs ADDRESS:PORT with a port from 1 to 65535, not " +
+                           Quoted(*Options.Metrics));
+        }
+    }
+    for (const std::string& Host : Options.Hosts) {
+        if (Host.find_first_not_of(" \t") == std::string::npos) {
+            return Failure("--host needs a host name or address");
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv, bool Headless) {
@@ -167,32 +207,11 @@ TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv, bool Hea
         }
     }
     // Known only now: --headless may come after an option Qt would have taken.
-    for (size_t At = 0; At < Unknown.size(); ++At) {
-        const int Index = Unknown[At];
-        const std::string_view Argument = argv[Index];
-        const bool Dashed = Argument.size() > 1 && Argument.front() == '-';
-        const int Past = Dashed ? SkipQtOption(argc, argv, Index) : -1;
-        if (Headless || Options.Headless || (Argument.substr(0, 2) == "--" && Past < 0)) {
-            return Failure((Dashed ? "unknown option " : "unexpected argument ") +
-                           Quoted(Argument));
-        }
-        // The value of Qt's option was taken as unknown too: it is Qt's.
-        if (Past > Index && At + 1 < Unknown.size() && Unknown[At + 1] == Past) {
-            ++At;
-        }
+    if (auto Refusal = RefuseUnknown(argc, argv, Unknown, Headless || Options.Headless)) {
+        return *Refusal;
     }
-    if (Options.Metrics) {
-        std::string Address;
-        int Port = 0;
-        if (!SplitMetricsAddress(*Options.Metrics, Address, Port)) {
-            return Failure("--metrics needs ADDRESS:PORT with a port from 1 to 65535, not " +
-                           Quoted(*Options.Metrics));
-        }
-    }
-    for (const std::string& Host : Options.Hosts) {
-        if (Host.find_first_not_of(" \t") == std::string::npos) {
-            return Failure("--host needs a host name or address");
-        }
+    if (auto Refusal = RefuseBadValues(Options)) {
+        return *Refusal;
     }
     return {Options, 0, {}};
 }
