@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // zirko-headless: the automatic monitoring without a window or a display, for
-// a server or a user service. Same log, same folder rules, same history.
+// a server or a user service. Same log, same folder rules, same history, kept
+// and pruned as the window keeps it, and the same path traces of its outages.
 #include "LogFolder.h"
-#include "TAgente.h"
+#include "TCoreServices.h"
 #include "THeadlessMonitor.h"
-#include "THistoryStore.h"
+#include "THistoryKeeper.h"
 #include "TMetricsFeed.h"
-#include "TNetContext.h"
 #include "TNetIcmpClient.h"
-#include "TNetSocketHelper.h"
+#include "TOutageEvidence.h"
 #include "TTerminationWatch.h"
+#include "TWatchRules.h"
 #include "TZirkoOptions.h"
 
 #include <QCoreApplication>
@@ -26,17 +27,42 @@ public:
     }
 };
 
+// What this program cannot watch yet is refused, not quietly replaced by another host.
+std::optional<std::string> Unsupported(const TZirkoOptions& Options) {
+    if (Options.Config) {
+        return "zirko: --config " + *Options.Config + ": files of targets are not read yet";
+    }
+    if (Options.Hosts.size() > 1) {
+        return std::string("zirko: --host given more than once: one host is watched");
+    }
+    return std::nullopt;
+}
+
+void StartLog(TAgente& Agente, TAgenteFatalReporter& Reporter, const std::string& Folder) {
+    Agente.SetName("Agente");
+    Agente.SetApplicationName("Zirko");
+    Agente.SetBackupLog(true);
+    Agente.SetFatalReporter(&Reporter);
+    Agente.SetPath_Agente(Folder);
+    Agente.SetFileName("ZIRKO");
+    Agente.SetActiveLog(true);
+    Agente.StartUp();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    const TParsedCommandLine Parsed = ParseZirkoOptions(argc, argv);
+    const TParsedCommandLine Parsed = ParseZirkoOptions(argc, argv, true);
     if (!Parsed.Options) {
         std::cerr << Parsed.Error << "\n";
         return Parsed.ExitCode;
     }
-    TNetSocketHelper Helper;
-    if (!Helper.StartForProgram()) {
-        std::cerr << "zirko: cannot give up the raw-socket right\n";
+    if (const auto Refused = Unsupported(*Parsed.Options)) {
+        std::cerr << *Refused << "\n";
+        return 2;
+    }
+    const auto Services = BuildCoreServices(std::cerr);
+    if (!Services) {
         return 1;
     }
     QCoreApplication Application(argc, argv);
@@ -45,29 +71,18 @@ int main(int argc, char** argv) {
     if (!Metrics.Start(*Parsed.Options)) {
         return 2;
     }
-    const TClock& Clock = TClock::System();
-    TNetContext Net(TNetContext::SystemStack(), Clock);
-    Net.SetHelper(&Helper);
-    TAgente Agente;
     TStderrReporter Reporter;
-    Agente.SetClock(&Clock);
-    Agente.SetName("Agente");
-    Agente.SetApplicationName("Zirko");
-    Agente.SetBackupLog(true);
-    Agente.SetFatalReporter(&Reporter);
     const std::string Folder = LogFolder();
-    Agente.SetPath_Agente(Folder);
-    Agente.SetFileName("ZIRKO");
-    Agente.SetActiveLog(true);
-    Agente.StartUp();
+    StartLog(Services->Agente, Reporter, Folder);
 
-    THistoryStore History;
-    History.SetClock(&Clock);
-    History.Open(Folder);
-    TNetIcmpClient Icmp(Net);
+    TNetIcmpClient Icmp(Services->Net);
     Icmp.SetReceiveTimeout(0);
-    THeadlessMonitor Monitor(Icmp, Agente, Clock, *Parsed.Options);
-    Monitor.Core().SetHistory(&History);
+    THeadlessMonitor Monitor(Icmp, Services->Agente, Services->Clock(), *Parsed.Options);
+    THistoryKeeper Keeper(Services->History, Services->Clock(), nullptr);
+    TOutageEvidence Evidence(
+        Services->Net, [] { return TWatchRules::MaxHops; }, nullptr);
+    Evidence.Follow(Monitor.Core(), Keeper, Services->History);
+    Keeper.Open(Folder);
     Metrics.Follow(Monitor.Core());
     Metrics.SetAlarmThreshold(Parsed.Options->AlarmAfterOr());
     Metrics.SetAverageLimitMs(Parsed.Options->LimitMsOr());
@@ -79,6 +94,7 @@ int main(int argc, char** argv) {
     Monitor.Start();
     const int Code = QCoreApplication::exec();
     Monitor.Stop();
-    Agente.ShutDown();
+    Keeper.EndPeriod();
+    Services->Agente.ShutDown();
     return Code;
 }

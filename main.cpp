@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandLine.h"
 #include "StartOptions.h"
-#include "TAgente.h"
+#include "TCoreServices.h"
 #include "TDesktopNotifier.h"
 #include "TDisplayPlatform.h"
 #include "TF_Main.h"
-#include "THistoryStore.h"
 #include "TMetricsFeed.h"
-#include "TNetContext.h"
-#include "TNetSocketHelper.h"
 #include "TTrayIconHandler.h"
 #include "TZirkoApplication.h"
 
@@ -29,10 +26,13 @@ int main(int argc, char** argv) {
     if (Parsed.Options->Headless) {
         return RunHeadless(argv);
     }
+    if (Parsed.Options->Config) {
+        std::cerr << "zirko: --config needs --headless (see zirko --help)\n";
+        return 2;
+    }
     // Before Qt loads any plugin: no right stays with the window, raw sockets with the helper.
-    TNetSocketHelper Helper;
-    if (!Helper.StartForProgram()) {
-        std::cerr << "zirko: cannot give up the raw-socket right\n";
+    const auto Core = BuildCoreServices(std::cerr);
+    if (!Core) {
         return 1;
     }
     TDisplayPlatform::Choose();
@@ -42,20 +42,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     // The services every part of the window shares, made here once and handed down.
-    const TClock& Clock = TClock::System();
-    TNetContext Net(TNetContext::SystemStack(), Clock);
-    Net.SetHelper(&Helper);
-    TAgente Agente;
-    Agente.SetClock(&Clock);
     TTrayIconHandler Tray;
-    THistoryStore History;
     // Where the desktop has no notification service, it shows nothing and costs nothing.
-    TDesktopNotifier Notifier(QDBusConnection::sessionBus(), Clock);
+    TDesktopNotifier Notifier(QDBusConnection::sessionBus(), Core->Clock());
     if (const auto Gap = TDesktopNotifier::UpdateGapFromEnvironment()) {
         Notifier.SetUpdateGap(*Gap);
     }
     // Creating the window starts the log; a failing start ends the program there.
-    TF_Main window(TF_Main::DefaultLogFolder(), {Net, Agente, Tray, History, &Notifier});
+    TF_Main window(TF_Main::DefaultLogFolder(),
+                   {Core->Net, Core->Agente, Tray, Core->History, &Notifier});
     FeedMetrics(window, Metrics);
     ApplyStartOptions(window, *Parsed.Options);
     return TZirkoApplication::exec();

@@ -17,6 +17,7 @@
 #include "TNetResponsiveWait.h"
 #include "TOutageEvidence.h"
 #include "TPingMonitor.h"
+#include "TWatchRules.h"
 #include "TPingPage.h"
 #include "TTracePage.h"
 #include "TTraceRunner.h"
@@ -238,7 +239,7 @@ void TF_Main::CreateTracePage() {
     seMaxHops->setObjectName(QStringLiteral("seMaxHops"));
     seMaxHops->setRange(1, 255);
     seMaxHops->setSingleStep(1);
-    seMaxHops->setValue(30);
+    seMaxHops->setValue(TWatchRules::MaxHops);
     seMaxHops->setAccessibleName(Label5->text());
     panel->AddWidget(seMaxHops, {4 + 128, 4 + 6, 41, RowHeight});
     btn_execute =
@@ -462,20 +463,14 @@ void TF_Main::ConnectHistory() {
     // Where the path broke when an outage began, kept with it and shown in its list.
     auto* Evidence = new TOutageEvidence(
         FServices.Net, [this] { return seMaxHops->value(); }, this);
-    connect(FPingMonitor.get(), &TPingMonitor::OutageBegan, Evidence,
-            &TOutageEvidence::OutageBegan);
     connect(Evidence, &TOutageEvidence::TraceKept, TabSheet3, &TGraphPage::OutageChanged);
     // Made before the log starts: a failing start-up shows its box, and a close while it
     // shows runs the close handler, which ends the history's period. The store opens
     // on a thread of its own; until it has, what the monitor counts waits for it.
-    FPingMonitor->Core().HoldHistory();
     FHistoryKeeper = new THistoryKeeper(FServices.History, FServices.Clock(), this);
-    connect(FHistoryKeeper, &THistoryKeeper::Opened, this, [this, Evidence] {
-        TPingCore& Core = FPingMonitor->Core();
-        Core.SetHistory(&FServices.History);
-        Evidence->SetHistory(&FServices.History, Core.Outage());
-        TabSheet3->SetHistory(&FServices.History);
-    });
+    Evidence->Follow(FPingMonitor->Core(), *FHistoryKeeper, FServices.History);
+    connect(FHistoryKeeper, &THistoryKeeper::Opened, this,
+            [this] { TabSheet3->SetHistory(&FServices.History); });
 }
 
 void TF_Main::ConnectNotifier() {

@@ -3,7 +3,6 @@
 
 #include "TLocaleFormats.h"
 #include "TPingStatistics.h"
-#include "TTimerSwitch.h"
 
 #include "TAgente.h"
 #include "TNetIcmpClient.h"
@@ -37,14 +36,6 @@ private:
     F FAction;
 };
 
-// Nothing but blanks and control characters: no host at all.
-bool IsBlankHost(const QString& Text) {
-    for (const QChar c : Text)
-        if (c.unicode() > u' ' && c.unicode() != 0x7F)
-            return false;
-    return true;
-}
-
 void RequireControls(const TPingPage& P) {
     const void* Required[] = {P.e_host,
                               P.btn_ping,
@@ -77,7 +68,8 @@ void RequireControls(const TPingPage& P) {
 } // namespace
 
 TPingMonitor::TPingMonitor(const TPingPage& Page, QObject* parent)
-    : QObject(parent), FPage((RequireControls(Page), Page)), FCore(*FPage.Agente, *FPage.Clock) {
+    : QObject(parent), FPage((RequireControls(Page), Page)), FCore(*FPage.Agente, *FPage.Clock),
+      FSchedule(FCore, {FPage.T_Minuti, FPage.T_Ogni, FPage.Timer}) {
     FCore.SetHistory(FPage.History);
     connect(&FCore, &TPingCore::OutageBegan, this, &TPingMonitor::OutageBegan);
     connect(&FCore, &TPingCore::OutageLasts, this, &TPingMonitor::OutageLasts);
@@ -93,18 +85,18 @@ TPingMonitor::~TPingMonitor() {
 void TPingMonitor::SetUpPage(const TPingPage& P) {
     struct TSpinnerSetting {
         QSpinBox* Spinner;
-        int Minimum, Maximum, Step, Position;
+        TWatchRules::TRange Range;
     };
     const TSpinnerSetting Spinners[] = {
-        {P.ud_minuti, 1, 60, 1, 1},
-        {P.ud_ogni, 1, 60, 1, 5},
-        {P.ud_limite_media_ms, 10, 10000, 10, 250},
-        {P.ud_pacchetti_persi, 1, 1000, 1, 10},
+        {P.ud_minuti, TWatchRules::RunMinutes},
+        {P.ud_ogni, TWatchRules::EveryMinutes},
+        {P.ud_limite_media_ms, TWatchRules::LimitMs},
+        {P.ud_pacchetti_persi, TWatchRules::AlarmAfter},
     };
     for (const auto& S : Spinners) {
-        S.Spinner->setRange(S.Minimum, S.Maximum);
-        S.Spinner->setSingleStep(S.Step);
-        S.Spinner->setValue(S.Position);
+        S.Spinner->setRange(S.Range.Minimum, S.Range.Maximum);
+        S.Spinner->setSingleStep(S.Range.Step);
+        S.Spinner->setValue(S.Range.Default);
     }
     P.l_pacchetti_persi->setVisible(false);
     P.re_ping->setUndoRedoEnabled(false);
@@ -112,7 +104,7 @@ void TPingMonitor::SetUpPage(const TPingPage& P) {
     // Disabled; the two minute timers hold 1000 ms until the schedule sets them.
     P.T_Minuti->setInterval(1000);
     P.T_Ogni->setInterval(1000);
-    P.Timer->setInterval(2000);
+    P.Timer->setInterval(TWatchRules::PingIntervalMs);
 }
 
 void TPingMonitor::Connect() {
@@ -142,8 +134,8 @@ int TPingMonitor::LimitMs() const {
 }
 
 void TPingMonitor::PrepareTarget() {
-    if (IsBlankHost(FPage.e_host->text()))
-        FPage.e_host->setText(QStringLiteral("127.0.0.1"));
+    if (TWatchRules::IsBlankHost(FPage.e_host->text().toStdString()))
+        FPage.e_host->setText(QString::fromLatin1(TWatchRules::DefaultHost));
     FPage.ICMP->SetReceiveTimeout(ReceiveTimeoutMs);
 }
 
@@ -243,43 +235,26 @@ void TPingMonitor::btn_clear_logClick() {
 }
 
 void TPingMonitor::btn_autoClick() {
-    const auto MinutesToMs = [this](const QSpinBox* Spinner) {
-        return static_cast<int>(Spinner->value() * FMinuteLength.count());
-    };
     if (!FCounters.auto_attivo) {
         FPage.btn_ping->setEnabled(false);
         FCounters.auto_attivo = true;
         FPage.btn_auto->setText(QStringLiteral("Ferma auto"));
-        TTimerSwitch::SetInterval(*FPage.T_Minuti, MinutesToMs(FPage.ud_minuti));
-        TTimerSwitch::SetInterval(*FPage.T_Ogni, MinutesToMs(FPage.ud_ogni));
-        TTimerSwitch::SetEnabled(*FPage.T_Minuti, true);
-        TTimerSwitch::SetEnabled(*FPage.Timer, true);
-        TTimerSwitch::SetEnabled(*FPage.T_Ogni, false);
-        FCore.Begin(THistoryPeriodKind::Run);
+        FSchedule.Start(FPage.ud_minuti->value(), FPage.ud_ogni->value());
     } else {
-        FCore.End();
+        FSchedule.Stop();
         FPage.btn_ping->setEnabled(true);
         FCounters.auto_attivo = false;
         FCounters.n_righe_log = 0;
         FPage.btn_auto->setText(QStringLiteral("Auto"));
-        TTimerSwitch::SetEnabled(*FPage.T_Minuti, false);
-        TTimerSwitch::SetEnabled(*FPage.T_Ogni, false);
-        TTimerSwitch::SetEnabled(*FPage.Timer, false);
     }
 }
 
 void TPingMonitor::T_MinutiTimer() {
-    TTimerSwitch::SetEnabled(*FPage.Timer, false);
-    TTimerSwitch::SetEnabled(*FPage.T_Minuti, false);
-    TTimerSwitch::SetEnabled(*FPage.T_Ogni, true);
-    FCore.Begin(THistoryPeriodKind::Rest);
+    FSchedule.RunEnds();
 }
 
 void TPingMonitor::T_OgniTimer() {
-    TTimerSwitch::SetEnabled(*FPage.T_Ogni, false);
-    TTimerSwitch::SetEnabled(*FPage.Timer, true);
-    TTimerSwitch::SetEnabled(*FPage.T_Minuti, true);
-    FCore.Begin(THistoryPeriodKind::Run);
+    FSchedule.RestEnds();
 }
 
 void TPingMonitor::TimerTimer() {
@@ -291,15 +266,7 @@ void TPingMonitor::TimerTimer() {
     const TFinally Leave([this] { FInTimerTimer = false; });
 
     PrepareTarget();
-    try {
-        SetTargetHost();
-        FPage.ICMP->Ping();
-        QCoreApplication::processEvents();
-    } catch (...) {
-        FPage.Agente->AddWarning((FPage.WindowName +
-                                  QStringLiteral("\\Timer: errore durante ping su ") +
-                                  FPage.e_host->text())
-                                     .toStdString());
-        FCore.Failed();
-    }
+    // Handed over as typed, blanks included: only a wholly blank host was replaced.
+    FCore.PingOfRun(*FPage.ICMP, FPage.e_host->text().toStdString(), FPage.WindowName.toStdString(),
+                    [] { QCoreApplication::processEvents(); });
 }

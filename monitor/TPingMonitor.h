@@ -6,6 +6,8 @@
 #include "TPingCounters.h"
 #include "TPingPage.h"
 #include "TReplyStatus.h"
+#include "TWatchRules.h"
+#include "TWatchSchedule.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -14,10 +16,11 @@
 
 class TNetIcmpClient;
 
-// The Ping page's behaviour: the five-ping burst, the reply log and the
-// statistics, "Clear log", and the automatic monitoring schedule. It connects
-// the page's buttons, timers and echo client to its handlers itself and holds
-// the page's counters.
+// The Ping page's presenter: the five-ping burst, the reply log and the
+// statistics, "Clear log", and "Auto" on the core's schedule. Counting, the log,
+// the history and the alarms are the core's; this shows them on the page. It
+// connects the page's buttons, timers and echo client to its handlers itself and
+// holds the page's counters.
 class TPingMonitor : public QObject {
     Q_OBJECT
 
@@ -50,15 +53,15 @@ public:
     int LimitMs() const;
 
     // Length of the schedule's minute; tests shorten it to run a schedule in seconds.
-    std::chrono::milliseconds MinuteLength() const { return FMinuteLength; }
-    void SetMinuteLength(std::chrono::milliseconds Length) { FMinuteLength = Length; }
+    std::chrono::milliseconds MinuteLength() const { return FSchedule.MinuteLength(); }
+    void SetMinuteLength(std::chrono::milliseconds Length) { FSchedule.SetMinuteLength(Length); }
     // Pause after each ping of a burst.
     std::chrono::milliseconds BurstPause() const { return FBurstPause; }
     void SetBurstPause(std::chrono::milliseconds Pause) { FBurstPause = Pause; }
 
     static constexpr int PaneLineBound = 10000;
     static constexpr int BurstPings = 5;
-    static constexpr int32_t ReceiveTimeoutMs = 1000;
+    static constexpr int32_t ReceiveTimeoutMs = TWatchRules::ReceiveTimeoutMs;
 
 signals:
     // Once per handled reply, after the page and the log show it; When is the
@@ -91,7 +94,7 @@ private:
     TPingPage FPage;
     TPingCounters FCounters;
     TPingCore FCore;
-    std::chrono::milliseconds FMinuteLength{60 * 1000};
+    TWatchSchedule FSchedule;
     std::chrono::milliseconds FBurstPause{500};
     bool FInTimerTimer = false;
 };

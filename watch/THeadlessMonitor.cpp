@@ -3,39 +3,23 @@
 
 #include "TAgente.h"
 #include "TNetIcmpClient.h"
+#include "TWatchRules.h"
 
 #include <QTimer>
-
-namespace {
-
-// The window's reply wait, for the same lost pings.
-constexpr int32_t ReceiveTimeoutMs = 1000;
-
-bool IsBlankHost(const std::string& Host) {
-    for (const char C : Host) {
-        if (static_cast<unsigned char>(C) > ' ' && C != 0x7F) {
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
 
 THeadlessMonitor::THeadlessMonitor(TNetIcmpClient& Icmp, TAgente& Agente, const TClock& Clock,
                                    const TZirkoOptions& Options, QObject* Parent)
     : QObject(Parent), FIcmp(Icmp), FCore(Agente, Clock), FOptions(Options),
       FHost(Options.Host.value_or("")), FRun(new QTimer(this)), FRest(new QTimer(this)),
-      FTick(new QTimer(this)) {
-    if (IsBlankHost(FHost)) {
-        FHost = "127.0.0.1";
+      FTick(new QTimer(this)), FSchedule(FCore, {FRun, FRest, FTick}) {
+    if (TWatchRules::IsBlankHost(FHost)) {
+        FHost = TWatchRules::DefaultHost;
     }
-    FRun->setSingleShot(true);
-    FRest->setSingleShot(true);
-    FTick->setInterval(PingIntervalMs);
-    connect(FRun, &QTimer::timeout, this, &THeadlessMonitor::RunEnds);
-    connect(FRest, &QTimer::timeout, this, &THeadlessMonitor::RestEnds);
+    FTick->setInterval(TWatchRules::PingIntervalMs);
+    connect(FRun, &QTimer::timeout, &FSchedule, &TWatchSchedule::RunEnds);
+    connect(FRest, &QTimer::timeout, &FSchedule, &TWatchSchedule::RestEnds);
     connect(FTick, &QTimer::timeout, this, &THeadlessMonitor::Tick);
+    connect(&FSchedule, &TWatchSchedule::RunningChanged, this, &THeadlessMonitor::RunningChanged);
     FIcmp.OnReply = [this](TNetIcmpClient&, const TReplyStatus& Reply) {
         const TPingCore::TCounted Counted =
             FCore.Count(FCounters, FIcmp.Host(), FIcmp.Address(), Reply, FOptions.AlarmAfterOr());
@@ -51,44 +35,14 @@ void THeadlessMonitor::SetPingInterval(std::chrono::milliseconds Interval) {
     FTick->setInterval(int(Interval.count()));
 }
 
-void THeadlessMonitor::SetRunning(bool Running) {
-    if (Running != FRunning) {
-        FRunning = Running;
-        emit RunningChanged(Running);
-    }
-}
-
 void THeadlessMonitor::Start() {
     FCounters.auto_attivo = true;
-    FRun->start(int(FOptions.RunMinutesOr() * FMinuteLength.count()));
-    FTick->start();
-    FCore.Begin(THistoryPeriodKind::Run);
-    SetRunning(true);
+    FSchedule.Start(FOptions.RunMinutesOr(), FOptions.EveryMinutesOr());
 }
 
 void THeadlessMonitor::Stop() {
-    FRun->stop();
-    FRest->stop();
-    FTick->stop();
-    if (FCounters.auto_attivo) {
-        FCounters.auto_attivo = false;
-        FCore.End();
-    }
-    SetRunning(false);
-}
-
-void THeadlessMonitor::RunEnds() {
-    FTick->stop();
-    FRest->start(int(FOptions.EveryMinutesOr() * FMinuteLength.count()));
-    FCore.Begin(THistoryPeriodKind::Rest);
-    SetRunning(false);
-}
-
-void THeadlessMonitor::RestEnds() {
-    FTick->start();
-    FRun->start(int(FOptions.RunMinutesOr() * FMinuteLength.count()));
-    FCore.Begin(THistoryPeriodKind::Run);
-    SetRunning(true);
+    FCounters.auto_attivo = false;
+    FSchedule.Stop();
 }
 
 void THeadlessMonitor::Tick() {
@@ -97,13 +51,6 @@ void THeadlessMonitor::Tick() {
         return;
     }
     FInTick = true;
-    FIcmp.SetReceiveTimeout(ReceiveTimeoutMs);
-    try {
-        FIcmp.SetHost(FHost);
-        FIcmp.Ping();
-    } catch (...) {
-        FCore.Agente().AddWarning("F_Main\\Timer: errore durante ping su " + FHost);
-        FCore.Failed();
-    }
+    FCore.PingOfRun(FIcmp, FHost, "F_Main");
     FInTick = false;
 }

@@ -3,10 +3,10 @@
 
 #include "TPingCore.h"
 #include "TPingCounters.h"
+#include "TWatchSchedule.h"
 #include "TZirkoOptions.h"
 
 #include <QObject>
-#include <QString>
 
 #include <chrono>
 #include <string>
@@ -14,10 +14,9 @@
 class QTimer;
 class TNetIcmpClient;
 
-// The Ping page's automatic monitoring without a window: runs of a ping every
-// two seconds for the run minutes, rests for the every minutes, the same log
-// lines, statistics, history and outages. The host as given; a blank one is
-// 127.0.0.1, as in the window.
+// The Ping page's automatic monitoring without a window: the core's schedule on
+// timers of its own, its pings through the echo client and the replies counted by
+// the core, as the window does. A blank host is the rules' default, as in the window.
 class THeadlessMonitor : public QObject {
     Q_OBJECT
 
@@ -34,14 +33,12 @@ public:
 
     TPingCore& Core() { return FCore; }
     const TPingCounters& Counters() const { return FCounters; }
-    bool Running() const { return FRunning; }
+    bool Running() const { return FSchedule.Running(); }
     const std::string& Host() const { return FHost; }
 
     // Length of the schedule's minute and the pace of its pings; tests shorten them.
-    void SetMinuteLength(std::chrono::milliseconds Length) { FMinuteLength = Length; }
+    void SetMinuteLength(std::chrono::milliseconds Length) { FSchedule.SetMinuteLength(Length); }
     void SetPingInterval(std::chrono::milliseconds Interval);
-
-    static constexpr int PingIntervalMs = 2000;
 
 signals:
     // After each counted reply.
@@ -50,10 +47,7 @@ signals:
     void RunningChanged(bool Running);
 
 private:
-    void RunEnds();
-    void RestEnds();
     void Tick();
-    void SetRunning(bool Running);
 
     TNetIcmpClient& FIcmp;
     TPingCore FCore;
@@ -63,7 +57,6 @@ private:
     QTimer* FRun;
     QTimer* FRest;
     QTimer* FTick;
-    std::chrono::milliseconds FMinuteLength{60 * 1000};
-    bool FRunning = false;
+    TWatchSchedule FSchedule;
     bool FInTick = false;
 };

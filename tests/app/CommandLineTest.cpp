@@ -103,6 +103,21 @@ TEST(CommandLine, TheProgramAnswersWithoutADisplay) {
     EXPECT_NE(Help.Output.find("--version"), std::string::npos) << Help.Output;
 
     EXPECT_EQ(RunShell(Run + "--version >/dev/full 2>/dev/null").ExitCode, 1);
+
+    // A mistyped or unsupported option starts nothing: one line, exit code 2.
+    const std::pair<const char*, const char*> Refused[] = {
+        {"--nosuch", "zirko: unknown option '--nosuch' (see zirko --help)\n"},
+        {"--headless --confg t.yml", "zirko: unknown option '--confg' (see zirko --help)\n"},
+        {"--headless -platform offscreen",
+         "zirko: unknown option '-platform' (see zirko --help)\n"},
+        {"--config t.yml", "zirko: --config needs --headless (see zirko --help)\n"},
+        {"--headless --config t.yml", "zirko: --config t.yml: files of targets are not read yet\n"},
+    };
+    for (const auto& [Arguments, Line] : Refused) {
+        const TRun Refusal = RunShell(Run + Arguments + " 2>&1");
+        EXPECT_EQ(Refusal.ExitCode, 2) << Arguments;
+        EXPECT_EQ(Refusal.Output, Line) << Arguments;
+    }
 }
 
 } // namespace

@@ -2,18 +2,22 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """zirko --headless with no display at all: it pings a namespace host every two
 seconds with the window's log lines, records an outage in the history when the
-host falls silent past "--alarm-after" and its recovery, and SIGTERM ends it
+host falls silent past "--alarm-after", with the short trace the window keeps
+at the alarm, and its recovery, and SIGTERM ends it
 with the log's shut-down block and exit code 0. Debian's Prometheus scrapes its
 --metrics endpoint meanwhile: the requests follow the log's pings and
 zirko_outage_active is 1 during the outage only; --metrics-textfile keeps
-zirko.prom."""
+zirko.prom. A ping older than the history's 31 days, left by an earlier run, is
+pruned as the window prunes it."""
 
+import contextlib
 import os
 import shutil
 import signal
 import sqlite3
 import subprocess
 import tempfile
+import time
 
 import sys
 
@@ -31,6 +35,24 @@ def test(binary):
         for name in ("zirko", "zirko-headless"):
             shutil.copy2(os.path.join(os.path.dirname(binary), name), folder)
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        database = os.path.join(folder, "ZIRKO.DB")
+        old_ms = int(time.time() * 1000) - 40 * 86400 * 1000
+        earlier = subprocess.Popen([os.path.join(folder, "zirko-headless"), "--host", host.address],
+                                   cwd=folder, env=env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL, preexec_fn=e2e.die_with_harness)
+        e2e.wait_until(lambda: os.path.exists(database), 10, "the history", alive=earlier)
+        earlier.send_signal(signal.SIGTERM)
+        assert earlier.wait(15) == 0
+        # The log, pings and periods below are this run's alone.
+        os.remove(os.path.join(folder, "ZIRKO.LOG"))
+        # Closed before the run: the store holds its file exclusively.
+        with contextlib.closing(sqlite3.connect(database)) as db, db:
+            db.execute("DELETE FROM period")
+            db.execute("DELETE FROM ping")
+            db.execute("INSERT OR IGNORE INTO target(host, address, family) "
+                       "VALUES('old.test', '192.0.2.1', 4)")
+            db.execute("INSERT INTO ping(utc_ms, target, kind, rtt_us, ttl, bytes) SELECT ?, id, "
+                       "0, 1000, 64, 64 FROM target WHERE host = 'old.test'", (old_ms,))
         with open(os.path.join(folder, "stderr"), "wb") as errors:
             popen = subprocess.Popen(
                 [os.path.join(folder, "zirko"), "--headless", "--host", host.address,
@@ -53,6 +75,9 @@ def test(binary):
                 host.answer(False)
                 prometheus.wait(active, 1, 25, "zirko_outage_active 1")
                 assert lines("0 bytes from 0.0.0.0") >= 3
+                # The trace the alarm began (ten rounds of a second) ends before the
+                # host answers again; the store is the program's alone until it ends.
+                time.sleep(25)
                 before = lines(answered)
                 host.answer(True)
                 e2e.wait_until(lambda: lines(answered) > before, 15, "the answer again",
@@ -69,12 +94,17 @@ def test(binary):
         log = open(log_path, encoding="latin-1").read()
         assert log.rstrip("\r\n").endswith("ShutDown Agente of Zirko"), log[-500:]
         with sqlite3.connect(os.path.join(folder, "ZIRKO.DB")) as db:
-            outages = db.execute("SELECT host, end_kind, lost FROM outage").fetchall()
+            outages = db.execute("SELECT host, end_kind, lost, path FROM outage").fetchall()
+            hops = db.execute("SELECT count(*) FROM outage_hop").fetchone()[0]
+            old = db.execute("SELECT count(*) FROM ping WHERE utc_ms <= ?", (old_ms,)).fetchone()[0]
             runs = db.execute("SELECT count(*) FROM period WHERE kind = 0 AND end_ms "
                               "IS NOT NULL").fetchone()[0]
         assert len(outages) == 1 and outages[0][:2] == (host.address, 1), outages
+        assert outages[0][3], "no path trace kept with the outage: %r" % (outages,)
         assert outages[0][2] >= 3, outages  # the alarm came after two losses in a row
         assert runs == 1, runs
+        assert hops >= 1, hops
+        assert old == 0, "the ping 40 days old is still kept"
         prom = open(os.path.join(folder, "zirko.prom")).read()
         assert "smokeping_requests_total{host=\"%s\"" % host.address in prom, prom
 

@@ -12,12 +12,14 @@
 #include <vector>
 
 class TContinuousTrace;
+class THistoryKeeper;
 class THistoryStore;
 class TNetContext;
+class TPingCore;
 
 // When an outage begins, a short continuous trace to its host in the background,
 // kept with the outage in the history, so its record can say where the path
-// broke at that moment. The Ping page's pings go on as they would.
+// broke at that moment. The pings go on as they would, window or not.
 class TOutageEvidence : public QObject {
     Q_OBJECT
 
@@ -32,6 +34,9 @@ public:
     void SetHistory(THistoryStore* Store, const std::optional<TOutage>& Current);
     void OutageBegan(const TOutage& Outage);
     bool Tracing() const;
+    // Traces Core's outages. Core holds what it counts until Keeper has opened Store;
+    // then the core and the evidence keep theirs in it.
+    void Follow(TPingCore& Core, THistoryKeeper& Keeper, THistoryStore& Store);
 
     // The trace's hops as the history keeps them: a row per answering address,
     // one without an address for a hop where nothing answered.

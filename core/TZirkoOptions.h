@@ -1,13 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "TWatchRules.h"
+
 #include <optional>
 #include <string>
+#include <vector>
 
 // What the command line asks of a start; without options every start begins
 // from the window's defaults, as always.
 struct TZirkoOptions {
+    // The last --host given, which the window shows; Hosts holds every one in order.
     std::optional<std::string> Host;
+    std::vector<std::string> Hosts;
+    // A file of targets to watch.
+    std::optional<std::string> Config;
     bool Auto = false;
     // The spinners' values; unset leaves each at its default.
     std::optional<int> RunMinutes, EveryMinutes, LimitMs, AlarmAfter;
@@ -18,14 +25,11 @@ struct TZirkoOptions {
     std::optional<std::string> MetricsTextfile;
 
     // The spinners' ranges and defaults, shared by the window and headless mode.
-    struct TRange {
-        const char* Option;
-        int Minimum, Maximum, Default;
-    };
-    static constexpr TRange RunMinutesRange{"--run-minutes", 1, 60, 1};
-    static constexpr TRange EveryMinutesRange{"--every-minutes", 1, 60, 5};
-    static constexpr TRange LimitMsRange{"--limit-ms", 10, 10000, 250};
-    static constexpr TRange AlarmAfterRange{"--alarm-after", 1, 1000, 10};
+    using TRange = TWatchRules::TRange;
+    static constexpr TRange RunMinutesRange = TWatchRules::RunMinutes;
+    static constexpr TRange EveryMinutesRange = TWatchRules::EveryMinutes;
+    static constexpr TRange LimitMsRange = TWatchRules::LimitMs;
+    static constexpr TRange AlarmAfterRange = TWatchRules::AlarmAfter;
 
     int RunMinutesOr() const { return RunMinutes.value_or(RunMinutesRange.Default); }
     int EveryMinutesOr() const { return EveryMinutes.value_or(EveryMinutesRange.Default); }
@@ -41,10 +45,12 @@ struct TParsedCommandLine {
     std::string Error;
 };
 
-// Reads argv (after --help and --version were answered). Arguments that are none of Zirko's options
-// are left to Qt and otherwise ignored, as they always were; everything after "--" too. A bad value
-// of an option is an error with exit code 2.
-TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv);
+// Reads argv (after --help and --version were answered); everything after "--" is ignored. A bad
+// value of an option is an error with exit code 2, and so is an unknown "--option": a mistyped one
+// must not start a watch of the wrong thing. The window leaves Qt's own options ("-platform",
+// "--style=...") and other arguments to Qt; Headless (or --headless) refuses any argument it does
+// not know.
+TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv, bool Headless = false);
 
 // "127.0.0.1" and the port of a --metrics value; false when it is no
 // ADDRESS:PORT with a port in 1..65535.

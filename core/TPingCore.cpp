@@ -4,8 +4,10 @@
 #include "TAgente.h"
 #include "TClock.h"
 #include "TLocaleFormats.h"
+#include "TNetIcmpClient.h"
 #include "TPingStatistics.h"
 #include "TReplyLogLine.h"
+#include "TWatchRules.h"
 
 TPingCore::TPingCore(TAgente& Agente, const TClock& Clock, QObject* Parent)
     : QObject(Parent), FAgente(Agente), FClock(Clock) {}
@@ -42,6 +44,21 @@ TPingCore::TCounted TPingCore::Count(TPingCounters& Counters, const std::string&
     return Out;
 }
 
+void TPingCore::PingOfRun(TNetIcmpClient& AIcmp, const std::string& AHost,
+                          const std::string& AWindowName, const std::function<void()>& AfterPing) {
+    AIcmp.SetReceiveTimeout(TWatchRules::ReceiveTimeoutMs);
+    try {
+        AIcmp.SetHost(AHost);
+        AIcmp.Ping();
+        if (AfterPing) {
+            AfterPing();
+        }
+    } catch (...) {
+        FAgente.AddWarning(TWatchRules::PingFailedWarning(AWindowName, AHost));
+        Failed();
+    }
+}
+
 void TPingCore::Begin(THistoryPeriodKind Kind) {
     Unmonitored();
     FHistory.Begin(Kind, FClock.WallMs());
@@ -64,7 +81,7 @@ void TPingCore::Announce(TOutageTracker::TEvent Event) {
         return;
     }
     const int64_t Now = FClock.SteadyMs();
-    if (Event.Change != TChange::Lasts || Now - FOutageWrittenMs >= OutageWriteMs) {
+    if (Event.Change != TChange::Lasts || Now - FOutageWrittenMs >= TWatchRules::OutageWriteMs) {
         FHistory.Outage(Event.Outage, Event.Change == TChange::Began);
         FOutageWrittenMs = Now;
     }

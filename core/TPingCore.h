@@ -10,10 +10,12 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <string>
 
 class TAgente;
 class TClock;
+class TNetIcmpClient;
 
 // What every counted reply becomes, window or not: the statistics' counts, the
 // log line, the consecutive-loss alarm, the history's record and the outage it
@@ -49,6 +51,11 @@ public:
 
     // The ping could not be made (the host did not resolve, the socket failed).
     void Failed() { emit PingFailed(); }
+    // One ping of a run to AHost as given, with the run's reply wait; AfterPing runs
+    // once it was made. A ping that cannot be made (or an AfterPing that throws)
+    // leaves the schedule's warning in the log, naming AWindowName, and Failed.
+    void PingOfRun(TNetIcmpClient& AIcmp, const std::string& AHost, const std::string& AWindowName,
+                   const std::function<void()>& AfterPing = {});
 
     const std::optional<TOutage>& Outage() const { return FOutages.Current(); }
     const TClock& Clock() const { return FClock; }
@@ -67,10 +74,6 @@ signals:
 
 private:
     void Announce(TOutageTracker::TEvent Event);
-
-    // An outage's row is written as it begins and ends and at most this often
-    // while it lasts; a crash meanwhile is made good from the lost pings kept.
-    static constexpr int64_t OutageWriteMs = 60'000;
 
     TAgente& FAgente;
     const TClock& FClock;

@@ -16,9 +16,18 @@ TEST(ZirkoOptions, GoodAndBadCommandLines) {
     };
     const TCase Cases[] = {
         {{}, "", "host= auto=0 1/5/250/10 min=0 headless=0 metrics= textfile="},
-        {{"-platform", "offscreen", "--unknown"},
+        {{"-platform", "offscreen", "--style=fusion", "--display", ":1", "stray"},
          "",
          "host= auto=0 1/5/250/10 min=0 headless=0 metrics= textfile="},
+        {{"-platform", "offscreen", "--unknown"}, "zirko: unknown option '--unknown'", ""},
+        {{"--headless", "-platform", "offscreen"}, "zirko: unknown option '-platform'", ""},
+        {{"--confg", "f.yml", "--headless"}, "zirko: unknown option '--confg'", ""},
+        {{"--headless", "stray"}, "zirko: unexpected argument 'stray'", ""},
+        {{"--host", "a", "--config=t.yml", "--host", "b"},
+         "",
+         "host=b auto=0 1/5/250/10 min=0 headless=0 metrics= textfile= hosts=a,b config=t.yml"},
+        {{"--host", "a", "--host", " "}, "zirko: --host needs a host name or address", ""},
+        {{"--config"}, "zirko: --config needs a value", ""},
         {{"--host", "router.lan", "--auto", "--run-minutes", "60", "--every-minutes=1",
           "--limit-ms", "10000", "--alarm-after", "1000", "--minimized"},
          "",
@@ -69,7 +78,9 @@ TEST(ZirkoOptions, GoodAndBadCommandLines) {
             std::to_string(O.RunMinutesOr()) + "/" + std::to_string(O.EveryMinutesOr()) + "/" +
             std::to_string(O.LimitMsOr()) + "/" + std::to_string(O.AlarmAfterOr()) +
             " min=" + std::to_string(O.Minimized) + " headless=" + std::to_string(O.Headless) +
-            " metrics=" + O.Metrics.value_or("") + " textfile=" + O.MetricsTextfile.value_or("");
+            " metrics=" + O.Metrics.value_or("") + " textfile=" + O.MetricsTextfile.value_or("") +
+            (O.Hosts.size() > 1 ? " hosts=" + O.Hosts[0] + "," + O.Hosts[1] : "") +
+            (O.Config ? " config=" + *O.Config : "");
         EXPECT_EQ(Shown, C.Shows) << Line;
     }
     std::string Address;

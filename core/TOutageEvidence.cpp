@@ -2,7 +2,9 @@
 #include "TOutageEvidence.h"
 
 #include "TContinuousTrace.h"
+#include "THistoryKeeper.h"
 #include "THistoryStore.h"
+#include "TPingCore.h"
 
 #include <cmath>
 
@@ -20,6 +22,15 @@ void TOutageEvidence::SetHistory(THistoryStore* Store, const std::optional<TOuta
     if (FOutage.Id == 0 && Current && Current->StartToMs == FOutage.StartToMs) {
         FOutage.Id = Current->Id;
     }
+}
+
+void TOutageEvidence::Follow(TPingCore& Core, THistoryKeeper& Keeper, THistoryStore& Store) {
+    connect(&Core, &TPingCore::OutageBegan, this, &TOutageEvidence::OutageBegan);
+    Core.HoldHistory();
+    connect(&Keeper, &THistoryKeeper::Opened, this, [this, &Core, &Store] {
+        Core.SetHistory(&Store);
+        SetHistory(&Store, Core.Outage());
+    });
 }
 
 bool TOutageEvidence::Tracing() const {

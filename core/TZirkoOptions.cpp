@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -53,7 +54,94 @@ bool SplitMetricsAddress(const std::string& Value, std::string& Address, int& Po
     return ReadInt(PortText, Port) && Port >= 1 && Port <= 65535 && !Address.empty();
 }
 
-TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv) {
+namespace {
+
+// Qt's own options, which the window leaves to Qt in either spelling; the first take
+// the next argument as their value unless written with "=".
+constexpr std::string_view QtValueOptions[] = {"platform",
+                                               "platformpluginpath",
+                                               "platformtheme",
+                                               "plugin",
+                                               "qwindowgeometry",
+                                               "geometry",
+                                               "qwindowtitle",
+                                               "title",
+                                               "qwindowicon",
+                                               "icon",
+                                               "session",
+                                               "display",
+                                               "name",
+                                               "style",
+                                               "stylesheet",
+                                               "qmljsdebugger"};
+constexpr std::string_view QtFlags[] = {"reverse", "widgetcount", "nograb",
+                                        "dograb",  "sync",        "testability"};
+
+// The last index one of Qt's options at Index takes (its own or its value's); -1 when
+// it is none of them.
+int SkipQtOption(int argc, const char* const* argv, int Index) {
+    std::string_view Argument = argv[Index];
+    Argument.remove_prefix(Argument.substr(0, 2) == "--" ? 2 : 1);
+    const size_t Equals = Argument.find('=');
+    const std::string_view Name = Argument.substr(0, Equals);
+    for (const std::string_view Option : QtValueOptions) {
+        if (Name == Option) {
+            const bool TakesNext =
+                Equals == std::string_view::npos && Index + 1 < argc && argv[Index + 1] != nullptr;
+            return TakesNext ? Index + 1 : Index;
+        }
+    }
+    for (const std::string_view Option : QtFlags) {
+        if (Argument == Option) {
+            return Index;
+        }
+    }
+    return -1;
+}
+
+// The arguments at Unknown that none of Zirko's options took: without a window each is
+// an error; the window leaves Qt's options and plain arguments to Qt, and refuses
+// any other "--option".
+std::optional<TParsedCommandLine> RefuseUnknown(int argc, const char* const* argv,
+                                                const std::vector<int>& Unknown, bool Headless) {
+    for (size_t At = 0; At < Unknown.size(); ++At) {
+        const int Index = Unknown[At];
+        const std::string_view Argument = argv[Index];
+        const bool Dashed = Argument.size() > 1 && Argument.front() == '-';
+        const int Past = Dashed ? SkipQtOption(argc, argv, Index) : -1;
+        if (Headless || (Argument.substr(0, 2) == "--" && Past < 0)) {
+            return Failure((Dashed ? "unknown option " : "unexpected argument ") +
+                           Quoted(Argument));
+        }
+        // The value of Qt's option was taken as unknown too: it is Qt's.
+        if (Past > Index && At + 1 < Unknown.size() && Unknown[At + 1] == Past) {
+            ++At;
+        }
+    }
+    return std::nullopt;
+}
+
+// Values each option takes as given but the whole of the line refuses.
+std::optional<TParsedCommandLine> RefuseBadValues(const TZirkoOptions& Options) {
+    if (Options.Metrics) {
+        std::string Address;
+        int Port = 0;
+        if (!SplitMetricsAddress(*Options.Metrics, Address, Port)) {
+            return Failure("--metrics needs ADDRESS:PORT with a port from 1 to 65535, not " +
+                           Quoted(*Options.Metrics));
+        }
+    }
+    for (const std::string& Host : Options.Hosts) {
+        if (Host.find_first_not_of(" \t") == std::string::npos) {
+            return Failure("--host needs a host name or address");
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv, bool Headless) {
     TZirkoOptions Options;
     const std::pair<const TZirkoOptions::TRange*, std::optional<int>*> Numbers[] = {
         {&TZirkoOptions::RunMinutesRange, &Options.RunMinutes},
@@ -63,12 +151,14 @@ TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv) {
     };
     const std::pair<const char*, std::optional<std::string>*> Texts[] = {
         {"--host", &Options.Host},
+        {"--config", &Options.Config},
         {"--metrics-textfile", &Options.MetricsTextfile},
         {"--metrics", &Options.Metrics},
     };
     const std::pair<const char*, bool*> Switches[] = {{"--auto", &Options.Auto},
                                                       {"--minimized", &Options.Minimized},
                                                       {"--headless", &Options.Headless}};
+    std::vector<int> Unknown;
     for (int Index = 1; Index < argc && argv[Index] != nullptr; ++Index) {
         const std::string_view Argument = argv[Index];
         if (Argument == "--") {
@@ -107,19 +197,21 @@ TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv) {
                     return Failure(std::string(Name) + " needs a value");
                 }
                 *Value = std::string(*Text);
+                if (Value == &Options.Host) {
+                    Options.Hosts.push_back(*Options.Host);
+                }
             }
         }
-    }
-    if (Options.Metrics) {
-        std::string Address;
-        int Port = 0;
-        if (!SplitMetricsAddress(*Options.Metrics, Address, Port)) {
-            return Failure("--metrics needs ADDRESS:PORT with a port from 1 to 65535, not " +
-                           Quoted(*Options.Metrics));
+        if (!Known) {
+            Unknown.push_back(Index);
         }
     }
-    if (Options.Host && Options.Host->find_first_not_of(" \t") == std::string::npos) {
-        return Failure("--host needs a host name or address");
+    // Known only now: --headless may come after an option Qt would have taken.
+    if (auto Refusal = RefuseUnknown(argc, argv, Unknown, Headless || Options.Headless)) {
+        return *Refusal;
+    }
+    if (auto Refusal = RefuseBadValues(Options)) {
+        return *Refusal;
     }
     return {Options, 0, {}};
 }

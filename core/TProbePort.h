@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "TReplyStatus.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+// How the watch of many targets reaches the network: names resolved and single echo
+// probes sent, neither ever blocking the caller. What comes back comes through the
+// callbacks on the caller's thread, tagged with the token it was asked with, so one
+// socket per family serves every target. Tests put a scripted port in its place.
+class TProbePort {
+public:
+    using TToken = uint64_t;
+    struct TAnswer {
+        std::string Address; // where the probe went
+        TToken Token = 0;
+        TReplyStatus Reply; // skTimedOut with no bytes when nothing came in time
+    };
+
+    virtual ~TProbePort() = default;
+    // One echo request to a resolved address; exactly one answer follows, after at
+    // most TimeoutMs.
+    virtual void Send(const std::string& Address, TToken Token, int TimeoutMs) = 0;
+    // Host's address, or nullopt when it does not resolve, comes to OnResolved.
+    virtual void Resolve(const std::string& Host, TToken Token) = 0;
+
+    std::function<void(const TAnswer&)> OnAnswer;
+    std::function<void(TToken, const std::optional<std::string>&)> OnResolved;
+};

@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TTargetWatch.h"
+
+#include "TClock.h"
+#include "TPingStatistics.h"
+
+#include <algorithm>
+
+namespace {
+
+// A token holds the generation, the target and the probe's sequence.
+constexpr int TargetBits = 24;
+constexpr int SequenceBits = 24;
+constexpr uint64_t Mask(int Bits) {
+    return (uint64_t{1} << Bits) - 1;
+}
+
+} // namespace
+
+TTargetWatch::TTargetWatch(TProbePort& Port, const TClock& Clock, std::vector<TTarget> Targets)
+    : FPort(Port), FClock(Clock) {
+    FTargets.resize(Targets.size());
+    for (size_t I = 0; I < Targets.size(); ++I) {
+        FTargets[I].Target = std::move(Targets[I]);
+    }
+    FPort.OnAnswer = [this](const TProbePort::TAnswer& Answer) { Answered(Answer); };
+    FPort.OnResolved = [this](TProbePort::TToken Token, const std::optional<std::string>& Address) {
+        Resolved(Token, Address);
+    };
+}
+
+TTargetWatch::~TTargetWatch() {
+    FPort.OnAnswer = nullptr;
+    FPort.OnResolved = nullptr;
+}
+
+void TTargetWatch::HoldHistory() {
+    FPeriods.Hold();
+    for (TState& State : FTargets) {
+        State.History.Hold();
+    }
+}
+
+void TTargetWatch::SetHistory(THistoryStore* Store) {
+    FPeriods.SetStore(Store);
+    for (TState& State : FTargets) {
+        const int64_t HeldOutageId = State.History.SetStore(Store);
+        const auto& Current = State.Outages.Current();
+        if (HeldOutageId != 0 && Current && Current->Id == 0) {
+            State.Outages.SetCurrentId(HeldOutageId);
+        }
+    }
+}
+
+TProbePort::TToken TTargetWatch::TokenOf(size_t Index, uint32_t Sequence) const {
+    return (uint64_t{FGeneration} << (TargetBits + SequenceBits)) |
+           (uint64_t(Index) << SequenceBits) | (Sequence & Mask(SequenceBits));
+}
+
+TTargetWatch::TState* TTargetWatch::StateOf(TProbePort::TToken Token, uint32_t& Sequence) {
+    const size_t Index = (Token >> SequenceBits) & Mask(TargetBits);
+    if (!FActive || (Token >> (TargetBits + SequenceBits)) != FGeneration ||
+        Index >= FTargets.size()) {
+        return nullptr;
+    }
+    Sequence = uint32_t(Token & Mask(SequenceBits));
+    return &FTargets[Index];
+}
+
+void TTargetWatch::Start() {
+    Stop();
+    ++FGeneration;
+    FActive = true;
+    FPeriods.Begin(THistoryPeriodKind::Run, FClock.WallMs());
+    const int64_t Now = FClock.SteadyMs();
+    const size_t Count = FTargets.size();
+    for (size_t I = 0; I < Count; ++I) {
+        FTargets[I].Resolving = false;
+        const int64_t Interval = FTargets[I].Target.Interval.count();
+        FQueue.push({Now + Interval * int64_t(I) / int64_t(Count), I});
+    }
+}
+
+void TTargetWatch::Stop() {
+    if (!FActive) {
+        return;
+    }
+    FActive = false;
+    FQueue = {};
+    for (TState& State : FTargets) {
+        Announce(State, State.Outages.Unmonitored(FClock.WallMs(), FClock.SteadyMs()));
+    }
+    FPeriods.End(FClock.WallMs());
+}
+
+int64_t TTargetWatch::Step() {
+    const int64_t Now = FClock.SteadyMs();
+    while (FActive && !FQueue.empty() && FQueue.top().AtMs <= Now) {
+        const TDue Next = FQueue.top();
+        FQueue.pop();
+        Due(Next.Index, Now);
+        // A late step sends each target once, then keeps to its own pace.
+        const int64_t Interval = std::max<int64_t>(1, FTargets[Next.Index].Target.Interval.count());
+        int64_t At = Next.AtMs + Interval;
+        if (At <= Now) {
+            At += (Now - At) / Interval * Interval + Interval;
+        }
+        FQueue.push({At, Next.Index});
+    }
+    return FQueue.empty() ? INT64_MAX : FQueue.top().AtMs;
+}
+
+void TTargetWatch::Due(size_t Index, int64_t NowMs) {
+    TState& State = FTargets[Index];
+    if (!State.Address) {
+        // One lookup at a time, then one every retry span: a dead name costs nothing more.
+        if (!State.Resolving && NowMs >= State.NextLookupMs) {
+            State.Resolving = true;
+            FPort.Resolve(State.Target.Host, TokenOf(Index, 0));
+        }
+        if (!State.Address) {
+            return; // a port that answered at once has the address already
+        }
+    }
+    ++State.Sequence;
+    ++State.Sent;
+    const int Timeout = int(std::clamp<int64_t>(State.Target.Interval.count(), 1, 60'000));
+    FPort.Send(*State.Address, TokenOf(Index, State.Sequence), Timeout);
+}
+
+void TTargetWatch::Resolved(TProbePort::TToken Token, const std::optional<std::string>& Address) {
+    uint32_t Sequence = 0;
+    TState* State = StateOf(Token, Sequence);
+    if (State == nullptr) {
+        return;
+    }
+    State->Resolving = false;
+    State->Address = Address;
+    if (!Address) {
+        ++State->FailedLookups;
+        State->NextLookupMs = FClock.SteadyMs() + FResolveRetryMs;
+    }
+}
+
+void TTargetWatch::Answered(const TProbePort::TAnswer& Answer) {
+    uint32_t Sequence = 0;
+    TState* State = StateOf(Answer.Token, Sequence);
+    if (State == nullptr || !State->Address || Answer.Address != *State->Address) {
+        return;
+    }
+    const TReplyStatus& Reply = Answer.Reply;
+    State->Counters = TPingStatistics::CountPing(State->Counters, Reply.RoundTripMs);
+    const auto [Next, Outcome] =
+        TPingStatistics::CountLoss(State->Counters, Reply.ReplyBytes, State->Target.AlarmAfter);
+    State->Counters = Next;
+    const int64_t When = FClock.WallMs();
+    State->History.Ping(State->Target.Host, Answer.Address, Reply, When);
+    Announce(*State, State->Outages.Ping(State->Target.Host, When, FClock.SteadyMs(),
+                                         Reply.ReplyBytes > 0, Outcome.Alarm));
+    if (OnCounted) {
+        OnCounted(*State, Reply);
+    }
+}
+
+void TTargetWatch::Announce(TState& State, TOutageTracker::TEvent Event) {
+    using TChange = TOutageTracker::TChange;
+    if (Event.Change == TChange::None) {
+        return;
+    }
+    const int64_t Now = FClock.SteadyMs();
+    if (Event.Change != TChange::Lasts ||
+        Now - State.OutageWrittenMs >= TWatchRules::OutageWriteMs) {
+        State.History.Outage(Event.Outage, Event.Change == TChange::Began);
+        State.OutageWrittenMs = Now;
+    }
+    if (Event.Change == TChange::Began) {
+        State.Outages.SetCurrentId(Event.Outage.Id);
+    }
+    if (OnOutage) {
+        OnOutage(State, Event);
+    }
+}

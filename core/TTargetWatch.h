@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "THistoryRecorder.h"
+#include "TOutageTracker.h"
+#include "TPingCounters.h"
+#include "TProbePort.h"
+#include "TTarget.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <queue>
+#include <string>
+#include <vector>
+
+class TClock;
+class THistoryStore;
+
+// Watches any number of targets through one probe port, without a thread of its
+// own: Step sends what is due on the steady clock and says when the next thing is
+// due. Each target's sends are spread evenly over its interval (the n-th of N
+// targets starts n/N of an interval in), each has its own statistics, outages and
+// history rows. A name that does not resolve is tried again every ResolveRetryMs
+// and counted, while the others go on.
+class TTargetWatch {
+public:
+    struct TState {
+        TTarget Target;
+        std::optional<std::string> Address;
+        TPingCounters Counters;
+        TOutageTracker Outages;
+        THistoryRecorder History;
+        int64_t FailedLookups = 0;
+        int64_t Sent = 0;
+        bool Resolving = false;
+        uint32_t Sequence = 0;       // of the probe in flight or last sent
+        int64_t NextLookupMs = 0;    // steady; a failed lookup waits until then
+        int64_t OutageWrittenMs = 0; // steady
+    };
+
+    TTargetWatch(TProbePort& Port, const TClock& Clock, std::vector<TTarget> Targets);
+    ~TTargetWatch();
+    TTargetWatch(const TTargetWatch&) = delete;
+    TTargetWatch& operator=(const TTargetWatch&) = delete;
+
+    // Where pings, outages and the watching period are kept; held until then.
+    void HoldHistory();
+    void SetHistory(THistoryStore* Store);
+
+    // Watching begins now; the first sends (or lookups) are spread from here.
+    void Start();
+    // Watching ends: open outages end unknown, answers still on their way are dropped.
+    void Stop();
+    // Sends (or looks up) what is due now; returns the steady time the next is due.
+    int64_t Step();
+
+    const std::vector<TState>& Targets() const { return FTargets; }
+    void SetResolveRetryMs(int64_t Ms) { FResolveRetryMs = Ms; }
+
+    // After each counted answer of a target, with its state as it left it.
+    std::function<void(const TState&, const TReplyStatus&)> OnCounted;
+    // An outage of a target began, lasts or ended (after the history has it).
+    std::function<void(const TState&, const TOutageTracker::TEvent&)> OnOutage;
+
+    static constexpr int64_t DefaultResolveRetryMs = 30'000;
+
+private:
+    struct TDue {
+        int64_t AtMs;
+        size_t Index;
+        // Ties go in the list's order, so a schedule is the same every time.
+        bool operator>(const TDue& Other) const {
+            return AtMs != Other.AtMs ? AtMs > Other.AtMs : Index > Other.Index;
+        }
+    };
+    TProbePort::TToken TokenOf(size_t Index, uint32_t Sequence) const;
+    TState* StateOf(TProbePort::TToken Token, uint32_t& Sequence);
+    void Due(size_t Index, int64_t NowMs);
+    void Answered(const TProbePort::TAnswer& Answer);
+    void Resolved(TProbePort::TToken Token, const std::optional<std::string>& Address);
+    void Announce(TState& State, TOutageTracker::TEvent Event);
+
+    TProbePort& FPort;
+    const TClock& FClock;
+    std::vector<TState> FTargets;
+    std::priority_queue<TDue, std::vector<TDue>, std::greater<>> FQueue;
+    THistoryRecorder FPeriods;
+    int64_t FResolveRetryMs = DefaultResolveRetryMs;
+    uint32_t FGeneration = 0; // of the current Start: older answers are dropped
+    bool FActive = false;
+};

@@ -1,0 +1,171 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Many targets through a scripted probe port over a stepping clock: when each send
+// goes out, and what each answer becomes for its own target.
+#include "TTargetWatch.h"
+
+#include "THistoryStore.h"
+#include "TSteppingClock.h"
+#include "TTargetPacer.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Names resolve at once from a table; sends are kept for the test to answer.
+class TScriptedPort : public TProbePort {
+public:
+    void Send(const std::string& Address, TToken Token, int TimeoutMs) override {
+        Sent.push_back({Address, Token, TimeoutMs});
+        Log.push_back(std::to_string(Now()) + " " + Address);
+    }
+    void Resolve(const std::string& Host, TToken Token) override {
+        Log.push_back(std::to_string(Now()) + " lookup " + Host);
+        const auto Found = Names.find(Host);
+        OnResolved(Token,
+                   Found == Names.end() ? std::nullopt : std::optional<std::string>(Found->second));
+    }
+    void Answer(size_t SendIndex, int32_t Bytes, uint32_t Ms) {
+        TReplyStatus Reply;
+        Reply.ReplyBytes = Bytes;
+        Reply.RoundTripMs = Ms;
+        Reply.RoundTripUs = Ms * 1000;
+        Reply.Status = Bytes > 0 ? skEchoReply : skTimedOut;
+        OnAnswer({Sent[SendIndex].Address, Sent[SendIndex].Token, Reply});
+    }
+    int64_t Now() const { return Clock->SteadyMs(); }
+
+    struct TSend {
+        std::string Address;
+        TToken Token;
+        int TimeoutMs;
+    };
+    const TClock* Clock = nullptr;
+    std::map<std::string, std::string> Names{{"a.test", "10.0.0.1"}, {"b.test", "fd00::2"}};
+    std::vector<TSend> Sent;
+    std::vector<std::string> Log;
+};
+
+TTarget Target(const char* Host, int IntervalMs) {
+    TTarget T;
+    T.Host = Host;
+    T.Interval = std::chrono::milliseconds(IntervalMs);
+    T.AlarmAfter = 1; // the alarm on the second loss in a row
+    return T;
+}
+
+struct TWatchFixture {
+    TWatchFixture() {
+        Clock.SetSteadyMs(0);
+        Port.Clock = &Clock;
+        Watch.SetResolveRetryMs(1500);
+    }
+    // Steps to each due time the watch names, up to UntilMs.
+    void RunUntil(int64_t UntilMs) {
+        for (int Steps = 0; Steps < 1000; ++Steps) {
+            const int64_t Next = Watch.Step();
+            if (Next > UntilMs) {
+                break;
+            }
+            Clock.SetSteadyMs(Next);
+        }
+    }
+    TSteppingClock Clock{CalendarTime(2026, 1, 2, 3, 4, 5)};
+    TScriptedPort Port;
+    TTargetWatch Watch{
+        Port, Clock, {Target("a.test", 1000), Target("b.test", 1000), Target("nx.test", 600)}};
+};
+
+TEST(TargetWatch, SendsSpreadOverEachIntervalAndLookupsRetriedApart) {
+    TWatchFixture F;
+    F.Watch.Start();
+    F.RunUntil(2400);
+    // a.test from 0, b.test a third of its interval in, nx.test two thirds of its
+    // own; the name that does not resolve is asked again only 1.5 s after it failed.
+    const std::vector<std::string> Expected{
+        "0 lookup a.test",     "0 10.0.0.1",    "333 lookup b.test", "333 fd00::2",
+        "400 lookup nx.test",  "1000 10.0.0.1", "1333 fd00::2",      "2000 10.0.0.1",
+        "2200 lookup nx.test", "2333 fd00::2",
+    };
+    EXPECT_EQ(F.Port.Log, Expected);
+    EXPECT_EQ(F.Watch.Targets()[2].FailedLookups, 2);
+    EXPECT_EQ(F.Port.Sent[0].TimeoutMs, 1000);
+}
+
+TEST(TargetWatch, AnswersCountForTheirOwnTargetOnly) {
+    QTemporaryDir Dir;
+    THistoryStore History;
+    ASSERT_TRUE(History.Open(Dir.path().toStdString() + "/"));
+    TWatchFixture F;
+    F.Watch.HoldHistory();
+    std::vector<std::string> Outages;
+    F.Watch.OnOutage = [&](const TTargetWatch::TState& S, const TOutageTracker::TEvent& E) {
+        Outages.push_back(S.Target.Host + " " + std::to_string(int(E.Change)));
+    };
+    F.Watch.Start();
+    F.RunUntil(2400); // sends: a 0, b 333, a 1000, b 1333, a 2000, b 2333
+    ASSERT_EQ(F.Port.Sent.size(), 6u);
+    struct TRow {
+        size_t Send;
+        int32_t Bytes;
+        uint32_t Ms;
+    };
+    const TRow Answers[] = {{0, 64, 3}, {1, 0, 0}, {2, 64, 5}, {3, 0, 0}, {4, 64, 4}, {5, 64, 7}};
+    for (const TRow& A : Answers) {
+        F.Port.Answer(A.Send, A.Bytes, A.Ms);
+    }
+    TProbePort::TAnswer Stray{"10.9.9.9", F.Port.Sent[0].Token, {}};
+    F.Port.OnAnswer(Stray); // another address under a known token
+    F.Watch.SetHistory(&History);
+    const auto& A = F.Watch.Targets()[0];
+    const auto& B = F.Watch.Targets()[1];
+    EXPECT_EQ(std::make_tuple(A.Counters.n_ping, A.Counters.n_pacchetti_persi, A.Counters.tot_time),
+              std::make_tuple(3, 0, 12.0));
+    EXPECT_EQ(std::make_tuple(B.Counters.n_ping, B.Counters.n_pacchetti_persi, B.Counters.tot_time),
+              std::make_tuple(3, 2, 7.0));
+    EXPECT_EQ(Outages, (std::vector<std::string>{"b.test 1", "b.test 3"}));
+    F.Watch.Stop();
+    F.Port.Answer(5, 64, 1); // after the end: dropped
+    EXPECT_EQ(B.Counters.n_ping, 3);
+    std::map<std::string, int> Rows;
+    for (const THistoryPing& P : History.Pings(INT64_MIN / 2, INT64_MAX / 2)) {
+        ++Rows[P.Host + "@" + P.Address];
+    }
+    EXPECT_EQ(Rows, (std::map<std::string, int>{{"a.test@10.0.0.1", 3}, {"b.test@fd00::2", 3}}));
+    ASSERT_EQ(History.Outages(INT64_MIN / 2, INT64_MAX / 2).size(), 1u);
+    EXPECT_EQ(History.Outages(INT64_MIN / 2, INT64_MAX / 2)[0].Host, "b.test");
+}
+
+TEST(TargetWatch, PacedByTheEventLoopTheTargetsTakeTurnsUntilStopped) {
+    int Argc = 1;
+    char Name[] = "core_test";
+    char* Argv[] = {Name, nullptr};
+    QCoreApplication Application(Argc, Argv);
+    TScriptedPort Port;
+    Port.Clock = &TClock::System();
+    TTargetWatch Watch(Port, TClock::System(),
+                       {Target("a.test", 20), Target("b.test", 20), Target("nx.test", 20)});
+    TTargetPacer Pacer(Watch, TClock::System());
+    Pacer.Start();
+    for (int Wait = 0; Wait < 500 && Port.Sent.size() < 10; ++Wait) {
+        QTest::qWait(10);
+    }
+    Pacer.Stop();
+    const size_t Sent = Port.Sent.size();
+    QTest::qWait(50);
+    EXPECT_EQ(Port.Sent.size(), Sent) << "nothing sent after Stop";
+    ASSERT_GE(Sent, 10u);
+    for (size_t I = 0; I < Sent; ++I) {
+        EXPECT_EQ(Port.Sent[I].Address, I % 2 == 0 ? "10.0.0.1" : "fd00::2") << I;
+    }
+    EXPECT_EQ(Watch.Targets()[2].FailedLookups, 1) << "no second lookup before the retry span";
+}
+
+} // namespace
