@@ -7,11 +7,14 @@
 #include "THelperCopy.h"
 #include "TNetNamespace.h"
 #include "TNetNamespaceScope.h"
+#include "TIcmpPeer.h"
 #include "TNetSocketHelper.h"
+#include "TTestNetwork.h"
 #include "TProbeMatch.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -390,12 +393,12 @@ TEST_F(SocketHelper, EndsWhenTheWindowIsKilled) {
 // passes back none of the echo traffic a second user's ping makes on the same machine,
 // though that ping's sequence numbers are among the waiting ones.
 TEST_F(SocketHelper, AStrangersHelperSeesNoneOfAnotherUsersPings) {
-    TNetNamespace Loop("stranger");
-    Loop.Ip({"link", "add", "zk0", "type", "dummy"});
-    Loop.Ip({"addr", "add", "10.99.0.1/24", "dev", "zk0"});
-    Loop.Ip({"-6", "addr", "add", "fd99::1/64", "dev", "zk0", "nodad"});
-    Loop.Ip({"link", "set", "zk0", "up"});
-    TNetNamespaceScope Inside(Loop);
+    TTestNetwork Net(TTestNetworkOptions{.IPv6 = true});
+    TIcmpPeer Silent(Net.Target(), "");
+    std::array<uint8_t, 16> Target4{}, Target6{};
+    ::inet_pton(AF_INET, Net.TargetAddress().c_str(), Target4.data());
+    ::inet_pton(AF_INET6, Net.TargetAddress6().c_str(), Target6.data());
+    TNetNamespaceScope Inside(*Net.Client());
     THelperCopy Copy(Helper, true);
     ASSERT_FALSE(Copy.Path.empty());
     THelperChannel Channel(Copy.Path, AsNobody);
@@ -403,9 +406,7 @@ TEST_F(SocketHelper, AStrangersHelperSeesNoneOfAnotherUsersPings) {
     for (uint32_t Id = 1, Tries = 0; Id <= 64 && Tries < 2000; ++Tries) {
         TProbe P = Echo(Id % 2 != 0 ? AF_INET : AF_INET6, (Id + 1) / 2, 60000);
         P.Id = Id;
-        P.Address = P.Family == AF_INET ? std::array<uint8_t, 16>{10, 99, 0, 2}
-                                        : std::array<uint8_t, 16>{0xfd, 0x99, 0, 0, 0, 0, 0, 0,
-                                                                  0, 0, 0, 0, 0, 0, 0, 2};
+        P.Address = P.Family == AF_INET ? Target4 : Target6;
         const auto A = Channel.Ask(EncodeProbe(P), Id);
         ASSERT_TRUE(A.has_value());
         ASSERT_TRUE(A->Answer.Status == 0 || A->Answer.Status == EAGAIN) << A->Answer.Status;
@@ -415,7 +416,7 @@ TEST_F(SocketHelper, AStrangersHelperSeesNoneOfAnotherUsersPings) {
     // Root's pings over both families: sequences 1 to 5, requests and replies on loopback.
     for (const char* Target : {"127.0.0.1", "::1"}) {
         const TCommandResult Ping =
-            Loop.Run({"ping", "-n", "-q", "-c", "5", "-i", "0.05", "-W", "1", Target});
+            Net.Client()->Run({"ping", "-n", "-q", "-c", "5", "-i", "0.05", "-W", "1", Target});
         ASSERT_EQ(Ping.ExitCode, 0) << Ping.Output;
     }
     EXPECT_TRUE(Datagrams(Channel, 300).empty()) << "another user's ICMP left the helper";
