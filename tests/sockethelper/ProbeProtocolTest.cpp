@@ -170,7 +170,8 @@ void PutEcho(std::vector<uint8_t>& AM, std::size_t AAt, uint16_t AId, uint16_t A
 // (protocol AProto, to AAddress) and our request's first bytes behind an error report from
 // 10.9.9.9. A reply comes from AAddress.
 std::vector<uint8_t> Datagram4(uint8_t AType, uint16_t ASequence, bool AQuoted,
-                               uint16_t AId = Ident, std::array<uint8_t, 4> AAddress = {10, 1, 2, 3},
+                               uint16_t AId = Ident,
+                               std::array<uint8_t, 4> AAddress = {10, 1, 2, 3},
                                uint8_t AProto = IPPROTO_ICMP) {
     std::vector<uint8_t> D(AQuoted ? 20 + 8 + 20 + 8 : 20 + 52, 0);
     D[0] = 0x45;
@@ -257,19 +258,27 @@ TEST(ProbeMatch, AnswersOnlyTheRequestItWasSentAs) {
     const std::vector<TRow> Rows{
         {"reply", AF_INET, Datagram4(0, Seq, false), {}, true},
         {"reply of another identifier", AF_INET, Datagram4(0, Seq, false, Ident + 1), {}, false},
-        {"reply from elsewhere", AF_INET, Datagram4(0, Seq, false, Ident, {10, 1, 2, 4}), {},
+        {"reply from elsewhere",
+         AF_INET,
+         Datagram4(0, Seq, false, Ident, {10, 1, 2, 4}),
+         {},
          false},
         {"our request", AF_INET, Datagram4(8, Seq, false), {}, false},
         {"report quoting it", AF_INET, Datagram4(11, Seq, true), {}, true},
         {"report quoting another identifier", AF_INET, Datagram4(3, Seq, true, 1), {}, false},
-        {"report quoting another destination", AF_INET,
-         Datagram4(3, Seq, true, Ident, {10, 1, 2, 4}), {}, false},
-        {"report quoting UDP", AF_INET, Datagram4(3, Seq, true, Ident, {10, 1, 2, 3}, 17), {},
+        {"report quoting another destination",
+         AF_INET,
+         Datagram4(3, Seq, true, Ident, {10, 1, 2, 4}),
+         {},
+         false},
+        {"report quoting UDP",
+         AF_INET,
+         Datagram4(3, Seq, true, Ident, {10, 1, 2, 3}, 17),
+         {},
          false},
         {"ICMPv6 reply", AF_INET6, Message6(129, Seq), To, true},
         {"ICMPv6 reply from elsewhere", AF_INET6, Message6(129, Seq), Other6, false},
-        {"ICMPv6 reply of another identifier", AF_INET6, Message6(129, Seq, 58, 128, 1), To,
-         false},
+        {"ICMPv6 reply of another identifier", AF_INET6, Message6(129, Seq, 58, 128, 1), To, false},
         {"ICMPv6 report quoting it", AF_INET6, Message6(1, Seq), Other6, true},
         {"ICMPv6 report quoting another destination", AF_INET6, Message6(3, Seq, 58, 128, Ident, 4),
          To, false},
@@ -278,9 +287,9 @@ TEST(ProbeMatch, AnswersOnlyTheRequestItWasSentAs) {
     };
     for (const auto& R : Rows) {
         SCOPED_TRACE(R.Name);
-        EXPECT_EQ(TProbeMatch::Answers(R.Family, R.Bytes, R.Source,
-                                       R.Family == AF_INET6 ? Sent6 : Sent4),
-                  R.Answers);
+        EXPECT_EQ(
+            TProbeMatch::Answers(R.Family, R.Bytes, R.Source, R.Family == AF_INET6 ? Sent6 : Sent4),
+            R.Answers);
     }
     // The helper's own identifier goes into what it sends, and the checksum still verifies.
     auto Message = Echo4().Message;
