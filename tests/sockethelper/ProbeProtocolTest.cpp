@@ -163,6 +163,7 @@ std::vector<uint8_t> Datagram4(uint8_t AType, uint16_t ASequence, bool AQuoted) 
     std::vector<uint8_t> D(AQuoted ? 20 + 8 + 20 + 8 : 20 + 52, 0);
     D[0] = 0x45;
     D[20] = AType;
+    D[28] = AQuoted ? 0x45 : 0; // the quoted header's own length
     const std::size_t At = AQuoted ? 20 + 8 + 20 + 6 : 20 + 6;
     D[At] = static_cast<uint8_t>(ASequence & 0xFF);
     D[At + 1] = static_cast<uint8_t>(ASequence >> 8);
@@ -196,7 +197,7 @@ TEST(ProbeMatch, OnlyAnswersToOurRequestsConcernAProbe) {
     };
     const std::vector<TRow> Rows{
         {"echo reply", AF_INET, Datagram4(0, 3489, false), 3489},
-        {"our own request on loopback", AF_INET, Datagram4(8, 3490, false), 3490},
+        {"our own request on loopback", AF_INET, Datagram4(8, 3490, false), None},
         {"unreachable", AF_INET, Datagram4(3, 3491, true), 3491},
         {"time exceeded", AF_INET, Datagram4(11, 3492, true), 3492},
         {"redirect", AF_INET, Datagram4(5, 3493, true), None},
