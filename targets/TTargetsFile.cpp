@@ -32,9 +32,8 @@ std::string Quoted(const std::string& AText) {
 // The nanoseconds of one unit of a duration, 0 when it is none.
 int64_t UnitNs(std::string_view AUnit) {
     static const std::pair<std::string_view, int64_t> Units[] = {
-        {"ns", 1},         {"us", 1000},      {"\xC2\xB5s", 1000}, {"\xCE\xBCs", 1000},
-        {"ms", NsPerMs},   {"s", 1000 * NsPerMs}, {"m", 60'000 * NsPerMs},
-        {"h", 3'600'000 * NsPerMs},
+        {"ns", 1},       {"us", 1000},          {"\xC2\xB5s", 1000},     {"\xCE\xBCs", 1000},
+        {"ms", NsPerMs}, {"s", 1000 * NsPerMs}, {"m", 60'000 * NsPerMs}, {"h", 3'600'000 * NsPerMs},
     };
     for (const auto& [Name, Ns] : Units) {
         if (Name == AUnit) {
@@ -152,13 +151,15 @@ private:
             const auto Ms = zirko::targets::ParseIntervalMs(Text);
             if (!Ms) {
                 Fail(AValue, "\"interval\" must be a duration such as 1s or 500ms, from 1ms to "
-                             "24h in whole milliseconds, not " + Quoted(Text));
+                             "24h in whole milliseconds, not " +
+                                 Quoted(Text));
             }
             ASettings.IntervalMs = *Ms;
         } else if (AKey == "network") {
-            ASettings.Network = Choice<TTargetNetwork>(
-                AValue, AKey,
-                {{"ip", TTargetNetwork::Any}, {"ip4", TTargetNetwork::Ip4}, {"ip6", TTargetNetwork::Ip6}});
+            ASettings.Network = Choice<TTargetNetwork>(AValue, AKey,
+                                                       {{"ip", TTargetNetwork::Any},
+                                                        {"ip4", TTargetNetwork::Ip4},
+                                                        {"ip6", TTargetNetwork::Ip6}});
         } else if (AKey == "protocol") {
             ASettings.Protocol = Choice<TTargetProtocol>(
                 AValue, AKey, {{"icmp", TTargetProtocol::Icmp}, {"udp", TTargetProtocol::Udp}});
@@ -172,8 +173,8 @@ private:
             in6_addr Any{};
             if (::inet_pton(AF_INET, ASettings.Source.c_str(), &Any) != 1 &&
                 ::inet_pton(AF_INET6, ASettings.Source.c_str(), &Any) != 1) {
-                Fail(AValue, "\"source\" must be an IPv4 or IPv6 address, not " +
-                                 Quoted(ASettings.Source));
+                Fail(AValue,
+                     "\"source\" must be an IPv4 or IPv6 address, not " + Quoted(ASettings.Source));
             }
         } else if (AKey == "labels") {
             ASettings.Labels = ReadLabels(AValue);
@@ -263,7 +264,8 @@ void EmitGroup(YAML::Emitter& AOut, const std::vector<TTarget>& AHosts) {
         AOut << Each.Host;
     }
     AOut << YAML::EndSeq;
-    AOut << YAML::Key << "interval" << YAML::Value << zirko::targets::IntervalText(First.IntervalMs);
+    AOut << YAML::Key << "interval" << YAML::Value
+         << zirko::targets::IntervalText(First.IntervalMs);
     if (First.Network != Default.Network) {
         AOut << YAML::Key << "network" << YAML::Value
              << (First.Network == TTargetNetwork::Ip4 ? "ip4" : "ip6");
