@@ -26,10 +26,8 @@ public:
     // and a zero checksum, since the kernel computes it over the IPv6 pseudo-header.
     static void ToEchoRequest(std::span<uint8_t, TIcmpWire::AreaSize> AEchoBuffer);
 
-    // As TIcmpWire::DecodeReply: accepts (true) or drops (false) the N-byte datagram as the
-    // reply to ASequence, raises ENetIcmpException for one too short, or for an error
-    // message other than unreachable and time exceeded that quotes our request.
+    // As TIcmpWire::DecodeReply, behind the rebuilt header.
     static bool DecodeReply(std::span<const uint8_t, TIcmpWire::AreaSize> AArea, int32_t AN,
-                            uint16_t ASequence, TReplyStatus& AStatus);
+                            const TProbeMatch::TEcho& AEcho, TReplyStatus& AStatus);
     static void SetTimedOut(TReplyStatus& AStatus, uint16_t ASequence);
 };

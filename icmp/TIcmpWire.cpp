@@ -1,30 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TIcmpWire.h"
 
-#include "ENetExceptions.h"
 #include "TNetStack.h"
 
 #include <algorithm>
+#include <netinet/in.h>
 
 namespace {
 
 constexpr uint8_t EchoReply = 0;
 constexpr uint8_t EchoRequest = 8;
 constexpr uint8_t Unreachable = 3;
-constexpr uint8_t TimeExceeded = 11;
 
 void PutLe16(std::span<uint8_t> ABytes, std::size_t AAt, uint16_t AValue) {
     ABytes[AAt] = static_cast<uint8_t>(AValue & 0xFF);
     ABytes[AAt + 1] = static_cast<uint8_t>(AValue >> 8);
-}
-
-// Bytes past the datagram read as zero.
-uint8_t ByteAt(std::span<const uint8_t> AArea, int32_t AN, std::size_t AAt) {
-    return AAt < static_cast<std::size_t>(AN) && AAt < AArea.size() ? AArea[AAt] : 0;
-}
-
-uint16_t Le16At(std::span<const uint8_t> AArea, int32_t AN, std::size_t AAt) {
-    return static_cast<uint16_t>(ByteAt(AArea, AN, AAt) | (ByteAt(AArea, AN, AAt + 1) << 8));
 }
 
 } // namespace
@@ -68,54 +58,26 @@ void TIcmpWire::SetTimedOut(TReplyStatus& AStatus, uint16_t ASequence) {
 }
 
 bool TIcmpWire::DecodeReply(std::span<const uint8_t, AreaSize> AArea, int32_t AN,
-                            uint16_t ASequence, TReplyStatus& AStatus) {
+                            const TProbeMatch::TEcho& AEcho, TReplyStatus& AStatus) {
     if (AN <= 0) {
-        SetTimedOut(AStatus, ASequence);
+        SetTimedOut(AStatus, AEcho.Sequence);
         return true;
     }
     AStatus.Status = skError;
-    if (static_cast<std::size_t>(AN) > AreaSize) {
-        return false; // longer than any reply to our 52-byte request
+    const auto Datagram = std::span<const uint8_t>(AArea).first(
+        std::min(static_cast<std::size_t>(AN), AreaSize));
+    if (static_cast<std::size_t>(AN) > AreaSize ||
+        !TProbeMatch::Answers(AF_INET, Datagram, {}, AEcho)) {
+        return false; // another's, a forgery, or longer than any reply to our request
     }
-    const std::size_t H = static_cast<std::size_t>(AArea[0] & 15) * 4;
-    if (H + 8 > static_cast<std::size_t>(AN)) {
-        throw ENetIcmpException("Not enough bytes received");
-    }
-    const uint8_t Type = AArea[H];
-    const uint16_t Quoted = Le16At(AArea, AN, 2 * H + 14);
-    TReplyStatusKind Kind = skError;
-    uint16_t Sequence = 0;
-    switch (Type) {
-    case EchoReply:
-    case EchoRequest:
-        Kind = skEchoReply;
-        Sequence = Le16At(AArea, AN, H + 6);
-        break;
-    case Unreachable:
-        Kind = skUnreachable;
-        Sequence = Quoted;
-        break;
-    case TimeExceeded:
-        Kind = skTtlExceeded;
-        Sequence = Quoted;
-        break;
-    default:
-        // Other hosts' ICMP traffic reaches every raw socket; only a message about our own
-        // request is a failure of this ping.
-        if (Quoted == ASequence) {
-            throw ENetIcmpException("Non-echo type response received");
-        }
-        return false;
-    }
-    if (Sequence != ASequence) {
-        return false;
-    }
+    const uint8_t Type = AArea[static_cast<std::size_t>(AArea[0] & 15) * 4];
     AStatus.ReplyBytes = AN;
-    AStatus.FromAddress = TNetStack::AddressToText({ByteAt(AArea, AN, 12), ByteAt(AArea, AN, 13),
-                                                    ByteAt(AArea, AN, 14), ByteAt(AArea, AN, 15)});
+    AStatus.FromAddress = TNetStack::AddressToText({AArea[12], AArea[13], AArea[14], AArea[15]});
     AStatus.IcmpType = Type;
-    AStatus.Sequence = Sequence;
-    AStatus.ReplyTtl = ByteAt(AArea, AN, 8);
-    AStatus.Status = Kind;
+    AStatus.Sequence = AEcho.Sequence;
+    AStatus.ReplyTtl = AArea[8];
+    AStatus.Status = Type == EchoReply      ? skEchoReply
+                     : Type == Unreachable ? skUnreachable
+                                           : skTtlExceeded;
     return true;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "TProbeMatch.h"
 #include "TReplyStatus.h"
 
 #include <cstddef>
@@ -22,10 +23,10 @@ public:
     // Internet checksum with words read least significant byte first, as the request stores it.
     static uint16_t Checksum(std::span<const uint8_t> ABytes);
 
-    // Accepts (true) or drops (false) the N-byte datagram in AArea as the reply to ASequence;
-    // raises ENetIcmpException for a datagram too short or of a type that concerns us but
-    // is no echo. N may exceed the area: such a datagram cannot be ours and is dropped.
+    // Accepts (true) or drops (false) the N-byte datagram in AArea as the answer to AEcho, by
+    // the rule of TProbeMatch; N = 0 is the timeout. N may exceed the area: such a datagram
+    // cannot be ours and is dropped.
     static bool DecodeReply(std::span<const uint8_t, AreaSize> AArea, int32_t AN,
-                            uint16_t ASequence, TReplyStatus& AStatus);
+                            const TProbeMatch::TEcho& AEcho, TReplyStatus& AStatus);
     static void SetTimedOut(TReplyStatus& AStatus, uint16_t ASequence);
 };

@@ -32,11 +32,14 @@ int32_t SynthesizeReply(TNetFamily::TArea AArea, const uint8_t* ASource, uint8_t
 }
 
 template <typename TSocket>
-int32_t SynthesizeError(TNetFamily::TArea AArea, const uint8_t* AOffender, uint8_t AHopLimit,
-                        uint8_t AType, uint8_t ACode, std::span<const uint8_t> AQuoted) {
+int32_t SynthesizeError(TNetFamily::TArea AArea, const uint8_t* AOffender,
+                        const uint8_t* ADestination, uint8_t AHopLimit, uint8_t AType,
+                        uint8_t ACode, std::span<const uint8_t> AQuoted) {
     using TAddress = typename TSocket::TAddress;
-    return TSocket::SynthesizeError(AArea, AddressAt<std::tuple_size_v<TAddress>>(AOffender),
-                                    AHopLimit, AType, ACode, AQuoted);
+    constexpr std::size_t Size = std::tuple_size_v<TAddress>;
+    return TSocket::SynthesizeError(AArea, AddressAt<Size>(AOffender),
+                                    AddressAt<Size>(ADestination), AHopLimit, AType, ACode,
+                                    AQuoted);
 }
 
 void NoChange(std::span<uint8_t, TIcmpWire::AreaSize>) {}

@@ -39,9 +39,12 @@ struct TNetFamily {
 
     int32_t (*SynthesizeReply)(TArea AArea, const uint8_t* ASource, uint8_t AHopLimit,
                                std::span<const uint8_t> AIcmp, std::size_t AIcmpLength);
-    int32_t (*SynthesizeError)(TArea AArea, const uint8_t* AOffender, uint8_t AHopLimit,
-                               uint8_t AType, uint8_t ACode, std::span<const uint8_t> AQuoted);
-    bool (*DecodeReply)(TWireArea AArea, int32_t AN, uint16_t ASequence, TReplyStatus& AStatus);
+    // ADestination is where the request an error-queue report quotes was sent.
+    int32_t (*SynthesizeError)(TArea AArea, const uint8_t* AOffender, const uint8_t* ADestination,
+                               uint8_t AHopLimit, uint8_t AType, uint8_t ACode,
+                               std::span<const uint8_t> AQuoted);
+    bool (*DecodeReply)(TWireArea AArea, int32_t AN, const TProbeMatch::TEcho& AEcho,
+                        TReplyStatus& AStatus);
     void (*SetTimedOut)(TReplyStatus& AStatus, uint16_t ASequence);
     // Turns the request TIcmpWire built into this family's.
     void (*ToEchoRequest)(std::span<uint8_t, TIcmpWire::AreaSize> AEchoBuffer);

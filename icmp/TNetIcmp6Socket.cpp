@@ -35,17 +35,18 @@ int32_t TNetIcmp6Socket::SynthesizeReply(std::span<uint8_t> AArea, const TAddres
 }
 
 int32_t TNetIcmp6Socket::SynthesizeError(std::span<uint8_t> AArea, const TAddress& AOffender,
-                                         uint8_t AHopLimit, uint8_t AType, uint8_t ACode,
+                                         const TAddress& ADestination, uint8_t AHopLimit, uint8_t AType, uint8_t ACode,
                                          std::span<const uint8_t> AQuoted) {
     const std::size_t Payload = IcmpHeaderSize + IpHeaderSize + AQuoted.size();
     WriteIpHeader(AArea, Payload, AHopLimit, AOffender);
     const std::array<uint8_t, IcmpHeaderSize> Icmp{AType, ACode, 0, 0, 0, 0, 0, 0};
     TNetMessage::CopyInto(AArea, IpHeaderSize, Icmp);
-    // The quoted header's addresses are not known here and not read; its next header is.
+    // The kernel hands over the quoted message and where it went; readers check both.
     const std::size_t QuotedAt = IpHeaderSize + IcmpHeaderSize;
     if (QuotedAt < AArea.size()) {
         WriteIpHeader(AArea.subspan(QuotedAt), AQuoted.size(), 1, TAddress{});
     }
+    TNetMessage::CopyInto(AArea, QuotedAt + 24, ADestination);
     TNetMessage::CopyInto(AArea, QuotedAt + IpHeaderSize, AQuoted);
     return static_cast<int32_t>(IpHeaderSize + Payload);
 }

@@ -24,6 +24,7 @@ public:
                                    std::size_t AIcmpLength);
     // An error message from AOffender quoting an IPv6 header and our request AQuoted.
     static int32_t SynthesizeError(std::span<uint8_t> AArea, const TAddress& AOffender,
+                                   const TAddress& ADestination,
                                    uint8_t AHopLimit, uint8_t AType, uint8_t ACode,
                                    std::span<const uint8_t> AQuoted);
 };

@@ -5,21 +5,20 @@
 #include "TNetStack.h"
 
 #include <netinet/in.h>
-#include <unistd.h>
 
-TNetIcmpClient::TNetIcmpClient(TNetContext& AContext) : TNetRawClient(AContext) {
+TNetIcmpClient::TNetIcmpClient(TNetContext& AContext)
+    : TNetRawClient(AContext), FIdentifier(TProbeMatch::RandomIdentifier()) {
     SetReceiveTimeout(5000);
     SetProtocol(IPPROTO_ICMP);
 }
 
 void TNetIcmpClient::BuildEchoRequest(std::string_view APayload) {
     FEchoSize = TIcmpWire::EchoSize;
-    TIcmpWire::BuildEchoRequest(FEchoBuffer, static_cast<uint16_t>(::getpid() & 0xFFFF),
-                                FSequenceCounter, Context().Clock().TickCount(), APayload);
+    TIcmpWire::BuildEchoRequest(FEchoBuffer, FIdentifier, FSequenceCounter, Context().Clock().TickCount(), APayload);
 }
 
 bool TNetIcmpClient::DecodeReply(int32_t AN, TReplyStatus& AStatus) {
-    return Socket().Family().DecodeReply(FReceiveArea, AN, FSequenceCounter, AStatus);
+    return Socket().Family().DecodeReply(FReceiveArea, AN, FEcho, AStatus);
 }
 
 void TNetIcmpClient::UseAddressFamily(const std::string& AAddress) {
@@ -83,6 +82,9 @@ void TNetIcmpClient::Ping(std::string_view APayload, uint16_t ANewSequence) {
     if (const auto Sent = Handle.SendStamp()) {
         RoundTrip = RoundTrip.SentAt(*Sent);
     }
+    FEcho = {{}, Handle.AnswerIdentifier(FIdentifier), FSequenceCounter};
+    uint32_t Scope = 0;
+    Handle.Family().Destination(Address, FEcho.Destination, Scope);
     TReplyStatus Status;
     WaitForReply(ReceiveTimeout(), Status);
     const int64_t EndNs = Clock.SteadyNs();

@@ -28,6 +28,8 @@ public:
     const std::string& Address() const { return FAddress; }
     uint16_t SequenceCounter() const { return FSequenceCounter; }
     int32_t EchoSize() const { return FEchoSize; }
+    // Picked at random when the client is made, for all its requests.
+    uint16_t Identifier() const { return FIdentifier; }
     const std::array<uint8_t, TIcmpWire::AreaSize>& EchoBuffer() const { return FEchoBuffer; }
     const std::array<uint8_t, TIcmpWire::AreaSize>& ReceiveArea() const { return FReceiveArea; }
 
@@ -45,6 +47,9 @@ private:
     std::array<uint8_t, TIcmpWire::AreaSize> FReceiveArea{};
     std::array<uint8_t, TIcmpWire::AreaSize> FEchoBuffer{};
     uint16_t FSequenceCounter = 3489;
+    const uint16_t FIdentifier;
+    // What the request in flight was sent with: only its answers are accepted.
+    TProbeMatch::TEcho FEcho;
     int32_t FEchoSize = 0;
     TReplyStatus FReplyStatus;
     std::string FAddress;

@@ -87,7 +87,10 @@ std::optional<int32_t> TNetMessage::ReceiveIcmp(const TNetFamily& AFamily, TNetS
         }
         const auto Quoted = std::span<const uint8_t>(Payload).first(
             std::min<std::size_t>(static_cast<std::size_t>(*N), Payload.size()));
-        return AFamily.SynthesizeError(AArea, C.Offender.data(), C.HopLimit.value_or(0),
+        // An error-queue report names the destination of the request it quotes.
+        const auto* Destination = reinterpret_cast<const uint8_t*>(&From) + AFamily.AddressOffset;
+        return AFamily.SynthesizeError(AArea, C.Offender.data(), Destination,
+                                       C.HopLimit.value_or(0),
                                        C.Error->ee_type, C.Error->ee_code, Quoted);
     }
 

@@ -35,19 +35,20 @@ int32_t TNetPingSocket::SynthesizeReply(std::span<uint8_t> AArea, const TAddress
 }
 
 int32_t TNetPingSocket::SynthesizeError(std::span<uint8_t> AArea, const TAddress& AOffender,
-                                        uint8_t ATtl, uint8_t AType, uint8_t ACode,
+                                        const TAddress& ADestination, uint8_t ATtl, uint8_t AType, uint8_t ACode,
                                         std::span<const uint8_t> AQuoted) {
     const std::size_t QuotedTotal = IpHeaderSize + AQuoted.size();
     const std::size_t Total = IpHeaderSize + IcmpHeaderSize + QuotedTotal;
     WriteIpHeader(AArea, Total, ATtl, AOffender);
     const std::array<uint8_t, IcmpHeaderSize> Icmp{AType, ACode, 0, 0, 0, 0, 0, 0};
     TNetMessage::CopyInto(AArea, IpHeaderSize, Icmp);
-    // The quoted header only has to be as long as the outer one for the sequence to sit
-    // where readers look for it; its addresses are not known here and not read.
+    // The kernel hands over the quoted message and where it went, not the header around
+    // it; its destination is what readers check, so the real one is written.
     const std::size_t QuotedAt = IpHeaderSize + IcmpHeaderSize;
     if (QuotedAt < AArea.size()) {
         WriteIpHeader(AArea.subspan(QuotedAt), QuotedTotal, 1, TAddress{});
     }
+    TNetMessage::CopyInto(AArea, QuotedAt + 16, ADestination);
     TNetMessage::CopyInto(AArea, QuotedAt + IpHeaderSize, AQuoted);
     return static_cast<int32_t>(Total);
 }

@@ -19,8 +19,10 @@ public:
     // A reply from ASource with ATtl around the ICMP message; returns the full length.
     static int32_t SynthesizeReply(std::span<uint8_t> AArea, const TAddress& ASource, uint8_t ATtl,
                                    std::span<const uint8_t> AIcmp, std::size_t AIcmpLength);
-    // An ICMP error from AOffender quoting an IPv4 header and our request AQuoted.
+    // An ICMP error from AOffender quoting an IPv4 header to ADestination and our request
+    // AQuoted.
     static int32_t SynthesizeError(std::span<uint8_t> AArea, const TAddress& AOffender,
+                                   const TAddress& ADestination,
                                    uint8_t ATtl, uint8_t AType, uint8_t ACode,
                                    std::span<const uint8_t> AQuoted);
 

@@ -38,6 +38,13 @@ std::optional<TNetInFlight> TNetProbeBook::Take(uint16_t ASequence) {
     return Probe;
 }
 
+const TNetInFlight* TNetProbeBook::Find(uint16_t ASequence) const {
+    const auto It =
+        std::find_if(FProbes.begin(), FProbes.end(),
+                     [ASequence](const TNetInFlight& P) { return P.Sequence == ASequence; });
+    return It == FProbes.end() ? nullptr : &*It;
+}
+
 std::vector<TNetInFlight> TNetProbeBook::Expire(int64_t ANowNs) {
     std::vector<TNetInFlight> Due;
     std::copy_if(FProbes.begin(), FProbes.end(), std::back_inserter(Due),

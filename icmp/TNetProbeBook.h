@@ -3,6 +3,7 @@
 
 #include "TNetRoundTrip.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -17,6 +18,8 @@ struct TNetInFlight {
     int64_t TimeoutNs = 0;
     TNetRoundTrip Trip{0, 0};
     uint32_t HelperId = 0; // the helper's number for it, when relayed
+    // Where it went (IPv4: the first 4 bytes): an answer must come from, or quote, this.
+    std::array<uint8_t, 16> Destination{};
 };
 
 // The probes in flight of one engine, one family: a reply is matched by the sequence number it
@@ -32,6 +35,8 @@ public:
     uint16_t NextSequence();
     void Add(const TNetInFlight& AProbe);
     std::optional<TNetInFlight> Take(uint16_t ASequence);
+    // The probe carrying ASequence, left in the book; null when none does.
+    const TNetInFlight* Find(uint16_t ASequence) const;
     // Those whose deadline is at or before ANowNs, removed, earliest first.
     std::vector<TNetInFlight> Expire(int64_t ANowNs);
     std::optional<int64_t> NextDeadline() const;

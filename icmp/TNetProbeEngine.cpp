@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -33,9 +32,9 @@ TNetProbeResult Ended(uint32_t ARound, int ATtl, TReplyStatusKind AKind) {
 
 TNetProbeEngine::TNetProbeEngine(TNetContext& AContext)
     : TNetComponent(AContext), FSocket(AContext),
-      // Not the synchronous ping's identifier, so that a raw reader tells the two apart; the
+      // Its own identifier, so that a raw reader tells it from the synchronous ping; the
       // sequences start at a point of their own for the same reason.
-      FIdentifier(static_cast<uint16_t>((::getpid() & 0xFFFF) ^ 0x8000)),
+      FIdentifier(TProbeMatch::RandomIdentifier()),
       FBook(static_cast<uint16_t>(AContext.Clock().SteadyNs() / 1000)) {}
 
 TNetProbeEngine::~TNetProbeEngine() {
@@ -63,6 +62,7 @@ void TNetProbeEngine::Open(const std::string& AAddress) {
     }
     FFamily = &Family;
     FAddress = AAddress;
+    FDestination = Bytes;
 }
 
 void TNetProbeEngine::Close() {
@@ -74,6 +74,7 @@ void TNetProbeEngine::Close() {
     FSocket.ReleaseSocket();
     FHelper = nullptr;
     FTransport = TNetProbeTransport::None;
+    FAnswerIdentifier.reset();
 }
 
 void TNetProbeEngine::Queue(int ATtl, uint32_t ARound, int32_t ATimeoutMs) {
@@ -144,6 +145,7 @@ void TNetProbeEngine::SendOne(const TQueued& AProbe, std::vector<TNetProbeResult
     Entry.Ttl = AProbe.Ttl;
     Entry.Round = AProbe.Round;
     Entry.TimeoutNs = int64_t{AProbe.TimeoutMs} * TClock::NsPerMs;
+    Entry.Destination = FDestination;
     TArea Echo{};
     TIcmpWire::BuildEchoRequest(Echo, FIdentifier, Entry.Sequence, Clock.TickCount(), {});
     FFamily->ToEchoRequest(Echo);
@@ -255,12 +257,25 @@ void TNetProbeEngine::ReadRelayed(std::vector<TNetProbeResult>& AOut) {
     }
 }
 
+uint16_t TNetProbeEngine::AnswerIdentifier() {
+    if (!FAnswerIdentifier) {
+        FAnswerIdentifier = FTransport == TNetProbeTransport::Helper
+                                ? FHelper->Identifier()
+                                : FSocket.AnswerIdentifier(FIdentifier);
+    }
+    return *FAnswerIdentifier;
+}
+
 void TNetProbeEngine::Accept(const TArea& AArea, int32_t AN, std::optional<int64_t> AStampNs,
                              std::vector<TNetProbeResult>& AOut) {
-    const bool KernelSorts = FTransport == TNetProbeTransport::Datagram;
-    const auto Answer = TNetProbeWire::Decode(
-        *FFamily, AArea, AN, KernelSorts ? std::nullopt : std::optional<uint16_t>(FIdentifier));
-    const auto Probe = Answer ? FBook.Take(Answer->Sequence) : std::nullopt;
+    const auto Sequence = TNetProbeWire::Sequence(*FFamily, AArea, AN);
+    const TNetInFlight* Entry = Sequence ? FBook.Find(*Sequence) : nullptr;
+    if (Entry == nullptr) {
+        return;
+    }
+    const TProbeMatch::TEcho Echo{Entry->Destination, AnswerIdentifier(), Entry->Sequence};
+    const auto Answer = TNetProbeWire::Decode(*FFamily, AArea, AN, Echo);
+    const auto Probe = Answer ? FBook.Take(*Sequence) : std::nullopt;
     if (!Probe) {
         return;
     }

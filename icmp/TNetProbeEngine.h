@@ -53,6 +53,7 @@ public:
     std::vector<TNetProbeResult> Process();
 
     std::size_t InFlight() const { return FBook.Count(); }
+    uint16_t Identifier() const { return FIdentifier; }
     std::size_t Waiting() const { return FQueue.size(); }
 
 private:
@@ -75,6 +76,7 @@ private:
                 std::vector<TNetProbeResult>& AOut);
     void ExpireDue(std::vector<TNetProbeResult>& AOut);
     void Forget(const TNetInFlight& AProbe);
+    uint16_t AnswerIdentifier();
     int32_t ErrnoCode(int AErrno) const;
 
     TNetSocketHandle FSocket;
@@ -82,7 +84,11 @@ private:
     TNetProbeTransport FTransport = TNetProbeTransport::None;
     const TNetFamily* FFamily = nullptr;
     std::string FAddress;
-    uint16_t FIdentifier;
+    // Picked at random when the engine is made; answers carry FAnswerIdentifier, the
+    // transport's (see TNetSocketHandle::AnswerIdentifier), known once a probe has left.
+    const uint16_t FIdentifier;
+    std::optional<uint16_t> FAnswerIdentifier;
+    std::array<uint8_t, 16> FDestination{};
     TNetProbeBook FBook;
     std::deque<TQueued> FQueue;
 };

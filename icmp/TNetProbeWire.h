@@ -2,6 +2,7 @@
 #pragma once
 
 #include "TIcmpWire.h"
+#include "TProbeMatch.h"
 #include "TReplyStatus.h"
 
 #include <cstdint>
@@ -23,10 +24,13 @@ struct TNetProbeAnswer {
 
 class TNetProbeWire {
 public:
-    // AArea holds what a raw socket gives (IPv6: behind the header the reader rebuilt). With
-    // AIdentifier, the echo reply or the quoted request must carry it: a raw socket sees every
-    // process's echoes, while the datagram socket's kernel rewrites it and sorts them itself.
+    // AArea holds what a raw socket gives (IPv6: behind the header the reader rebuilt). The
+    // sequence of the probe the datagram may concern, to look that probe up by.
+    static std::optional<uint16_t> Sequence(const TNetFamily& AFamily,
+                                            std::span<const uint8_t, TIcmpWire::AreaSize> AArea,
+                                            int32_t AN);
+    // What the datagram says, when it answers the probe sent as AEcho.
     static std::optional<TNetProbeAnswer>
     Decode(const TNetFamily& AFamily, std::span<const uint8_t, TIcmpWire::AreaSize> AArea,
-           int32_t AN, std::optional<uint16_t> AIdentifier);
+           int32_t AN, const TProbeMatch::TEcho& AEcho);
 };

@@ -8,6 +8,7 @@
 #include "TNetStack.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
@@ -168,6 +169,25 @@ void TNetSocketHandle::SendToAddress(const std::string& AAddress, int32_t APort,
         return;
     }
     Stack().SendDatagram(FHandle, ABytes, AAddress, APort);
+}
+
+uint16_t TNetSocketHandle::AnswerIdentifier(uint16_t AOwn) const {
+    if (FRelayed) {
+        return FHelper->Identifier();
+    }
+    if (!FHasSocket || FKind != TNetSocketKind::Datagram) {
+        return AOwn;
+    }
+    // Bound by the first send; the port's bytes, in network order, are the identifier's.
+    sockaddr_storage Local{};
+    socklen_t Length = sizeof(Local);
+    if (::getsockname(FHandle, reinterpret_cast<sockaddr*>(&Local), &Length) != 0) {
+        return AOwn;
+    }
+    const auto* Port = reinterpret_cast<const uint8_t*>(&Local) +
+                       (FFamily->AddressFamily == AF_INET6 ? offsetof(sockaddr_in6, sin6_port)
+                                                           : offsetof(sockaddr_in, sin_port));
+    return static_cast<uint16_t>(Port[0] | (Port[1] << 8));
 }
 
 void TNetSocketHandle::SendThroughHelper(const std::string& AAddress,

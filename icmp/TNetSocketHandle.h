@@ -43,6 +43,9 @@ public:
     // How long the helper waits for answers to what is sent next (ms).
     void SetAnswerWait(int32_t AMilliseconds) { FAnswerWait = AMilliseconds; }
     bool Relayed() const { return FRelayed; }
+    // The identifier answers to what was sent last carry: the datagram socket's kernel puts
+    // its local port there, the helper its own number; else the sender's own, AOwn.
+    uint16_t AnswerIdentifier(uint16_t AOwn) const;
 
     bool HasSocket() const { return FHasSocket; }
     TSocketId Handle() const { return FHandle; }

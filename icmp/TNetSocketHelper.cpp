@@ -138,6 +138,7 @@ bool TNetSocketHelper::Start(const std::string& APath) {
     }
     FStatus4 = Hello->Status;
     FStatus6 = Hello->Family;
+    FIdentifier = Hello->Identifier;
     return true;
 }
 
@@ -184,6 +185,11 @@ std::optional<int> TNetSocketHelper::FamilyStatus(int AFamily) const {
         return std::nullopt;
     }
     return AFamily == AF_INET6 ? FStatus6 : FStatus4;
+}
+
+uint16_t TNetSocketHelper::Identifier() const {
+    std::lock_guard Guard(FLock);
+    return FIdentifier;
 }
 
 TNetSocketHelper::TRead TNetSocketHelper::ReadOne(int AMs, std::optional<TAnswer>* AReport) {

@@ -39,6 +39,8 @@ public:
     // 0 when the helper sends for AFamily, else the errno its raw socket gave (EPERM without
     // the right); nothing when no helper serves.
     std::optional<int> FamilyStatus(int AFamily) const;
+    // The identifier the helper writes into every request it sends, from its hello.
+    uint16_t Identifier() const;
 
     struct TSent {
         uint32_t Id = 0;
@@ -78,6 +80,7 @@ private:
     uint32_t FNextId = 1;
     int FStatus4 = 0;
     int FStatus6 = 0;
+    uint16_t FIdentifier = 0;
     std::vector<uint32_t> FLive;
     std::deque<TProbeProtocol::TAnswer> FQueue;
 };

@@ -43,7 +43,15 @@ int main() {
     if (Peer.pid != Parent) {
         return Refuse("the socket pair belongs to another process");
     }
-    ::close_range(Channel + 1, ~0U, 0);
+    // Nothing the starter left open may reach the capable process.
+    if (::close_range(Channel + 1, ~0U, 0) != 0) {
+        return Refuse("cannot close inherited descriptors");
+    }
+    // Not left to the file capability's exec: with kernel.suid_dumpable=1 the same user
+    // could attach to a capable process and take its sockets.
+    if (::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0) {
+        return Refuse("cannot forbid attaching");
+    }
     // A permitted right that the file did not make effective is raised for the two sockets.
     TCapabilities Sets;
     if (TCapabilities::Read(Sets) && (Sets.Permitted & TCapabilities::Bit(CAP_NET_RAW)) != 0) {
@@ -54,7 +62,9 @@ int main() {
     if (!TCapabilities::DropAll()) {
         return Refuse("cannot drop capabilities");
     }
-    ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
+        return Refuse("cannot forbid new privileges");
+    }
     const int On = 1;
     if (::setsockopt(Channel, SOL_SOCKET, SO_PASSCRED, &On, sizeof(On)) != 0) {
         return Refuse("cannot learn who asks");

@@ -120,6 +120,7 @@ std::vector<uint8_t> EncodeAnswer(const TAnswer& AAnswer) {
     auto Bytes = Header(AnswerMagic, static_cast<uint8_t>(AAnswer.Kind), AAnswer.Id,
                         AnswerHeaderSize + AAnswer.Bytes.size());
     Bytes[5] = AAnswer.StampNs ? 1 : 0;
+    Put(Bytes, 6, AAnswer.Identifier);
     Put(Bytes, 12, AAnswer.Status);
     Put(Bytes, 16, AAnswer.Family);
     Put(Bytes, 20, AAnswer.HopLimit);
@@ -138,6 +139,7 @@ std::optional<TAnswer> DecodeAnswer(std::span<const uint8_t> ABytes) {
     TAnswer A;
     A.Kind = static_cast<TAnswerKind>(ABytes[4]);
     A.Id = Get<uint32_t>(ABytes, 8);
+    A.Identifier = Get<uint16_t>(ABytes, 6);
     A.Status = Get<int32_t>(ABytes, 12);
     A.Family = Get<int32_t>(ABytes, 16);
     A.HopLimit = Get<int32_t>(ABytes, 20);

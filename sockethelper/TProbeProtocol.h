@@ -70,6 +70,9 @@ struct TAnswer {
     // Hello: the same for IPv6; Datagram: the family.
     int32_t Family = 0;
     int32_t HopLimit = 0; // Datagram over IPv6: the received hop limit
+    // Hello: the identifier the helper writes into every request, so that the window can
+    // hold the answers it relays to the same rule as its own.
+    uint16_t Identifier = 0;
     // Sent: CLOCK_REALTIME right before the send; Datagram: the kernel's receive stamp.
     std::optional<int64_t> StampNs;
     std::array<uint8_t, 16> Source{}; // Datagram over IPv6: the sender

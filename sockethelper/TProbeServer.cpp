@@ -62,7 +62,7 @@ int64_t NowNs(clockid_t AClock) {
 // the kernel's filter and are dropped by the matcher.
 void Filter4(int AFd) {
     uint32_t Blocked = ~0U;
-    for (const int Type : {ICMP_ECHOREPLY, ICMP_DEST_UNREACH, ICMP_ECHO, ICMP_TIME_EXCEEDED}) {
+    for (const int Type : {ICMP_ECHOREPLY, ICMP_DEST_UNREACH, ICMP_TIME_EXCEEDED}) {
         Blocked &= ~(1U << Type);
     }
     const icmp_filter Filter{Blocked};
@@ -113,7 +113,8 @@ TProbeServer::TSockets TProbeServer::OpenSockets() {
 }
 
 TProbeServer::TProbeServer(int AChannel, pid_t AClient, TSockets ASockets)
-    : FChannel(AChannel), FClient(AClient), FSockets(ASockets) {}
+    : FChannel(AChannel), FClient(AClient), FSockets(ASockets),
+      FIdentifier(TProbeMatch::RandomIdentifier()) {}
 
 TProbeServer::~TProbeServer() {
     for (const int Fd : {FSockets.Ipv4, FSockets.Ipv6}) {
@@ -128,6 +129,7 @@ int TProbeServer::Run() {
     Hello.Kind = TAnswerKind::Hello;
     Hello.Status = FSockets.Error4;
     Hello.Family = FSockets.Error6;
+    Hello.Identifier = FIdentifier;
     if (!Answer(Hello)) {
         return errno == 0 ? 0 : 1;
     }
@@ -205,7 +207,7 @@ bool TProbeServer::ServeRequest() {
     const bool FromClient = Sender.FromClient;
     const bool Attached = Sender.Attached;
     const bool Whole = (Msg.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) == 0 && !Attached;
-    const TParsed Parsed =
+    TParsed Parsed =
         Parse(Whole ? std::span<const uint8_t>(Buffer.data(), static_cast<std::size_t>(N))
                     : std::span<const uint8_t>());
     if (FromClient && Parsed.Verdict == TVerdict::Accepted && Parsed.Kind == TRequestKind::Forget) {
@@ -225,7 +227,7 @@ bool TProbeServer::ServeRequest() {
     return Answer(Sent);
 }
 
-int32_t TProbeServer::SendProbe(const TProbe& AProbe, std::optional<int64_t>& AStampNs) {
+int32_t TProbeServer::SendProbe(TProbe& AProbe, std::optional<int64_t>& AStampNs) {
     const bool V6 = AProbe.Family == AF_INET6;
     const int Fd = V6 ? FSockets.Ipv6 : FSockets.Ipv4;
     if (Fd < 0) {
@@ -257,14 +259,16 @@ int32_t TProbeServer::SendProbe(const TProbe& AProbe, std::optional<int64_t>& AS
     const auto* To =
         V6 ? reinterpret_cast<const sockaddr*>(&To6) : reinterpret_cast<const sockaddr*>(&To4);
     const socklen_t Length = V6 ? sizeof(To6) : sizeof(To4);
+    TProbeMatch::WriteIdentifier(AProbe.Family, AProbe.Message, FIdentifier);
     AStampNs = NowNs(CLOCK_REALTIME);
     const ssize_t Sent = ::sendto(Fd, AProbe.Message.data(), AProbe.Message.size(), 0, To, Length);
     if (Sent < 0) {
         AStampNs.reset();
         return errno;
     }
-    FWaiting.push_back({AProbe.Id, AProbe.Family, TProbeMatch::RequestSequence(AProbe.Message),
-                        Now + int64_t{AProbe.WaitMs} * 1000000});
+    const TProbeMatch::TEcho Echo{AProbe.Address, FIdentifier,
+                                  TProbeMatch::RequestSequence(AProbe.Message)};
+    FWaiting.push_back({AProbe.Id, AProbe.Family, Echo, Now + int64_t{AProbe.WaitMs} * 1000000});
     return 0;
 }
 
@@ -310,7 +314,8 @@ bool TProbeServer::Forward(int AFamily, std::span<const uint8_t> ABytes,
         return true;
     }
     for (const TWaiting& W : FWaiting) {
-        if (W.Family != AFamily || W.Sequence != *Sequence) {
+        if (W.Family != AFamily || W.Echo.Sequence != *Sequence ||
+            !TProbeMatch::Answers(AFamily, ABytes, ASource, W.Echo)) {
             continue;
         }
         TAnswer A;

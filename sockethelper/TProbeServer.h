@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "TProbeMatch.h"
 #include "TProbeProtocol.h"
 #include "TSendRate.h"
 
@@ -9,9 +10,11 @@
 #include <vector>
 
 // Sends the window's echo requests over the helper's two raw sockets and forwards the
-// datagrams that concern a waiting probe, until the window closes its end of the pair. Only
-// requests sent by the client process are served; the kernel attaches each sender's process
-// id (the channel has SO_PASSCRED set).
+// datagrams that answer a waiting probe (TProbeMatch), until the window closes its end of the
+// pair. Only requests sent by the client process are served; the kernel attaches each
+// sender's process id (the channel has SO_PASSCRED set). Every request leaves with the
+// server's own random identifier, so the raw sockets' view of other programs' echoes, which
+// carry theirs, never matches, and no caller can pose as another program.
 class TProbeServer {
 public:
     // The raw sockets, opened while the right is held; -1 with the errno of the failure.
@@ -38,13 +41,13 @@ private:
     struct TWaiting {
         uint32_t Id;
         int Family;
-        uint16_t Sequence;
+        TProbeMatch::TEcho Echo;
         int64_t DeadlineNs;
     };
 
     // One message from the channel; false when the channel is closed or broken.
     bool ServeRequest();
-    int32_t SendProbe(const TProbeProtocol::TProbe& AProbe, std::optional<int64_t>& AStampNs);
+    int32_t SendProbe(TProbeProtocol::TProbe& AProbe, std::optional<int64_t>& AStampNs);
     // Reads what the socket holds, a bounded number at a time, and forwards what concerns us.
     bool Drain(int AFamily);
     bool Forward(int AFamily, std::span<const uint8_t> ABytes, std::optional<int64_t> AStampNs,
@@ -59,5 +62,6 @@ private:
     int FHopLimit4 = -1;
     int FHopLimit6 = -1;
     TSendRate FRate;
+    const uint16_t FIdentifier;
     std::vector<TWaiting> FWaiting;
 };

@@ -9,22 +9,30 @@
 #include <map>
 #include <optional>
 #include <tuple>
-#include <unistd.h>
 
 namespace {
 
 // A raw-socket datagram: 20-byte IPv4 header from ASource, then an ICMP message of AType
-// with the sequence where that type carries it.
-std::vector<uint8_t> Datagram(uint8_t AType, uint16_t ASeq, std::size_t ALength = 72,
-                              std::array<uint8_t, 4> ASource = {10, 0, 0, 9}) {
+// with AId and ASeq where that type carries them; an error quotes a request to 10.0.0.9.
+std::vector<uint8_t> RawDatagram(uint16_t AId, uint8_t AType, uint16_t ASeq, std::size_t ALength,
+                                 std::array<uint8_t, 4> ASource) {
     std::vector<uint8_t> D(ALength, 0);
     D[0] = 0x45;
     D[8] = 61;
     std::copy(ASource.begin(), ASource.end(), D.begin() + 12);
     D[20] = AType;
-    const std::size_t At = (AType == 0 || AType == 8) ? 26 : 54;
-    D[At] = static_cast<uint8_t>(ASeq & 0xFF);
-    D[At + 1] = static_cast<uint8_t>(ASeq >> 8);
+    std::size_t At = 24;
+    if (AType != 0 && AType != 8 && ALength >= 56) {
+        D[28] = 0x45;
+        D[37] = 1;
+        D[44] = 10, D[47] = 9;
+        D[48] = 8;
+        At = 52;
+    }
+    D[At] = static_cast<uint8_t>(AId & 0xFF);
+    D[At + 1] = static_cast<uint8_t>(AId >> 8);
+    D[At + 2] = static_cast<uint8_t>(ASeq & 0xFF);
+    D[At + 3] = static_cast<uint8_t>(ASeq >> 8);
     return D;
 }
 
@@ -40,6 +48,11 @@ protected:
         S().Arrivals.push_back({S().Now() + AAfterMs, std::move(ABytes)});
     }
     TFakeStack::TScript& S() { return Fake.Script; }
+    // One carrying the client's identifier.
+    std::vector<uint8_t> Datagram(uint8_t AType, uint16_t ASeq, std::size_t ALength = 72,
+                                  std::array<uint8_t, 4> ASource = {10, 0, 0, 9}) const {
+        return RawDatagram(Client->Identifier(), AType, ASeq, ALength, ASource);
+    }
 
     TFakeNet Fake;
     std::optional<TNetIcmpClient> Client;
@@ -76,7 +89,11 @@ TEST_F(IcmpClient, OneExchange) {
     ASSERT_EQ(S().Sent.size(), 1u);
     EXPECT_EQ(S().Sent[0].size(), 52u);
     EXPECT_EQ(S().Sent[0][6] | (S().Sent[0][7] << 8), 3489);
-    EXPECT_EQ(S().Sent[0][4] | (S().Sent[0][5] << 8), ::getpid() & 0xFFFF);
+    EXPECT_EQ(S().Sent[0][4] | (S().Sent[0][5] << 8), Client->Identifier());
+    // Random, so only all three alike would show a fixed one (odds 1 in 2^32 otherwise).
+    const TNetIcmpClient Second(Fake.Net), Third(Fake.Net);
+    EXPECT_FALSE(Client->Identifier() == Second.Identifier() &&
+                 Client->Identifier() == Third.Identifier());
     EXPECT_EQ(S().SentTo[0], "10.0.0.9");
     EXPECT_EQ(S().SentPorts[0], 7);
     EXPECT_EQ(Client->ReplyStatus(),
@@ -111,6 +128,21 @@ TEST_F(IcmpClient, WaitOutcomes) {
         {"reply after the timeout", {{1200, Datagram(0, 3489)}}, 1000, skTimedOut, 1000, 0},
         {"time exceeded quoting us", {{5, Datagram(11, 3489, 100)}}, 1000, skTtlExceeded, 5, 100},
         {"unreachable quoting another", {{5, Datagram(3, 3488, 100)}}, 300, skTimedOut, 300, 0},
+        {"our request seen on loopback, then the reply",
+         {{1, Datagram(8, 3489)}, {2, Datagram(0, 3489)}},
+         1000,
+         skEchoReply,
+         2,
+         72},
+        {"reply of another identifier",
+         {{5, RawDatagram(Client->Identifier() ^ 1, 0, 3489, 72, {10, 0, 0, 9})}},
+         300,
+         skTimedOut,
+         300,
+         0},
+        {"reply from another address", {{5, Datagram(0, 3489, 72, {10, 0, 0, 8})}}, 300,
+         skTimedOut, 300, 0},
+        {"redirect quoting us", {{5, Datagram(5, 3489, 100)}}, 300, skTimedOut, 300, 0},
         {"oversized with our sequence, then ours",
          {{10, Datagram(0, 3489, 1500)}, {20, Datagram(0, 3489)}},
          1000,
@@ -288,8 +320,6 @@ TEST_F(IcmpClient, FailuresKeepStateAndSocket) {
     EXPECT_THROW(Client->Ping(), ENetSocketError);
     EXPECT_TRUE(Client->Socket().HasSocket());
     S().FailSend = 0;
-    Arrive(5, Datagram(5, 3490, 100)); // a redirect quoting this very request
-    EXPECT_THROW(Client->Ping(), ENetIcmpException);
     S().FailPoll = 10004;
     EXPECT_THROW(Client->Ping(), ENetSocketError);
     S().FailPoll = 0;

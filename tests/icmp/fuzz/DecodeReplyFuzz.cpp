@@ -24,11 +24,12 @@ void Check(bool ACondition) {
 }
 
 // Whatever DecodeReply does, an accepted record must describe the datagram it accepted.
-void Decode(const std::array<uint8_t, TIcmpWire::AreaSize>& AArea, int32_t AN, uint16_t ASeq,
-            bool AMustAccept) {
+void Decode(const std::array<uint8_t, TIcmpWire::AreaSize>& AArea, int32_t AN,
+            const TProbeMatch::TEcho& AEcho, bool AMustAccept) {
+    const uint16_t ASeq = AEcho.Sequence;
     TReplyStatus Status;
     try {
-        const bool Accepted = TIcmpWire::DecodeReply(AArea, AN, ASeq, Status);
+        const bool Accepted = TIcmpWire::DecodeReply(AArea, AN, AEcho, Status);
         Check(!AMustAccept || Accepted);
         if (Accepted && AN > 0) {
             Check(Status.Sequence == ASeq);
@@ -46,11 +47,12 @@ void Decode(const std::array<uint8_t, TIcmpWire::AreaSize>& AArea, int32_t AN, u
 }
 
 // The same for ICMPv6; the source text must also read back as the header's source bytes.
-void Decode6(const std::array<uint8_t, TIcmpWire::AreaSize>& AArea, int32_t AN, uint16_t ASeq,
-             bool AMustAccept) {
+void Decode6(const std::array<uint8_t, TIcmpWire::AreaSize>& AArea, int32_t AN,
+             const TProbeMatch::TEcho& AEcho, bool AMustAccept) {
+    const uint16_t ASeq = AEcho.Sequence;
     TReplyStatus Status;
     try {
-        const bool Accepted = TIcmp6Wire::DecodeReply(AArea, AN, ASeq, Status);
+        const bool Accepted = TIcmp6Wire::DecodeReply(AArea, AN, AEcho, Status);
         Check(!AMustAccept || Accepted);
         if (Accepted && AN > 0) {
             Check(Status.Sequence == ASeq);
@@ -81,20 +83,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
     const uint16_t Seq = static_cast<uint16_t>(AData[1] | (AData[2] << 8));
     const std::span<const uint8_t> Bytes(AData + 3, ASize - 3);
     std::array<uint8_t, TIcmpWire::AreaSize> Area{};
+    // The identifier the datagram carries, so that acceptance turns on the rest of the rule.
+    const uint16_t Id = Bytes.size() >= 6 ? static_cast<uint16_t>(Bytes[4] | (Bytes[5] << 8)) : 0;
+    const TProbeMatch::TEcho Nowhere{{}, Id, Seq};
 
     if (Mode == 0) {
         std::memcpy(Area.data(), Bytes.data(), std::min(Bytes.size(), Area.size()));
-        Decode(Area, static_cast<int32_t>(Bytes.size()), Seq, false);
+        Decode(Area, static_cast<int32_t>(Bytes.size()), Nowhere, false);
     } else if (Mode == 1) {
         const int32_t N =
             TNetPingSocket::SynthesizeReply(Area, {10, 0, 0, 1}, 64, Bytes, Bytes.size());
-        const bool Ours = Bytes.size() >= 8 && (Bytes[0] == 0 || Bytes[0] == 8) &&
+        const bool Ours = Bytes.size() >= 8 && Bytes[0] == 0 &&
                           (Bytes[6] | (Bytes[7] << 8)) == Seq &&
                           N <= static_cast<int32_t>(TIcmpWire::AreaSize);
-        Decode(Area, N, Seq, Ours);
+        Decode(Area, N, {{10, 0, 0, 1}, Id, Seq}, Ours);
     } else if (Mode == 3) {
         std::memcpy(Area.data(), Bytes.data(), std::min(Bytes.size(), Area.size()));
-        Decode6(Area, static_cast<int32_t>(Bytes.size()), Seq, false);
+        Decode6(Area, static_cast<int32_t>(Bytes.size()), Nowhere, false);
     } else if (Mode == 4) {
         TNetIcmp6Socket::TAddress Source{};
         std::copy_n(Bytes.begin(), std::min<std::size_t>(Bytes.size(), 16), Source.begin());
@@ -102,22 +107,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
         const bool Ours = Bytes.size() >= 8 && Bytes[0] == TIcmp6Wire::EchoReply &&
                           (Bytes[6] | (Bytes[7] << 8)) == Seq &&
                           N <= static_cast<int32_t>(TIcmpWire::AreaSize);
-        Decode6(Area, N, Seq, Ours);
+        TProbeMatch::TEcho From{{}, Id, Seq};
+        std::copy(Source.begin(), Source.end(), From.Destination.begin());
+        Decode6(Area, N, From, Ours);
     } else if (Mode == 5) {
         const uint8_t Type =
             Bytes.empty() || Bytes[0] & 1 ? TIcmp6Wire::TimeExceeded : TIcmp6Wire::Unreachable;
+        const TNetIcmp6Socket::TAddress To{0xfd, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3};
         const int32_t N = TNetIcmp6Socket::SynthesizeError(
-            Area, {0xfd, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2}, 64, Type, 0, Bytes);
+            Area, {0xfd, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2}, To, 64, Type, 0, Bytes);
         const bool Ours = Bytes.size() >= 8 && Bytes[0] == TIcmp6Wire::EchoRequest &&
                           (Bytes[6] | (Bytes[7] << 8)) == Seq &&
                           N <= static_cast<int32_t>(TIcmpWire::AreaSize);
-        Decode6(Area, N, Seq, Ours);
+        TProbeMatch::TEcho Sent{{}, Id, Seq};
+        std::copy(To.begin(), To.end(), Sent.Destination.begin());
+        Decode6(Area, N, Sent, Ours);
     } else {
         const uint8_t Type = Bytes.empty() ? 11 : (Bytes[0] & 1 ? 11 : 3);
-        const int32_t N = TNetPingSocket::SynthesizeError(Area, {10, 0, 0, 2}, 63, Type, 0, Bytes);
-        const bool Ours = Bytes.size() >= 8 && (Bytes[6] | (Bytes[7] << 8)) == Seq &&
+        const int32_t N =
+            TNetPingSocket::SynthesizeError(Area, {10, 0, 0, 2}, {10, 0, 0, 3}, 63, Type, 0, Bytes);
+        const bool Ours = Bytes.size() >= 8 && Bytes[0] == 8 &&
+                          (Bytes[6] | (Bytes[7] << 8)) == Seq &&
                           N <= static_cast<int32_t>(TIcmpWire::AreaSize);
-        Decode(Area, N, Seq, Ours);
+        Decode(Area, N, {{10, 0, 0, 3}, Id, Seq}, Ours);
     }
     return 0;
 }
