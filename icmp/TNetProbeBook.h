@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 // One probe on its way: what it was sent with and until when an answer counts.
@@ -20,6 +21,7 @@ struct TNetInFlight {
     uint32_t HelperId = 0; // the helper's number for it, when relayed
     // Where it went (IPv4: the first 4 bytes): an answer must come from, or quote, this.
     std::array<uint8_t, 16> Destination{};
+    std::string Address{}; // the same as its caller wrote it, to hand back with the result
 };
 
 // The probes in flight of one engine, one family: a reply is matched by the sequence number it
