@@ -6,7 +6,9 @@
 
 #include "RequireRoot.h"
 #include "TIcmpPeer.h"
+#include "TNetContext.h"
 #include "TNetNamespaceScope.h"
+#include "TNetSocketHelper.h"
 #include "TTestNetwork.h"
 
 #include <QCoreApplication>
@@ -22,6 +24,7 @@ using namespace std::chrono_literals;
 using zirko::test::TIcmpPeer;
 using zirko::test::TNetNamespaceScope;
 using zirko::test::TTestNetwork;
+using zirko::test::TTestNetworkOptions;
 
 // Every ICMP type quoting another request of ours, then the malformed and the mismatched.
 std::string Flood() {
@@ -151,6 +154,82 @@ TEST_F(THostileNetwork, AutomaticMonitoringKeepsOnlyTheMatchingReplyOrATimeout) 
         }
         ASSERT_GE(Seen.size(), R.Answered ? 12u : 3u);
         ExpectOnly(R.Answered, Messages);
+    }
+}
+
+// The forgeries a sender on the path can make around each request, then the target's own
+// reply among them, over every transport and family. A forgery leaves the wait running; the
+// reply counts as it came. On loopback the kernel's reply counts, with its own TTL.
+TEST_F(THostileNetwork, ForgedAnswersNeverCountOnAnyTransport) {
+    TTestNetwork Net6(TTestNetworkOptions{.IPv6 = true});
+    Net6.Client()->SetPingGroupRange(0, 0); // root may open datagram sockets too
+    // Another address of the target's namespace, routed back through the router.
+    const std::string T4 = Net6.TargetAddress(), T6 = Net6.TargetAddress6();
+    const std::string Other4 = T4.substr(0, T4.rfind('.')) + ".100";
+    const std::string Other6 = T6.substr(0, T6.rfind(':')) + ":99";
+    Net6.Target().Ip({"addr", "add", Other4 + "/32", "dev", "lo"});
+    Net6.Target().Ip({"-6", "addr", "add", Other6 + "/128", "dev", "lo", "nodad"});
+    Net6.Router().Ip({"route", "add", Other4 + "/32", "via", T4});
+    Net6.Router().Ip({"-6", "route", "add", Other6 + "/128", "via", T6});
+    struct TForgery {
+        const char* Name;
+        std::string Actions; // OTHER stands for the other address of the request's family
+        bool Answered;
+    };
+    const std::vector<TForgery> Rows{
+        {"an echo request with its identifier and sequence", "echo-request", false},
+        {"the right reply from another address", "from:OTHER,reply", false},
+        {"a reply of another identifier", "reply-id:1", false},
+        {"unreachable from elsewhere quoting another request of this sequence",
+         "from:OTHER,unreachable-id:1", false},
+        {"the target's reply after forgeries", "echo-request,reply-id:1,unreachable-id:1,reply",
+         true},
+        {"loopback", "", true},
+    };
+    const std::vector<std::pair<const char*, TNetIcmpSocketPolicy>> Transports{
+        {"raw", TNetIcmpSocketPolicy::RawOnly},
+        {"datagram", TNetIcmpSocketPolicy::DatagramOnly},
+        {"helper", TNetIcmpSocketPolicy::RawOnly}};
+    for (const TForgery& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        const bool Loopback = std::string(R.Name) == "loopback";
+        for (const bool V6 : {false, true}) {
+            SCOPED_TRACE(V6 ? "IPv6" : "IPv4");
+            std::string Actions = R.Actions;
+            if (const auto At = Actions.find("OTHER"); At != std::string::npos) {
+                Actions.replace(At, 5, V6 ? Other6 : Other4);
+            }
+            TIcmpPeer Peer(Net6.Target(), Actions);
+            const std::string Target = Loopback ? (V6 ? "::1" : "127.0.0.1") : V6 ? T6 : T4;
+            for (const auto& [Name, Policy] : Transports) {
+                SCOPED_TRACE(Name);
+                TNetNamespaceScope InClient(*Net6.Client());
+                TNetSocketHelper Helper;
+                TNetContext Context;
+                if (std::string(Name) == "helper") {
+                    ASSERT_TRUE(Helper.Start(ZIRKO_SOCKET_PATH));
+                    Context.SetHelper(&Helper);
+                }
+                Context.SetIcmpSocketPolicy(Policy);
+                TNetIcmpClient Client(Context);
+                Client.SetHost(Target);
+                Client.SetReceiveTimeout(300);
+                for (int I = 0; I < 2; ++I) {
+                    Client.Ping();
+                    const TReplyStatus& S = Client.ReplyStatus();
+                    ASSERT_EQ(S.Status, R.Answered ? skEchoReply : skTimedOut)
+                        << "answered by " << S.FromAddress << " type " << int(S.IcmpType);
+                    if (R.Answered) {
+                        EXPECT_EQ(S.FromAddress, Target);
+                        EXPECT_EQ(S.IcmpType, V6 ? 129 : 0);
+                        EXPECT_EQ(S.ReplyTtl, Loopback ? 64 : 63) << "the reply's own TTL";
+                    }
+                }
+                EXPECT_EQ(Client.Socket().Kind(), std::string(Name) == "datagram"
+                                                      ? TNetSocketKind::Datagram
+                                                      : TNetSocketKind::Raw);
+            }
+        }
     }
 }
 

@@ -102,13 +102,20 @@ TEST_F(IcmpUnprivileged, SameRecordsAsTheRawSocket) {
 }
 
 TEST_F(IcmpUnprivileged, SameErrorsAsTheRawSocket) {
-    // Reports that quote our request reach the datagram socket through the error queue.
+    // Reports of other kinds that quote our request reach the datagram socket through the
+    // error queue; neither socket lets them end or abort the wait.
+    const auto TimedOut = [](const std::string& AOut, const char* AKind) {
+        return AOut.rfind("REPLY 2 0 0.0.0.0 0 3489 0 ", 0) == 0 &&
+               AOut.find("REPLY 2 0 0.0.0.0 0 3490 0 ") != std::string::npos &&
+               AOut.find(AKind) != std::string::npos && AOut.find("ERROR") == std::string::npos;
+    };
     for (const char* Actions : {"foreign-quote:5", "foreign-quote:12"}) {
         SCOPED_TRACE(Actions);
         TIcmpPeer Peer(Net->Target(), Actions);
         const std::string Raw = Probe(false, Net->TargetAddress(), 500, 64);
-        EXPECT_EQ(Raw, "ERROR 0 Non-echo type response received\n");
-        EXPECT_EQ(Probe(true, Net->TargetAddress(), 500, 64), Raw);
+        EXPECT_TRUE(TimedOut(Raw, "raw")) << Raw;
+        const std::string Datagram = Probe(true, Net->TargetAddress(), 500, 64);
+        EXPECT_TRUE(TimedOut(Datagram, "datagram")) << Datagram;
     }
 }
 

@@ -7,18 +7,24 @@
 #include "THelperCopy.h"
 #include "TNetNamespace.h"
 #include "TNetNamespaceScope.h"
+#include "TIcmpPeer.h"
 #include "TNetSocketHelper.h"
+#include "TTestNetwork.h"
 #include "TProbeMatch.h"
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <fstream>
+#include <grp.h>
 #include <linux/icmp.h>
 #include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ptrace.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -245,7 +251,7 @@ TEST_F(SocketHelper, SendsNothingElseAndPassesNothingElseBack) {
     // A waiting probe sees neither other echo traffic nor other types on its socket.
     const auto Sent = Channel.Ask(EncodeProbe(Echo(AF_INET, 6)), 6);
     ASSERT_TRUE(Sent && Sent->Answer.Status == 0);
-    EXPECT_EQ(Datagrams(Channel, 200).size(), 2u) << "our request and its reply";
+    EXPECT_EQ(Datagrams(Channel, 200).size(), 1u) << "the reply; our own request answers nothing";
     SendIcmp(AF_INET, 8);
     SendIcmp(AF_INET, 40);
     SendIcmp(AF_INET6, 128);
@@ -382,3 +388,93 @@ TEST_F(SocketHelper, EndsWhenTheWindowIsKilled) {
 }
 
 } // namespace
+
+// Started by hand by another user, with its 64 probes waiting for a silent host, the helper
+// passes back none of the echo traffic a second user's ping makes on the same machine,
+// though that ping's sequence numbers are among the waiting ones.
+TEST_F(SocketHelper, AStrangersHelperSeesNoneOfAnotherUsersPings) {
+    TTestNetwork Net(TTestNetworkOptions{.IPv6 = true});
+    TIcmpPeer Silent(Net.Target(), "");
+    std::array<uint8_t, 16> Target4{}, Target6{};
+    ::inet_pton(AF_INET, Net.TargetAddress().c_str(), Target4.data());
+    ::inet_pton(AF_INET6, Net.TargetAddress6().c_str(), Target6.data());
+    TNetNamespaceScope Inside(*Net.Client());
+    THelperCopy Copy(Helper, true);
+    ASSERT_FALSE(Copy.Path.empty());
+    THelperChannel Channel(Copy.Path, AsNobody);
+    ASSERT_TRUE(Channel.Next().has_value()) << "hello";
+    for (uint32_t Id = 1, Tries = 0; Id <= 64 && Tries < 2000; ++Tries) {
+        TProbe P = Echo(Id % 2 != 0 ? AF_INET : AF_INET6, (Id + 1) / 2, 60000);
+        P.Id = Id;
+        P.Address = P.Family == AF_INET ? Target4 : Target6;
+        const auto A = Channel.Ask(EncodeProbe(P), Id);
+        ASSERT_TRUE(A.has_value());
+        ASSERT_TRUE(A->Answer.Status == 0 || A->Answer.Status == EAGAIN) << A->Answer.Status;
+        Id += A->Answer.Status == 0 ? 1 : 0;
+        std::this_thread::sleep_for(std::chrono::microseconds(2500));
+    }
+    // Root's pings over both families: sequences 1 to 5, requests and replies on loopback.
+    for (const char* Target : {"127.0.0.1", "::1"}) {
+        const TCommandResult Ping =
+            Net.Client()->Run({"ping", "-n", "-q", "-c", "5", "-i", "0.05", "-W", "1", Target});
+        ASSERT_EQ(Ping.ExitCode, 0) << Ping.Output;
+    }
+    EXPECT_TRUE(Datagrams(Channel, 300).empty()) << "another user's ICMP left the helper";
+}
+
+// Writes a sysctl file for the scope, restoring its value afterwards.
+class TSysctlScope {
+public:
+    TSysctlScope(std::string APath, const std::string& AValue) : FPath(std::move(APath)) {
+        std::ifstream(FPath) >> FOld;
+        std::ofstream(FPath) << AValue << "\n";
+    }
+    ~TSysctlScope() { std::ofstream(FPath) << FOld << "\n"; }
+    TSysctlScope(const TSysctlScope&) = delete;
+    TSysctlScope& operator=(const TSysctlScope&) = delete;
+
+private:
+    std::string FPath;
+    std::string FOld;
+};
+
+// Whether uid 65534 may attach to APid: 0 yes, else the errno.
+int AttachAsNobody(pid_t APid) {
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
+            ::setresuid(65534, 65534, 65534) != 0) {
+            ::_exit(255);
+        }
+        const long R = ::ptrace(PTRACE_ATTACH, APid, nullptr, nullptr);
+        ::_exit(R == 0 ? 0 : errno);
+    }
+    int Status = 0;
+    ::waitpid(Child, &Status, 0);
+    return WIFEXITED(Status) ? WEXITSTATUS(Status) : 254;
+}
+
+// Even where the capability's exec would leave it dumpable, its own user cannot attach to a
+// serving helper and take its sockets; an ordinary process of that user it can attach to.
+TEST_F(SocketHelper, ItsOwnUserCannotAttachToIt) {
+    TSysctlScope Dumpable("/proc/sys/fs/suid_dumpable", "1");
+    TNetNamespace Loop("attach");
+    TNetNamespaceScope Inside(Loop);
+    THelperCopy Copy(Helper, true);
+    ASSERT_FALSE(Copy.Path.empty());
+    THelperChannel Channel(Copy.Path, AsNobody);
+    ASSERT_TRUE(Channel.Next().has_value()) << "hello";
+    EXPECT_EQ(ProcStatusField(Channel.Pid(), "NoNewPrivs"), "1");
+    EXPECT_EQ(AttachAsNobody(Channel.Pid()), EPERM);
+    const pid_t Plain = ::fork();
+    if (Plain == 0) {
+        ::setresgid(65534, 65534, 65534);
+        ::setresuid(65534, 65534, 65534);
+        ::pause();
+        ::_exit(0);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(AttachAsNobody(Plain), 0) << "the attach itself works here";
+    ::kill(Plain, SIGKILL);
+    ::waitpid(Plain, nullptr, 0);
+}

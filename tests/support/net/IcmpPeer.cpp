@@ -4,6 +4,7 @@
 // ICMPv6 echo requests through raw sockets, and exits by itself after --lifetime-ms (at most
 // ten minutes).
 #include <algorithm>
+#include <arpa/inet.h>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -33,6 +34,7 @@ TClock::time_point GDeadline; // the peer's lifetime ends here, whatever it is d
 
 struct TRequest {
     int Socket = -1; // the raw socket of the request's family, for the answers
+    int Forger = -1; // after from:ADDR, the answers leave from ADDR through this one
     bool V6 = false;
     sockaddr_in6 From{}; // or a sockaddr_in
     socklen_t FromLength = 0;
@@ -74,7 +76,7 @@ void Send(const TRequest& AReq, std::vector<uint8_t> AIcmp) {
         AIcmp[2] = static_cast<uint8_t>(Sum >> 8);
         AIcmp[3] = static_cast<uint8_t>(Sum & 0xFF);
     }
-    ::sendto(AReq.Socket, AIcmp.data(), AIcmp.size(), 0,
+    ::sendto(AReq.Forger >= 0 ? AReq.Forger : AReq.Socket, AIcmp.data(), AIcmp.size(), 0,
              reinterpret_cast<const sockaddr*>(&AReq.From), AReq.FromLength);
 }
 
@@ -92,7 +94,36 @@ std::vector<uint8_t> ErrorMessage(uint8_t AType, const std::vector<uint8_t>& AQu
     return Icmp;
 }
 
-void Perform(const TRequest& AReq, const std::string& AAction) {
+// A raw socket of the request's family bound to AAddress, an address of this namespace.
+int BoundSocket(const TRequest& AReq, const std::string& AAddress) {
+    const int Fd = AReq.V6 ? ::socket(AF_INET6, SOCK_RAW, IPPROTO_ICMPV6)
+                           : ::socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
+    sockaddr_in6 Six{};
+    sockaddr_in Four{};
+    Six.sin6_family = AF_INET6;
+    Four.sin_family = AF_INET;
+    const bool Parsed = AReq.V6 ? inet_pton(AF_INET6, AAddress.c_str(), &Six.sin6_addr) == 1
+                                : inet_pton(AF_INET, AAddress.c_str(), &Four.sin_addr) == 1;
+    const auto* Name = AReq.V6 ? reinterpret_cast<const sockaddr*>(&Six)
+                               : reinterpret_cast<const sockaddr*>(&Four);
+    if (Fd < 0 || !Parsed ||
+        ::bind(Fd, Name, AReq.V6 ? sizeof(Six) : sizeof(Four)) != 0) {
+        std::fprintf(stderr, "cannot send from %s\n", AAddress.c_str());
+        if (Fd >= 0) {
+            ::close(Fd);
+        }
+        return -1;
+    }
+    return Fd;
+}
+
+void Perform(TRequest& AReq, const std::string& AAction) {
+    if (AAction.rfind("from:", 0) == 0) { // the address may hold colons of its own
+        if (AReq.Forger < 0) {
+            AReq.Forger = BoundSocket(AReq, AAction.substr(5));
+        }
+        return;
+    }
     std::istringstream Parts(AAction);
     std::string Verb, A, B;
     std::getline(Parts, Verb, ':');
@@ -117,6 +148,10 @@ void Perform(const TRequest& AReq, const std::string& AAction) {
                     7); // some other request of ours, not this one
         }
         Send(AReq, ErrorMessage(static_cast<uint8_t>(N), Quoted));
+    } else if (Verb == "unreachable-id") {
+        std::vector<uint8_t> Quoted = AReq.Ip;
+        AddLe16(Quoted, IpHeaderLength(Quoted) + 4, N); // another request, same sequence
+        Send(AReq, ErrorMessage(AReq.V6 ? ICMP6_DST_UNREACH : 3, Quoted));
     } else if (Verb == "short") {
         Send(AReq, {0, 0, 0, 0});
     } else if (Verb == "oversized") {
@@ -264,6 +299,9 @@ int main(int argc, char** argv) {
                 break;
             }
             Perform(Req, Action);
+        }
+        if (Req.Forger >= 0) {
+            ::close(Req.Forger);
         }
     }
     ::close(Socket);

@@ -20,6 +20,9 @@ namespace zirko::test {
 //   echo-request       an echo request (type 8) carrying the request's sequence
 //   foreign:T          an ICMP message of type T quoting some other echo request
 //   foreign-quote:T    an ICMP message of type T quoting this very request
+//   unreachable-id:K   destination unreachable quoting this request with its identifier K
+//                      higher: another request that happens to carry the same sequence
+//   from:ADDR          what follows leaves from ADDR, an address of the peer's namespace
 //   short              a 4-byte ICMP message
 //   oversized:N        an echo reply with the right sequence, N bytes of ICMP
 //   stream:MS:COUNT    COUNT echo replies of another sequence, one every MS ms
