@@ -9,9 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -409,13 +407,25 @@ std::vector<TTarget> Parse(const std::string& AText, const std::string& AFile) {
 }
 
 std::vector<TTarget> Read(const std::string& APath) {
-    std::ifstream In(APath, std::ios::binary);
-    if (!In) {
+    // Read with the system's own errors: a stream would take a folder for an empty file,
+    // and an empty file means no targets at all.
+    const TFd File{::open(APath.c_str(), O_RDONLY | O_CLOEXEC)};
+    const auto Fail = [&] {
         throw ETargetsFile(APath, 0, std::string("cannot read: ") + std::strerror(errno));
+    };
+    if (File.Fd < 0) {
+        Fail();
     }
-    std::ostringstream Content;
-    Content << In.rdbuf();
-    return Parse(Content.str(), APath);
+    std::string Content;
+    char Buffer[65536];
+    for (ssize_t N = 1; N != 0;) {
+        N = ::read(File.Fd, Buffer, sizeof(Buffer));
+        if (N < 0 && errno != EINTR) {
+            Fail();
+        }
+        Content.append(Buffer, static_cast<std::size_t>(std::max<ssize_t>(N, 0)));
+    }
+    return Parse(Content, APath);
 }
 
 std::string Text(const std::vector<TTarget>& ATargets) {

@@ -194,6 +194,7 @@ TEST(TTargetsFileTest, WrittenFileReadsBackTheSameTargets) {
     EXPECT_EQ(Entries, 1) << "no temporary file is left";
     EXPECT_THROW(zirko::targets::Write(Dir.Path() + "none/targets.yml", Targets), ETargetsFile);
     EXPECT_THROW(zirko::targets::Read(Dir.Path() + "none.yml"), ETargetsFile);
+    EXPECT_THROW(zirko::targets::Read(Dir.Path()), ETargetsFile) << "a folder is no empty file";
 }
 
 TEST(TTargetsFileTest, ReloadKeepsEqualTargetsAndReplacesChangedOnes) {
