@@ -45,7 +45,7 @@ bool TIcmp6Wire::DecodeReply(std::span<const uint8_t, TIcmpWire::AreaSize> AArea
     AStatus.IcmpType = Type;
     AStatus.Sequence = AEcho.Sequence;
     AStatus.ReplyTtl = AArea[7];
-    AStatus.Status = Type == EchoReply      ? skEchoReply
+    AStatus.Status = Type == EchoReply     ? skEchoReply
                      : Type == Unreachable ? skUnreachable
                                            : skTtlExceeded;
     return true;

@@ -64,8 +64,8 @@ bool TIcmpWire::DecodeReply(std::span<const uint8_t, AreaSize> AArea, int32_t AN
         return true;
     }
     AStatus.Status = skError;
-    const auto Datagram = std::span<const uint8_t>(AArea).first(
-        std::min(static_cast<std::size_t>(AN), AreaSize));
+    const auto Datagram =
+        std::span<const uint8_t>(AArea).first(std::min(static_cast<std::size_t>(AN), AreaSize));
     if (static_cast<std::size_t>(AN) > AreaSize ||
         !TProbeMatch::Answers(AF_INET, Datagram, {}, AEcho)) {
         return false; // another's, a forgery, or longer than any reply to our request
@@ -76,7 +76,7 @@ bool TIcmpWire::DecodeReply(std::span<const uint8_t, AreaSize> AArea, int32_t AN
     AStatus.IcmpType = Type;
     AStatus.Sequence = AEcho.Sequence;
     AStatus.ReplyTtl = AArea[8];
-    AStatus.Status = Type == EchoReply      ? skEchoReply
+    AStatus.Status = Type == EchoReply     ? skEchoReply
                      : Type == Unreachable ? skUnreachable
                                            : skTtlExceeded;
     return true;

@@ -35,7 +35,8 @@ int32_t TNetIcmp6Socket::SynthesizeReply(std::span<uint8_t> AArea, const TAddres
 }
 
 int32_t TNetIcmp6Socket::SynthesizeError(std::span<uint8_t> AArea, const TAddress& AOffender,
-                                         const TAddress& ADestination, uint8_t AHopLimit, uint8_t AType, uint8_t ACode,
+                                         const TAddress& ADestination, uint8_t AHopLimit,
+                                         uint8_t AType, uint8_t ACode,
                                          std::span<const uint8_t> AQuoted) {
     const std::size_t Payload = IcmpHeaderSize + IpHeaderSize + AQuoted.size();
     WriteIpHeader(AArea, Payload, AHopLimit, AOffender);

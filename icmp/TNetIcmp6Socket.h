@@ -22,9 +22,9 @@ public:
     static int32_t SynthesizeReply(std::span<uint8_t> AArea, const TAddress& ASource,
                                    uint8_t AHopLimit, std::span<const uint8_t> AIcmp,
                                    std::size_t AIcmpLength);
-    // An error message from AOffender quoting an IPv6 header and our request AQuoted.
+    // An error message from AOffender quoting an IPv6 header to ADestination and our
+    // request AQuoted.
     static int32_t SynthesizeError(std::span<uint8_t> AArea, const TAddress& AOffender,
-                                   const TAddress& ADestination,
-                                   uint8_t AHopLimit, uint8_t AType, uint8_t ACode,
-                                   std::span<const uint8_t> AQuoted);
+                                   const TAddress& ADestination, uint8_t AHopLimit, uint8_t AType,
+                                   uint8_t ACode, std::span<const uint8_t> AQuoted);
 };

@@ -14,7 +14,8 @@ TNetIcmpClient::TNetIcmpClient(TNetContext& AContext)
 
 void TNetIcmpClient::BuildEchoRequest(std::string_view APayload) {
     FEchoSize = TIcmpWire::EchoSize;
-    TIcmpWire::BuildEchoRequest(FEchoBuffer, FIdentifier, FSequenceCounter, Context().Clock().TickCount(), APayload);
+    TIcmpWire::BuildEchoRequest(FEchoBuffer, FIdentifier, FSequenceCounter,
+                                Context().Clock().TickCount(), APayload);
 }
 
 bool TNetIcmpClient::DecodeReply(int32_t AN, TReplyStatus& AStatus) {

@@ -90,8 +90,8 @@ std::optional<int32_t> TNetMessage::ReceiveIcmp(const TNetFamily& AFamily, TNetS
         // An error-queue report names the destination of the request it quotes.
         const auto* Destination = reinterpret_cast<const uint8_t*>(&From) + AFamily.AddressOffset;
         return AFamily.SynthesizeError(AArea, C.Offender.data(), Destination,
-                                       C.HopLimit.value_or(0),
-                                       C.Error->ee_type, C.Error->ee_code, Quoted);
+                                       C.HopLimit.value_or(0), C.Error->ee_type, C.Error->ee_code,
+                                       Quoted);
     }
 
     msghdr Msg = Reset();

@@ -35,8 +35,8 @@ int32_t TNetPingSocket::SynthesizeReply(std::span<uint8_t> AArea, const TAddress
 }
 
 int32_t TNetPingSocket::SynthesizeError(std::span<uint8_t> AArea, const TAddress& AOffender,
-                                        const TAddress& ADestination, uint8_t ATtl, uint8_t AType, uint8_t ACode,
-                                        std::span<const uint8_t> AQuoted) {
+                                        const TAddress& ADestination, uint8_t ATtl, uint8_t AType,
+                                        uint8_t ACode, std::span<const uint8_t> AQuoted) {
     const std::size_t QuotedTotal = IpHeaderSize + AQuoted.size();
     const std::size_t Total = IpHeaderSize + IcmpHeaderSize + QuotedTotal;
     WriteIpHeader(AArea, Total, ATtl, AOffender);

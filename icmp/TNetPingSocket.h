@@ -22,9 +22,8 @@ public:
     // An ICMP error from AOffender quoting an IPv4 header to ADestination and our request
     // AQuoted.
     static int32_t SynthesizeError(std::span<uint8_t> AArea, const TAddress& AOffender,
-                                   const TAddress& ADestination,
-                                   uint8_t ATtl, uint8_t AType, uint8_t ACode,
-                                   std::span<const uint8_t> AQuoted);
+                                   const TAddress& ADestination, uint8_t ATtl, uint8_t AType,
+                                   uint8_t ACode, std::span<const uint8_t> AQuoted);
 
     static constexpr int32_t IpHeaderSize = 20;
 };

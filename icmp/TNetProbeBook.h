@@ -24,8 +24,9 @@ struct TNetInFlight {
     std::string Address{}; // the same as its caller wrote it, to hand back with the result
 };
 
-// The probes in flight of one engine, one family: a reply is matched by the sequence number it
-// answers or quotes, and the entry holds the hop limit it left with. Sequence numbers come
+// The probes in flight of one engine, one family: a reply is looked up by the sequence number
+// it answers or quotes, then held to the rule against the entry's own destination; the entry
+// holds the hop limit it left with. Sequence numbers come
 // from the upper half of the range, away from the synchronous ping's counter (which starts
 // low and counts one a ping), and none is handed out while a probe still carries it.
 // Thousands of targets keep thousands of probes in flight, so every step costs the same

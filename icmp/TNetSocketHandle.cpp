@@ -8,8 +8,8 @@
 #include "TNetStack.h"
 
 #include <algorithm>
-#include <cstddef>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>

@@ -54,7 +54,8 @@ std::size_t HeaderLength4(std::span<const uint8_t> A, std::size_t AAt) {
 
 bool Answers4(std::span<const uint8_t> A, const TEcho& AEcho) {
     const std::size_t H = HeaderLength4(A, 0);
-    if (A.size() > TProbeProtocol::MaxDatagram || H < Ip4HeaderSize || H + IcmpHeaderSize > A.size()) {
+    if (A.size() > TProbeProtocol::MaxDatagram || H < Ip4HeaderSize ||
+        H + IcmpHeaderSize > A.size()) {
         return false;
     }
     switch (A[H]) {
@@ -80,7 +81,8 @@ bool Answers6(std::span<const uint8_t> A, std::span<const uint8_t> ASource, cons
     constexpr std::size_t Quoted = IcmpHeaderSize;
     switch (A[0]) {
     case EchoReply6:
-        return ASource.size() == 16 && std::equal(ASource.begin(), ASource.end(), AEcho.Destination.begin()) &&
+        return ASource.size() == 16 &&
+               std::equal(ASource.begin(), ASource.end(), AEcho.Destination.begin()) &&
                IsRequest(A, 0, EchoReply6, AEcho);
     case Unreachable6:
     case TimeExceeded6:

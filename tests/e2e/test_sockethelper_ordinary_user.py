@@ -3,9 +3,10 @@
 """An ordinary user (uid 65534) runs Zirko from a folder of its own, where only
 the helper zirko-socket carries cap_net_raw, inside a network namespace of the
 test's own that holds nothing but loopback. "5 Ping" to 127.0.0.1 gives five
-replies from 127.0.0.1 with ttl=128: on loopback a raw socket reads our
-own echo request first, carrying the TTL the client set, while the datagram
-socket would report the reply's ttl=64. The window's capability sets are
+replies from 127.0.0.1 with the reply's ttl=64, through the helper: the
+namespace admits no group to datagram sockets, and our own echo request,
+which a raw socket reads first on loopback, is never taken for the answer.
+The window's capability sets are
 empty, so are its helper's once its sockets are open, and a SIGKILL of the
 window takes the helper with it."""
 
@@ -20,7 +21,7 @@ import time
 import zirko_e2e as e2e
 
 NOBODY = 65534
-LINE = re.compile(r"Ping result: .*\\72 bytes from 127\.0\.0\.1: icmp_seq=\d+ ttl=128 time")
+LINE = re.compile(r"Ping result: .*\\72 bytes from 127\.0\.0\.1: icmp_seq=\d+ ttl=64 time")
 
 
 def status_field(pid, key):

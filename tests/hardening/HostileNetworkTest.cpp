@@ -8,6 +8,7 @@
 #include "TIcmpPeer.h"
 #include "TNetContext.h"
 #include "TNetNamespaceScope.h"
+#include "TNetProbeEngine.h"
 #include "TNetSocketHelper.h"
 #include "TTestNetwork.h"
 
@@ -157,9 +158,24 @@ TEST_F(THostileNetwork, AutomaticMonitoringKeepsOnlyTheMatchingReplyOrATimeout) 
     }
 }
 
+// One probe of the trace's engine, run to its end (bounded in turns and time).
+std::vector<TNetProbeResult> ProbeOnce(TNetContext& AContext, const std::string& ATarget) {
+    TNetProbeEngine Engine(AContext);
+    Engine.Open(ATarget);
+    Engine.Queue(64, 1, 300);
+    std::vector<TNetProbeResult> Got;
+    for (int Turn = 0; Turn < 400 && Got.empty(); ++Turn) {
+        const auto Results = Engine.Process();
+        Got.insert(Got.end(), Results.begin(), Results.end());
+        std::this_thread::sleep_for(2ms);
+    }
+    return Got;
+}
+
 // The forgeries a sender on the path can make around each request, then the target's own
-// reply among them, over every transport and family. A forgery leaves the wait running; the
-// reply counts as it came. On loopback the kernel's reply counts, with its own TTL.
+// reply among them, over every transport and family, for the Ping page's client and the
+// trace's engine. A forgery leaves the wait running; the reply counts as it came. On
+// loopback the kernel's reply counts, with its own TTL.
 TEST_F(THostileNetwork, ForgedAnswersNeverCountOnAnyTransport) {
     TTestNetwork Net6(TTestNetworkOptions{.IPv6 = true});
     Net6.Client()->SetPingGroupRange(0, 0); // root may open datagram sockets too
@@ -228,6 +244,14 @@ TEST_F(THostileNetwork, ForgedAnswersNeverCountOnAnyTransport) {
                 EXPECT_EQ(Client.Socket().Kind(), std::string(Name) == "datagram"
                                                       ? TNetSocketKind::Datagram
                                                       : TNetSocketKind::Raw);
+                const auto Probed = ProbeOnce(Context, Target);
+                ASSERT_EQ(Probed.size(), 1u) << "the engine's probe ended";
+                EXPECT_EQ(Probed[0].Kind, R.Answered ? skEchoReply : skTimedOut)
+                    << "engine answered by " << Probed[0].From;
+                if (R.Answered) {
+                    EXPECT_EQ(Probed[0].From, Target);
+                    EXPECT_EQ(Probed[0].ReplyTtl, Loopback ? 64 : 63);
+                }
             }
         }
     }

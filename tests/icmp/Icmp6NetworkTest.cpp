@@ -77,7 +77,8 @@ TEST(Icmp6Loopback, PingsTheNamespacesOwnLoopback) {
         Client.SetHost(Host);
         Client.Ping();
         const TReplyStatus& R = Client.ReplyStatus();
-        EXPECT_EQ(R, (TReplyStatus{92, "::1", 129, Seq, R.RoundTripMs, 64, skEchoReply, R.RoundTripUs}));
+        EXPECT_EQ(
+            R, (TReplyStatus{92, "::1", 129, Seq, R.RoundTripMs, 64, skEchoReply, R.RoundTripUs}));
         EXPECT_LT(R.RoundTripMs, 100u);
         EXPECT_EQ(Client.Socket().IPVersion(), Id_IPv6);
         EXPECT_FALSE(Client.Socket().HasSocket()) << "closed after every ping";
@@ -97,8 +98,8 @@ TEST_F(Icmp6Network, ReplyAfterDelayIsMeasured) {
         SCOPED_TRACE(R.Actions);
         const uint16_t Seq = Client.SequenceCounter();
         const TReplyStatus S = PingTarget(R.Actions);
-        EXPECT_EQ(
-            S, (TReplyStatus{92, Net->TargetAddress6(), 129, Seq, S.RoundTripMs, 63, skEchoReply, S.RoundTripUs}))
+        EXPECT_EQ(S, (TReplyStatus{92, Net->TargetAddress6(), 129, Seq, S.RoundTripMs, 63,
+                                   skEchoReply, S.RoundTripUs}))
             << "40-byte header, one router on the way back";
         EXPECT_GE(S.RoundTripMs, R.DelayMs);
         EXPECT_LE(S.RoundTripMs, R.DelayMs + 100);

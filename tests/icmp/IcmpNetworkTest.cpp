@@ -132,7 +132,8 @@ TEST_F(IcmpNetwork, SilencesAndForeignStreamsTimeOut) {
         const uint16_t Seq = Client.SequenceCounter();
         const TReplyStatus S = PingTarget(R.Actions, R.Timeout);
         EXPECT_EQ(Fired, 1);
-        EXPECT_EQ(S, (TReplyStatus{0, "0.0.0.0", 0, Seq, S.RoundTripMs, 0, skTimedOut, S.RoundTripUs}));
+        EXPECT_EQ(
+            S, (TReplyStatus{0, "0.0.0.0", 0, Seq, S.RoundTripMs, 0, skTimedOut, S.RoundTripUs}));
         EXPECT_GE(S.RoundTripMs, uint32_t(R.Timeout));
         EXPECT_LE(S.RoundTripMs, uint32_t(R.Timeout) + 200)
             << "the stream must not extend the wait";
@@ -173,7 +174,8 @@ TEST_F(IcmpNetwork, RouterErrorsNameTheRouter) {
 
 TEST_F(IcmpNetwork, ReportsOfOtherKindsAreDroppedAndTheWaitGoesOn) {
     // A redirect or a parameter problem quoting our request neither answers nor aborts it.
-    for (const char* Actions : {"foreign-quote:5,wait:30,reply", "foreign-quote:12,wait:30,reply"}) {
+    for (const char* Actions :
+         {"foreign-quote:5,wait:30,reply", "foreign-quote:12,wait:30,reply"}) {
         SCOPED_TRACE(Actions);
         const uint16_t Seq = Client.SequenceCounter();
         const TReplyStatus S = PingTarget(Actions);

@@ -111,7 +111,8 @@ TDatagram Quoting(uint8_t AType, uint16_t AQuotedSeq, int AHeaderWords = 5, uint
     D.Area[Q + 9] = AProtocol;
     std::copy(ATo.begin(), ATo.end(), D.Area.begin() + static_cast<std::ptrdiff_t>(Q + 16));
     const TDatagram Request = Echo(8, AQuotedSeq, 5, AId);
-    std::copy_n(Request.Area.begin() + 20, 52, D.Area.begin() + static_cast<std::ptrdiff_t>(Q + 20));
+    std::copy_n(Request.Area.begin() + 20, 52,
+                D.Area.begin() + static_cast<std::ptrdiff_t>(Q + 20));
     D.N = static_cast<int32_t>(Q + 20 + 52);
     return D;
 }
@@ -176,10 +177,9 @@ TEST(DecodeReply, Table) {
         ASSERT_EQ(TIcmpWire::DecodeReply(R.D.Area, R.D.N, Sent, S), R.Accepted);
         EXPECT_EQ(S.Status, R.Kind);
         if (R.Accepted) {
-            const std::string From = std::to_string(R.D.Area[12]) + "." +
-                                     std::to_string(R.D.Area[13]) + "." +
-                                     std::to_string(R.D.Area[14]) + "." +
-                                     std::to_string(R.D.Area[15]);
+            const std::string From =
+                std::to_string(R.D.Area[12]) + "." + std::to_string(R.D.Area[13]) + "." +
+                std::to_string(R.D.Area[14]) + "." + std::to_string(R.D.Area[15]);
             EXPECT_EQ(S.ReplyBytes, R.D.N);
             EXPECT_EQ(S.FromAddress, From);
             EXPECT_EQ(S.ReplyTtl, 57);

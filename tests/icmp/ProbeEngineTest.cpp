@@ -52,7 +52,8 @@ std::pair<TArea, int32_t> Reading(bool AIPv6, uint8_t AType, std::vector<uint8_t
             ARequest[0] = 0;
             N = TNetPingSocket::SynthesizeReply(Area, From, 61, ARequest, ARequest.size());
         } else {
-            N = TNetPingSocket::SynthesizeError(Area, From, {10, 0, 0, ATo}, 61, AType, 0, ARequest);
+            N = TNetPingSocket::SynthesizeError(Area, From, {10, 0, 0, ATo}, 61, AType, 0,
+                                                ARequest);
         }
     }
     return {Area, N};
@@ -105,7 +106,8 @@ TEST(ProbeWire, FindsTheSequenceAndTheSenderOfEachKind) {
             EXPECT_EQ(Sequence, 0x8123);
             EXPECT_EQ(Got->Sequence, 0x8123);
             EXPECT_EQ(Got->Kind, *R.Kind);
-            EXPECT_EQ(Got->From, std::string(R.IPv6 ? "fd00::" : "10.0.0.") + std::to_string(R.Host));
+            EXPECT_EQ(Got->From,
+                      std::string(R.IPv6 ? "fd00::" : "10.0.0.") + std::to_string(R.Host));
         }
     }
     const auto [Area, N] = Reading(false, 0, Request(false, 7, 0x8123), 9);

@@ -5,12 +5,12 @@
 #include "TCommand.h"
 #include "THelperChannel.h"
 #include "THelperCopy.h"
+#include "TIcmpPeer.h"
 #include "TNetNamespace.h"
 #include "TNetNamespaceScope.h"
-#include "TIcmpPeer.h"
 #include "TNetSocketHelper.h"
-#include "TTestNetwork.h"
 #include "TProbeMatch.h"
+#include "TTestNetwork.h"
 
 #include <gtest/gtest.h>
 

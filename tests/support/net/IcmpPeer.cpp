@@ -106,8 +106,7 @@ int BoundSocket(const TRequest& AReq, const std::string& AAddress) {
                                 : inet_pton(AF_INET, AAddress.c_str(), &Four.sin_addr) == 1;
     const auto* Name = AReq.V6 ? reinterpret_cast<const sockaddr*>(&Six)
                                : reinterpret_cast<const sockaddr*>(&Four);
-    if (Fd < 0 || !Parsed ||
-        ::bind(Fd, Name, AReq.V6 ? sizeof(Six) : sizeof(Four)) != 0) {
+    if (Fd < 0 || !Parsed || ::bind(Fd, Name, AReq.V6 ? sizeof(Six) : sizeof(Four)) != 0) {
         std::fprintf(stderr, "cannot send from %s\n", AAddress.c_str());
         if (Fd >= 0) {
             ::close(Fd);
