@@ -20,8 +20,10 @@ constexpr int ReadLimit = 64;
 constexpr int DatagramSendTries = 3;
 constexpr int32_t HostNotFound = 11001;
 
-TNetProbeResult Ended(uint32_t ARound, int ATtl, TReplyStatusKind AKind) {
+TNetProbeResult Ended(const std::string& AAddress, uint32_t ARound, int ATtl,
+                      TReplyStatusKind AKind) {
     TNetProbeResult Result;
+    Result.Address = AAddress;
     Result.Round = ARound;
     Result.Ttl = ATtl;
     Result.Kind = AKind;
@@ -31,11 +33,12 @@ TNetProbeResult Ended(uint32_t ARound, int ATtl, TReplyStatusKind AKind) {
 } // namespace
 
 TNetProbeEngine::TNetProbeEngine(TNetContext& AContext)
-    : TNetComponent(AContext), FSocket(AContext),
+    : TNetComponent(AContext),
       // Its own identifier, so that a raw reader tells it from the synchronous ping; the
       // sequences start at a point of their own for the same reason.
       FIdentifier(TProbeMatch::RandomIdentifier()),
-      FBook(static_cast<uint16_t>(AContext.Clock().SteadyNs() / 1000)) {}
+      FLanes{TLane(AContext, static_cast<uint16_t>(AContext.Clock().SteadyNs() / 1000)),
+             TLane(AContext, static_cast<uint16_t>(AContext.Clock().SteadyNs() / 1000))} {}
 
 TNetProbeEngine::~TNetProbeEngine() {
     Close();
@@ -49,54 +52,110 @@ void TNetProbeEngine::Open(const std::string& AAddress) {
     if (!Family.Destination(AAddress, Bytes, Scope)) {
         Stack().ThrowSocketError(HostNotFound);
     }
-    FSocket.SetFamily(Family);
-    FSocket.OpenHandle(SOCK_RAW, IPPROTO_ICMP);
-    if (FSocket.Relayed()) {
-        FSocket.ReleaseSocket();
-        FHelper = Context().Helper();
-        FTransport = TNetProbeTransport::Helper;
-    } else {
-        Stack().EnableReceiveStamps(FSocket.Handle());
-        FTransport = FSocket.Kind() == TNetSocketKind::Datagram ? TNetProbeTransport::Datagram
-                                                                : TNetProbeTransport::Raw;
-    }
-    FFamily = &Family;
+    TLane& Lane = LaneOf(Family);
+    OpenLane(Lane, Family);
+    FOpened = &Lane;
     FAddress = AAddress;
-    FDestination = Bytes;
+}
+
+void TNetProbeEngine::OpenLane(TLane& ALane, const TNetFamily& AFamily) {
+    ALane.Socket.SetFamily(AFamily);
+    ALane.Socket.OpenHandle(SOCK_RAW, IPPROTO_ICMP);
+    if (ALane.Socket.Relayed()) {
+        ALane.Socket.ReleaseSocket();
+        FHelper = Context().Helper();
+        ALane.Transport = TNetProbeTransport::Helper;
+    } else {
+        Stack().EnableReceiveStamps(ALane.Socket.Handle());
+        ALane.Transport = ALane.Socket.Kind() == TNetSocketKind::Datagram
+                              ? TNetProbeTransport::Datagram
+                              : TNetProbeTransport::Raw;
+    }
+    ALane.Family = &AFamily;
+}
+
+void TNetProbeEngine::CloseLane(TLane& ALane) {
+    for (const TNetInFlight& P : ALane.Book.Probes()) {
+        Forget(P);
+    }
+    ALane.Book = TNetProbeBook(ALane.Book.NextSequence());
+    ALane.Socket.ReleaseSocket();
+    ALane.Transport = TNetProbeTransport::None;
+    ALane.AnswerIdentifier.reset();
+    ALane.HopLimit.reset();
 }
 
 void TNetProbeEngine::Close() {
-    for (const TNetInFlight& P : FBook.Probes()) {
-        Forget(P);
+    for (TLane& Lane : FLanes) {
+        CloseLane(Lane);
     }
-    FBook = TNetProbeBook(FBook.NextSequence());
     FQueue.clear();
-    FSocket.ReleaseSocket();
     FHelper = nullptr;
-    FTransport = TNetProbeTransport::None;
-    FAnswerIdentifier.reset();
+    FOpened = nullptr;
+    FAddress.clear();
+}
+
+TNetProbeEngine::TLane& TNetProbeEngine::LaneOf(const TNetFamily& AFamily) {
+    return FLanes[AFamily.Version == Id_IPv6 ? 1 : 0];
+}
+
+TNetProbeTransport TNetProbeEngine::Transport() const {
+    if (FOpened != nullptr) {
+        return FOpened->Transport;
+    }
+    for (const TLane& Lane : FLanes) {
+        if (Lane.Transport != TNetProbeTransport::None) {
+            return Lane.Transport;
+        }
+    }
+    return TNetProbeTransport::None;
+}
+
+void TNetProbeEngine::Queue(const std::string& AAddress, int ATtl, uint32_t ARound,
+                            int32_t ATimeoutMs) {
+    FQueue.push_back({AAddress, ATtl, ARound, ATimeoutMs});
 }
 
 void TNetProbeEngine::Queue(int ATtl, uint32_t ARound, int32_t ATimeoutMs) {
-    FQueue.push_back({ATtl, ARound, ATimeoutMs});
+    Queue(FAddress, ATtl, ARound, ATimeoutMs);
+}
+
+std::vector<int> TNetProbeEngine::Descriptors() const {
+    std::vector<int> Watched;
+    for (const TLane& Lane : FLanes) {
+        const bool Own = Lane.Transport == TNetProbeTransport::Raw ||
+                         Lane.Transport == TNetProbeTransport::Datagram;
+        if (Own) {
+            Watched.push_back(Lane.Socket.Handle());
+        } else if (Lane.Transport == TNetProbeTransport::Helper && FHelper != nullptr &&
+                   std::find(Watched.begin(), Watched.end(), FHelper->Descriptor()) ==
+                       Watched.end()) {
+            Watched.push_back(FHelper->Descriptor());
+        }
+    }
+    return Watched;
 }
 
 int TNetProbeEngine::Descriptor() const {
-    switch (FTransport) {
-    case TNetProbeTransport::Helper:
-        return FHelper->Descriptor();
-    case TNetProbeTransport::Raw:
-    case TNetProbeTransport::Datagram:
-        return FSocket.Handle();
-    case TNetProbeTransport::None:
-        break;
-    }
-    return -1;
+    const std::vector<int> Watched = Descriptors();
+    return Watched.empty() ? -1 : Watched.front();
+}
+
+std::size_t TNetProbeEngine::InFlight() const {
+    return FLanes[0].Book.Count() + FLanes[1].Book.Count();
 }
 
 std::optional<int64_t> TNetProbeEngine::NextDueNs() const {
-    std::optional<int64_t> Due = FBook.NextDeadline();
-    const bool Relayed = FTransport == TNetProbeTransport::Helper;
+    std::optional<int64_t> Due;
+    for (const TLane& Lane : FLanes) {
+        const auto Deadline = Lane.Book.NextDeadline();
+        if (Deadline && (!Due || *Deadline < *Due)) {
+            Due = Deadline;
+        }
+    }
+    // Probes to a family not opened yet, or one opened by the process, leave at once; the
+    // helper's go at its pace.
+    const bool Relayed = FHelper != nullptr;
     // A full helper lets the queue go on only once a probe ends, by answer or deadline.
     if (!FQueue.empty() && !(Relayed && Context().HelperProbes() >= HelperInFlightLimit)) {
         const int64_t SendAt = Context().Clock().SteadyNs() + (Relayed ? TSendRate::IntervalNs : 0);
@@ -107,22 +166,24 @@ std::optional<int64_t> TNetProbeEngine::NextDueNs() const {
 
 std::vector<TNetProbeResult> TNetProbeEngine::Process() {
     std::vector<TNetProbeResult> Out;
-    if (FTransport == TNetProbeTransport::None) {
-        return Out;
-    }
     SendDue(Out);
-    if (FTransport == TNetProbeTransport::Helper) {
-        ReadRelayed(Out);
-    } else {
-        ReadOwn(Out);
+    if (FHelper != nullptr) {
+        FHelper->Collect();
     }
-    ExpireDue(Out);
+    for (TLane& Lane : FLanes) {
+        if (Lane.Transport == TNetProbeTransport::Helper) {
+            ReadRelayed(Lane, Out);
+        } else if (Lane.Transport != TNetProbeTransport::None) {
+            ReadOwn(Lane, Out);
+        }
+        ExpireDue(Lane, Out);
+    }
     SendDue(Out); // room the answers made at the helper
     return Out;
 }
 
 bool TNetProbeEngine::MaySend() {
-    if (FTransport != TNetProbeTransport::Helper) {
+    if (FHelper == nullptr) {
         return true;
     }
     // The helper refuses sends faster than its pace; keeping to it here spares the wait.
@@ -132,48 +193,73 @@ bool TNetProbeEngine::MaySend() {
 
 void TNetProbeEngine::SendDue(std::vector<TNetProbeResult>& AOut) {
     while (!FQueue.empty() && MaySend()) {
-        const TQueued Probe = FQueue.front();
+        const TQueued Probe = std::move(FQueue.front());
         FQueue.pop_front();
         SendOne(Probe, AOut);
     }
 }
 
 void TNetProbeEngine::SendOne(const TQueued& AProbe, std::vector<TNetProbeResult>& AOut) {
-    const TClock& Clock = Context().Clock();
+    const auto Fail = [&](int32_t AError) {
+        TNetProbeResult Failed = Ended(AProbe.Address, AProbe.Round, AProbe.Ttl, skError);
+        Failed.ErrorCode = AError;
+        AOut.push_back(std::move(Failed));
+    };
+    const TNetFamily& Family = TNetFamily::OfAddress(AProbe.Address);
     TNetInFlight Entry;
-    Entry.Sequence = FBook.NextSequence();
+    uint32_t Scope = 0;
+    if (!Family.Destination(AProbe.Address, Entry.Destination, Scope)) {
+        Fail(HostNotFound);
+        return;
+    }
+    TLane& Lane = LaneOf(Family);
+    if (Lane.Transport == TNetProbeTransport::None) {
+        try {
+            OpenLane(Lane, Family);
+        } catch (const ENetSocketError& E) {
+            Fail(E.ErrorCode());
+            return;
+        }
+    }
+    const TClock& Clock = Context().Clock();
+    Entry.Sequence = Lane.Book.NextSequence();
     Entry.Ttl = AProbe.Ttl;
     Entry.Round = AProbe.Round;
     Entry.TimeoutNs = int64_t{AProbe.TimeoutMs} * TClock::NsPerMs;
-    Entry.Destination = FDestination;
+    Entry.Address = AProbe.Address;
     TArea Echo{};
     TIcmpWire::BuildEchoRequest(Echo, FIdentifier, Entry.Sequence, Clock.TickCount(), {});
-    FFamily->ToEchoRequest(Echo);
+    Family.ToEchoRequest(Echo);
     const auto Bytes = std::span<const uint8_t>(Echo).first(TIcmpWire::EchoSize);
-    const int32_t Error = FTransport == TNetProbeTransport::Helper
-                              ? SendRelayed(AProbe, Bytes, Entry)
-                              : SendOwn(AProbe.Ttl, Bytes, Entry);
+    const int32_t Error = Lane.Transport == TNetProbeTransport::Helper
+                              ? SendRelayed(Lane, AProbe, Bytes, Entry)
+                              : SendOwn(Lane, AProbe, Bytes, Entry);
     if (Error != 0) {
-        TNetProbeResult Failed = Ended(AProbe.Round, AProbe.Ttl, skError);
-        Failed.ErrorCode = Error;
-        AOut.push_back(Failed);
+        Fail(Error);
         return;
     }
     Entry.DeadlineNs = Clock.SteadyNs() + Entry.TimeoutNs;
-    FBook.Add(Entry);
-    if (Entry.HelperId != 0) {
+    const bool Relayed = Entry.HelperId != 0;
+    Lane.Book.Add(std::move(Entry));
+    if (Relayed) {
         ++Context().HelperProbes();
     }
 }
 
-int32_t TNetProbeEngine::SendOwn(int ATtl, std::span<const uint8_t> ABytes, TNetInFlight& AProbe) {
-    const int Tries = FTransport == TNetProbeTransport::Datagram ? DatagramSendTries : 1;
+int32_t TNetProbeEngine::SendOwn(TLane& ALane, const TQueued& AProbe,
+                                 std::span<const uint8_t> ABytes, TNetInFlight& AEntry) {
+    const int Tries = ALane.Transport == TNetProbeTransport::Datagram ? DatagramSendTries : 1;
     int32_t Error = 0;
     for (int Try = 0; Try < Tries; ++Try) {
         try {
-            FSocket.SetHopLimit(ATtl);
-            AProbe.Trip = TNetRoundTrip::Begin(Context().Clock());
-            FSocket.SendToAddress(FAddress, 0, ABytes);
+            // Many destinations mostly share one hop limit: a system call saved per probe.
+            if (ALane.HopLimit != AProbe.Ttl) {
+                ALane.HopLimit.reset();
+                ALane.Socket.SetHopLimit(AProbe.Ttl);
+                ALane.HopLimit = AProbe.Ttl;
+            }
+            AEntry.Trip = TNetRoundTrip::Begin(Context().Clock());
+            ALane.Socket.SendToAddress(AProbe.Address, 0, ABytes);
             return 0;
         } catch (const ENetSocketError& E) {
             Error = E.ErrorCode();
@@ -184,14 +270,14 @@ int32_t TNetProbeEngine::SendOwn(int ATtl, std::span<const uint8_t> ABytes, TNet
     return Error;
 }
 
-int32_t TNetProbeEngine::SendRelayed(const TQueued& AProbe, std::span<const uint8_t> ABytes,
-                                     TNetInFlight& AEntry) {
+int32_t TNetProbeEngine::SendRelayed(const TLane& ALane, const TQueued& AProbe,
+                                     std::span<const uint8_t> ABytes, TNetInFlight& AEntry) {
     TProbeProtocol::TProbe Probe;
-    Probe.Family = FFamily->AddressFamily;
+    Probe.Family = ALane.Family->AddressFamily;
     Probe.HopLimit = AProbe.Ttl;
     Probe.WaitMs = static_cast<uint32_t>(
         std::clamp<int32_t>(AProbe.TimeoutMs, 1, static_cast<int32_t>(TProbeProtocol::MaxWaitMs)));
-    FFamily->Destination(FAddress, Probe.Address, Probe.ScopeId);
+    ALane.Family->Destination(AProbe.Address, Probe.Address, Probe.ScopeId);
     Probe.Message.assign(ABytes.begin(), ABytes.end());
     AEntry.Trip = TNetRoundTrip::Begin(Context().Clock());
     const auto Sent = FHelper->Send(std::move(Probe));
@@ -213,69 +299,70 @@ int32_t TNetProbeEngine::ErrnoCode(int AErrno) const {
     return Stack().LastSocketError();
 }
 
-void TNetProbeEngine::ReadOwn(std::vector<TNetProbeResult>& AOut) {
-    for (int I = 0; I < ReadLimit && Stack().WaitReadable(FSocket.Handle(), 0) > 0; ++I) {
+void TNetProbeEngine::ReadOwn(TLane& ALane, std::vector<TNetProbeResult>& AOut) {
+    for (int I = 0; I < ReadLimit && Stack().WaitReadable(ALane.Socket.Handle(), 0) > 0; ++I) {
         TArea Area{};
         std::optional<int32_t> N;
         try {
-            N = FSocket.ReceiveInto(Area);
+            N = ALane.Socket.ReceiveInto(Area);
         } catch (const ENetSocketError&) {
             // A report on the error queue also leaves a pending error, which a plain read
             // returns once in a datagram's place; the report is read on the next turn.
-            if (FTransport != TNetProbeTransport::Datagram) {
+            if (ALane.Transport != TNetProbeTransport::Datagram) {
                 throw;
             }
             continue;
         }
         if (N) {
-            Accept(Area, *N, FSocket.ReceiveStamp(), AOut);
+            Accept(ALane, Area, *N, ALane.Socket.ReceiveStamp(), AOut);
         }
     }
 }
 
-void TNetProbeEngine::ReadRelayed(std::vector<TNetProbeResult>& AOut) {
-    FHelper->Collect();
+void TNetProbeEngine::ReadRelayed(TLane& ALane, std::vector<TNetProbeResult>& AOut) {
     std::vector<uint32_t> Ids;
-    for (const TNetInFlight& P : FBook.Probes()) {
+    for (const TNetInFlight& P : ALane.Book.Probes()) {
         Ids.push_back(P.HelperId);
     }
+    const TNetFamily& Family = *ALane.Family;
     for (const uint32_t Id : Ids) {
         while (const auto Answer = FHelper->Take(Id)) {
             TArea Area{};
             int32_t N = 0;
-            if (!FFamily->RawKeepsHeader) {
-                N = FFamily->SynthesizeReply(Area, Answer->Source.data(),
-                                             static_cast<uint8_t>(Answer->HopLimit), Answer->Bytes,
-                                             Answer->Bytes.size());
+            if (!Family.RawKeepsHeader) {
+                N = Family.SynthesizeReply(Area, Answer->Source.data(),
+                                           static_cast<uint8_t>(Answer->HopLimit), Answer->Bytes,
+                                           Answer->Bytes.size());
             } else {
                 std::copy_n(Answer->Bytes.begin(), std::min(Answer->Bytes.size(), Area.size()),
                             Area.begin());
                 N = static_cast<int32_t>(Answer->Bytes.size());
             }
-            Accept(Area, N, Answer->StampNs, AOut);
+            Accept(ALane, Area, N, Answer->StampNs, AOut);
         }
     }
 }
 
-uint16_t TNetProbeEngine::AnswerIdentifier() {
-    if (!FAnswerIdentifier) {
-        FAnswerIdentifier = FTransport == TNetProbeTransport::Helper
-                                ? FHelper->Identifier()
-                                : FSocket.AnswerIdentifier(FIdentifier);
+uint16_t TNetProbeEngine::AnswerIdentifier(TLane& ALane) {
+    if (!ALane.AnswerIdentifier) {
+        ALane.AnswerIdentifier = ALane.Transport == TNetProbeTransport::Helper
+                                     ? FHelper->Identifier()
+                                     : ALane.Socket.AnswerIdentifier(FIdentifier);
     }
-    return *FAnswerIdentifier;
+    return *ALane.AnswerIdentifier;
 }
 
-void TNetProbeEngine::Accept(const TArea& AArea, int32_t AN, std::optional<int64_t> AStampNs,
-                             std::vector<TNetProbeResult>& AOut) {
-    const auto Sequence = TNetProbeWire::Sequence(*FFamily, AArea, AN);
-    const TNetInFlight* Entry = Sequence ? FBook.Find(*Sequence) : nullptr;
+void TNetProbeEngine::Accept(TLane& ALane, const TArea& AArea, int32_t AN,
+                             std::optional<int64_t> AStampNs, std::vector<TNetProbeResult>& AOut) {
+    const TNetFamily& Family = *ALane.Family;
+    const auto Sequence = TNetProbeWire::Sequence(Family, AArea, AN);
+    const TNetInFlight* Entry = Sequence ? ALane.Book.Find(*Sequence) : nullptr;
     if (Entry == nullptr) {
         return;
     }
-    const TProbeMatch::TEcho Echo{Entry->Destination, AnswerIdentifier(), Entry->Sequence};
-    const auto Answer = TNetProbeWire::Decode(*FFamily, AArea, AN, Echo);
-    const auto Probe = Answer ? FBook.Take(*Sequence) : std::nullopt;
+    const TProbeMatch::TEcho Echo{Entry->Destination, AnswerIdentifier(ALane), Entry->Sequence};
+    const auto Answer = TNetProbeWire::Decode(Family, AArea, AN, Echo);
+    const auto Probe = Answer ? ALane.Book.Take(*Sequence) : std::nullopt;
     if (!Probe) {
         return;
     }
@@ -283,20 +370,20 @@ void TNetProbeEngine::Accept(const TArea& AArea, int32_t AN, std::optional<int64
     const TClock& Clock = Context().Clock();
     const int64_t End = Clock.SteadyNs();
     const int64_t Span = Probe->Trip.Ns(AStampNs, End, Clock.WallNs());
-    TNetProbeResult Result = Ended(Probe->Round, Probe->Ttl, skTimedOut);
+    TNetProbeResult Result = Ended(Probe->Address, Probe->Round, Probe->Ttl, skTimedOut);
     if (Span <= Probe->TimeoutNs) {
         Result.Kind = Answer->Kind;
         Result.From = Answer->From;
         Result.ReplyTtl = Answer->ReplyTtl;
         Result.RoundTripNs = Span;
     }
-    AOut.push_back(Result);
+    AOut.push_back(std::move(Result));
 }
 
-void TNetProbeEngine::ExpireDue(std::vector<TNetProbeResult>& AOut) {
-    for (const TNetInFlight& P : FBook.Expire(Context().Clock().SteadyNs())) {
+void TNetProbeEngine::ExpireDue(TLane& ALane, std::vector<TNetProbeResult>& AOut) {
+    for (const TNetInFlight& P : ALane.Book.Expire(Context().Clock().SteadyNs())) {
         Forget(P);
-        AOut.push_back(Ended(P.Round, P.Ttl, skTimedOut));
+        AOut.push_back(Ended(P.Address, P.Round, P.Ttl, skTimedOut));
     }
 }
 

@@ -19,12 +19,14 @@
 struct TNetFamily;
 class TNetSocketHelper;
 
-// Echo requests with chosen hop limits, many in flight at once, to one destination, without
-// ever blocking: an event loop watches Descriptor and calls Process when it is readable or
-// when NextDueNs comes. The transport is the one the synchronous ping would get: the helper
-// where it serves, else the process's own raw socket, else the datagram socket, whose
-// time-exceeded reports come through its error queue. Round trips end at the kernel's
-// receive stamp, so a late Process does not lengthen them.
+// Echo requests with chosen hop limits and destinations, many in flight at once, to any number
+// of destinations of both families, without ever blocking: an event loop watches Descriptors
+// and calls Process when one is readable or when NextDueNs comes. Each family has one
+// transport, opened when its first probe leaves: the one the synchronous ping would get, the
+// helper where it serves (one channel for both families), else the process's own raw socket,
+// else the datagram socket, whose time-exceeded reports come through its error queue. Round
+// trips end at the kernel's receive stamp, so a late Process does not lengthen them. The
+// caller spreads its sends: a probe leaves with the first Process after its Queue.
 class TNetProbeEngine : public TNetComponent {
 public:
     // The helper accepts 64 waiting probes from the whole program; the rest is the Ping
@@ -34,17 +36,26 @@ public:
     explicit TNetProbeEngine(TNetContext& AContext);
     ~TNetProbeEngine() override;
 
-    // Opens the transport for the family of AAddress, a resolved address text. Throws what
-    // opening the synchronous ping's socket throws.
+    // One destination: opens the transport for the family of AAddress, a resolved address
+    // text, now, and makes it the destination of Queue without one. Throws what opening the
+    // synchronous ping's socket throws.
     void Open(const std::string& AAddress);
-    // Drops every probe, queued or in flight, and the socket.
+    // Drops every probe, queued or in flight, and the sockets.
     void Close();
-    TNetProbeTransport Transport() const { return FTransport; }
+    // The transport of the destination Open gave; without one, of the first family opened.
+    TNetProbeTransport Transport() const;
     const std::string& Address() const { return FAddress; }
 
-    // One probe with hop limit ATtl; it leaves with the next Process, over the helper at its pace.
+    // One probe to AAddress, a resolved address text, with hop limit ATtl; it leaves with the
+    // next Process, over the helper at its pace. An address that is none, or a family whose
+    // transport cannot be opened, ends the probe with skError.
+    void Queue(const std::string& AAddress, int ATtl, uint32_t ARound, int32_t ATimeoutMs);
+    // One probe to the destination Open gave.
     void Queue(int ATtl, uint32_t ARound, int32_t ATimeoutMs);
-    // What to watch for readability; -1 when closed.
+    // What to watch for readability: the helper's channel or each family's socket opened;
+    // a family opens with its first probe, so ask again after each Process.
+    std::vector<int> Descriptors() const;
+    // The first of them; -1 when none is open.
     int Descriptor() const;
     // When Process is due even without input (steady clock): an expiry or a paced send.
     std::optional<int64_t> NextDueNs() const;
@@ -52,43 +63,55 @@ public:
     // took longer than its probe's timeout counts as timed out, however soon it was read.
     std::vector<TNetProbeResult> Process();
 
-    std::size_t InFlight() const { return FBook.Count(); }
+    std::size_t InFlight() const;
     uint16_t Identifier() const { return FIdentifier; }
     std::size_t Waiting() const { return FQueue.size(); }
 
 private:
     struct TQueued {
+        std::string Address;
         int Ttl;
         uint32_t Round;
         int32_t TimeoutMs;
     };
+    // One family's transport and its probes in flight.
+    struct TLane {
+        explicit TLane(TNetContext& AContext, uint16_t AStart) : Socket(AContext), Book(AStart) {}
+        TNetSocketHandle Socket;
+        TNetProbeTransport Transport = TNetProbeTransport::None;
+        const TNetFamily* Family = nullptr;
+        // Answers carry the transport's identifier (see TNetSocketHandle::AnswerIdentifier),
+        // known once a probe has left.
+        std::optional<uint16_t> AnswerIdentifier;
+        std::optional<int> HopLimit; // as last set on the socket
+        TNetProbeBook Book;
+    };
     using TArea = std::array<uint8_t, TIcmpWire::AreaSize>;
 
+    void OpenLane(TLane& ALane, const TNetFamily& AFamily);
+    void CloseLane(TLane& ALane);
+    TLane& LaneOf(const TNetFamily& AFamily);
     void SendDue(std::vector<TNetProbeResult>& AOut);
     bool MaySend();
     void SendOne(const TQueued& AProbe, std::vector<TNetProbeResult>& AOut);
-    int32_t SendOwn(int ATtl, std::span<const uint8_t> ABytes, TNetInFlight& AProbe);
-    int32_t SendRelayed(const TQueued& AProbe, std::span<const uint8_t> ABytes,
+    int32_t SendOwn(TLane& ALane, const TQueued& AProbe, std::span<const uint8_t> ABytes,
+                    TNetInFlight& AEntry);
+    int32_t SendRelayed(const TLane& ALane, const TQueued& AProbe, std::span<const uint8_t> ABytes,
                         TNetInFlight& AEntry);
-    void ReadOwn(std::vector<TNetProbeResult>& AOut);
-    void ReadRelayed(std::vector<TNetProbeResult>& AOut);
-    void Accept(const TArea& AArea, int32_t AN, std::optional<int64_t> AStampNs,
+    void ReadOwn(TLane& ALane, std::vector<TNetProbeResult>& AOut);
+    void ReadRelayed(TLane& ALane, std::vector<TNetProbeResult>& AOut);
+    void Accept(TLane& ALane, const TArea& AArea, int32_t AN, std::optional<int64_t> AStampNs,
                 std::vector<TNetProbeResult>& AOut);
-    void ExpireDue(std::vector<TNetProbeResult>& AOut);
+    void ExpireDue(TLane& ALane, std::vector<TNetProbeResult>& AOut);
     void Forget(const TNetInFlight& AProbe);
-    uint16_t AnswerIdentifier();
+    uint16_t AnswerIdentifier(TLane& ALane);
     int32_t ErrnoCode(int AErrno) const;
 
-    TNetSocketHandle FSocket;
-    TNetSocketHelper* FHelper = nullptr;
-    TNetProbeTransport FTransport = TNetProbeTransport::None;
-    const TNetFamily* FFamily = nullptr;
-    std::string FAddress;
-    // Picked at random when the engine is made; answers carry FAnswerIdentifier, the
-    // transport's (see TNetSocketHandle::AnswerIdentifier), known once a probe has left.
+    TNetSocketHelper* FHelper = nullptr; // set while a lane goes through it
+    std::string FAddress;                // Open's destination
+    const TLane* FOpened = nullptr;      // Open's lane
+    // Picked at random when the engine is made, for both families.
     const uint16_t FIdentifier;
-    std::optional<uint16_t> FAnswerIdentifier;
-    std::array<uint8_t, 16> FDestination{};
-    TNetProbeBook FBook;
+    std::array<TLane, 2> FLanes; // by TIPVersion
     std::deque<TQueued> FQueue;
 };

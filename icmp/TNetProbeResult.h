@@ -13,7 +13,8 @@ enum class TNetProbeTransport : uint8_t { None, Helper, Raw, Datagram };
 // The end of one probe: answered, timed out, or not sent at all (skError, with the error
 // code of the socket layer).
 struct TNetProbeResult {
-    uint32_t Round = 0; // the caller's tag, as queued
+    std::string Address; // the destination, as queued
+    uint32_t Round = 0;  // the caller's tag, as queued
     int Ttl = 0;
     TReplyStatusKind Kind = skTimedOut;
     std::string From; // empty unless answered

@@ -34,7 +34,7 @@ void AppendSample(std::string& Out, std::string_view Name, const std::string& La
     Out += '\n';
 }
 
-std::string LabelsOf(const TMetricsTarget& Target) {
+std::string LabelsOf(const TMetricsTarget& Target, const TMetricsLabels& Extra = {}) {
     std::string Out = "host=\"";
     AppendLabelValue(Out, Target.Host);
     Out += "\",ip=\"";
@@ -42,6 +42,15 @@ std::string LabelsOf(const TMetricsTarget& Target) {
     Out += "\",source=\"";
     AppendLabelValue(Out, Target.Source);
     Out += '"';
+    for (const auto& [Name, Value] : Extra) {
+        // A label twice would spoil the whole scrape.
+        if (Name == "host" || Name == "ip" || Name == "source") {
+            continue;
+        }
+        Out.append(",").append(Name).append("=\"");
+        AppendLabelValue(Out, Value);
+        Out += '"';
+    }
     return Out;
 }
 
@@ -182,7 +191,10 @@ TMetricsRegistry::TSeries& TMetricsRegistry::Current() {
 }
 
 void TMetricsRegistry::AddReply(const TReplyStatus& Reply) {
-    TSeries& Series = Current();
+    AddReply(Current(), Reply);
+}
+
+void TMetricsRegistry::AddReply(TSeries& Series, const TReplyStatus& Reply) {
     ++Series.Requests;
     if (Reply.Status != skEchoReply) {
         return;
@@ -213,24 +225,99 @@ void TMetricsRegistry::AddReceiveError() {
 }
 
 void TMetricsRegistry::SetMonitoringActive(bool Active) {
-    FActive = Active;
+    FState.Active = Active;
 }
 
 void TMetricsRegistry::SetConsecutiveLost(int64_t Lost) {
-    FConsecutiveLost = Lost;
+    FState.ConsecutiveLost = Lost;
 }
 
 void TMetricsRegistry::SetOutage(const std::optional<TOutage>& Current) {
-    FOutageActive = Current && Current->End == TOutageEnd::Open;
-    FOutageStartMs = FOutageActive ? Current->StartToMs : 0;
+    SetOutage(FState, Current);
+}
+
+void TMetricsRegistry::SetOutage(TState& State, const std::optional<TOutage>& Current) {
+    State.OutageActive = Current && Current->End == TOutageEnd::Open;
+    State.OutageStartMs = State.OutageActive ? Current->StartToMs : 0;
 }
 
 void TMetricsRegistry::SetAlarmThreshold(int64_t Losses) {
-    FAlarmThreshold = Losses;
+    FState.AlarmThreshold = Losses;
 }
 
 void TMetricsRegistry::SetAverageLimitMs(int64_t LimitMs) {
-    FAverageLimitMs = LimitMs;
+    FState.AverageLimitMs = LimitMs;
+}
+
+void TMetricsRegistry::Watch(TKey AKey, const TMetricsTarget& ATarget,
+                             const TMetricsLabels& ALabels) {
+    TWatched& Each = FWatched[AKey];
+    if (!Each.LabelText.empty() && Each.Target == ATarget && Each.Labels == ALabels) {
+        return;
+    }
+    Each.Target = ATarget;
+    Each.Labels = ALabels;
+    Each.LabelText = LabelsOf(ATarget, ALabels);
+    Each.Series = TSeries{};
+}
+
+void TMetricsRegistry::Unwatch(TKey AKey) {
+    FWatched.erase(AKey);
+}
+
+TMetricsRegistry::TWatched* TMetricsRegistry::Find(TKey AKey) {
+    const auto Found = FWatched.find(AKey);
+    return Found == FWatched.end() ? nullptr : &Found->second;
+}
+
+void TMetricsRegistry::AddReply(TKey AKey, const TReplyStatus& Reply) {
+    if (TWatched* Each = Find(AKey)) {
+        AddReply(Each->Series, Reply);
+    }
+}
+
+void TMetricsRegistry::AddSendError(TKey AKey) {
+    if (TWatched* Each = Find(AKey)) {
+        ++Each->Series.Requests;
+        ++Each->Series.SendErrors;
+    }
+}
+
+void TMetricsRegistry::AddReceiveError(TKey AKey) {
+    if (TWatched* Each = Find(AKey)) {
+        ++Each->Series.Requests;
+        ++Each->Series.ReceiveErrors;
+    }
+}
+
+void TMetricsRegistry::SetMonitoringActive(TKey AKey, bool Active) {
+    if (TWatched* Each = Find(AKey)) {
+        Each->State.Active = Active;
+    }
+}
+
+void TMetricsRegistry::SetConsecutiveLost(TKey AKey, int64_t Lost) {
+    if (TWatched* Each = Find(AKey)) {
+        Each->State.ConsecutiveLost = Lost;
+    }
+}
+
+void TMetricsRegistry::SetOutage(TKey AKey, const std::optional<TOutage>& Current) {
+    if (TWatched* Each = Find(AKey)) {
+        SetOutage(Each->State, Current);
+    }
+}
+
+void TMetricsRegistry::SetAlarmThreshold(TKey AKey, int64_t Losses) {
+    if (TWatched* Each = Find(AKey)) {
+        Each->State.AlarmThreshold = Losses;
+    }
+}
+
+void TMetricsRegistry::SetAverageLimitMs(TKey AKey, int64_t LimitMs) {
+    if (TWatched* Each = Find(AKey)) {
+        Each->State.AverageLimitMs = LimitMs;
+    }
 }
 
 void TMetricsRegistry::WriteHistogram(std::string& Out, const TSeries& Series,
@@ -251,64 +338,68 @@ void TMetricsRegistry::WriteHistogram(std::string& Out, const TSeries& Series,
 }
 
 void TMetricsRegistry::WriteTargetFamilies(std::string& Out, TFormat Format,
-                                           const std::vector<std::string>& Labels) const {
+                                           const std::vector<TSampled>& All) const {
     AppendHeader(Out, Format, "smokeping_requests_total", TKind::Counter,
                  "Echo requests whose outcome was handled: answered, lost or failed.");
-    for (std::size_t I = 0; I < FSeries.size(); ++I) {
-        AppendSample(Out, "smokeping_requests_total", Labels[I], FSeries[I].Requests);
+    for (const TSampled& Each : All) {
+        AppendSample(Out, "smokeping_requests_total", *Each.Labels, Each.Series->Requests);
     }
     AppendHeader(Out, Format, "smokeping_response_duration_seconds", TKind::Histogram,
                  "Round trip of each answered echo request in seconds.");
-    for (std::size_t I = 0; I < FSeries.size(); ++I) {
-        WriteHistogram(Out, FSeries[I], Labels[I]);
+    for (const TSampled& Each : All) {
+        WriteHistogram(Out, *Each.Series, *Each.Labels);
     }
     AppendHeader(Out, Format, "smokeping_response_ttl", TKind::Gauge,
                  "TTL of the last echo reply.");
-    for (std::size_t I = 0; I < FSeries.size(); ++I) {
-        if (FSeries[I].Ttl) {
-            AppendSample(Out, "smokeping_response_ttl", Labels[I],
-                         static_cast<uint64_t>(*FSeries[I].Ttl));
+    for (const TSampled& Each : All) {
+        if (Each.Series->Ttl) {
+            AppendSample(Out, "smokeping_response_ttl", *Each.Labels,
+                         static_cast<uint64_t>(*Each.Series->Ttl));
         }
     }
     AppendHeader(Out, Format, "smokeping_send_errors_total", TKind::Counter,
                  "Echo requests that could not be sent.");
-    for (std::size_t I = 0; I < FSeries.size(); ++I) {
-        AppendSample(Out, "smokeping_send_errors_total", Labels[I], FSeries[I].SendErrors);
+    for (const TSampled& Each : All) {
+        AppendSample(Out, "smokeping_send_errors_total", *Each.Labels, Each.Series->SendErrors);
     }
     AppendHeader(Out, Format, "smokeping_receive_errors_total", TKind::Counter,
                  "Echo requests whose answer could not be read.");
-    for (std::size_t I = 0; I < FSeries.size(); ++I) {
-        AppendSample(Out, "smokeping_receive_errors_total", Labels[I], FSeries[I].ReceiveErrors);
+    for (const TSampled& Each : All) {
+        AppendSample(Out, "smokeping_receive_errors_total", *Each.Labels,
+                     Each.Series->ReceiveErrors);
     }
 }
 
 void TMetricsRegistry::WriteStateFamilies(std::string& Out, TFormat Format,
-                                          const std::string& Labels) const {
+                                          const std::vector<TSampled>& All) const {
     struct TGauge {
         const char* Name;
         const char* Help;
-        double Value;
+        double (*Value)(const TState&);
     };
-    const TGauge Gauges[] = {
+    static const TGauge Gauges[] = {
         {"zirko_monitoring_active",
-         "1 while a run or a burst pings, 0 in the rest and when stopped.", FActive ? 1.0 : 0.0},
+         "1 while a run or a burst pings, 0 in the rest and when stopped.",
+         [](const TState& S) { return S.Active ? 1.0 : 0.0; }},
         {"zirko_consecutive_lost", "Echo requests lost in a row now.",
-         static_cast<double>(FConsecutiveLost)},
+         [](const TState& S) { return static_cast<double>(S.ConsecutiveLost); }},
         {"zirko_outage_active", "1 from the consecutive-loss alarm to the first answer.",
-         FOutageActive ? 1.0 : 0.0},
+         [](const TState& S) { return S.OutageActive ? 1.0 : 0.0; }},
         {"zirko_outage_started_timestamp_seconds",
          "Unix time of the open outage's first lost echo request, 0 when none is open.",
-         static_cast<double>(FOutageStartMs) / 1e3},
+         [](const TState& S) { return static_cast<double>(S.OutageStartMs) / 1e3; }},
         {"zirko_alarm_threshold", "Lost echo requests in a row that raise the alarm.",
-         static_cast<double>(FAlarmThreshold)},
+         [](const TState& S) { return static_cast<double>(S.AlarmThreshold); }},
         {"zirko_average_limit_seconds",
          "Average round trip above which the tray icon turns yellow, in seconds.",
-         static_cast<double>(FAverageLimitMs) / 1e3},
+         [](const TState& S) { return static_cast<double>(S.AverageLimitMs) / 1e3; }},
     };
     for (const TGauge& Gauge : Gauges) {
         AppendHeader(Out, Format, Gauge.Name, TKind::Gauge, Gauge.Help);
-        if (FHasCurrent) {
-            AppendSample(Out, Gauge.Name, Labels, Gauge.Value);
+        for (const TSampled& Each : All) {
+            if (Each.State) {
+                AppendSample(Out, Gauge.Name, *Each.Labels, Gauge.Value(*Each.State));
+            }
         }
     }
 }
@@ -316,13 +407,22 @@ void TMetricsRegistry::WriteStateFamilies(std::string& Out, TFormat Format,
 std::string TMetricsRegistry::Text(TFormat Format) const {
     std::vector<std::string> Labels;
     Labels.reserve(FSeries.size());
+    std::vector<TSampled> All;
+    All.reserve(FSeries.size() + FWatched.size());
     for (const TSeries& Series : FSeries) {
         Labels.push_back(LabelsOf(Series.Target));
     }
+    // Zirko's gauges belong to the current target alone, so it comes first, as it always did.
+    for (std::size_t I = 0; I < FSeries.size(); ++I) {
+        All.push_back({&Labels[I], &FSeries[I], FHasCurrent && I == FCurrent ? &FState : nullptr});
+    }
+    for (const auto& [Key, Each] : FWatched) {
+        All.push_back({&Each.LabelText, &Each.Series, &Each.State});
+    }
     std::string Out;
-    Out.reserve(4096 + FSeries.size() * 4096);
-    WriteTargetFamilies(Out, Format, Labels);
-    WriteStateFamilies(Out, Format, FHasCurrent ? Labels[FCurrent] : std::string());
+    Out.reserve(4096 + All.size() * 4096);
+    WriteTargetFamilies(Out, Format, All);
+    WriteStateFamilies(Out, Format, All);
     if (Format == TFormat::OpenMetrics) {
         Out += "# EOF\n";
     }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,10 +21,16 @@ struct TMetricsTarget {
     bool operator==(const TMetricsTarget&) const = default;
 };
 
+// A watched target's own labels beside host, ip and source (its group's, such as name).
+using TMetricsLabels = std::map<std::string, std::string>;
+
 // The measurements and Zirko's state in the Prometheus exposition formats.
 // Series stay under the labels they were counted with (a counter never goes
 // back), so a host typed anew or resolved elsewhere starts series of its own;
 // Zirko's own gauges describe the current target only.
+// Many targets watched at once are kept apart by a key of the caller's instead: each has
+// its series and Zirko's gauges from Watch, before its first answer, until Unwatch. In
+// every family the current target's series come first, then the watched ones by key.
 // Not thread-safe: fed and read from the GUI (main) thread only, as the
 // monitor, the endpoint and the textfile all live there.
 class TMetricsRegistry {
@@ -66,6 +73,24 @@ public:
     void SetAlarmThreshold(int64_t Losses);
     void SetAverageLimitMs(int64_t LimitMs);
 
+    // Many targets: the series of AKey from now on, under ATarget and ALabels (names other
+    // than host, ip and source). Labels that change (an address resolved anew) start its
+    // series afresh, as a counter under new labels starts from zero anyway.
+    using TKey = uint64_t;
+    void Watch(TKey AKey, const TMetricsTarget& ATarget, const TMetricsLabels& ALabels = {});
+    // Its series go from the exposition.
+    void Unwatch(TKey AKey);
+    std::size_t Watched() const { return FWatched.size(); }
+    // As above, for a watched target; a key not watched is ignored.
+    void AddReply(TKey AKey, const TReplyStatus& Reply);
+    void AddSendError(TKey AKey);
+    void AddReceiveError(TKey AKey);
+    void SetMonitoringActive(TKey AKey, bool Active);
+    void SetConsecutiveLost(TKey AKey, int64_t Lost);
+    void SetOutage(TKey AKey, const std::optional<TOutage>& Current);
+    void SetAlarmThreshold(TKey AKey, int64_t Losses);
+    void SetAverageLimitMs(TKey AKey, int64_t LimitMs);
+
     // The whole exposition, ready to serve or to write.
     std::string Text(TFormat Format) const;
     // The format an HTTP Accept header asks for: OpenMetrics only when it is
@@ -83,20 +108,42 @@ private:
         double SumSeconds = 0;
         std::optional<int> Ttl;
     };
+    // Zirko's gauges of one target.
+    struct TState {
+        bool Active = false;
+        int64_t ConsecutiveLost = 0;
+        bool OutageActive = false;
+        int64_t OutageStartMs = 0;
+        int64_t AlarmThreshold = 0;
+        int64_t AverageLimitMs = 0;
+    };
+    struct TWatched {
+        TMetricsTarget Target;
+        TMetricsLabels Labels;
+        std::string LabelText; // made once, as every scrape writes it some 30 times
+        TSeries Series;
+        TState State;
+    };
+    // One target's samples to write: its labels, series and gauges.
+    struct TSampled {
+        const std::string* Labels;
+        const TSeries* Series;
+        const TState* State; // null: no gauges (an earlier target of the page's)
+    };
     TSeries& Current();
+    static void AddReply(TSeries& Series, const TReplyStatus& Reply);
+    static void SetOutage(TState& State, const std::optional<TOutage>& Current);
+    TWatched* Find(TKey AKey);
     void WriteTargetFamilies(std::string& Out, TFormat Format,
-                             const std::vector<std::string>& Labels) const;
+                             const std::vector<TSampled>& All) const;
     void WriteHistogram(std::string& Out, const TSeries& Series, const std::string& Labels) const;
-    void WriteStateFamilies(std::string& Out, TFormat Format, const std::string& Labels) const;
+    void WriteStateFamilies(std::string& Out, TFormat Format,
+                            const std::vector<TSampled>& All) const;
 
     std::vector<TSeries> FSeries; // in the order they began
     std::size_t FCurrent = 0;     // index into FSeries, valid when FHasCurrent
     bool FHasCurrent = false;
     uint64_t FChanges = 0;
-    bool FActive = false;
-    int64_t FConsecutiveLost = 0;
-    bool FOutageActive = false;
-    int64_t FOutageStartMs = 0;
-    int64_t FAlarmThreshold = 0;
-    int64_t FAverageLimitMs = 0;
+    TState FState; // the current target's
+    std::map<TKey, TWatched> FWatched;
 };

@@ -263,3 +263,65 @@ TEST_F(ProbeEngineNetwork, TwoTracesOverTheHelperShareItsBound) {
         EXPECT_EQ(Answered[Ttl], 8) << "hop " << Ttl << ": every round of both traces";
     }
 }
+
+// One engine, no Open: routers that answer and targets that keep silent, of both families,
+// and a text that is no address, probed together round after round over each transport.
+// Every probe ends once, under its own destination, as that destination behaves.
+TEST_F(ProbeEngineNetwork, ManyDestinationsOfBothFamiliesAtOnce) {
+    Net->Target().SetSysctl("net.ipv4.icmp_echo_ignore_all", "1");
+    Net->Target().SetSysctl("net.ipv6.icmp.echo_ignore_all", "1");
+    const std::vector<std::pair<std::string, TReplyStatusKind>> Destinations = {
+        {Net->RouterAddress(), skEchoReply}, {Net->Router3Address6(), skEchoReply},
+        {Net->TargetAddress(), skTimedOut},  {Net->Router2Address(), skEchoReply},
+        {Net->TargetAddress6(), skTimedOut}, {Net->RouterAddress6(), skEchoReply},
+        {"no.address.invalid", skError},
+    };
+    constexpr uint32_t Rounds = 4;
+    TNetNamespaceScope InClient(*Net->Client());
+    for (const auto Kind :
+         {TNetProbeTransport::Raw, TNetProbeTransport::Datagram, TNetProbeTransport::Helper}) {
+        SCOPED_TRACE(Name(Kind));
+        TNetSocketHelper Helper;
+        TNetContext Context;
+        if (Kind == TNetProbeTransport::Helper) {
+            ASSERT_TRUE(Helper.Start(ZIRKO_SOCKET_PATH));
+            Context.SetHelper(&Helper);
+        }
+        Context.SetIcmpSocketPolicy(Kind == TNetProbeTransport::Datagram
+                                        ? TNetIcmpSocketPolicy::DatagramOnly
+                                        : TNetIcmpSocketPolicy::RawOnly);
+        TNetProbeEngine Engine(Context);
+        std::map<std::pair<std::string, uint32_t>, std::vector<TNetProbeResult>> Ended;
+        const auto Deadline = std::chrono::steady_clock::now() + 30s;
+        for (uint32_t Round = 0; Round < Rounds && std::chrono::steady_clock::now() < Deadline;
+             ++Round) {
+            for (const auto& [Address, Expected] : Destinations) {
+                Engine.Queue(Address, 64, Round, 300);
+            }
+            do {
+                std::vector<pollfd> Fds;
+                for (const int Fd : Engine.Descriptors()) {
+                    Fds.push_back({Fd, POLLIN, 0});
+                }
+                ::poll(Fds.data(), Fds.size(), 20);
+                for (TNetProbeResult& R : Engine.Process()) {
+                    Ended[{R.Address, R.Round}].push_back(std::move(R));
+                }
+            } while ((Engine.InFlight() > 0 || Engine.Waiting() > 0) &&
+                     std::chrono::steady_clock::now() < Deadline);
+        }
+        EXPECT_EQ(Engine.Transport(), Kind);
+        EXPECT_EQ(Engine.Descriptors().size(), Kind == TNetProbeTransport::Helper ? 1u : 2u);
+        for (const auto& [Address, Expected] : Destinations) {
+            for (uint32_t Round = 0; Round < Rounds; ++Round) {
+                SCOPED_TRACE(Address + " round " + std::to_string(Round));
+                const auto& Results = Ended[{Address, Round}];
+                ASSERT_EQ(Results.size(), 1u) << "one end per probe";
+                EXPECT_EQ(Results[0].Kind, Expected);
+                EXPECT_EQ(Results[0].From, Expected == skEchoReply ? Address : "");
+                EXPECT_EQ(Results[0].RoundTripNs > 0, Expected == skEchoReply);
+            }
+        }
+        EXPECT_EQ(Context.HelperProbes(), 0u);
+    }
+}

@@ -139,6 +139,18 @@ TEST(ProbeBook, SequencesStayInTheUpperHalfAndSkipThoseInFlight) {
     EXPECT_EQ(Due[1].Ttl, 1);
     EXPECT_EQ(Book.Count(), 0u);
     EXPECT_FALSE(Book.NextDeadline());
+
+    // A sequence answered and handed out again waits for its own deadline, not the old one.
+    Book.Add({0x8004, 1, 0, 600});
+    Book.Add({0x8005, 2, 0, 700});
+    EXPECT_TRUE(Book.Take(0x8004));
+    EXPECT_EQ(Book.NextDeadline(), 700) << "the answered probe's deadline is gone";
+    Book.Add({0x8004, 3, 0, 900});
+    EXPECT_EQ(Book.Find(0x8004)->Ttl, 3);
+    EXPECT_EQ(Book.Expire(800).size(), 1u);
+    EXPECT_EQ(Book.Find(0x8004)->Ttl, 3);
+    EXPECT_EQ(Book.Expire(900).at(0).Ttl, 3);
+    EXPECT_THROW(Book.Add({0x7FFF, 4, 0, 1}), std::logic_error) << "never handed out";
 }
 
 class ProbeEngine : public ::testing::Test {

@@ -37,6 +37,13 @@ std::string Line(const std::string& Name, const std::string& Value, const std::s
     return Name + "{" + Labels + Extra + "} " + Value + "\n";
 }
 
+// A watched target's sample: its group's labels follow the exporters' three, sorted.
+std::string Watched(const std::string& Name, const std::string& Value,
+                    const std::string& Extra = "") {
+    return Name + R"({host="gw",ip="10.0.0.1",source="",group="edge",name="gw")" + Extra + "} " +
+           Value + "\n";
+}
+
 std::string Bucket(const std::string& Le, const std::string& Count) {
     return Line("smokeping_response_duration_seconds_bucket", Count, ",le=\"" + Le + "\"");
 }
@@ -168,6 +175,37 @@ TEST(TMetricsRegistryTest, FeedsGiveTheirSamples) {
           "zirko_consecutive_lost{host=\"other.invalid\",ip=\"192.0.2.8\","
           "source=\"192.0.2.1\"} 1\n"},
          {Line("zirko_consecutive_lost", "0")}},
+        {"a watched target has its series before its first answer, with its own labels",
+         [](TMetricsRegistry& R) {
+             R.Watch(7, {"gw", "10.0.0.1", ""}, {{"name", "gw"}, {"group", "edge"}});
+             R.SetAlarmThreshold(7, 3);
+         },
+         {Line("smokeping_requests_total", "0"), Watched("smokeping_requests_total", "0"),
+          Watched("smokeping_response_duration_seconds_bucket", "0", ",le=\"+Inf\""),
+          Watched("smokeping_response_duration_seconds_count", "0"),
+          Watched("smokeping_receive_errors_total", "0"), Line("zirko_alarm_threshold", "0"),
+          Watched("zirko_alarm_threshold", "3"), Watched("zirko_average_limit_seconds", "0")},
+         {"smokeping_response_ttl{host=\"gw\""}},
+        {"each watched target counts its own; a relabelled one starts afresh, a removed one goes",
+         [](TMetricsRegistry& R) {
+             R.Watch(1, {"a", "10.0.0.9", ""});
+             R.Watch(2, {"gw", "10.0.0.2", ""}, {{"name", "gw"}, {"group", "edge"}});
+             R.AddReply(1, Answer(120, 64));
+             R.AddSendError(2);
+             R.Watch(2, {"gw", "10.0.0.1", ""}, {{"name", "gw"}, {"group", "edge"}});
+             R.AddReceiveError(9); // none such
+             R.Watch(4, {"c", "", ""});
+             R.AddReceiveError(4);
+             R.Unwatch(4);
+             R.SetConsecutiveLost(2, 5);
+         },
+         {Line("smokeping_requests_total", "0"),
+          "smokeping_requests_total{host=\"a\",ip=\"10.0.0.9\",source=\"\"} 1\n",
+          Watched("smokeping_requests_total", "0"),
+          "smokeping_response_ttl{host=\"a\",ip=\"10.0.0.9\",source=\"\"} 64\n",
+          Watched("zirko_consecutive_lost", "5")},
+         {"10.0.0.2", "host=\"c\"",
+          "smokeping_requests_total{host=\"a\",ip=\"10.0.0.9\",source=\"\"} 0"}},
     };
     for (const TFeedRow& Row : Rows) {
         for (TFormat Format : {TFormat::Prometheus, TFormat::OpenMetrics}) {
