@@ -56,6 +56,33 @@ bool THistoryStore::Open(const std::string& Folder) {
     return Available();
 }
 
+bool THistoryStore::OpenForReading(const std::string& Folder) {
+    Close();
+    FFolder = Folder.empty() || Folder.back() == '/' ? Folder : Folder + "/";
+    FPath = FFolder + FileName;
+    FPutAside.clear();
+    sqlite3* Db = nullptr;
+    int Rc = OpenHistoryForReading(FPath, Db, BusyTimeoutMs);
+    FDb.reset(Db);
+    if (Rc == SQLITE_OK) {
+        FReader.emplace();
+        FOutages.emplace();
+        Rc = FReader->Prepare(Db);
+    }
+    if (Rc == SQLITE_OK) {
+        Rc = FOutages->Prepare(Db);
+    }
+    if (Rc == SQLITE_OK) {
+        Rc = FReader->LongestPeriod(FLongestPeriodMs);
+    }
+    FStatus = StatusOf(Rc);
+    if (FStatus != THistoryStatus::Available) {
+        Release();
+    }
+    FReading = Available();
+    return Available();
+}
+
 void THistoryStore::Close() {
     Release();
     FStatus = THistoryStatus::Closed;
@@ -70,6 +97,8 @@ void THistoryStore::Release() {
         *Statement = TSqlStatement();
     }
     FDb.reset();
+    FLock.Release();
+    FReading = false;
     FTargets.clear();
     FOpenPeriod.reset();
     FLongestPeriodMs = 0;
@@ -91,9 +120,8 @@ THistoryStatus THistoryStore::OpenFile() {
     if (::sqlite3_db_readonly(Db, "main") == 1) {
         return THistoryStatus::ReadOnly;
     }
-    // Exclusive before the first read: the lock, once taken, stays for the
-    // life of the connection, and the journal needs no shared memory.
-    Rc = SqlExec(Db, "PRAGMA locking_mode = EXCLUSIVE");
+    // One writer, before the first read; readers are let in (see THistoryWriterLock).
+    Rc = FLock.Take(FPath);
     if (Rc != SQLITE_OK) {
         return StatusOf(Rc);
     }
@@ -199,7 +227,7 @@ int THistoryStore::CloseCrashedPeriods() {
 }
 
 template <typename TBody> bool THistoryStore::Transaction(TBody Body) {
-    if (!Available()) {
+    if (!Available() || FReading) {
         return false;
     }
     int Rc = FBegin.Run();
