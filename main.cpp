@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandLine.h"
+#include "ReportCommand.h"
 #include "StartOptions.h"
 #include "TCoreServices.h"
 #include "TDesktopNotifier.h"
@@ -22,6 +23,9 @@ int main(int argc, char** argv) {
     if (!Parsed.Options) {
         std::cerr << Parsed.Error << "\n";
         return Parsed.ExitCode;
+    }
+    if (Parsed.Options->Report) {
+        return RunReport(argc, argv, *Parsed.Options, std::cerr);
     }
     if (Parsed.Options->Headless) {
         return RunHeadless(argv);

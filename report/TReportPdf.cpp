@@ -209,6 +209,7 @@ void WriteTable(TFlow& Flow, const TReportData& Data) {
 
 void WriteOutage(TFlow& Flow, const TReportOutage& Item, int Number) {
     const TOutage& o = Item.Outage;
+    Flow.Need(4 * LineHeight); // an outage's lines begin together on a page
     const QString From = o.StartFromMs ? Stamp(*o.StartFromMs) : QStringLiteral("ignoto");
     Flow.Text(QStringLiteral("%1. Inizio %2 (ultima risposta: %3)")
                   .arg(Number)
