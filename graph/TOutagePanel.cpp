@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -79,6 +80,18 @@ TOutagePanel::TOutagePanel(TErrorBox ErrorBox, QWidget* Parent)
         }
     });
     connect(btn_esporta_interruzioni, &QPushButton::clicked, this, &TOutagePanel::ExportClick);
+    // A row's menu: the report of that outage.
+    lv_interruzioni->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lv_interruzioni, &QWidget::customContextMenuRequested, this, [this](const QPoint& At) {
+        const size_t Row = size_t(lv_interruzioni->indexOfTopLevelItem(lv_interruzioni->itemAt(At)));
+        if (Row < FOutages.size()) {
+            const TOutage Outage = FOutages[Row];
+            QMenu Menu(this);
+            connect(Menu.addAction(QStringLiteral("Rapporto…")), &QAction::triggered, this,
+                    [this, Outage] { emit ReportRequested(Outage); });
+            Menu.exec(lv_interruzioni->viewport()->mapToGlobal(At));
+        }
+    });
     FShowDirty = new QTimer(this);
     FShowDirty->setSingleShot(true);
     FShowDirty->setInterval(0);

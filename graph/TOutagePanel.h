@@ -48,6 +48,8 @@ public:
 signals:
     // The user picked this outage in the list.
     void OutageClicked(const TOutage& Outage);
+    // "Rapporto…" in the row's menu.
+    void ReportRequested(const TOutage& Outage);
 
 private:
     void ShowRows();
