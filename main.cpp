@@ -49,12 +49,14 @@ int main(int argc, char** argv) {
     TTrayIconHandler Tray;
     // Where the desktop has no notification service, it shows nothing and costs nothing.
     TDesktopNotifier Notifier(QDBusConnection::sessionBus(), Core->Clock());
+    TDesktopNotifier SlowNotifier(QDBusConnection::sessionBus(), Core->Clock());
     if (const auto Gap = TDesktopNotifier::UpdateGapFromEnvironment()) {
         Notifier.SetUpdateGap(*Gap);
+        SlowNotifier.SetUpdateGap(*Gap);
     }
     // Creating the window starts the log; a failing start ends the program there.
     TF_Main window(TF_Main::DefaultLogFolder(),
-                   {Core->Net, Core->Agente, Tray, Core->History, &Notifier});
+                   {Core->Net, Core->Agente, Tray, Core->History, &Notifier, &SlowNotifier});
     FeedMetrics(window, Metrics);
     ApplyStartOptions(window, *Parsed.Options);
     return TZirkoApplication::exec();

@@ -388,6 +388,7 @@ void TGraphPage::ShowFromMemory(qint64 FromMs, qint64 ToMs, int Columns) {
     if (FView != nullptr) {
         TPlotPoints Points = FMemory.Points();
         Points.Outages = FOutagePanel->Marks(FromMs, ToMs, Clock().WallMs());
+        Points.Slow = FOutagePanel->Marks(FromMs, ToMs, Clock().WallMs(), TOutageKind::Slow);
         FView->Show(std::move(Points), FromMs, ToMs, FSummary.MaxMs, FLimitMs,
                     TGraphSpan::AxisFormat(ToMs - FromMs));
     }
@@ -404,6 +405,7 @@ void TGraphPage::ShowFromStore(qint64 FromMs, qint64 ToMs, int Columns) {
     Points.Unmonitored =
         TGraphHistory::Unmonitored(FStore->Periods(FromMs, ToMs + 1), FromMs, ToMs, NowMs);
     Points.Outages = FOutagePanel->Marks(FromMs, ToMs, NowMs);
+    Points.Slow = FOutagePanel->Marks(FromMs, ToMs, NowMs, TOutageKind::Slow);
     const double Highest = Points.HighestMs();
     FView->Show(std::move(Points), FromMs, ToMs, Highest, FLimitMs,
                 TGraphSpan::AxisFormat(ToMs - FromMs));

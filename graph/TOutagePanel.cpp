@@ -57,7 +57,7 @@ TOutagePanel::TOutagePanel(TErrorBox ErrorBox, QWidget* Parent)
     lv_interruzioni->setRootIsDecorated(false);
     lv_interruzioni->setHeaderLabels({QStringLiteral("Inizio"), QStringLiteral("Fine"),
                                       QStringLiteral("Durata"), QStringLiteral("Persi"),
-                                      QStringLiteral("Percorso")});
+                                      QStringLiteral("Percorso"), QStringLiteral("Tipo")});
     // Fitted to the texts when the list is filled, not at every change of a row:
     // a header that fits itself measures every row's text each time.
     lv_interruzioni->header()->setStretchLastSection(true);
@@ -147,7 +147,10 @@ void TOutagePanel::ShowRow(QTreeWidgetItem* Item, const TOutage& O) {
                              EndText(O), QString::fromStdString(OutageText::Duration(O)),
                              QString::number(O.Lost),
                              // Filled once the short trace run at its start has ended.
-                             O.Path.empty() ? QStringLiteral("…") : QString::fromStdString(O.Path)};
+                             O.Kind == TOutageKind::Slow ? QStringLiteral("–")
+                             : O.Path.empty()            ? QStringLiteral("…")
+                                                         : QString::fromStdString(O.Path),
+                             QString::fromStdString(OutageText::KindText(O))};
     // Only what changed: each change of a shown item costs the view a repaint.
     for (int Column = 0; Column < int(std::size(Texts)); ++Column) {
         if (Item->text(Column) != Texts[Column]) {
@@ -178,10 +181,13 @@ std::pair<qint64, qint64> TOutagePanel::SpanOf(const TOutage& Outage, qint64 Now
     return {From - Margin, To + Margin};
 }
 
-std::vector<std::pair<qreal, qreal>> TOutagePanel::Marks(qint64 FromMs, qint64 ToMs,
-                                                         qint64 NowMs) const {
+std::vector<std::pair<qreal, qreal>> TOutagePanel::Marks(qint64 FromMs, qint64 ToMs, qint64 NowMs,
+                                                         TOutageKind Kind) const {
     std::vector<std::pair<qreal, qreal>> Out;
     for (const TOutage& O : FOutages) {
+        if (O.Kind != Kind) {
+            continue;
+        }
         const qint64 Start = StartMs(O), End = EndMs(O, NowMs);
         if (Start <= ToMs && End >= FromMs) {
             Out.emplace_back(qreal(std::max(Start, FromMs)), qreal(std::min(End, ToMs)));

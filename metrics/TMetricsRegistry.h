@@ -62,6 +62,8 @@ public:
     // The open outage, or none: zirko_outage_active 1 from the alarm to the
     // first answer; the start stamp is its first lost ping (0 when none).
     void SetOutage(const std::optional<TOutage>& Current);
+    // A slow period is open: zirko_slow_active 1 while it lasts.
+    void SetSlowActive(bool Active) { FSlowActive = Active; }
     // The spinners: losses in a row that raise the alarm, the average limit.
     void SetAlarmThreshold(int64_t Losses);
     void SetAverageLimitMs(int64_t LimitMs);
@@ -97,6 +99,7 @@ private:
     int64_t FConsecutiveLost = 0;
     bool FOutageActive = false;
     int64_t FOutageStartMs = 0;
+    bool FSlowActive = false;
     int64_t FAlarmThreshold = 0;
     int64_t FAverageLimitMs = 0;
 };

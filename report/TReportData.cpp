@@ -164,12 +164,18 @@ std::optional<TReportData> GatherReport(THistoryStore& Store, const TReportReque
     }
     FillColumn(Data.Total, Total);
     for (TOutage& o : Store.Outages(Request.FromMs, Request.ToMs)) {
-        if (o.Host == Request.Host) {
+        if (o.Host != Request.Host) {
+            continue;
+        }
+        if (o.Kind == TOutageKind::Slow) {
+            Data.SlowPeriods.push_back(std::move(o));
+        } else {
             const int64_t Id = o.Id;
             Data.Outages.push_back({std::move(o), Store.OutageTrace(Id)});
         }
     }
     std::reverse(Data.Outages.begin(), Data.Outages.end());
+    std::reverse(Data.SlowPeriods.begin(), Data.SlowPeriods.end());
     FillMonitored(Store, Data);
     FillPlot(Store, Data, Minutes);
     return Data;

@@ -53,6 +53,7 @@ struct TReportData {
     bool Hourly = false;
     std::vector<TReportRow> Rows;
     std::vector<TReportOutage> Outages; // oldest first
+    std::vector<TOutage> SlowPeriods;   // oldest first
     std::vector<THistoryColumn> Plot;   // in time order; one ping each when from pings
 
     // The share of the monitored time the host answered, in percent; none

@@ -244,6 +244,25 @@ void WriteOutage(TFlow& Flow, const TReportOutage& Item, int Number) {
     }
 }
 
+void WriteSlow(TFlow& Flow, const TOutage& s, int Number) {
+    Flow.Need(3 * LineHeight);
+    const QString From = s.StartFromMs ? Stamp(*s.StartFromMs) : QStringLiteral("ignoto");
+    Flow.Text(QStringLiteral("%1. Lento dal %2 (ultima media nel limite: %3)")
+                  .arg(Number)
+                  .arg(Stamp(s.StartToMs), From),
+              true);
+    QString End = QStringLiteral("in corso (ultima media oltre il limite %1)").arg(Stamp(s.EndFromMs));
+    if (s.End != TOutageEnd::Open) {
+        End = QStringLiteral("tra %1 e %2").arg(Stamp(s.EndFromMs),
+                                                s.EndToMs ? Stamp(*s.EndToMs) : QStringLiteral("?"));
+    }
+    Flow.Text(QStringLiteral("Fine %1").arg(End), false, 12);
+    Flow.Text(QStringLiteral("Durata %1, %2 ping persi")
+                  .arg(QString::fromStdString(OutageText::Duration(s)))
+                  .arg(s.Lost),
+              false, 12);
+}
+
 } // namespace
 
 bool WriteReportPdf(const TReportData& Data, const QString& Path, const QString& Version,
@@ -255,13 +274,13 @@ bool WriteReportPdf(const TReportData& Data, const QString& Path, const QString&
     Writer.setTitle(QStringLiteral("Rapporto %1").arg(QString::fromStdString(Data.Request.Host)));
     QPainter Painter;
     if (!Painter.begin(&Writer)) {
-        Error = QStringLiteral("impossibile scrivere %1").arg(Path);
+        Error = QStringLiteral("il file non si può scrivere.");
         return false;
     }
     TFlow Flow(Writer, Painter, HeaderOf(Data, Version, MadeMs));
     DrawReportPlot(Painter, Flow.Take(PlotHeight), Data);
     Flow.Text(QStringLiteral("Linea: mediana; fascia: minimo-massimo; segni rossi: ping persi; "
-                             "rosso chiaro: interruzioni; grigio: non monitorato."));
+                             "rosso chiaro: interruzioni; giallo chiaro: periodi lenti; grigio: non monitorato."));
     WriteAvailability(Flow, Data);
     WriteTable(Flow, Data);
     Flow.Title(QStringLiteral("Interruzioni (%1)").arg(Data.Outages.size()));
@@ -271,8 +290,15 @@ bool WriteReportPdf(const TReportData& Data, const QString& Path, const QString&
     for (size_t i = 0; i < Data.Outages.size(); ++i) {
         WriteOutage(Flow, Data.Outages[i], int(i + 1));
     }
+    Flow.Title(QStringLiteral("Periodi lenti (%1)").arg(Data.SlowPeriods.size()));
+    if (Data.SlowPeriods.empty()) {
+        Flow.Text(QStringLiteral("Nessun periodo lento nell'intervallo."));
+    }
+    for (size_t i = 0; i < Data.SlowPeriods.size(); ++i) {
+        WriteSlow(Flow, Data.SlowPeriods[i], int(i + 1));
+    }
     if (!Painter.end()) {
-        Error = QStringLiteral("impossibile scrivere %1").arg(Path);
+        Error = QStringLiteral("il file non si può scrivere.");
         return false;
     }
     return true;

@@ -15,6 +15,7 @@ const QColor BandColour(114, 159, 207, 110);
 const QColor LossColour(204, 0, 0);
 const QColor OutageColour(239, 41, 41, 45);
 const QColor UnmonitoredColour(136, 138, 133, 60);
+const QColor SlowColour(240, 208, 48, 70);
 constexpr int TimeTicks = 6;
 constexpr int MsTicks = 5;
 
@@ -133,6 +134,11 @@ void DrawReportPlot(QPainter& Painter, const QRectF& Area, const TReportData& Da
     for (const TReportOutage& o : Data.Outages) {
         const TReportSpan Down = DownSpanOf(o.Outage, Data.Request.NowMs);
         Painter.drawRect(Axes.Span(Down.first, std::max(Down.second, Down.first + 1)));
+    }
+    Painter.setBrush(SlowColour);
+    for (const TOutage& s : Data.SlowPeriods) {
+        const TReportSpan Slow = DownSpanOf(s, Data.Request.NowMs);
+        Painter.drawRect(Axes.Span(Slow.first, std::max(Slow.second, Slow.first + 1)));
     }
     DrawGrid(Painter, Plot, Axes, Data, TopMs);
     DrawData(Painter, Axes, Data);

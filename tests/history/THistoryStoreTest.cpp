@@ -491,6 +491,7 @@ TEST(THistoryStoreTest, OutagesSurviveARestartAndACrashLeavesAnUnknownEnd) {
                 4, 8000,     2000, ""};
     TOutage Open{0,  "server", std::nullopt, T0 + Minute, T0 + 2 * Minute, {}, TOutageEnd::Open,
                  31, Minute,   1000,         ""};
+    Open.Kind = TOutageKind::Slow; // a slow period is kept, and ended by a crash, alike
     {
         THistoryStore Store;
         ASSERT_TRUE(Store.Open(Dir.Path()));

@@ -65,12 +65,16 @@ TEST(TReportTest, AMonthsReportHoldsItsFactsOnA4PagesEachWithTheHeader) {
     THistoryGenerator Generator(Store, Shape);
     ASSERT_TRUE(Generator.Run(T0 + 30 * Day));
     ASSERT_TRUE(Generator.Finish());
+    TOutage Slow{0, Shape.Host, T0 + 20 * Day, T0 + 20 * Day + Minute, T0 + 20 * Day + 9 * Minute,
+                 T0 + 20 * Day + 10 * Minute, TOutageEnd::Recovered, 0, 9 * Minute, Minute, ""};
+    Slow.Kind = TOutageKind::Slow;
+    ASSERT_TRUE(Store.AddOutage(Slow));
 
     const TReportRequest Request{Shape.Host, T0, T0 + 30 * Day, T0 + 30 * Day};
     const auto Data = GatherReport(Store, Request);
     ASSERT_TRUE(Data);
     ASSERT_EQ(Data->Outages.size(), 3u);
-    // Two of thirty days unmonitored; down 12 + 60 + 5 minutes of 28 days.
+    // Two of thirty days unmonitored; down 12 + 60 + 5 minutes of 28 days; slow is not down.
     EXPECT_EQ(Data->MonitoredMs, 28 * Day);
     EXPECT_NEAR(*Data->AvailabilityPercent(), 100.0 * (1 - 77.0 * Minute / (28 * Day)), 0.01);
     const std::string Pdf = Dir.Path() + "month.pdf";
@@ -85,6 +89,9 @@ TEST(TReportTest, AMonthsReportHoldsItsFactsOnA4PagesEachWithTheHeader) {
         EXPECT_NE(Text.find("Inizio " + Local(o.Outage.StartToMs, "dd/MM/yyyy HH:mm:ss")),
                   std::string::npos);
     }
+    EXPECT_NE(Text.find("Periodi lenti (1)"), std::string::npos);
+    EXPECT_NE(Text.find("Lento dal " + Local(Slow.StartToMs, "dd/MM/yyyy HH:mm:ss")),
+              std::string::npos);
     // Every local day the range touches, those in the gap without pings too.
     for (int64_t At = T0; At < T0 + 30 * Day; At += Day) {
         const std::regex Row(Local(At, "dd/MM/yyyy") + " +[0-9]+ +([0-9]+,[0-9]{2}|–)");
