@@ -125,7 +125,7 @@ THistoryStatus THistoryStore::OpenFile() {
     if (Rc != SQLITE_OK) {
         return StatusOf(Rc);
     }
-    if (const THistoryStatus Checked = CheckFile(); Checked != THistoryStatus::Available) {
+    if (const THistoryStatus Checked = ProbeFile(); Checked != THistoryStatus::Available) {
         return Checked;
     }
     // synchronous=NORMAL in WAL mode: a commit is in the operating system once
@@ -151,10 +151,29 @@ THistoryStatus THistoryStore::OpenFile() {
     return PrepareStatements();
 }
 
-THistoryStatus THistoryStore::CheckFile() {
+THistoryStatus THistoryStore::ProbeFile() {
+    // A look of its own, in exclusive mode, before the writing connection reads
+    // anything: that one shares its index in the -shm file, and would take a
+    // damaged file's companions in before the file was found damaged.
+    sqlite3* Raw = nullptr;
+    const int Rc = ::sqlite3_open_v2(FPath.c_str(), &Raw, SQLITE_OPEN_READWRITE, nullptr);
+    const TSqlConnection Probe(Raw);
+    if (Rc != SQLITE_OK) {
+        return StatusOf(Rc);
+    }
+    ::sqlite3_extended_result_codes(Raw, 1);
+    ::sqlite3_busy_timeout(Raw, BusyTimeoutMs);
+    ::sqlite3_db_config(Raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    if (const int Mode = SqlExec(Raw, "PRAGMA locking_mode = EXCLUSIVE"); Mode != SQLITE_OK) {
+        return StatusOf(Mode);
+    }
+    return CheckFile(Raw);
+}
+
+THistoryStatus THistoryStore::CheckFile(sqlite3* Db) {
     int64_t Version = 0;
     // The first read: a file held by another connection answers busy here.
-    int Rc = ReadUserVersion(FDb.get(), Version);
+    int Rc = ReadUserVersion(Db, Version);
     if (Rc != SQLITE_OK) {
         return StatusOf(Rc);
     }
@@ -162,7 +181,7 @@ THistoryStatus THistoryStore::CheckFile() {
         return THistoryStatus::NewerSchema;
     }
     TSqlStatement Check;
-    Rc = Check.Prepare(FDb.get(), "PRAGMA quick_check");
+    Rc = Check.Prepare(Db, "PRAGMA quick_check");
     if (Rc == SQLITE_OK) {
         Rc = Check.Step();
     }
@@ -175,7 +194,7 @@ THistoryStatus THistoryStore::CheckFile() {
     Check.Reset();
     // A database of some other program: not ours to add tables to, so it is
     // put aside as a damaged history would be.
-    Rc = Check.Prepare(FDb.get(), "SELECT count(*) FROM sqlite_schema");
+    Rc = Check.Prepare(Db, "SELECT count(*) FROM sqlite_schema");
     if (Rc == SQLITE_OK) {
         Rc = Check.Step();
     }

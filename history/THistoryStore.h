@@ -93,7 +93,8 @@ public:
 
 private:
     THistoryStatus OpenFile();
-    THistoryStatus CheckFile();
+    THistoryStatus ProbeFile();
+    THistoryStatus CheckFile(sqlite3* Db);
     THistoryStatus PrepareStatements();
     // Drops statements and connection, and with them the lock; the status stays.
     void Release();
