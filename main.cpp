@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandLine.h"
+#include "ReportCommand.h"
 #include "StartOptions.h"
 #include "TCoreServices.h"
 #include "TDesktopNotifier.h"
@@ -23,6 +24,9 @@ int main(int argc, char** argv) {
         std::cerr << Parsed.Error << "\n";
         return Parsed.ExitCode;
     }
+    if (Parsed.Options->Report) {
+        return RunReport(argc, argv, *Parsed.Options, std::cerr);
+    }
     if (Parsed.Options->Headless) {
         return RunHeadless(argv);
     }
@@ -45,12 +49,14 @@ int main(int argc, char** argv) {
     TTrayIconHandler Tray;
     // Where the desktop has no notification service, it shows nothing and costs nothing.
     TDesktopNotifier Notifier(QDBusConnection::sessionBus(), Core->Clock());
+    TDesktopNotifier SlowNotifier(QDBusConnection::sessionBus(), Core->Clock());
     if (const auto Gap = TDesktopNotifier::UpdateGapFromEnvironment()) {
         Notifier.SetUpdateGap(*Gap);
+        SlowNotifier.SetUpdateGap(*Gap);
     }
     // Creating the window starts the log; a failing start ends the program there.
     TF_Main window(TF_Main::DefaultLogFolder(),
-                   {Core->Net, Core->Agente, Tray, Core->History, &Notifier});
+                   {Core->Net, Core->Agente, Tray, Core->History, &Notifier, &SlowNotifier});
     FeedMetrics(window, Metrics);
     ApplyStartOptions(window, *Parsed.Options);
     return TZirkoApplication::exec();

@@ -448,6 +448,8 @@ void TF_Main::BindEvents() {
     connect(FPingMonitor.get(), &TPingMonitor::OutageBegan, TabSheet3, &TGraphPage::OutageChanged);
     connect(FPingMonitor.get(), &TPingMonitor::OutageLasts, TabSheet3, &TGraphPage::OutageLasts);
     connect(FPingMonitor.get(), &TPingMonitor::OutageEnded, TabSheet3, &TGraphPage::OutageChanged);
+    connect(FPingMonitor.get(), &TPingMonitor::SlowBegan, TabSheet3, &TGraphPage::OutageChanged);
+    connect(FPingMonitor.get(), &TPingMonitor::SlowEnded, TabSheet3, &TGraphPage::OutageChanged);
     ConnectHistory();
 
     Bind(btn_execute, &QPushButton::clicked, &TF_Main::btn_executeClick);
@@ -482,6 +484,12 @@ void TF_Main::ConnectNotifier() {
     connect(Monitor, &TPingMonitor::OutageBegan, Notifier, &TDesktopNotifier::OutageBegan);
     connect(Monitor, &TPingMonitor::OutageLasts, Notifier, &TDesktopNotifier::OutageLasts);
     connect(Monitor, &TPingMonitor::OutageEnded, Notifier, &TDesktopNotifier::OutageEnded);
+    if (TDesktopNotifier* Slow = FServices.SlowNotifier; Slow != nullptr) {
+        connect(Monitor, &TPingMonitor::SlowBegan, Slow, &TDesktopNotifier::OutageBegan);
+        connect(Monitor, &TPingMonitor::SlowLasts, Slow, &TDesktopNotifier::OutageLasts);
+        connect(Monitor, &TPingMonitor::SlowEnded, Slow, &TDesktopNotifier::OutageEnded);
+        Bind(Slow, &TDesktopNotifier::ShowRequested, &TF_Main::pum_trayicon_RipristinaClick);
+    }
     // "Mostra" on a notification brings the window back as the tray's "Ripristina" does.
     Bind(Notifier, &TDesktopNotifier::ShowRequested, &TF_Main::pum_trayicon_RipristinaClick);
 }

@@ -19,6 +19,8 @@ struct TZirkoServices {
     THistoryStore& History;
     // The outages on the desktop's notifications; a test that does without leaves it out.
     TDesktopNotifier* Notifier = nullptr;
+    // The slow periods, one notification of their own beside the outage's.
+    TDesktopNotifier* SlowNotifier = nullptr;
 
     const TClock& Clock() const { return Net.Clock(); }
 };

@@ -34,6 +34,7 @@ int64_t THistoryRecorder::SetStore(THistoryStore* Store) {
     std::vector<THeld> Held;
     Held.swap(FHeld);
     int64_t OutageId = 0;
+    FHeldSlowId = 0;
     if (!Usable()) {
         return OutageId;
     }
@@ -47,11 +48,13 @@ int64_t THistoryRecorder::SetStore(THistoryStore* Store) {
         } else {
             auto& Outage = std::get<TOutageChange>(Change);
             // Held before it had a row: its changes go to the row its beginning gets.
+            const bool Slow = Outage.Outage.Kind == TOutageKind::Slow;
+            int64_t& Id = Slow ? FHeldSlowId : OutageId;
             if (Outage.Outage.Id == 0) {
-                Outage.Outage.Id = OutageId;
+                Outage.Outage.Id = Id;
             }
             Write(Outage.Outage, Outage.Began);
-            OutageId = Outage.Outage.Id;
+            Id = Outage.Outage.Id;
         }
     }
     return OutageId;

@@ -24,6 +24,8 @@ public:
     // Writes what was held into Store, if it is usable, and drops it otherwise.
     // Returns the id the last outage held was given, 0 if none.
     int64_t SetStore(THistoryStore* Store);
+    // The same for the last slow period held by that SetStore.
+    int64_t HeldSlowId() const { return FHeldSlowId; }
     THistoryStore* Store() const { return FStore; }
 
     // AHost as typed, AAddress what it was resolved to; AWhenMs the reply's stamp.
@@ -63,4 +65,5 @@ private:
     THistoryStore* FStore = nullptr;
     bool FHolding = false;
     std::vector<THeld> FHeld;
+    int64_t FHeldSlowId = 0;
 };

@@ -18,6 +18,9 @@ void TPingCore::SetHistory(THistoryStore* Store) {
     if (HeldOutageId != 0 && FOutages.Current() && FOutages.Current()->Id == 0) {
         FOutages.SetCurrentId(HeldOutageId);
     }
+    if (FHistory.HeldSlowId() != 0 && FSlow.Current() && FSlow.Current()->Id == 0) {
+        FSlow.SetCurrentId(FHistory.HeldSlowId());
+    }
 }
 
 TPingCore::TCounted TPingCore::Count(TPingCounters& Counters, const std::string& AHost,
@@ -40,6 +43,8 @@ TPingCore::TCounted TPingCore::Count(TPingCounters& Counters, const std::string&
     FHistory.Ping(AHost, AAddress, AReply, Out.WhenMs);
     // Lost as the statistics count it: no bytes back.
     Announce(FOutages.Ping(AHost, Out.WhenMs, FClock.SteadyMs(), AReply.ReplyBytes > 0, Out.Alarm));
+    AnnounceSlow(FSlow.Ping(AHost, Out.WhenMs, FClock.SteadyMs(),
+                            THistoryRecorder::PingOf(AHost, AAddress, AReply, Out.WhenMs).RoundTripUs));
     emit ReplyCounted(AReply, Counters, AHost, AAddress);
     return Out;
 }
@@ -73,6 +78,32 @@ void TPingCore::End() {
 
 void TPingCore::Unmonitored() {
     Announce(FOutages.Unmonitored(FClock.WallMs(), FClock.SteadyMs()));
+    AnnounceSlow(FSlow.Unmonitored(FClock.WallMs(), FClock.SteadyMs()));
+}
+
+void TPingCore::AnnounceSlow(TSlowTracker::TEvent Event) {
+    using TChange = TSlowTracker::TChange;
+    if (Event.Change == TChange::None) {
+        return;
+    }
+    const int64_t Now = FClock.SteadyMs();
+    if (Event.Change != TChange::Lasts || Now - FSlowWrittenMs >= TWatchRules::OutageWriteMs) {
+        FHistory.Outage(Event.Period, Event.Change == TChange::Began);
+        FSlowWrittenMs = Now;
+    }
+    if (Event.Change == TChange::Began) {
+        FSlow.SetCurrentId(Event.Period.Id);
+    }
+    if (FOutages.Current()) {
+        return;
+    }
+    if (Event.Change == TChange::Began) {
+        emit SlowBegan(Event.Period);
+    } else if (Event.Change == TChange::Lasts) {
+        emit SlowLasts(Event.Period);
+    } else {
+        emit SlowEnded(Event.Period);
+    }
 }
 
 void TPingCore::Announce(TOutageTracker::TEvent Event) {

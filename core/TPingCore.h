@@ -4,6 +4,7 @@
 #include "THistoryRecorder.h"
 #include "TOutage.h"
 #include "TOutageTracker.h"
+#include "TSlowTracker.h"
 #include "TPingCounters.h"
 #include "TReplyStatus.h"
 
@@ -58,6 +59,9 @@ public:
                    const std::function<void()>& AfterPing = {});
 
     const std::optional<TOutage>& Outage() const { return FOutages.Current(); }
+    const std::optional<TOutage>& Slow() const { return FSlow.Current(); }
+    // The latency limit slow periods are told by ("Limite ms media", or a target's).
+    void SetSlowLimitMs(int LimitMs) { FSlow.SetLimitUs(int64_t{LimitMs} * 1000); }
     const TClock& Clock() const { return FClock; }
     TAgente& Agente() const { return FAgente; }
 
@@ -71,13 +75,21 @@ signals:
     void OutageBegan(const TOutage& Outage);
     void OutageLasts(const TOutage& Outage);
     void OutageEnded(const TOutage& Outage);
+    // A slow period (kind Slow) began, goes on or ended. Not told while an
+    // outage is open: the outage is the alarm then.
+    void SlowBegan(const TOutage& Period);
+    void SlowLasts(const TOutage& Period);
+    void SlowEnded(const TOutage& Period);
 
 private:
     void Announce(TOutageTracker::TEvent Event);
+    void AnnounceSlow(TSlowTracker::TEvent Event);
 
     TAgente& FAgente;
     const TClock& FClock;
     THistoryRecorder FHistory;
     TOutageTracker FOutages;
     int64_t FOutageWrittenMs = 0; // monotonic
+    TSlowTracker FSlow;
+    int64_t FSlowWrittenMs = 0; // monotonic
 };

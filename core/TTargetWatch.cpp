@@ -22,6 +22,7 @@ TTargetWatch::TTargetWatch(TProbePort& Port, const TClock& Clock, std::vector<TT
     FTargets.resize(Targets.size());
     for (size_t I = 0; I < Targets.size(); ++I) {
         FTargets[I].Target = std::move(Targets[I]);
+        FTargets[I].Slow.SetLimitUs(int64_t{FTargets[I].Target.LimitMs} * 1000);
     }
     FPort.OnAnswer = [this](const TProbePort::TAnswer& Answer) { Answered(Answer); };
     FPort.OnResolved = [this](TProbePort::TToken Token, const std::optional<std::string>& Address) {
@@ -48,6 +49,10 @@ void TTargetWatch::SetHistory(THistoryStore* Store) {
         const auto& Current = State.Outages.Current();
         if (HeldOutageId != 0 && Current && Current->Id == 0) {
             State.Outages.SetCurrentId(HeldOutageId);
+        }
+        if (State.History.HeldSlowId() != 0 && State.Slow.Current() &&
+            State.Slow.Current()->Id == 0) {
+            State.Slow.SetCurrentId(State.History.HeldSlowId());
         }
     }
 }
@@ -89,6 +94,7 @@ void TTargetWatch::Stop() {
     FQueue = {};
     for (TState& State : FTargets) {
         Announce(State, State.Outages.Unmonitored(FClock.WallMs(), FClock.SteadyMs()));
+        AnnounceSlow(State, State.Slow.Unmonitored(FClock.WallMs(), FClock.SteadyMs()));
     }
     FPeriods.End(FClock.WallMs());
 }
@@ -157,6 +163,10 @@ void TTargetWatch::Answered(const TProbePort::TAnswer& Answer) {
     State->History.Ping(State->Target.Host, Answer.Address, Reply, When);
     Announce(*State, State->Outages.Ping(State->Target.Host, When, FClock.SteadyMs(),
                                          Reply.ReplyBytes > 0, Outcome.Alarm));
+    AnnounceSlow(*State, State->Slow.Ping(State->Target.Host, When, FClock.SteadyMs(),
+                                          THistoryRecorder::PingOf(State->Target.Host,
+                                                                   Answer.Address, Reply, When)
+                                              .RoundTripUs));
     if (OnCounted) {
         OnCounted(*State, Reply);
     }
@@ -178,5 +188,23 @@ void TTargetWatch::Announce(TState& State, TOutageTracker::TEvent Event) {
     }
     if (OnOutage) {
         OnOutage(State, Event);
+    }
+}
+
+void TTargetWatch::AnnounceSlow(TState& State, TSlowTracker::TEvent Event) {
+    using TChange = TSlowTracker::TChange;
+    if (Event.Change == TChange::None) {
+        return;
+    }
+    const int64_t Now = FClock.SteadyMs();
+    if (Event.Change != TChange::Lasts || Now - State.SlowWrittenMs >= TWatchRules::OutageWriteMs) {
+        State.History.Outage(Event.Period, Event.Change == TChange::Began);
+        State.SlowWrittenMs = Now;
+    }
+    if (Event.Change == TChange::Began) {
+        State.Slow.SetCurrentId(Event.Period.Id);
+    }
+    if (OnSlow && !State.Outages.Current()) {
+        OnSlow(State, Event);
     }
 }

@@ -3,6 +3,7 @@
 
 #include "THistoryRecorder.h"
 #include "TOutageTracker.h"
+#include "TSlowTracker.h"
 #include "TPingCounters.h"
 #include "TProbePort.h"
 #include "TTarget.h"
@@ -37,6 +38,8 @@ public:
         uint32_t Sequence = 0;       // of the probe in flight or last sent
         int64_t NextLookupMs = 0;    // steady; a failed lookup waits until then
         int64_t OutageWrittenMs = 0; // steady
+        TSlowTracker Slow;           // by the target's LimitMs
+        int64_t SlowWrittenMs = 0;   // steady
     };
 
     TTargetWatch(TProbePort& Port, const TClock& Clock, std::vector<TTarget> Targets);
@@ -62,6 +65,9 @@ public:
     std::function<void(const TState&, const TReplyStatus&)> OnCounted;
     // An outage of a target began, lasts or ended (after the history has it).
     std::function<void(const TState&, const TOutageTracker::TEvent&)> OnOutage;
+    // A slow period of a target began, lasts or ended (after the history has it);
+    // not told while the target has an outage open.
+    std::function<void(const TState&, const TSlowTracker::TEvent&)> OnSlow;
 
     static constexpr int64_t DefaultResolveRetryMs = 30'000;
 
@@ -80,6 +86,7 @@ private:
     void Answered(const TProbePort::TAnswer& Answer);
     void Resolved(TProbePort::TToken Token, const std::optional<std::string>& Address);
     void Announce(TState& State, TOutageTracker::TEvent Event);
+    void AnnounceSlow(TState& State, TSlowTracker::TEvent Event);
 
     TProbePort& FPort;
     const TClock& FClock;

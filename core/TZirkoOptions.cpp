@@ -131,6 +131,12 @@ std::optional<TParsedCommandLine> RefuseBadValues(const TZirkoOptions& Options) 
                            Quoted(*Options.Metrics));
         }
     }
+    if (Options.Report && (!Options.Host || !Options.Out)) {
+        return Failure("--report needs --host and --out");
+    }
+    if (!Options.Report && (Options.From || Options.To || Options.Out)) {
+        return Failure("--from, --to and --out go with --report");
+    }
     for (const std::string& Host : Options.Hosts) {
         if (Host.find_first_not_of(" \t") == std::string::npos) {
             return Failure("--host needs a host name or address");
@@ -154,10 +160,14 @@ TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv, bool Hea
         {"--config", &Options.Config},
         {"--metrics-textfile", &Options.MetricsTextfile},
         {"--metrics", &Options.Metrics},
+        {"--from", &Options.From},
+        {"--to", &Options.To},
+        {"--out", &Options.Out},
     };
     const std::pair<const char*, bool*> Switches[] = {{"--auto", &Options.Auto},
                                                       {"--minimized", &Options.Minimized},
-                                                      {"--headless", &Options.Headless}};
+                                                      {"--headless", &Options.Headless},
+                                                      {"--report", &Options.Report}};
     std::vector<int> Unknown;
     for (int Index = 1; Index < argc && argv[Index] != nullptr; ++Index) {
         const std::string_view Argument = argv[Index];
@@ -207,7 +217,7 @@ TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv, bool Hea
         }
     }
     // Known only now: --headless may come after an option Qt would have taken.
-    if (auto Refusal = RefuseUnknown(argc, argv, Unknown, Headless || Options.Headless)) {
+    if (auto Refusal = RefuseUnknown(argc, argv, Unknown, Headless || Options.Headless || Options.Report)) {
         return *Refusal;
     }
     if (auto Refusal = RefuseBadValues(Options)) {
@@ -237,6 +247,10 @@ std::string ZirkoHelpText() {
            "                         (ADDR 127.0.0.1 unless given)\n"
            "  --metrics-textfile DIR write DIR/zirko.prom after every ping, for\n"
            "                         node_exporter's textfile collector\n"
+           "  --report --host HOST --out FILE.pdf [--from WHEN] [--to WHEN]\n"
+           "                         write a PDF report of HOST's history, WHEN as\n"
+           "                         YYYY-MM-DD[THH:MM] local time (default: the last\n"
+           "                         24 hours); exit 2 when there is nothing to report\n"
            "  -h, --help             show this help and exit\n"
            "  -V, --version          show the version and exit\n"
            "\n"

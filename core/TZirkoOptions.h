@@ -23,6 +23,10 @@ struct TZirkoOptions {
     // "ADDRESS:PORT" or ":PORT"/"PORT" for 127.0.0.1.
     std::optional<std::string> Metrics;
     std::optional<std::string> MetricsTextfile;
+    // --report: a PDF of Host's history over [From, To) ("YYYY-MM-DD[THH:MM]",
+    // local time; by default the last 24 hours) written to Out, and nothing else.
+    bool Report = false;
+    std::optional<std::string> From, To, Out;
 
     // The spinners' ranges and defaults, shared by the window and headless mode.
     using TRange = TWatchRules::TRange;

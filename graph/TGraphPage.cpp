@@ -4,6 +4,7 @@
 #include "TClock.h"
 #include "TCsvExport.h"
 #include "TGraphHistory.h"
+#include "TGraphReport.h"
 #include "THistoryStore.h"
 #include "TLatencyView.h"
 #include "TLocaleFormats.h"
@@ -99,6 +100,7 @@ void TGraphPage::CreateControls() {
                                             "trascinare: sposta; doppio clic: torna al vivo."));
     btn_salva_immagine = Button(this, "btn_salva_immagine", QStringLiteral("Salva immagine…"));
     btn_esporta_csv = Button(this, "btn_esporta_csv", QStringLiteral("Esporta CSV…"));
+    btn_rapporto = Button(this, "btn_rapporto", QStringLiteral("Rapporto…"));
     btn_cancella_cronologia =
         Button(this, "btn_cancella_cronologia", QStringLiteral("Cancella cronologia…"));
     btn_cancella_cronologia->setEnabled(false);
@@ -106,7 +108,8 @@ void TGraphPage::CreateControls() {
     Bar->addWidget(cb_intervallo);
     Bar->addWidget(btn_dal_vivo);
     Bar->addStretch(1);
-    for (QPushButton* b : {btn_salva_immagine, btn_esporta_csv, btn_cancella_cronologia}) {
+    for (QPushButton* b :
+         {btn_salva_immagine, btn_esporta_csv, btn_rapporto, btn_cancella_cronologia}) {
         Bar->addWidget(b);
     }
 
@@ -131,6 +134,10 @@ void TGraphPage::CreateControls() {
     FOutagePanel = new TOutagePanel([this](const QString& Message) { ReportError(Message); }, this);
     Page->addWidget(FOutagePanel);
     connect(FOutagePanel, &TOutagePanel::OutageClicked, this, &TGraphPage::ShowOutage);
+    connect(FOutagePanel, &TOutagePanel::ReportRequested, this, [this](const TOutage& Outage) {
+        const auto [From, To] = TGraphReport::OutageSpan(Outage, Clock().WallMs());
+        ReportClick(Outage.Host, From, To);
+    });
 
     connect(cb_intervallo, &QComboBox::currentIndexChanged, this, [this](int Index) {
         FShown.SetRange(static_cast<TRange>(Index));
@@ -140,6 +147,10 @@ void TGraphPage::CreateControls() {
     connect(btn_dal_vivo, &QPushButton::toggled, this, [this](bool On) { On ? GoLive() : Pan(0); });
     connect(btn_salva_immagine, &QPushButton::clicked, this, &TGraphPage::SaveImageClick);
     connect(btn_esporta_csv, &QPushButton::clicked, this, &TGraphPage::ExportCsvClick);
+    connect(btn_rapporto, &QPushButton::clicked, this, [this] {
+        const auto [From, To] = ShownSpan();
+        ReportClick(ShownHost(), From, To + 1);
+    });
     connect(btn_cancella_cronologia, &QPushButton::clicked, this, &TGraphPage::ClearHistory);
 }
 
@@ -377,6 +388,7 @@ void TGraphPage::ShowFromMemory(qint64 FromMs, qint64 ToMs, int Columns) {
     if (FView != nullptr) {
         TPlotPoints Points = FMemory.Points();
         Points.Outages = FOutagePanel->Marks(FromMs, ToMs, Clock().WallMs());
+        Points.Slow = FOutagePanel->Marks(FromMs, ToMs, Clock().WallMs(), TOutageKind::Slow);
         FView->Show(std::move(Points), FromMs, ToMs, FSummary.MaxMs, FLimitMs,
                     TGraphSpan::AxisFormat(ToMs - FromMs));
     }
@@ -393,6 +405,7 @@ void TGraphPage::ShowFromStore(qint64 FromMs, qint64 ToMs, int Columns) {
     Points.Unmonitored =
         TGraphHistory::Unmonitored(FStore->Periods(FromMs, ToMs + 1), FromMs, ToMs, NowMs);
     Points.Outages = FOutagePanel->Marks(FromMs, ToMs, NowMs);
+    Points.Slow = FOutagePanel->Marks(FromMs, ToMs, NowMs, TOutageKind::Slow);
     const double Highest = Points.HighestMs();
     FView->Show(std::move(Points), FromMs, ToMs, Highest, FLimitMs,
                 TGraphSpan::AxisFormat(ToMs - FromMs));
@@ -521,6 +534,35 @@ void TGraphPage::ExportCsvClick() {
     const QString Path = AskPath(QStringLiteral("Esporta CSV"), QStringLiteral("csv"));
     if (!Path.isEmpty()) {
         ExportCsv(Path);
+    }
+}
+
+bool TGraphPage::WriteReport(const QString& Path, const std::string& Host, qint64 FromMs,
+                             qint64 ToMs) {
+    QString Error = ReadsHistory() ? QStringLiteral("nessun ping nella cronologia per questo "
+                                                    "intervallo.")
+                                   : QStringLiteral("la cronologia non è aperta.");
+    if (ReadsHistory() && !Host.empty() &&
+        TGraphReport::Write(*FStore, Host, FromMs, ToMs, Clock().WallMs(), Path, Error)) {
+        return true;
+    }
+    ReportError(QStringLiteral("Impossibile scrivere il rapporto %1: %2")
+                    .arg(QDir::toNativeSeparators(Path), Error));
+    return false;
+}
+
+std::string TGraphPage::ShownHost() const {
+    if (!ReadsHistory()) {
+        return {};
+    }
+    const auto [FromMs, ToMs] = ShownSpan();
+    return TGraphReport::NewestHost(*FStore, FromMs, ToMs + 1);
+}
+
+void TGraphPage::ReportClick(const std::string& Host, qint64 FromMs, qint64 ToMs) {
+    const QString Path = AskPath(QStringLiteral("Rapporto"), QStringLiteral("pdf"));
+    if (!Path.isEmpty()) {
+        WriteReport(Path, Host, FromMs, ToMs);
     }
 }
 

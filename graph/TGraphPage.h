@@ -12,6 +12,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <string>
 
 class QComboBox;
 class QGridLayout;
@@ -77,6 +78,11 @@ public:
     // error box.
     bool SaveImage(const QString& Path);
     bool ExportCsv(const QString& Path);
+    // "Rapporto…": the PDF of the shown target over [FromMs, ToMs), read from
+    // the history; false after the error box.
+    bool WriteReport(const QString& Path, const std::string& Host, qint64 FromMs, qint64 ToMs);
+    // The host of the newest ping in the shown span; empty without one.
+    std::string ShownHost() const;
     // "Cancella cronologia…": false when the user said no or the store failed.
     bool ClearHistory();
     // Shows the failures of the exports; a modal box titled after the
@@ -129,6 +135,7 @@ private:
     QString AskPath(const QString& Title, const QString& Extension);
     void SaveImageClick();
     void ExportCsvClick();
+    void ReportClick(const std::string& Host, qint64 FromMs, qint64 ToMs);
 
     int FLimitMs = 250;
     TPingHistory FHistory;
@@ -143,6 +150,7 @@ private:
     QPushButton* btn_dal_vivo = nullptr;
     QPushButton* btn_salva_immagine = nullptr;
     QPushButton* btn_esporta_csv = nullptr;
+    QPushButton* btn_rapporto = nullptr;
     QPushButton* btn_cancella_cronologia = nullptr;
     QLabel* l_cronologia = nullptr;
     QVBoxLayout* FPlotBox = nullptr;

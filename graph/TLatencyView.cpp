@@ -208,6 +208,12 @@ void TLatencyView::DrawBackground(QPainter* Painter, const QRectF& Area) const {
         Painter->drawRect(QRectF(QPointF(X(From), Area.top()),
                                  QPointF(std::max(X(To), X(From) + 1.0), Area.bottom())));
     }
+    // Pale yellow over a slow period: the host answered, past the latency limit.
+    Painter->setBrush(QColor(0xf0, 0xd0, 0x30, 0x38));
+    for (const auto& [From, To] : FPoints.Slow) {
+        Painter->drawRect(QRectF(QPointF(X(From), Area.top()),
+                                 QPointF(std::max(X(To), X(From) + 1.0), Area.bottom())));
+    }
     // Hatched grey: no run or burst was on, so nothing there was up or down.
     Painter->setBrush(QBrush(QColor(0x80, 0x80, 0x80, 0x40), Qt::BDiagPattern));
     for (const auto& [From, To] : FPoints.Unmonitored) {
@@ -228,7 +234,7 @@ void TLatencyView::DrawBackground(QPainter* Painter, const QRectF& Area) const {
 
 void TLatencyView::DrawData(QPainter* Painter) {
     if (FPoints.Segments.empty() && FPoints.LossTimes.empty() && FPoints.Unmonitored.empty() &&
-        FPoints.Outages.empty()) {
+        FPoints.Outages.empty() && FPoints.Slow.empty()) {
         return;
     }
     // Both axes are linear, so one scale maps every point of the plot area.

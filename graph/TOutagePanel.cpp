@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -56,7 +57,7 @@ TOutagePanel::TOutagePanel(TErrorBox ErrorBox, QWidget* Parent)
     lv_interruzioni->setRootIsDecorated(false);
     lv_interruzioni->setHeaderLabels({QStringLiteral("Inizio"), QStringLiteral("Fine"),
                                       QStringLiteral("Durata"), QStringLiteral("Persi"),
-                                      QStringLiteral("Percorso")});
+                                      QStringLiteral("Percorso"), QStringLiteral("Tipo")});
     // Fitted to the texts when the list is filled, not at every change of a row:
     // a header that fits itself measures every row's text each time.
     lv_interruzioni->header()->setStretchLastSection(true);
@@ -79,6 +80,18 @@ TOutagePanel::TOutagePanel(TErrorBox ErrorBox, QWidget* Parent)
         }
     });
     connect(btn_esporta_interruzioni, &QPushButton::clicked, this, &TOutagePanel::ExportClick);
+    // A row's menu: the report of that outage.
+    lv_interruzioni->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lv_interruzioni, &QWidget::customContextMenuRequested, this, [this](const QPoint& At) {
+        const size_t Row = size_t(lv_interruzioni->indexOfTopLevelItem(lv_interruzioni->itemAt(At)));
+        if (Row < FOutages.size()) {
+            const TOutage Outage = FOutages[Row];
+            QMenu Menu(this);
+            connect(Menu.addAction(QStringLiteral("Rapporto…")), &QAction::triggered, this,
+                    [this, Outage] { emit ReportRequested(Outage); });
+            Menu.exec(lv_interruzioni->viewport()->mapToGlobal(At));
+        }
+    });
     FShowDirty = new QTimer(this);
     FShowDirty->setSingleShot(true);
     FShowDirty->setInterval(0);
@@ -134,7 +147,10 @@ void TOutagePanel::ShowRow(QTreeWidgetItem* Item, const TOutage& O) {
                              EndText(O), QString::fromStdString(OutageText::Duration(O)),
                              QString::number(O.Lost),
                              // Filled once the short trace run at its start has ended.
-                             O.Path.empty() ? QStringLiteral("…") : QString::fromStdString(O.Path)};
+                             O.Kind == TOutageKind::Slow ? QStringLiteral("–")
+                             : O.Path.empty()            ? QStringLiteral("…")
+                                                         : QString::fromStdString(O.Path),
+                             QString::fromStdString(OutageText::KindText(O))};
     // Only what changed: each change of a shown item costs the view a repaint.
     for (int Column = 0; Column < int(std::size(Texts)); ++Column) {
         if (Item->text(Column) != Texts[Column]) {
@@ -165,10 +181,13 @@ std::pair<qint64, qint64> TOutagePanel::SpanOf(const TOutage& Outage, qint64 Now
     return {From - Margin, To + Margin};
 }
 
-std::vector<std::pair<qreal, qreal>> TOutagePanel::Marks(qint64 FromMs, qint64 ToMs,
-                                                         qint64 NowMs) const {
+std::vector<std::pair<qreal, qreal>> TOutagePanel::Marks(qint64 FromMs, qint64 ToMs, qint64 NowMs,
+                                                         TOutageKind Kind) const {
     std::vector<std::pair<qreal, qreal>> Out;
     for (const TOutage& O : FOutages) {
+        if (O.Kind != Kind) {
+            continue;
+        }
         const qint64 Start = StartMs(O), End = EndMs(O, NowMs);
         if (Start <= ToMs && End >= FromMs) {
             Out.emplace_back(qreal(std::max(Start, FromMs)), qreal(std::min(End, ToMs)));

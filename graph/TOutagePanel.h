@@ -33,7 +33,9 @@ public:
     void Upsert(const TOutage& Outage);
     const std::vector<TOutage>& Outages() const { return FOutages; }
     // Those of [FromMs, ToMs], for the plot's marks and the summary's count.
-    std::vector<std::pair<qreal, qreal>> Marks(qint64 FromMs, qint64 ToMs, qint64 NowMs) const;
+    // Kind Slow gives the slow periods' bands instead of the outages' marks.
+    std::vector<std::pair<qreal, qreal>> Marks(qint64 FromMs, qint64 ToMs, qint64 NowMs,
+                                               TOutageKind Kind = TOutageKind::Down) const;
     int CountWithin(qint64 FromMs, qint64 ToMs, qint64 NowMs) const;
 
     // The list as CSV: stamps in UTC ms and local ISO time, the brackets, the end.
@@ -48,6 +50,8 @@ public:
 signals:
     // The user picked this outage in the list.
     void OutageClicked(const TOutage& Outage);
+    // "Rapporto…" in the row's menu.
+    void ReportRequested(const TOutage& Outage);
 
 private:
     void ShowRows();

@@ -22,13 +22,14 @@ struct TPlotBand {
 // ends a segment, so the line has a gap there. A wide view adds a band per
 // column and its segments join the columns' medians. Unmonitored holds the
 // stretches no run or burst covered, which are neither up nor down; Outages
-// those from an outage's start to its end.
+// those from an outage's start to its end, Slow those of the slow periods.
 struct TPlotPoints {
     std::vector<std::vector<QPointF>> Segments;
     std::vector<qreal> LossTimes;
     std::vector<TPlotBand> Bands;
     std::vector<std::pair<qreal, qreal>> Unmonitored;
     std::vector<std::pair<qreal, qreal>> Outages;
+    std::vector<std::pair<qreal, qreal>> Slow; // slow periods, start to end
 
     std::size_t PointCount() const;
     // The slowest answer drawn, by line or band.

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "HistoryFiles.h"
 
+#include "HistorySchema.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #include <vector>
 
@@ -103,4 +106,40 @@ std::string PutHistoryAside(const std::string& DbPath, int64_t UtcMs) {
 bool FolderReadOnly(const std::string& Folder) {
     return ::access(Folder.c_str(), W_OK | X_OK) != 0 &&
            (errno == EACCES || errno == EROFS || errno == EPERM);
+}
+
+int THistoryWriterLock::Take(const std::string& Path) {
+    Release();
+    FFd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (FFd < 0) {
+        return SQLITE_CANTOPEN;
+    }
+    if (::flock(FFd, LOCK_EX | LOCK_NB) != 0) {
+        const int Error = errno;
+        Release();
+        return Error == EWOULDBLOCK ? SQLITE_BUSY : SQLITE_CANTOPEN;
+    }
+    return SQLITE_OK;
+}
+
+void THistoryWriterLock::Release() {
+    if (FFd >= 0) {
+        ::close(FFd);
+        FFd = -1;
+    }
+}
+
+int OpenHistoryForReading(const std::string& Path, sqlite3*& Db, int BusyTimeoutMs) {
+    int Rc = ::sqlite3_open_v2(Path.c_str(), &Db, SQLITE_OPEN_READONLY, nullptr);
+    if (Rc != SQLITE_OK) {
+        return Rc;
+    }
+    ::sqlite3_extended_result_codes(Db, 1);
+    ::sqlite3_busy_timeout(Db, BusyTimeoutMs);
+    int64_t Version = 0;
+    Rc = ReadUserVersion(Db, Version);
+    if (Rc == SQLITE_OK && (Version > HistorySchemaVersion() || Version == 0)) {
+        Rc = SQLITE_NOTADB;
+    }
+    return Rc;
 }

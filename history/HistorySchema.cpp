@@ -117,10 +117,17 @@ CREATE TABLE outage_hop(
   PRIMARY KEY(outage, hop, address)) WITHOUT ROWID;
 )sql";
 
+// outage.kind: 0 the host did not answer, 1 it answered slowly (TOutageKind);
+// a slow period keeps the same brackets, end, lost pings and duration.
+constexpr const char* SchemaVersion4 = R"sql(
+ALTER TABLE outage ADD COLUMN kind INTEGER NOT NULL DEFAULT 0;
+)sql";
+
 constexpr THistoryMigration Migrations[] = {
     {1, SchemaVersion1},
     {2, SchemaVersion2},
     {3, SchemaVersion3},
+    {4, SchemaVersion4},
 };
 
 int ApplyStep(sqlite3* Db, const THistoryMigration& Step) {

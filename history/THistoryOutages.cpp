@@ -8,13 +8,13 @@ int THistoryOutages::Prepare(sqlite3* Db) {
     FDb = Db;
     const std::pair<TSqlStatement*, const char*> Statements[] = {
         {&FInsert, "INSERT INTO outage(start_from_ms, start_to_ms, end_from_ms, end_to_ms, "
-                   "end_kind, lost, duration_ms, uncertainty_ms, host) "
-                   "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"},
+                   "end_kind, lost, duration_ms, uncertainty_ms, host, kind) "
+                   "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"},
         {&FUpdate, "UPDATE outage SET start_from_ms = ?1, start_to_ms = ?2, end_from_ms = ?3, "
                    "end_to_ms = ?4, end_kind = ?5, lost = ?6, duration_ms = ?7, "
                    "uncertainty_ms = ?8 WHERE id = ?9"},
         {&FRead, "SELECT id, host, start_from_ms, start_to_ms, end_from_ms, end_to_ms, end_kind, "
-                 "lost, duration_ms, uncertainty_ms, coalesce(path, '') FROM outage "
+                 "lost, duration_ms, uncertainty_ms, coalesce(path, ''), kind FROM outage "
                  "WHERE start_to_ms < ?2 AND coalesce(end_to_ms, end_from_ms) >= ?1 "
                  "ORDER BY start_to_ms DESC, id DESC"},
         {&FSetPath, "UPDATE outage SET path = ?2 WHERE id = ?1"},
@@ -47,6 +47,7 @@ void THistoryOutages::BindFigures(TSqlStatement& Statement, const TOutage& Outag
 int THistoryOutages::Insert(TOutage& Outage) {
     BindFigures(FInsert, Outage);
     FInsert.Bind(9, Outage.Host);
+    FInsert.Bind(10, static_cast<int64_t>(Outage.Kind));
     const int Rc = FInsert.Run();
     if (Rc == SQLITE_OK) {
         Outage.Id = ::sqlite3_last_insert_rowid(FDb);
@@ -81,6 +82,8 @@ int THistoryOutages::Read(int64_t FromMs, int64_t ToMs, std::vector<TOutage>& Ou
         Outage.DurationMs = FRead.Int(8);
         Outage.UncertaintyMs = FRead.Int(9);
         Outage.Path = FRead.Text(10);
+        Outage.Kind = FRead.Int(11) == static_cast<int64_t>(TOutageKind::Slow) ? TOutageKind::Slow
+                                                                               : TOutageKind::Down;
     }
     return Rc == SQLITE_DONE ? SQLITE_OK : Rc;
 }

@@ -56,6 +56,33 @@ bool THistoryStore::Open(const std::string& Folder) {
     return Available();
 }
 
+bool THistoryStore::OpenForReading(const std::string& Folder) {
+    Close();
+    FFolder = Folder.empty() || Folder.back() == '/' ? Folder : Folder + "/";
+    FPath = FFolder + FileName;
+    FPutAside.clear();
+    sqlite3* Db = nullptr;
+    int Rc = OpenHistoryForReading(FPath, Db, BusyTimeoutMs);
+    FDb.reset(Db);
+    if (Rc == SQLITE_OK) {
+        FReader.emplace();
+        FOutages.emplace();
+        Rc = FReader->Prepare(Db);
+    }
+    if (Rc == SQLITE_OK) {
+        Rc = FOutages->Prepare(Db);
+    }
+    if (Rc == SQLITE_OK) {
+        Rc = FReader->LongestPeriod(FLongestPeriodMs);
+    }
+    FStatus = StatusOf(Rc);
+    if (FStatus != THistoryStatus::Available) {
+        Release();
+    }
+    FReading = Available();
+    return Available();
+}
+
 void THistoryStore::Close() {
     Release();
     FStatus = THistoryStatus::Closed;
@@ -70,6 +97,8 @@ void THistoryStore::Release() {
         *Statement = TSqlStatement();
     }
     FDb.reset();
+    FLock.Release();
+    FReading = false;
     FTargets.clear();
     FOpenPeriod.reset();
     FLongestPeriodMs = 0;
@@ -91,13 +120,12 @@ THistoryStatus THistoryStore::OpenFile() {
     if (::sqlite3_db_readonly(Db, "main") == 1) {
         return THistoryStatus::ReadOnly;
     }
-    // Exclusive before the first read: the lock, once taken, stays for the
-    // life of the connection, and the journal needs no shared memory.
-    Rc = SqlExec(Db, "PRAGMA locking_mode = EXCLUSIVE");
+    // One writer, before the first read; readers are let in (see THistoryWriterLock).
+    Rc = FLock.Take(FPath);
     if (Rc != SQLITE_OK) {
         return StatusOf(Rc);
     }
-    if (const THistoryStatus Checked = CheckFile(); Checked != THistoryStatus::Available) {
+    if (const THistoryStatus Checked = ProbeFile(); Checked != THistoryStatus::Available) {
         return Checked;
     }
     // synchronous=NORMAL in WAL mode: a commit is in the operating system once
@@ -123,10 +151,29 @@ THistoryStatus THistoryStore::OpenFile() {
     return PrepareStatements();
 }
 
-THistoryStatus THistoryStore::CheckFile() {
+THistoryStatus THistoryStore::ProbeFile() {
+    // A look of its own, in exclusive mode, before the writing connection reads
+    // anything: that one shares its index in the -shm file, and would take a
+    // damaged file's companions in before the file was found damaged.
+    sqlite3* Raw = nullptr;
+    const int Rc = ::sqlite3_open_v2(FPath.c_str(), &Raw, SQLITE_OPEN_READWRITE, nullptr);
+    const TSqlConnection Probe(Raw);
+    if (Rc != SQLITE_OK) {
+        return StatusOf(Rc);
+    }
+    ::sqlite3_extended_result_codes(Raw, 1);
+    ::sqlite3_busy_timeout(Raw, BusyTimeoutMs);
+    ::sqlite3_db_config(Raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    if (const int Mode = SqlExec(Raw, "PRAGMA locking_mode = EXCLUSIVE"); Mode != SQLITE_OK) {
+        return StatusOf(Mode);
+    }
+    return CheckFile(Raw);
+}
+
+THistoryStatus THistoryStore::CheckFile(sqlite3* Db) {
     int64_t Version = 0;
     // The first read: a file held by another connection answers busy here.
-    int Rc = ReadUserVersion(FDb.get(), Version);
+    int Rc = ReadUserVersion(Db, Version);
     if (Rc != SQLITE_OK) {
         return StatusOf(Rc);
     }
@@ -134,7 +181,7 @@ THistoryStatus THistoryStore::CheckFile() {
         return THistoryStatus::NewerSchema;
     }
     TSqlStatement Check;
-    Rc = Check.Prepare(FDb.get(), "PRAGMA quick_check");
+    Rc = Check.Prepare(Db, "PRAGMA quick_check");
     if (Rc == SQLITE_OK) {
         Rc = Check.Step();
     }
@@ -147,7 +194,7 @@ THistoryStatus THistoryStore::CheckFile() {
     Check.Reset();
     // A database of some other program: not ours to add tables to, so it is
     // put aside as a damaged history would be.
-    Rc = Check.Prepare(FDb.get(), "SELECT count(*) FROM sqlite_schema");
+    Rc = Check.Prepare(Db, "SELECT count(*) FROM sqlite_schema");
     if (Rc == SQLITE_OK) {
         Rc = Check.Step();
     }
@@ -199,7 +246,7 @@ int THistoryStore::CloseCrashedPeriods() {
 }
 
 template <typename TBody> bool THistoryStore::Transaction(TBody Body) {
-    if (!Available()) {
+    if (!Available() || FReading) {
         return false;
     }
     int Rc = FBegin.Run();

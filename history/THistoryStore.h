@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "HistoryFiles.h"
 #include "TClock.h"
 #include "THistoryOutages.h"
 #include "THistoryReader.h"
@@ -14,8 +15,8 @@
 #include <tuple>
 #include <vector>
 
-// The history of every ping in ZIRKO.DB: one connection, locked for this
-// process, one transaction per ping, so a crash or a kill -9 loses at most the
+// The history of every ping in ZIRKO.DB: one writing connection, locked for
+// this process (readers come in beside it), one transaction per ping, so a crash or a kill -9 loses at most the
 // ping being stored. Any fault of the file ends in a status other than
 // Available and closes the file; Open can be called again later to retry (a
 // disk that has room again, a copy that has ended). It never throws, and the
@@ -42,6 +43,9 @@ public:
     // open. A damaged file is put aside first and a new one begun (see
     // PutAsidePath). True when the store is Available.
     bool Open(const std::string& Folder);
+    // Opens ZIRKO.DB in Folder only to read it, whoever writes it: nothing is
+    // created, migrated or closed, and every write returns false.
+    bool OpenForReading(const std::string& Folder);
     void Close();
     THistoryStatus Status() const { return FStatus; }
     bool Available() const { return FStatus == THistoryStatus::Available; }
@@ -89,7 +93,8 @@ public:
 
 private:
     THistoryStatus OpenFile();
-    THistoryStatus CheckFile();
+    THistoryStatus ProbeFile();
+    THistoryStatus CheckFile(sqlite3* Db);
     THistoryStatus PrepareStatements();
     // Drops statements and connection, and with them the lock; the status stays.
     void Release();
@@ -112,7 +117,9 @@ private:
     THistoryStatus FStatus = THistoryStatus::Closed;
     const TClock* FClock = nullptr;
 
-    // The connection comes first, so its statements are finalized before it closes.
+    // Released after the connection has closed; then the statements, before it.
+    THistoryWriterLock FLock;
+    bool FReading = false;
     TSqlConnection FDb;
     std::optional<THistoryReader> FReader;
     std::optional<THistoryOutages> FOutages;

@@ -308,6 +308,12 @@ void TMetricsRegistry::SetOutage(TKey AKey, const std::optional<TOutage>& Curren
     }
 }
 
+void TMetricsRegistry::SetSlowActive(TKey AKey, bool Active) {
+    if (TWatched* Each = Find(AKey)) {
+        Each->State.SlowActive = Active;
+    }
+}
+
 void TMetricsRegistry::SetAlarmThreshold(TKey AKey, int64_t Losses) {
     if (TWatched* Each = Find(AKey)) {
         Each->State.AlarmThreshold = Losses;
@@ -388,6 +394,9 @@ void TMetricsRegistry::WriteStateFamilies(std::string& Out, TFormat Format,
         {"zirko_outage_started_timestamp_seconds",
          "Unix time of the open outage's first lost echo request, 0 when none is open.",
          [](const TState& S) { return static_cast<double>(S.OutageStartMs) / 1e3; }},
+        {"zirko_slow_active",
+         "1 while the average of the last answers stays past the latency limit (a slow period).",
+         [](const TState& S) { return S.SlowActive ? 1.0 : 0.0; }},
         {"zirko_alarm_threshold", "Lost echo requests in a row that raise the alarm.",
          [](const TState& S) { return static_cast<double>(S.AlarmThreshold); }},
         {"zirko_average_limit_seconds",

@@ -69,6 +69,8 @@ public:
     // The open outage, or none: zirko_outage_active 1 from the alarm to the
     // first answer; the start stamp is its first lost ping (0 when none).
     void SetOutage(const std::optional<TOutage>& Current);
+    // A slow period is open: zirko_slow_active 1 while it lasts.
+    void SetSlowActive(bool Active) { FState.SlowActive = Active; }
     // The spinners: losses in a row that raise the alarm, the average limit.
     void SetAlarmThreshold(int64_t Losses);
     void SetAverageLimitMs(int64_t LimitMs);
@@ -88,6 +90,7 @@ public:
     void SetMonitoringActive(TKey AKey, bool Active);
     void SetConsecutiveLost(TKey AKey, int64_t Lost);
     void SetOutage(TKey AKey, const std::optional<TOutage>& Current);
+    void SetSlowActive(TKey AKey, bool Active);
     void SetAlarmThreshold(TKey AKey, int64_t Losses);
     void SetAverageLimitMs(TKey AKey, int64_t LimitMs);
 
@@ -114,6 +117,7 @@ private:
         int64_t ConsecutiveLost = 0;
         bool OutageActive = false;
         int64_t OutageStartMs = 0;
+        bool SlowActive = false;
         int64_t AlarmThreshold = 0;
         int64_t AverageLimitMs = 0;
     };

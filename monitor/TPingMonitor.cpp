@@ -74,6 +74,12 @@ TPingMonitor::TPingMonitor(const TPingPage& Page, QObject* parent)
     connect(&FCore, &TPingCore::OutageBegan, this, &TPingMonitor::OutageBegan);
     connect(&FCore, &TPingCore::OutageLasts, this, &TPingMonitor::OutageLasts);
     connect(&FCore, &TPingCore::OutageEnded, this, &TPingMonitor::OutageEnded);
+    connect(&FCore, &TPingCore::SlowBegan, this, &TPingMonitor::SlowBegan);
+    connect(&FCore, &TPingCore::SlowLasts, this, &TPingMonitor::SlowLasts);
+    connect(&FCore, &TPingCore::SlowEnded, this, &TPingMonitor::SlowEnded);
+    FCore.SetSlowLimitMs(LimitMs());
+    connect(this, &TPingMonitor::LimitChanged, this,
+            [this](int Limit) { FCore.SetSlowLimitMs(Limit); });
     Connect();
 }
 

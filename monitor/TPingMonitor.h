@@ -76,6 +76,10 @@ signals:
     void OutageBegan(const TOutage& Outage);
     void OutageLasts(const TOutage& Outage);
     void OutageEnded(const TOutage& Outage);
+    // A slow period by "Limite ms media" began, goes on or ended (see TPingCore).
+    void SlowBegan(const TOutage& Period);
+    void SlowLasts(const TOutage& Period);
+    void SlowEnded(const TOutage& Period);
 
 private:
     // Puts the default host in place of a blank one and sets the wait; shared by

@@ -13,11 +13,19 @@ constexpr uint8_t Critical = 2;
 } // namespace
 
 TOutageNotification Down(const TOutage& Outage) {
+    if (Outage.Kind == TOutageKind::Slow) {
+        return {OutageText::SlowSummary(Outage.Host), OutageText::SlowBody(Outage), Normal,
+                "network"};
+    }
     return {OutageText::DownSummary(Outage.Host), OutageText::DownBody(Outage), Critical,
             "network.disconnected"};
 }
 
 TOutageNotification Ended(const TOutage& Outage) {
+    if (Outage.End == TOutageEnd::Recovered && Outage.Kind == TOutageKind::Slow) {
+        return {OutageText::SlowEndedSummary(Outage), OutageText::Duration(Outage), Normal,
+                "network"};
+    }
     if (Outage.End == TOutageEnd::Recovered) {
         return {OutageText::RecoveredSummary(Outage), OutageText::Duration(Outage), Normal,
                 "network.connected"};

@@ -19,7 +19,7 @@ struct TOutageNotification {
 
 namespace OutageNotification {
 
-// While the host is down: raised, and each update in place.
+// While the host is down (or slow, at normal urgency): raised, and each update in place.
 TOutageNotification Down(const TOutage& Outage);
 // The outage is over, with an answer or because watching stopped.
 TOutageNotification Ended(const TOutage& Outage);

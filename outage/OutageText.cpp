@@ -58,7 +58,26 @@ std::string RecoveredSummary(const TOutage& Outage) {
 }
 
 std::string UnknownEndSummary(const TOutage& Outage) {
+    if (Outage.Kind == TOutageKind::Slow) {
+        return Outage.Host + ": monitoraggio sospeso durante il rallentamento";
+    }
     return Outage.Host + ": monitoraggio sospeso durante l'interruzione";
+}
+
+std::string SlowSummary(const std::string& Host) {
+    return "Zirko: " + Host + " risponde lentamente";
+}
+
+std::string SlowBody(const TOutage& Period) {
+    return "Da " + Span(Period.DurationMs) + " la media supera il limite";
+}
+
+std::string SlowEndedSummary(const TOutage& Period) {
+    return Period.Host + " risponde di nuovo nel limite dopo " + Span(Period.DurationMs);
+}
+
+std::string KindText(const TOutage& Outage) {
+    return Outage.Kind == TOutageKind::Slow ? "lento" : "non risponde";
 }
 
 } // namespace OutageText

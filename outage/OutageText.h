@@ -26,4 +26,13 @@ std::string RecoveredSummary(const TOutage& Outage);
 // l'interruzione".
 std::string UnknownEndSummary(const TOutage& Outage);
 
+// A slow period's notification: "Zirko: <host> risponde lentamente", "Da 2 min 05 s
+// la media supera il limite", and at its end "<host> risponde di nuovo nel limite
+// dopo 2 min 05 s".
+std::string SlowSummary(const std::string& Host);
+std::string SlowBody(const TOutage& Period);
+std::string SlowEndedSummary(const TOutage& Period);
+// A row's kind in lists and reports: "non risponde" or "lento".
+std::string KindText(const TOutage& Outage);
+
 } // namespace OutageText

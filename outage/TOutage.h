@@ -10,6 +10,10 @@
 // (a rest, the schedule stopped, the program ended), which is no recovery.
 enum class TOutageEnd : uint8_t { Open = 0, Recovered = 1, Unknown = 2 };
 
+// What a row of "Interruzioni" is: the host did not answer, or answered slowly
+// (the average of its last answers past the latency limit; see TSlowTracker).
+enum class TOutageKind : uint8_t { Down = 0, Slow = 1 };
+
 // One outage: from the consecutive-loss alarm to the first answer. Its start and
 // its end are each known only between two pings, and both brackets are kept.
 // Stamps are UTC ms of the wall clock, for showing; the duration comes from the
@@ -32,6 +36,7 @@ struct TOutage {
     // Where the path broke: the verdict of a short trace run when it began;
     // empty until one has finished.
     std::string Path;
+    TOutageKind Kind = TOutageKind::Down;
 
     bool operator==(const TOutage&) const = default;
 };

@@ -15,6 +15,7 @@ THeadlessMonitor::THeadlessMonitor(TNetIcmpClient& Icmp, TAgente& Agente, const 
     if (TWatchRules::IsBlankHost(FHost)) {
         FHost = TWatchRules::DefaultHost;
     }
+    FCore.SetSlowLimitMs(Options.LimitMsOr());
     FTick->setInterval(TWatchRules::PingIntervalMs);
     connect(FRun, &QTimer::timeout, &FSchedule, &TWatchSchedule::RunEnds);
     connect(FRest, &QTimer::timeout, &FSchedule, &TWatchSchedule::RestEnds);

@@ -67,6 +67,13 @@ void TMetricsFeed::Follow(TPingCore& Core) {
     for (const auto Signal : {&TPingCore::OutageBegan, &TPingCore::OutageEnded}) {
         connect(&Core, Signal, this, Outage);
     }
+    const auto Slow = [this, &Core] {
+        FRegistry.SetSlowActive(Core.Slow() && Core.Slow()->End == TOutageEnd::Open);
+        Changed();
+    };
+    for (const auto Signal : {&TPingCore::SlowBegan, &TPingCore::SlowEnded}) {
+        connect(&Core, Signal, this, Slow);
+    }
 }
 
 void TMetricsFeed::SetAlarmThreshold(int Losses) {

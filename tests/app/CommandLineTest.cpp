@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -112,12 +114,16 @@ TEST(CommandLine, TheProgramAnswersWithoutADisplay) {
          "zirko: unknown option '-platform' (see zirko --help)\n"},
         {"--config t.yml", "zirko: --config needs --headless (see zirko --help)\n"},
         {"--headless --config t.yml", "zirko: --config t.yml: files of targets are not read yet\n"},
+        {"--report --host h.invalid --from 2020-01-01 --to 2020-01-02T06:30 --out refused.pdf",
+         "zirko: no ping of h.invalid in the history from 2020-01-01T00:00 to 2020-01-02T06:30\n"},
+        {"--report --host h.invalid", "zirko: --report needs --host and --out (see zirko --help)\n"},
     };
     for (const auto& [Arguments, Line] : Refused) {
         const TRun Refusal = RunShell(Run + Arguments + " 2>&1");
         EXPECT_EQ(Refusal.ExitCode, 2) << Arguments;
         EXPECT_EQ(Refusal.Output, Line) << Arguments;
     }
+    EXPECT_NE(::access("refused.pdf", F_OK), 0) << "a refused report left its file";
 }
 
 } // namespace

@@ -143,6 +143,32 @@ TEST(TargetWatch, AnswersCountForTheirOwnTargetOnly) {
     EXPECT_EQ(History.Outages(INT64_MIN / 2, INT64_MAX / 2)[0].Host, "b.test");
 }
 
+// Each target by its own limit: a answers 50 ms against 20, b 5 ms against 250;
+// a's slow period begins once the average has held past the limit for 60 s.
+TEST(TargetWatch, SlowPeriodsGoByEachTargetsOwnLimit) {
+    TTarget Slow = Target("a.test", 1000), Quick = Target("b.test", 1000);
+    Slow.LimitMs = 20;
+    TWatchFixture F;
+    TTargetWatch Watch(F.Port, F.Clock, {Slow, Quick});
+    std::vector<std::string> Events;
+    Watch.OnSlow = [&](const TTargetWatch::TState& S, const TSlowTracker::TEvent& E) {
+        if (E.Change != TSlowTracker::TChange::Lasts) {
+            Events.push_back(S.Target.Host + " " + std::to_string(int(E.Change)));
+        }
+    };
+    Watch.Start();
+    size_t Answered = 0;
+    for (int Steps = 0; Steps < 1000 && F.Clock.SteadyMs() < 90'000; ++Steps) {
+        F.Clock.SetSteadyMs(Watch.Step());
+        for (; Answered < F.Port.Sent.size(); ++Answered) {
+            F.Port.Answer(Answered, 64, F.Port.Sent[Answered].Address == "10.0.0.1" ? 50 : 5);
+        }
+    }
+    EXPECT_EQ(Events, (std::vector<std::string>{"a.test 1"}));
+    Watch.Stop();
+    EXPECT_EQ(Events, (std::vector<std::string>{"a.test 1", "a.test 3"}));
+}
+
 TEST(TargetWatch, PacedByTheEventLoopTheTargetsTakeTurnsUntilStopped) {
     int Argc = 1;
     char Name[] = "core_test";

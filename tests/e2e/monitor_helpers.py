@@ -54,12 +54,33 @@ class SilentHost:
              "net.ipv4.icmp_echo_ignore_all=%d" % (0 if answering else 1)],
             check=True, capture_output=True, timeout=20)
 
+    def delay(self, ms):
+        """From now on the host answers ms late: its kernel keeps quiet and
+        slow_echo.py answers in its place; 0 gives the answering back to the
+        kernel. (This kernel has no netem qdisc to delay them with.)"""
+        if getattr(self, "responder", None) is not None:
+            self.responder.terminate()
+            self.responder.wait(timeout=10)
+            self.responder = None
+        if ms:
+            self.answer(False)
+            self.responder = subprocess.Popen(
+                ["ip", "netns", "exec", self.namespace, "python3",
+                 os.path.join(os.path.dirname(os.path.abspath(__file__)), "slow_echo.py"),
+                 str(ms)], stdout=subprocess.PIPE, text=True)
+            assert self.responder.stdout.readline().strip() == "ready"
+        else:
+            self.answer(True)
+
     def refuse(self):
         """From now on sending to the host fails locally ("prohibit" route):
         nothing leaves the machine, not even towards a default route."""
         _ip("route", "add", "prohibit", self.address + "/32")
 
     def __exit__(self, *exc):
+        if getattr(self, "responder", None) is not None:
+            self.responder.kill()
+            self.responder.wait(timeout=10)
         _ip("route", "del", "prohibit", self.address + "/32", check=False)
         _ip("link", "del", self.link, check=False)
         _ip("netns", "del", self.namespace, check=False)

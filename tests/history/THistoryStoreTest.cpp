@@ -391,7 +391,7 @@ TEST(THistoryStoreTest, DamagedFilesArePutAsideAndANewHistoryBegins) {
     }
 }
 
-TEST(THistoryStoreTest, ASecondCopyFindsTheHistoryHeldAtOnce) {
+TEST(THistoryStoreTest, ASecondCopyFindsTheHistoryHeldAtOnceAndAReaderGetsIn) {
     TTempDir Dir;
     THistoryStore First;
     ASSERT_TRUE(First.Open(Dir.Path()));
@@ -403,10 +403,16 @@ TEST(THistoryStoreTest, ASecondCopyFindsTheHistoryHeldAtOnce) {
         Copy.Open(Dir.Path());
         const auto Ms = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - Start);
+        // A reader is let in beside the writer, and writes nothing.
+        THistoryStore Reader;
+        Reader.OpenForReading(Dir.Path());
         Pipe.Send(std::to_string(static_cast<int>(Copy.Status())) + " " +
-                  std::to_string(Ms.count() < 500));
+                  std::to_string(Ms.count() < 500) + " " +
+                  std::to_string(Reader.Pings(-Wide, Wide).size()) + " " +
+                  std::to_string(Reader.AddPing(Ping(T0 + 1000, 100))));
     });
-    EXPECT_EQ(Second.Messages, std::to_string(static_cast<int>(THistoryStatus::Held)) + " 1\n");
+    EXPECT_EQ(Second.Messages,
+              std::to_string(static_cast<int>(THistoryStatus::Held)) + " 1 1 0\n");
     EXPECT_EQ(ReadFile(First.Path()), Before);
     EXPECT_TRUE(First.AddPing(Ping(T0 + 2000, 100)));
     EXPECT_EQ(First.Pings(-Wide, Wide).size(), 2u);
@@ -485,6 +491,7 @@ TEST(THistoryStoreTest, OutagesSurviveARestartAndACrashLeavesAnUnknownEnd) {
                 4, 8000,     2000, ""};
     TOutage Open{0,  "server", std::nullopt, T0 + Minute, T0 + 2 * Minute, {}, TOutageEnd::Open,
                  31, Minute,   1000,         ""};
+    Open.Kind = TOutageKind::Slow; // a slow period is kept, and ended by a crash, alike
     {
         THistoryStore Store;
         ASSERT_TRUE(Store.Open(Dir.Path()));

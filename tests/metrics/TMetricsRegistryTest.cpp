@@ -59,6 +59,7 @@ const std::pair<const char*, const char*> Families[] = {
     {"zirko_consecutive_lost", "gauge"},
     {"zirko_outage_active", "gauge"},
     {"zirko_outage_started_timestamp_seconds", "gauge"},
+    {"zirko_slow_active", "gauge"},
     {"zirko_alarm_threshold", "gauge"},
     {"zirko_average_limit_seconds", "gauge"},
 };
@@ -145,12 +146,14 @@ TEST(TMetricsRegistryTest, FeedsGiveTheirSamples) {
              R.SetMonitoringActive(true);
              R.SetConsecutiveLost(12);
              R.SetOutage(Open);
+             R.SetSlowActive(true);
              R.SetAlarmThreshold(10);
              R.SetAverageLimitMs(250);
          },
          {Line("zirko_monitoring_active", "1"), Line("zirko_consecutive_lost", "12"),
           Line("zirko_outage_active", "1"),
           Line("zirko_outage_started_timestamp_seconds", "1.765202733123e+09"),
+          Line("zirko_slow_active", "1"),
           Line("zirko_alarm_threshold", "10"), Line("zirko_average_limit_seconds", "0.25")},
          {}},
         {"an ended outage is none",
