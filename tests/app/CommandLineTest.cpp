@@ -113,7 +113,7 @@ TEST(CommandLine, TheProgramAnswersWithoutADisplay) {
         {"--headless -platform offscreen",
          "zirko: unknown option '-platform' (see zirko --help)\n"},
         {"--config t.yml", "zirko: --config needs --headless (see zirko --help)\n"},
-        {"--headless --config t.yml", "zirko: --config t.yml: files of targets are not read yet\n"},
+        {"--headless --config t.yml", "zirko: t.yml: cannot read: No such file or directory\n"},
         {"--report --host h.invalid --from 2020-01-01 --to 2020-01-02T06:30 --out refused.pdf",
          "zirko: no ping of h.invalid in the history from 2020-01-01T00:00 to 2020-01-02T06:30\n"},
         {"--report --host h.invalid", "zirko: --report needs --host and --out (see zirko --help)\n"},
