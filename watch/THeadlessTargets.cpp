@@ -152,6 +152,8 @@ void THeadlessTargets::Counted(const TTargetWatch::TState& State, const TReplySt
         Registry.AddReply(State.Id, Reply);
     }
     Registry.SetConsecutiveLost(State.Id, State.Counters.n_persi_consecutivi);
+    const auto& Slow = State.Slow.Current();
+    Registry.SetSlowActive(State.Id, Slow && Slow->End == TOutageEnd::Open);
     FDirty = true;
 }
 

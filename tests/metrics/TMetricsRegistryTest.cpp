@@ -201,12 +201,13 @@ TEST(TMetricsRegistryTest, FeedsGiveTheirSamples) {
              R.AddReceiveError(4);
              R.Unwatch(4);
              R.SetConsecutiveLost(2, 5);
+             R.SetSlowActive(2, true);
          },
          {Line("smokeping_requests_total", "0"),
           "smokeping_requests_total{host=\"a\",ip=\"10.0.0.9\",source=\"\"} 1\n",
           Watched("smokeping_requests_total", "0"),
           "smokeping_response_ttl{host=\"a\",ip=\"10.0.0.9\",source=\"\"} 64\n",
-          Watched("zirko_consecutive_lost", "5")},
+          Watched("zirko_consecutive_lost", "5"), Watched("zirko_slow_active", "1")},
          {"10.0.0.2", "host=\"c\"",
           "smokeping_requests_total{host=\"a\",ip=\"10.0.0.9\",source=\"\"} 0"}},
     };
