@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     }
     // Creating the window starts the log; a failing start ends the program there.
     TF_Main window(TF_Main::DefaultLogFolder(),
-                   {Core->Net, Core->Agente, Tray, Core->History, &Notifier});
+                   {Core->Net, Core->Agente, Tray, Core->History, &Notifier, {}});
     FeedMetrics(window, Metrics);
     ApplyStartOptions(window, *Parsed.Options);
     return TZirkoApplication::exec();

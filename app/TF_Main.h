@@ -31,6 +31,7 @@ class TNetResponsiveWait;
 class TPingMonitor;
 struct TPingPage;
 class TTraceRunner;
+class TTargetsPage;
 class TTrayIcon;
 class TValueLabel;
 
@@ -60,6 +61,9 @@ public:
     QWidget* TabSheet1;
     QWidget* TabSheet2;
     TGraphPage* TabSheet3;
+    // "Bersagli": TargetsPage is made inside TabSheet4 when the tab is first shown.
+    QWidget* TabSheet4;
+    TTargetsPage* TargetsPage = nullptr;
 
     // "Ping" page.
     QWidget* P_bottoni;
@@ -149,6 +153,7 @@ protected:
 private:
     void CreatePageControl();
     void CreatePingPage();
+    void CreateTargetsTab();
     void CreatePingPanel();
     void PlacePingPanel();
     void CreateTracePage();

@@ -3,6 +3,8 @@
 
 #include "TNetContext.h"
 
+#include <string>
+
 class TAgente;
 class TClock;
 class TDesktopNotifier;
@@ -19,6 +21,8 @@ struct TZirkoServices {
     THistoryStore& History;
     // The outages on the desktop's notifications; a test that does without leaves it out.
     TDesktopNotifier* Notifier = nullptr;
+    // The targets' file; "" is the user's ($XDG_CONFIG_HOME/zirko/targets.yml).
+    std::string TargetsFile;
 
     const TClock& Clock() const { return Net.Clock(); }
 };
