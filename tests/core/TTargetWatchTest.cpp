@@ -56,8 +56,8 @@ public:
 TTarget Target(const char* Host, int IntervalMs) {
     TTarget T;
     T.Host = Host;
-    T.Interval = std::chrono::milliseconds(IntervalMs);
-    T.AlarmAfter = 1; // the alarm on the second loss in a row
+    T.IntervalMs = IntervalMs;
+    T.AlarmAfterLost = 1; // the alarm on the second loss in a row
     return T;
 }
 
