@@ -21,8 +21,6 @@
 #include "TPingPage.h"
 #include "TTracePage.h"
 #include "TTraceRunner.h"
-#include "TTargetsPage.h"
-#include "TTargetsStore.h"
 #include "TTrayIcon.h"
 #include "ZirkoImages.h"
 
@@ -86,6 +84,7 @@ TF_Main::TF_Main(const std::string& LogFolder, TZirkoServices Services)
     SetBuddies();
     SetTabOrder();
     FormCreate();
+    StartTargets();
     FHistoryKeeper->OpenOnceDrawn(this, FLogFolder);
 }
 
@@ -110,23 +109,6 @@ void TF_Main::CreatePageControl() {
     TabSheet3 = new TGraphPage;
     PageControl1->addTab(TabSheet3, QStringLiteral("Grafico"));
     CreateTargetsTab();
-}
-
-void TF_Main::CreateTargetsTab() {
-    // The table and its file are made when the page is first shown: most starts never show it.
-    TabSheet4 = new QWidget;
-    TabSheet4->setObjectName(QStringLiteral("TabSheet4"));
-    auto* Holder = new QVBoxLayout(TabSheet4);
-    Holder->setContentsMargins(0, 0, 0, 0);
-    PageControl1->addTab(TabSheet4, QStringLiteral("Bersagli"));
-    connect(PageControl1, &QTabWidget::currentChanged, this, [this, Holder](int Index) {
-        if (TargetsPage == nullptr && PageControl1->widget(Index) == TabSheet4) {
-            TargetsPage = new TTargetsPage(FServices.TargetsFile.empty()
-                                               ? TTargetsStore::DefaultPath()
-                                               : FServices.TargetsFile);
-            Holder->addWidget(TargetsPage);
-        }
-    });
 }
 
 void TF_Main::CreatePingPage() {

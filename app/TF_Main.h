@@ -32,6 +32,7 @@ class TPingMonitor;
 struct TPingPage;
 class TTraceRunner;
 class TTargetsPage;
+class TTargetsWatcher;
 class TTrayIcon;
 class TValueLabel;
 
@@ -64,6 +65,8 @@ public:
     // "Bersagli": TargetsPage is made inside TabSheet4 when the tab is first shown.
     QWidget* TabSheet4;
     TTargetsPage* TargetsPage = nullptr;
+    // The watch of the page's list; null without a probe port (tests that need none).
+    TTargetsWatcher* TargetsWatcher = nullptr;
 
     // "Ping" page.
     QWidget* P_bottoni;
@@ -153,7 +156,11 @@ protected:
 private:
     void CreatePageControl();
     void CreatePingPage();
+    // "Bersagli" and the watch of its list (TF_MainTargets.cpp).
     void CreateTargetsTab();
+    void StartTargets();
+    void ShowTargets();
+    std::string TargetsFile() const;
     void CreatePingPanel();
     void PlacePingPanel();
     void CreateTracePage();

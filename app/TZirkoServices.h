@@ -8,6 +8,7 @@
 class TAgente;
 class TClock;
 class TDesktopNotifier;
+class TProbePort;
 class THistoryStore;
 class TTrayIconHandler;
 
@@ -23,6 +24,8 @@ struct TZirkoServices {
     TDesktopNotifier* Notifier = nullptr;
     // The targets' file; "" is the user's ($XDG_CONFIG_HOME/zirko/targets.yml).
     std::string TargetsFile;
+    // How the targets' list is probed; without one the list is shown but not watched.
+    TProbePort* Probes = nullptr;
 
     const TClock& Clock() const { return Net.Clock(); }
 };
