@@ -24,7 +24,7 @@ namespace {
 const int IndexRole = Qt::UserRole;      // the target's place in the list; -1 for a group
 const int SortRole = Qt::UserRole + 1;   // the value a numeric column sorts by
 const int TraceRole = Qt::UserRole + 2;  // the trace's points, as a QVariantList
-const double MaxTraceMs = 500;           // a trace's top: a slower answer is drawn there
+const double MinTraceTopMs = 10; // a trace's lowest top: loopback's tenths stay flat
 
 // Numeric columns sort by their value, not by their text.
 class TSortedItem : public QTreeWidgetItem {
@@ -53,6 +53,10 @@ public:
         }
         const QRectF Box = QRectF(AOption.rect).adjusted(2, 3, -2, -3);
         const double Step = Box.width() / double(Points.size() - 1);
+        double Top = MinTraceTopMs;
+        for (const QVariant& Point : Points) {
+            Top = std::max(Top, Point.toDouble());
+        }
         QPolygonF Line;
         APainter->save();
         APainter->setRenderHint(QPainter::Antialiasing);
@@ -64,7 +68,7 @@ public:
                 APainter->drawLine(QPointF(X, Box.top()), QPointF(X, Box.bottom()));
                 continue;
             }
-            Line << QPointF(X, Box.bottom() - Box.height() * std::min(Ms, MaxTraceMs) / MaxTraceMs);
+            Line << QPointF(X, Box.bottom() - Box.height() * Ms / Top);
         }
         APainter->setPen(QPen(QColor(30, 90, 180), 1));
         APainter->drawPolyline(Line);
@@ -90,6 +94,16 @@ QString MarkName(TTargetStatus::TMark AMark) {
     case TTargetStatus::TMark::NotWatched: break;
     }
     return QStringLiteral("non osservato");
+}
+
+QColor MarkColour(TTargetStatus::TMark AMark) {
+    switch (AMark) {
+    case TTargetStatus::TMark::Up: return {0, 140, 0};
+    case TTargetStatus::TMark::Slow: return {200, 150, 0};
+    case TTargetStatus::TMark::Down: return {200, 0, 0};
+    case TTargetStatus::TMark::NotWatched: break;
+    }
+    return {128, 128, 128};
 }
 
 QString Ms(const std::optional<double>& AMs) {
@@ -192,7 +206,7 @@ void TTargetsPage::CreateTable() {
     tv_bersagli->setSortingEnabled(true);
     tv_bersagli->sortByColumn(cName, Qt::AscendingOrder);
     tv_bersagli->setItemDelegateForColumn(cTrace, new TTraceDelegate(tv_bersagli));
-    tv_bersagli->header()->resizeSection(cMark, 50);
+    tv_bersagli->header()->resizeSection(cMark, 70);
     tv_bersagli->header()->resizeSection(cTrace, 140);
     connect(tv_bersagli, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* AItem) {
@@ -248,6 +262,7 @@ void TTargetsPage::ShowStatus(size_t AIndex, const TTargetStatus& AStatus, int64
     const TTargetStatus::TMark Mark =
         FTargets[AIndex].Stopped ? TTargetStatus::TMark::NotWatched : AStatus.Mark;
     Row->setText(cMark, MarkText(Mark));
+    Row->setForeground(cMark, MarkColour(Mark));
     Row->setToolTip(cMark, MarkName(Mark));
     Row->setData(cMark, SortRole, int(Mark));
     Row->setData(cMark, Qt::AccessibleTextRole, MarkName(Mark));

@@ -114,8 +114,11 @@ TTargetStatus TTargetsWatcher::Status(size_t AIndex) const {
     const TPingCounters& C = State->Counters;
     const auto Seen = FSeen.find(State->Id);
     if (C.n_ping > 0) {
+        // The Ping page's average; none while nothing answered, where it would read 0.
         const double Average = TPingStatistics::Average(C);
-        Status.AverageMs = Average;
+        if (C.n_pacchetti_persi < C.n_ping) {
+            Status.AverageMs = Average;
+        }
         Status.LossPercent = 100.0 * C.n_pacchetti_persi / C.n_ping;
         Status.Mark = Average > State->Target.LatencyLimitMs ? TTargetStatus::TMark::Slow
                                                               : TTargetStatus::TMark::Up;

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Makes the README's picture of the "Bersagli" page: a dozen loopback targets
-in two groups, one stopped. Run as root from a build tree:
+"""Makes the README's picture of the "Bersagli" page: a dozen targets in two
+groups, loopback addresses, one silent host in a namespace of its own and one
+stopped target. Run as root from a build tree:
 
     tests/e2e/targets_screenshot.py build/dev/zirko docs/bersagli.png
 """
@@ -11,11 +12,15 @@ import shutil
 import sys
 import time
 
+import monitor_helpers as mh
 import zirko_e2e as e2e
 
 FILE = """targets:
-- hosts: [127.0.0.1, 127.0.0.2, 127.0.0.3, 127.0.0.4, 127.0.0.5, 127.0.0.6]
+- hosts: [127.0.0.1, 127.0.0.2, 127.0.0.3, 127.0.0.4, 127.0.0.5]
   labels: {group: sede}
+- hosts: [%s]
+  alarm_after_lost: 3
+  labels: {group: sede, name: stampante}
 - hosts: ["::1", 127.0.1.1, 127.0.1.2, 127.0.1.3, 127.0.1.4]
   interval: 2s
   labels: {group: laboratorio}
@@ -26,11 +31,11 @@ FILE = """targets:
 
 
 def main(binary, target):
-    with e2e.Desktop() as desktop:
+    with mh.SilentHost() as silent, e2e.Desktop() as desktop:
         path = os.path.join(desktop.env["XDG_CONFIG_HOME"], "zirko", "targets.yml")
         os.makedirs(os.path.dirname(path))
         with open(path, "w") as out:
-            out.write(FILE)
+            out.write(FILE % silent.address)
         folder = os.path.join(desktop.workdir, "run")
         os.mkdir(folder)
         zirko = desktop.start_zirko(folder, binary, extra_env={"LC_ALL": "it_IT.UTF-8"})
