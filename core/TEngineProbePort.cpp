@@ -62,8 +62,12 @@ void TEngineProbePort::Send(const std::string& Address, TToken Token, int Timeou
     const uint32_t Round = ++FRound;
     FTokens[Round] = Token;
     FEngine.Queue(Address, HopLimit, Round, TimeoutMs);
+    // What else is due within the batch leaves with this one.
+    Batch();
+}
+
+void TEngineProbePort::Batch() {
     if (!FBatchArmed) {
-        // What else is due within the batch leaves with this one.
         FBatchArmed = true;
         FTimer->start(BatchMs);
     }
@@ -108,6 +112,9 @@ void TEngineProbePort::ResolveIn(const std::string& Host, TTargetNetwork Network
 void TEngineProbePort::Work() {
     FBatchArmed = false;
     const std::vector<TNetProbeResult> Results = FEngine.Process();
+    for (auto& [Descriptor, Notifier] : FNotifiers) {
+        Notifier->setEnabled(true);
+    }
     // A family's socket opens with its first probe: watch it from then on.
     WatchDescriptors();
     for (const TNetProbeResult& Result : Results) {
@@ -145,7 +152,13 @@ void TEngineProbePort::WatchDescriptors() {
             continue;
         }
         auto Notifier = std::make_unique<QSocketNotifier>(Descriptor, QSocketNotifier::Read);
-        connect(Notifier.get(), &QSocketNotifier::activated, this, &TEngineProbePort::Work);
+        // Answers are read with the next batch, not one wake-up each: their round trips
+        // end at the kernel's stamp anyway. Until then the descriptor is not watched.
+        connect(Notifier.get(), &QSocketNotifier::activated, this,
+                [this, Raw = Notifier.get()] {
+                    Raw->setEnabled(false);
+                    Batch();
+                });
         FNotifiers.emplace(Descriptor, std::move(Notifier));
     }
 }

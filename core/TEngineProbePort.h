@@ -18,9 +18,10 @@ class TNetContext;
 // The probe port on the event loop: every target's echo requests go through one
 // non-blocking engine (one socket per family, or the helper's channel), read when a
 // descriptor turns readable, expired when the engine's next due time comes. Sends
-// asked for within one step leave together, at most every BatchMs: waking once per
-// probe costs more than the probes, and round trips end at the kernel's receive
-// stamp, so a send that waits for its batch is measured as exactly as any. Names
+// asked for within one step leave together, and answers are read together, at most
+// every BatchMs: waking once per probe costs more than the probes, and round trips
+// are stamped by the kernel, so a probe that waits for its batch is measured as
+// exactly as any. Names
 // are looked up on one thread of their own, literal addresses at once.
 class TEngineProbePort : public QObject, public TProbePort {
     Q_OBJECT
@@ -43,6 +44,7 @@ public:
                                                              TTargetNetwork Network);
 
 private:
+    void Batch();
     void Work();
     void Arm();
     void WatchDescriptors();

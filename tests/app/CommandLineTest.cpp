@@ -111,7 +111,7 @@ TEST(CommandLine, TheProgramAnswersWithoutADisplay) {
         {"--headless -platform offscreen",
          "zirko: unknown option '-platform' (see zirko --help)\n"},
         {"--config t.yml", "zirko: --config needs --headless (see zirko --help)\n"},
-        {"--headless --config t.yml", "zirko: --config t.yml: files of targets are not read yet\n"},
+        {"--headless --config t.yml", "zirko: t.yml: cannot read: No such file or directory\n"},
     };
     for (const auto& [Arguments, Line] : Refused) {
         const TRun Refusal = RunShell(Run + Arguments + " 2>&1");
