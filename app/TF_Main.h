@@ -187,6 +187,7 @@ private:
     std::unique_ptr<TPingMonitor> FPingMonitor;
     std::unique_ptr<TTraceRunner> FTraceRunner;
     int FFormCloseCount = 0;
+    int FTargetsWorst = -1; // the tray image the targets last set
 };
 
 // The one main window, reachable by every subsystem; null before it is

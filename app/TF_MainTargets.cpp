@@ -78,7 +78,12 @@ void TF_Main::ShowTargets() {
     if (TargetsWatcher->Watched() == 0) {
         return; // the tray stays the Ping page's
     }
-    TrayIcon->SetIconIndex(TargetsWatcher->Worst());
+    // Set when it changes only: between the targets' changes the Ping page's own image shows.
+    const int Worst = TargetsWatcher->Worst();
+    if (Worst != FTargetsWorst) {
+        FTargetsWorst = Worst;
+        TrayIcon->SetIconIndex(Worst);
+    }
     const QStringList Down = TargetsWatcher->Down();
     TrayIcon->SetHint(Down.isEmpty() ? QString()
                                      : QStringLiteral("Giù: %1").arg(Down.join(QStringLiteral(", "))));
