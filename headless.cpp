@@ -2,6 +2,8 @@
 // zirko-headless: the automatic monitoring without a window or a display, for
 // a server or a user service. Same log, same folder rules, same history, kept
 // and pruned as the window keeps it, and the same path traces of its outages.
+// One host runs the window's schedule; a file of targets or several hosts are
+// each watched continuously on the core's shared probe port.
 #include "LogFolder.h"
 #include "TCoreServices.h"
 #include "THeadlessMonitor.h"
