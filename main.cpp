@@ -41,6 +41,12 @@ int main(int argc, char** argv) {
     }
     TDisplayPlatform::Choose();
     TZirkoApplication application(argc, argv);
+    // The probe port is an object of the event loop: it goes after the window, before the
+    // application.
+    struct TDropProbes {
+        TCoreServices& Core;
+        ~TDropProbes() { Core.DropProbePort(); }
+    } DropProbes{*Core};
     TMetricsFeed Metrics;
     if (!Metrics.Start(*Parsed.Options)) {
         return 2;
@@ -56,7 +62,8 @@ int main(int argc, char** argv) {
     }
     // Creating the window starts the log; a failing start ends the program there.
     TF_Main window(TF_Main::DefaultLogFolder(),
-                   {Core->Net, Core->Agente, Tray, Core->History, &Notifier, &SlowNotifier});
+                   {Core->Net, Core->Agente, Tray, Core->History, &Notifier, &SlowNotifier, {},
+                    &Core->ProbePort()});
     FeedMetrics(window, Metrics);
     ApplyStartOptions(window, *Parsed.Options);
     return TZirkoApplication::exec();

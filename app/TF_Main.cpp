@@ -84,6 +84,7 @@ TF_Main::TF_Main(const std::string& LogFolder, TZirkoServices Services)
     SetBuddies();
     SetTabOrder();
     FormCreate();
+    StartTargets();
     FHistoryKeeper->OpenOnceDrawn(this, FLogFolder);
 }
 
@@ -107,6 +108,7 @@ void TF_Main::CreatePageControl() {
     CreateTracePage();
     TabSheet3 = new TGraphPage;
     PageControl1->addTab(TabSheet3, QStringLiteral("Grafico"));
+    CreateTargetsTab();
 }
 
 void TF_Main::CreatePingPage() {

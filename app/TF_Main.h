@@ -31,6 +31,8 @@ class TNetResponsiveWait;
 class TPingMonitor;
 struct TPingPage;
 class TTraceRunner;
+class TTargetsPage;
+class TTargetsWatcher;
 class TTrayIcon;
 class TValueLabel;
 
@@ -60,6 +62,11 @@ public:
     QWidget* TabSheet1;
     QWidget* TabSheet2;
     TGraphPage* TabSheet3;
+    // "Bersagli": TargetsPage is made inside TabSheet4 when the tab is first shown.
+    QWidget* TabSheet4;
+    TTargetsPage* TargetsPage = nullptr;
+    // The watch of the page's list; null without a probe port (tests that need none).
+    TTargetsWatcher* TargetsWatcher = nullptr;
 
     // "Ping" page.
     QWidget* P_bottoni;
@@ -149,6 +156,11 @@ protected:
 private:
     void CreatePageControl();
     void CreatePingPage();
+    // "Bersagli" and the watch of its list (TF_MainTargets.cpp).
+    void CreateTargetsTab();
+    void StartTargets();
+    void ShowTargets();
+    std::string TargetsFile() const;
     void CreatePingPanel();
     void PlacePingPanel();
     void CreateTracePage();
@@ -175,6 +187,7 @@ private:
     std::unique_ptr<TPingMonitor> FPingMonitor;
     std::unique_ptr<TTraceRunner> FTraceRunner;
     int FFormCloseCount = 0;
+    int FTargetsWorst = -1; // the tray image the targets last set
 };
 
 // The one main window, reachable by every subsystem; null before it is

@@ -3,9 +3,12 @@
 
 #include "TNetContext.h"
 
+#include <string>
+
 class TAgente;
 class TClock;
 class TDesktopNotifier;
+class TProbePort;
 class THistoryStore;
 class TTrayIconHandler;
 
@@ -21,6 +24,10 @@ struct TZirkoServices {
     TDesktopNotifier* Notifier = nullptr;
     // The slow periods, one notification of their own beside the outage's.
     TDesktopNotifier* SlowNotifier = nullptr;
+    // The targets' file; "" is the user's ($XDG_CONFIG_HOME/zirko/targets.yml).
+    std::string TargetsFile;
+    // How the targets' list is probed; without one the list is shown but not watched.
+    TProbePort* Probes = nullptr;
 
     const TClock& Clock() const { return Net.Clock(); }
 };

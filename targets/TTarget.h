@@ -34,6 +34,8 @@ struct TTarget {
     std::string Source;     // address to send from; "" lets the kernel choose
     int AlarmAfterLost = DefaultAlarmAfterLost;
     int LatencyLimitMs = DefaultLatencyLimitMs;
+    // Zirko's own "stopped": kept in the list, not watched until started again.
+    bool Stopped = false;
 
     // The label "name", or "" when the group gives none.
     std::string Name() const { return LabelOr("name"); }

@@ -182,6 +182,8 @@ private:
         } else if (AKey == "latency_limit_ms") {
             ASettings.LatencyLimitMs =
                 Whole(AValue, AKey, TTarget::MinLatencyLimitMs, TTarget::MaxLatencyLimitMs);
+        } else if (AKey == "stopped") {
+            ASettings.Stopped = Choice<bool>(AValue, AKey, {{"false", false}, {"true", true}});
         } else {
             Fail(AKeyNode, "unknown key " + Quoted(AKey));
         }
@@ -281,6 +283,9 @@ void EmitGroup(YAML::Emitter& AOut, const std::vector<TTarget>& AHosts) {
             AOut << YAML::Key << Key << YAML::Value << Values.first;
         }
     }
+    if (First.Stopped) {
+        AOut << YAML::Key << "stopped" << YAML::Value << true;
+    }
     if (!First.Source.empty()) {
         AOut << YAML::Key << "source" << YAML::Value << First.Source;
     }
@@ -362,6 +367,35 @@ std::string IntervalText(int64_t AMs) {
         }
     }
     return std::to_string(AMs) + "ms";
+}
+
+std::variant<TTarget, std::string> FromFields(const TTargetFields& AFields) {
+    // One group as the file would hold it, read by the file's own rules.
+    YAML::Node Group;
+    Group["hosts"].push_back(AFields.Host);
+    const std::pair<const char*, const std::string*> Keys[] = {
+        {"interval", &AFields.Interval},
+        {"alarm_after_lost", &AFields.AlarmAfterLost},
+        {"latency_limit_ms", &AFields.LatencyLimitMs},
+    };
+    for (const auto& [Key, Value] : Keys) {
+        Group[Key] = *Value;
+    }
+    const std::pair<const char*, const std::string*> Labels[] = {{"name", &AFields.Name},
+                                                                 {"group", &AFields.Group}};
+    for (const auto& [Key, Value] : Labels) {
+        if (!Value->empty()) {
+            Group["labels"][Key] = *Value;
+        }
+    }
+    const std::string NoFile;
+    try {
+        std::vector<TTarget> One = TGroupReader(NoFile).Read(Group);
+        One.front().Stopped = AFields.Stopped;
+        return One.front();
+    } catch (const ETargetsFile& Error) {
+        return Error.Reason();
+    }
 }
 
 std::vector<TTarget> Parse(const std::string& AText, const std::string& AFile) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <variant>
 #include <vector>
 
 // A file that cannot be used, as one line for the user: "FILE:LINE: reason", or
@@ -25,12 +26,20 @@ private:
 
 // The targets file: the smoke-ping exporters' YAML ("targets:", a list of groups with
 // "hosts", "interval", "network", "protocol", "size", "source" and "labels") plus Zirko's
-// own keys per group, "alarm_after_lost" (lost pings in a row that raise the alarm) and
-// "latency_limit_ms". A key neither defines is refused, like a value out of range.
+// own keys per group, "alarm_after_lost" (lost pings in a row that raise the alarm),
+// "latency_limit_ms" and "stopped" (listed but not watched). A key neither defines is refused, like a value out of range.
 namespace zirko::targets {
 
 // The targets of AText, in the order listed; AFile only names the errors.
 std::vector<TTarget> Parse(const std::string& AText, const std::string& AFile);
+// One target as a dialog edits it, each value as typed.
+struct TTargetFields {
+    std::string Host, Name, Group, Interval, AlarmAfterLost, LatencyLimitMs;
+    bool Stopped = false;
+};
+// The target the fields describe, or why they describe none, by the file's own rules.
+std::variant<TTarget, std::string> FromFields(const TTargetFields& AFields);
+
 // The file at APath.
 std::vector<TTarget> Read(const std::string& APath);
 

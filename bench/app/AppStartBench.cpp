@@ -272,6 +272,22 @@ bool MakeHistory(const fs::path& Folder, int Days) {
     return true;
 }
 
+// Count loopback targets at 1 s in two groups: each answers, none leaves the machine.
+void WriteTargets(const fs::path& File, int Count) {
+    std::FILE* Out = std::fopen(File.c_str(), "w");
+    if (Out == nullptr) {
+        return;
+    }
+    std::fprintf(Out, "targets:\n");
+    for (int g = 0; g < 2; ++g) {
+        std::fprintf(Out, "- labels: {group: g%d}\n  hosts:\n", g);
+        for (int i = g; i < Count; i += 2) {
+            std::fprintf(Out, "  - 127.0.%d.%d\n", 1 + i / 250, 1 + i % 250);
+        }
+    }
+    std::fclose(Out);
+}
+
 struct TRun {
     double StartMs;
     double ResidentMiB;
@@ -287,8 +303,10 @@ double Median(std::vector<double> Values) {
 std::optional<TRun> RunOnce(Display* X, TPaintWatch& Paints, const std::string& Display,
                             const fs::path& Folder) {
     const auto started = TClock::now();
-    const pid_t pid =
-        Spawn({(Folder / "zirko").string()}, {"DISPLAY=" + Display, "QT_QPA_PLATFORM=xcb"});
+    // Each case's own targets file (none but in the targets' case), never the user's.
+    const pid_t pid = Spawn({(Folder / "zirko").string()},
+                            {"DISPLAY=" + Display, "QT_QPA_PLATFORM=xcb",
+                             "XDG_CONFIG_HOME=" + (Folder / "config").string()});
     if (pid < 0) {
         return std::nullopt;
     }
@@ -393,11 +411,13 @@ int main(int argc, char** argv) {
     };
     std::vector<TCase> cases = {{"new log", base / "new-log", {}, {}, {}},
                                 {"existing log", base / "existing-log", {}, {}, {}},
-                                {"existing log, a year of history", base / "year", {}, {}, {}}};
+                                {"existing log, a year of history", base / "year", {}, {}, {}},
+                                {"existing log, 200 targets", base / "targets", {}, {}, {}}};
     for (const TCase& c : cases) {
-        fs::create_directories(c.Folder);
+        fs::create_directories(c.Folder / "config" / "zirko");
         fs::copy_file(zirko, c.Folder / "zirko", fs::copy_options::overwrite_existing);
     }
+    WriteTargets(cases[3].Folder / "config" / "zirko" / "targets.yml", 200);
     if (!(fs::exists(cases[2].Folder / THistoryStore::FileName) && !keep.empty()) &&
         !MakeHistory(cases[2].Folder, historyDays)) {
         std::fprintf(stderr, "the year of history could not be written\n");

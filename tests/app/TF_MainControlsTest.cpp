@@ -7,6 +7,7 @@
 #include "TImageList.h"
 #include "TLatencyView.h"
 #include "TNetIcmpClient.h"
+#include "TTargetsPage.h"
 #include "TTrayIcon.h"
 #include <QMenu>
 
@@ -166,12 +167,20 @@ TEST_F(TWindowControls, LabelsAndButtonsCarryTheirCaptions) {
     ASSERT_NE(Window->TabSheet3->View(), nullptr);
     Window->ud_limite_media_ms->setValue(4000);
     EXPECT_GE(Window->TabSheet3->View()->TopMs(), 4000);
+    // So is the targets' page, made with the file it is given.
+    EXPECT_EQ(Window->TargetsPage, nullptr);
+    Window->PageControl1->setCurrentIndex(3);
+    QCoreApplication::processEvents();
+    ASSERT_NE(Window->TargetsPage, nullptr);
+    EXPECT_EQ(Window->TargetsPage->Store().Path(), TargetsFile());
+    EXPECT_EQ(Window->size(), client);
     Window->PageControl1->setCurrentIndex(0);
 
-    ASSERT_EQ(Window->PageControl1->count(), 3);
+    ASSERT_EQ(Window->PageControl1->count(), 4);
     EXPECT_EQ(Window->PageControl1->tabText(0), QStringLiteral("Ping"));
     EXPECT_EQ(Window->PageControl1->tabText(1), QStringLiteral("Traceroute"));
     EXPECT_EQ(Window->PageControl1->tabText(2), QStringLiteral("Grafico"));
+    EXPECT_EQ(Window->PageControl1->tabText(3), QStringLiteral("Bersagli"));
     EXPECT_EQ(Window->PageControl1->widget(0), Window->TabSheet1);
     EXPECT_EQ(Window->PageControl1->currentIndex(), 0);
     EXPECT_FALSE(Window->e_host->text().trimmed().isEmpty());

@@ -38,6 +38,7 @@ const TTarget EveryKey = Make("gw.example", [](TTarget& T) {
     T.Labels = {{"name", "gateway"}, {"group", "edge"}, {"site", "010"}};
     T.AlarmAfterLost = 3;
     T.LatencyLimitMs = 80;
+    T.Stopped = true;
 });
 
 const TFileRow FileRows[] = {
@@ -47,7 +48,7 @@ const TFileRow FileRows[] = {
     {"every key",
      "targets:\n- hosts:\n  - gw.example\n  interval: 1m30s\n  network: ip6\n  protocol: icmp\n"
      "  size: 100\n  source: fd00::1\n  labels: {name: gateway, group: edge, site: \"010\"}\n"
-     "  alarm_after_lost: 3\n  latency_limit_ms: 80\n",
+     "  alarm_after_lost: 3\n  latency_limit_ms: 80\n  stopped: true\n",
      {EveryKey}},
     {"fractions and ip4",
      "targets:\n- hosts: [a]\n  interval: 1.5s\n  network: ip4\n"
@@ -143,6 +144,11 @@ const TFileRow FileRows[] = {
      {},
      2,
      "a group of targets must be a mapping with \"hosts\""},
+    {"stopped neither true nor false",
+     "targets:\n- hosts: [a]\n  stopped: maybe\n",
+     {},
+     3,
+     "\"stopped\" must be one of false, true, not \"maybe\""},
     {"targets not a list", "targets: a\n", {}, 1, "\"targets\" must be a list of groups"},
     {"broken YAML", "targets:\n- hosts: [a\n", {}, 3, "end of sequence flow not found"},
 };
@@ -179,6 +185,7 @@ TEST(TTargetsFileTest, WrittenFileReadsBackTheSameTargets) {
         Make("10.0.0.1",
              [](TTarget& T) {
                  T.Labels = {{"name", "again"}};
+                 T.Stopped = true;
              }),
     };
     const zirko::test::TTempDir Dir;

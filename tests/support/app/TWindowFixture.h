@@ -34,8 +34,9 @@ protected:
         Window.reset();
         // A new window stands for a new run of the program, with a fresh agent.
         Agente = std::make_unique<TAgente>();
-        Window = std::make_unique<TF_Main>(Folder.path().toStdString() + "/",
-                                           TZirkoServices{*Net, *Agente, Tray, History});
+        Window = std::make_unique<TF_Main>(
+            Folder.path().toStdString() + "/",
+            TZirkoServices{*Net, *Agente, Tray, History, nullptr, nullptr, TargetsFile()});
     }
 
     // The next window sends over the scripted stack, on the script's clock.
@@ -56,6 +57,9 @@ protected:
         }
         ASSERT_TRUE(Keeper->Ready()) << "the history did not open within 10 s";
     }
+
+    // The targets' file beside the log, never the user's own.
+    std::string TargetsFile() const { return Folder.path().toStdString() + "/targets.yml"; }
 
     QString LogText() const {
         QFile file(Folder.filePath(QStringLiteral("ZIRKO.LOG")));

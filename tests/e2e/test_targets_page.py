@@ -1,0 +1,83 @@
+#!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""The "Bersagli" page watches the user's targets file from the start: an
+answering IPv4 host and an answering IPv6 host (loopback) lose nothing, a
+silent host in a namespace of the test's own shows its loss, turns the tray
+red and raises one notification naming it. After a restart the same list is
+there; a damaged file is left as it was and the page says why."""
+
+import os
+
+import monitor_helpers as mh
+import tray_helpers as th
+import zirko_e2e as e2e
+
+
+def table(desktop, app):
+    e2e.press(desktop.find(app, "page tab", "Bersagli"))
+    return desktop.find(app, "tree", "Bersagli")
+
+
+def rows_by_address(view):
+    """Address to (mark, loss) for every target row (group rows have no address)."""
+    return {row[2]: (row[0], row[5]) for row in mh.table_rows(view) if row[2]}
+
+
+def test(binary):
+    e2e.require(os.geteuid() == 0, "needs root for raw ICMP sockets and namespaces")
+    with mh.SilentHost() as silent, e2e.Desktop() as desktop, \
+            th.NotificationService(desktop) as service:
+        path = os.path.join(desktop.env["XDG_CONFIG_HOME"], "zirko", "targets.yml")
+        os.makedirs(os.path.dirname(path))
+        with open(path, "w") as out:
+            out.write("targets:\n"
+                      "- hosts: [127.0.0.1, \"::1\"]\n  labels: {group: locali}\n"
+                      "- hosts: [%s]\n  alarm_after_lost: 2\n  labels: {name: muto}\n"
+                      % silent.address)
+        folder = os.path.join(desktop.workdir, "run")
+        os.mkdir(folder)
+        zirko = desktop.start_zirko(folder, binary)
+        zirko.main_window()
+        icons = e2e.wait_until(desktop.docked_icons, 10, "the tray icon")
+        raised = service.wait_calls(1, 20, alive=zirko.popen)[0]
+        assert "muto" in raised["summary"], raised
+
+        app = desktop.application(zirko)
+        view = table(desktop, app)
+        rows = e2e.wait_until(
+            lambda: (lambda r: r if len(r) == 3 and float(r[silent.address][1]) > 0 else None)(
+                rows_by_address(view)), 15, "the silent host's loss", alive=zirko.popen)
+        assert rows["127.0.0.1"][1] == "0.0" and rows["::1"][1] == "0.0", rows
+        red, yellow = e2e.wait_until(
+            lambda: (lambda c: c if c[0] > 20 else None)(mh.icon_colours(desktop, icons[0])),
+            5, "the tray icon to turn red")
+        assert red > yellow, (red, yellow)
+        assert len(service.calls()) == 1, service.calls()
+
+        desktop.run(["wmctrl", "-F", "-c", "Zirko"])
+        assert zirko.wait_exit(15) == 0
+        zirko = desktop.start_zirko(folder, binary)
+        zirko.main_window()
+        app = desktop.application(zirko)
+        assert sorted(rows_by_address(table(desktop, app))) == \
+            sorted(["127.0.0.1", "::1", silent.address])
+        desktop.run(["wmctrl", "-F", "-c", "Zirko"])
+        assert zirko.wait_exit(15) == 0
+
+        damaged = "targets:\n- hosts: [a\n"
+        with open(path, "w") as out:
+            out.write(damaged)
+        zirko = desktop.start_zirko(folder, binary)
+        zirko.main_window()
+        app = desktop.application(zirko)
+        assert rows_by_address(table(desktop, app)) == {}
+        problem = desktop.find(app, "label", "Problema del file")
+        assert "targets.yml:3:" in problem.description, problem.description
+        desktop.run(["wmctrl", "-F", "-c", "Zirko"])
+        assert zirko.wait_exit(15) == 0
+        with open(path) as kept:
+            assert kept.read() == damaged
+
+
+if __name__ == "__main__":
+    e2e.run_test(test)
