@@ -40,6 +40,8 @@ std::optional<std::vector<TTarget>> THeadlessTargets::Read(const TZirkoOptions& 
             Errors << "zirko: " << E.what() << "\n";
             return std::nullopt;
         }
+        // The desktop keeps the targets its user stopped in the same file: not watched here either.
+        std::erase_if(Targets, [](const TTarget& Target) { return Target.Stopped; });
     }
     for (const std::string& Host : Options.Hosts) {
         TTarget Target;

@@ -130,7 +130,9 @@ def test_targets_file(binary):
 
         def write(*hosts):
             with open(config, "w") as out:
+                # A target the desktop's user stopped is not watched either.
                 out.write("targets:\n  - hosts: [%s]\n    interval: 200ms\n"
+                          "    labels: {group: e2e}\n  - hosts: [127.0.0.2]\n    stopped: true\n"
                           "    labels: {group: e2e}\n" % ", ".join(hosts))
 
         # The log and the history go beside the program.
