@@ -5,6 +5,7 @@
 #include "LogFolder.h"
 #include "TCoreServices.h"
 #include "THeadlessMonitor.h"
+#include "THeadlessTargets.h"
 #include "THistoryKeeper.h"
 #include "TMetricsFeed.h"
 #include "TNetIcmpClient.h"
@@ -27,17 +28,6 @@ public:
     }
 };
 
-// What this program cannot watch yet is refused, not quietly replaced by another host.
-std::optional<std::string> Unsupported(const TZirkoOptions& Options) {
-    if (Options.Config) {
-        return "zirko: --config " + *Options.Config + ": files of targets are not read yet";
-    }
-    if (Options.Hosts.size() > 1) {
-        return std::string("zirko: --host given more than once: one host is watched");
-    }
-    return std::nullopt;
-}
-
 void StartLog(TAgente& Agente, TAgenteFatalReporter& Reporter, const std::string& Folder) {
     Agente.SetName("Agente");
     Agente.SetApplicationName("Zirko");
@@ -49,6 +39,35 @@ void StartLog(TAgente& Agente, TAgenteFatalReporter& Reporter, const std::string
     Agente.StartUp();
 }
 
+// Many targets: each continuously at its interval; SIGHUP reads the file again.
+int WatchTargets(TCoreServices& Services, const TZirkoOptions& Options,
+                 std::vector<TTarget> Targets, const std::string& Folder, TMetricsFeed& Metrics) {
+    THistoryKeeper Keeper(Services.History, Services.Clock(), nullptr);
+    TOutageEvidence Evidence(
+        Services.Net, [] { return TWatchRules::MaxHops; }, nullptr);
+    int Code = 0;
+    {
+        THeadlessTargets Watch(Services, Metrics, Options, std::move(Targets));
+        Watch.Follow(Keeper, Evidence);
+        Keeper.Open(Folder);
+        TTerminationWatch Signals([&](int Signal) {
+            if (Signal == SIGHUP && Options.Config) {
+                Watch.Reload(std::cerr);
+                return;
+            }
+            Watch.Stop();
+            QCoreApplication::quit();
+        });
+        Watch.Start();
+        Code = QCoreApplication::exec();
+        Watch.Stop();
+    }
+    Keeper.EndPeriod();
+    Services.DropProbePort();
+    Services.Agente.ShutDown();
+    return Code;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -57,9 +76,13 @@ int main(int argc, char** argv) {
         std::cerr << Parsed.Error << "\n";
         return Parsed.ExitCode;
     }
-    if (const auto Refused = Unsupported(*Parsed.Options)) {
-        std::cerr << *Refused << "\n";
-        return 2;
+    const TZirkoOptions& Options = *Parsed.Options;
+    std::optional<std::vector<TTarget>> Targets;
+    if (THeadlessTargets::Wanted(Options)) {
+        Targets = THeadlessTargets::Read(Options, std::cerr);
+        if (!Targets) {
+            return 2;
+        }
     }
     const auto Services = BuildCoreServices(std::cerr);
     if (!Services) {
@@ -75,6 +98,9 @@ int main(int argc, char** argv) {
     const std::string Folder = LogFolder();
     StartLog(Services->Agente, Reporter, Folder);
 
+    if (Targets) {
+        return WatchTargets(*Services, Options, std::move(*Targets), Folder, Metrics);
+    }
     TNetIcmpClient Icmp(Services->Net);
     Icmp.SetReceiveTimeout(0);
     THeadlessMonitor Monitor(Icmp, Services->Agente, Services->Clock(), *Parsed.Options);

@@ -13,3 +13,10 @@ std::unique_ptr<TCoreServices> BuildCoreServices(std::ostream& Errors) {
     Services->History.SetClock(&Services->Clock());
     return Services;
 }
+
+TEngineProbePort& TCoreServices::ProbePort() {
+    if (!FProbePort) {
+        FProbePort = std::make_unique<TEngineProbePort>(Net);
+    }
+    return *FProbePort;
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "TReplyStatus.h"
+#include "TTarget.h"
 
 #include <cstdint>
 #include <functional>
@@ -27,6 +28,12 @@ public:
     virtual void Send(const std::string& Address, TToken Token, int TimeoutMs) = 0;
     // Host's address, or nullopt when it does not resolve, comes to OnResolved.
     virtual void Resolve(const std::string& Host, TToken Token) = 0;
+    // The same within the family a target's "network" asks for; a port that cannot
+    // tell families apart resolves as above.
+    virtual void ResolveIn(const std::string& Host, TTargetNetwork Network, TToken Token) {
+        (void)Network;
+        Resolve(Host, Token);
+    }
 
     std::function<void(const TAnswer&)> OnAnswer;
     std::function<void(TToken, const std::optional<std::string>&)> OnResolved;

@@ -33,6 +33,10 @@ void TTargetPacer::Step() {
         return; // nothing to watch
     }
     // Whole milliseconds; a target due now waits for the next turn of the loop.
-    const int64_t Wait = std::clamp<int64_t>(Next - FClock.SteadyMs(), 0, INT32_MAX);
+    int64_t Wait = std::clamp<int64_t>(Next - FClock.SteadyMs(), 0, INT32_MAX);
+    if (FGrainMs > 0) {
+        const int64_t Grains = std::max<int64_t>(1, (Wait + FGrainMs - 1) / FGrainMs);
+        Wait = std::min<int64_t>(Grains * FGrainMs, INT32_MAX);
+    }
     FTimer->start(int(Wait));
 }

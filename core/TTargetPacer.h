@@ -17,6 +17,9 @@ public:
 
     void Start();
     void Stop();
+    // Wakes at most every GrainMs (0: to the millisecond): what falls due meanwhile
+    // goes out together, as one wake-up per probe costs more than the probes.
+    void SetGrainMs(int GrainMs) { FGrainMs = GrainMs; }
 
 private:
     void Step();
@@ -24,4 +27,5 @@ private:
     TTargetWatch& FWatch;
     const TClock& FClock;
     QTimer* FTimer;
+    int FGrainMs = 0;
 };

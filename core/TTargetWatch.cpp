@@ -3,6 +3,7 @@
 
 #include "TClock.h"
 #include "TPingStatistics.h"
+#include "TWatchRules.h"
 
 #include <algorithm>
 
@@ -22,6 +23,7 @@ TTargetWatch::TTargetWatch(TProbePort& Port, const TClock& Clock, std::vector<TT
     FTargets.resize(Targets.size());
     for (size_t I = 0; I < Targets.size(); ++I) {
         FTargets[I].Target = std::move(Targets[I]);
+        FTargets[I].Id = ++FLastId;
     }
     FPort.OnAnswer = [this](const TProbePort::TAnswer& Answer) { Answered(Answer); };
     FPort.OnResolved = [this](TProbePort::TToken Token, const std::optional<std::string>& Address) {
@@ -35,6 +37,7 @@ TTargetWatch::~TTargetWatch() {
 }
 
 void TTargetWatch::HoldHistory() {
+    FHolding = true;
     FPeriods.Hold();
     for (TState& State : FTargets) {
         State.History.Hold();
@@ -42,6 +45,8 @@ void TTargetWatch::HoldHistory() {
 }
 
 void TTargetWatch::SetHistory(THistoryStore* Store) {
+    FStore = Store;
+    FHolding = false;
     FPeriods.SetStore(Store);
     for (TState& State : FTargets) {
         const int64_t HeldOutageId = State.History.SetStore(Store);
@@ -72,12 +77,50 @@ void TTargetWatch::Start() {
     ++FGeneration;
     FActive = true;
     FPeriods.Begin(THistoryPeriodKind::Run, FClock.WallMs());
-    const int64_t Now = FClock.SteadyMs();
+    Spread(FClock.SteadyMs());
+}
+
+void TTargetWatch::Spread(int64_t NowMs) {
+    FQueue = {};
     const size_t Count = FTargets.size();
     for (size_t I = 0; I < Count; ++I) {
         FTargets[I].Resolving = false;
-        const int64_t Interval = FTargets[I].Target.Interval.count();
-        FQueue.push({Now + Interval * int64_t(I) / int64_t(Count), I});
+        const int64_t Interval = FTargets[I].Target.IntervalMs;
+        FQueue.push({NowMs + Interval * int64_t(I) / int64_t(Count), I});
+    }
+}
+
+void TTargetWatch::SetTargets(std::vector<TTarget> Targets) {
+    std::vector<TState> Next(Targets.size());
+    std::vector<bool> Kept(FTargets.size(), false);
+    for (size_t I = 0; I < Targets.size(); ++I) {
+        size_t J = 0;
+        while (J < FTargets.size() && (Kept[J] || !(FTargets[J].Target == Targets[I]))) {
+            ++J;
+        }
+        if (J < FTargets.size()) {
+            Kept[J] = true;
+            Next[I] = std::move(FTargets[J]);
+            continue;
+        }
+        Next[I].Target = std::move(Targets[I]);
+        Next[I].Id = ++FLastId;
+        if (FHolding) {
+            Next[I].History.Hold();
+        } else {
+            Next[I].History.SetStore(FStore);
+        }
+    }
+    for (size_t J = 0; J < FTargets.size(); ++J) {
+        if (!Kept[J] && FActive) {
+            Announce(FTargets[J], FTargets[J].Outages.Unmonitored(FClock.WallMs(), FClock.SteadyMs()));
+        }
+    }
+    FTargets = std::move(Next);
+    if (FActive) {
+        // Tokens name targets by place in the list: those of the old list must not match.
+        ++FGeneration;
+        Spread(FClock.SteadyMs());
     }
 }
 
@@ -100,7 +143,7 @@ int64_t TTargetWatch::Step() {
         FQueue.pop();
         Due(Next.Index, Now);
         // A late step sends each target once, then keeps to its own pace.
-        const int64_t Interval = std::max<int64_t>(1, FTargets[Next.Index].Target.Interval.count());
+        const int64_t Interval = std::max<int64_t>(1, FTargets[Next.Index].Target.IntervalMs);
         int64_t At = Next.AtMs + Interval;
         if (At <= Now) {
             At += (Now - At) / Interval * Interval + Interval;
@@ -116,7 +159,7 @@ void TTargetWatch::Due(size_t Index, int64_t NowMs) {
         // One lookup at a time, then one every retry span: a dead name costs nothing more.
         if (!State.Resolving && NowMs >= State.NextLookupMs) {
             State.Resolving = true;
-            FPort.Resolve(State.Target.Host, TokenOf(Index, 0));
+            FPort.ResolveIn(State.Target.Host, State.Target.Network, TokenOf(Index, 0));
         }
         if (!State.Address) {
             return; // a port that answered at once has the address already
@@ -124,7 +167,7 @@ void TTargetWatch::Due(size_t Index, int64_t NowMs) {
     }
     ++State.Sequence;
     ++State.Sent;
-    const int Timeout = int(std::clamp<int64_t>(State.Target.Interval.count(), 1, 60'000));
+    const int Timeout = int(std::clamp<int64_t>(State.Target.IntervalMs, 1, 60'000));
     FPort.Send(*State.Address, TokenOf(Index, State.Sequence), Timeout);
 }
 
@@ -140,6 +183,9 @@ void TTargetWatch::Resolved(TProbePort::TToken Token, const std::optional<std::s
         ++State->FailedLookups;
         State->NextLookupMs = FClock.SteadyMs() + FResolveRetryMs;
     }
+    if (OnLookedUp) {
+        OnLookedUp(*State);
+    }
 }
 
 void TTargetWatch::Answered(const TProbePort::TAnswer& Answer) {
@@ -151,7 +197,7 @@ void TTargetWatch::Answered(const TProbePort::TAnswer& Answer) {
     const TReplyStatus& Reply = Answer.Reply;
     State->Counters = TPingStatistics::CountPing(State->Counters, Reply.RoundTripMs);
     const auto [Next, Outcome] =
-        TPingStatistics::CountLoss(State->Counters, Reply.ReplyBytes, State->Target.AlarmAfter);
+        TPingStatistics::CountLoss(State->Counters, Reply.ReplyBytes, State->Target.AlarmAfterLost);
     State->Counters = Next;
     const int64_t When = FClock.WallMs();
     State->History.Ping(State->Target.Host, Answer.Address, Reply, When);

@@ -27,6 +27,7 @@ class TTargetWatch {
 public:
     struct TState {
         TTarget Target;
+        uint64_t Id = 0; // the watch's own, kept while the target is: a key for its metrics
         std::optional<std::string> Address;
         TPingCounters Counters;
         TOutageTracker Outages;
@@ -55,11 +56,18 @@ public:
     // Sends (or looks up) what is due now; returns the steady time the next is due.
     int64_t Step();
 
+    // The list read again: targets equal in every setting keep their state and
+    // counters, removed ones end their outages, new ones start; while watching, the
+    // sends are spread afresh from now and answers still on their way are dropped.
+    void SetTargets(std::vector<TTarget> Targets);
+
     const std::vector<TState>& Targets() const { return FTargets; }
     void SetResolveRetryMs(int64_t Ms) { FResolveRetryMs = Ms; }
 
     // After each counted answer of a target, with its state as it left it.
     std::function<void(const TState&, const TReplyStatus&)> OnCounted;
+    // A lookup of a target ended: its address, or none (FailedLookups counted).
+    std::function<void(const TState&)> OnLookedUp;
     // An outage of a target began, lasts or ended (after the history has it).
     std::function<void(const TState&, const TOutageTracker::TEvent&)> OnOutage;
 
@@ -76,6 +84,7 @@ private:
     };
     TProbePort::TToken TokenOf(size_t Index, uint32_t Sequence) const;
     TState* StateOf(TProbePort::TToken Token, uint32_t& Sequence);
+    void Spread(int64_t NowMs);
     void Due(size_t Index, int64_t NowMs);
     void Answered(const TProbePort::TAnswer& Answer);
     void Resolved(TProbePort::TToken Token, const std::optional<std::string>& Address);
@@ -87,6 +96,9 @@ private:
     std::priority_queue<TDue, std::vector<TDue>, std::greater<>> FQueue;
     THistoryRecorder FPeriods;
     int64_t FResolveRetryMs = DefaultResolveRetryMs;
+    THistoryStore* FStore = nullptr;
+    bool FHolding = false;
+    uint64_t FLastId = 0;
     uint32_t FGeneration = 0; // of the current Start: older answers are dropped
     bool FActive = false;
 };

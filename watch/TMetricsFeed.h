@@ -38,10 +38,12 @@ public:
     void SetAverageLimitMs(int LimitMs);
 
     const TMetricsRegistry& Registry() const { return FRegistry; }
+    // Many targets are fed by key, straight into the registry; Changed writes the textfile.
+    TMetricsRegistry& Registry() { return FRegistry; }
+    void Changed();
     quint16 Port() const;
 
 private:
-    void Changed();
 
     TMetricsRegistry FRegistry;
     std::unique_ptr<TMetricsServer> FServer;

@@ -56,8 +56,8 @@ public:
 TTarget Target(const char* Host, int IntervalMs) {
     TTarget T;
     T.Host = Host;
-    T.Interval = std::chrono::milliseconds(IntervalMs);
-    T.AlarmAfter = 1; // the alarm on the second loss in a row
+    T.IntervalMs = IntervalMs;
+    T.AlarmAfterLost = 1; // the alarm on the second loss in a row
     return T;
 }
 
@@ -141,6 +141,31 @@ TEST(TargetWatch, AnswersCountForTheirOwnTargetOnly) {
     EXPECT_EQ(Rows, (std::map<std::string, int>{{"a.test@10.0.0.1", 3}, {"b.test@fd00::2", 3}}));
     ASSERT_EQ(History.Outages(INT64_MIN / 2, INT64_MAX / 2).size(), 1u);
     EXPECT_EQ(History.Outages(INT64_MIN / 2, INT64_MAX / 2)[0].Host, "b.test");
+}
+
+TEST(TargetWatch, ListReadAgainKeepsTheUnchangedAndEndsTheRemoved) {
+    TWatchFixture F;
+    std::vector<std::string> Outages;
+    F.Watch.OnOutage = [&](const TTargetWatch::TState& S, const TOutageTracker::TEvent& E) {
+        Outages.push_back(S.Target.Host + " " + std::to_string(int(E.Change)));
+    };
+    F.Watch.Start();
+    F.RunUntil(1400); // sends: a 0, b 333, a 1000, b 1333
+    for (size_t I = 0; I < 4; ++I) {
+        F.Port.Answer(I, I % 2 == 0 ? 64 : 0, 2); // b lost twice: its outage began
+    }
+    const uint64_t KeptId = F.Watch.Targets()[0].Id;
+    TTarget Changed = Target("a.test", 1000);
+    Changed.LatencyLimitMs = 99; // another setting: a new target
+    F.Watch.SetTargets({Target("nx.test", 600), Target("a.test", 1000), Changed});
+    const auto& Now = F.Watch.Targets();
+    EXPECT_EQ(std::make_tuple(Now[1].Id, Now[1].Counters.n_ping), std::make_tuple(KeptId, 2));
+    EXPECT_EQ(Now[0].FailedLookups, 1) << "the kept lookup state goes on";
+    EXPECT_EQ(Now[2].Counters.n_ping, 0);
+    EXPECT_NE(Now[2].Id, KeptId);
+    EXPECT_EQ(Outages, (std::vector<std::string>{"b.test 1", "b.test 3"}));
+    F.Port.Answer(2, 64, 1); // a token of the list before: dropped
+    EXPECT_EQ(Now[1].Counters.n_ping, 2);
 }
 
 TEST(TargetWatch, PacedByTheEventLoopTheTargetsTakeTurnsUntilStopped) {

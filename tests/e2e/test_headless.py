@@ -8,10 +8,16 @@ with the log's shut-down block and exit code 0. Debian's Prometheus scrapes its
 --metrics endpoint meanwhile: the requests follow the log's pings and
 zirko_outage_active is 1 during the outage only; --metrics-textfile keeps
 zirko.prom. A ping older than the history's 31 days, left by an earlier run, is
-pruned as the window prunes it."""
+pruned as the window prunes it.
+
+With a file of targets it watches each at its interval, each with its series from the
+start; SIGHUP reads the file again: an added target's series appear, a removed one's go,
+the kept one's counter goes on, and a bad file changes nothing. A bad file at start is
+one line naming the file and line, and exit code 2."""
 
 import contextlib
 import os
+import re
 import shutil
 import signal
 import sqlite3
@@ -109,5 +115,66 @@ def test(binary):
         assert "smokeping_requests_total{host=\"%s\"" % host.address in prom, prom
 
 
+def requests_by_host(port):
+    text = metrics_helpers.fetch("http://127.0.0.1:%d/metrics" % port) or ""
+    return {m.group(1): int(m.group(2)) for m in re.finditer(
+        r'^smokeping_requests_total\{host="([^"]*)",[^}]*group="e2e"\} (\d+)$', text, re.M)}
+
+
+def test_targets_file(binary):
+    e2e.require(os.geteuid() == 0, "needs root for raw ICMP sockets and namespaces")
+    port = metrics_helpers.free_port()
+    with mh.SilentHost(answering=True) as host, tempfile.TemporaryDirectory() as folder:
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        config = os.path.join(folder, "targets.yml")
+
+        def write(*hosts):
+            with open(config, "w") as out:
+                out.write("targets:\n  - hosts: [%s]\n    interval: 200ms\n"
+                          "    labels: {group: e2e}\n" % ", ".join(hosts))
+
+        # The log and the history go beside the program.
+        shutil.copy2(os.path.join(os.path.dirname(binary), "zirko-headless"), folder)
+        headless = [os.path.join(folder, "zirko-headless"), "--config", config]
+        with open(config, "w") as out:
+            out.write("targets:\n  - hosts: [%s]\n    intervall: 1s\n" % host.address)
+        refused = subprocess.run(headless, cwd=folder, env=env, capture_output=True, text=True,
+                                 timeout=30)
+        assert refused.returncode == 2, refused
+        assert refused.stderr.count("\n") == 1 and config + ":3:" in refused.stderr, refused
+        write(host.address, host.local)
+        with open(os.path.join(folder, "stderr"), "wb") as errors:
+            popen = subprocess.Popen(headless + ["--metrics", "127.0.0.1:%d" % port], cwd=folder,
+                                     env=env, stdout=subprocess.DEVNULL, stderr=errors,
+                                     preexec_fn=e2e.die_with_harness)
+        try:
+            first = e2e.wait_until(lambda: (lambda r: r if r.get(host.address, 0) >= 5 else None)(
+                requests_by_host(port)), 20, "five requests", alive=popen)
+            assert set(first) == {host.address, host.local}, first
+            with open(config, "w") as out:
+                out.write("targets: [\n")
+            popen.send_signal(signal.SIGHUP)
+            time.sleep(1)
+            assert set(requests_by_host(port)) == {host.address, host.local}
+            write(host.address, "127.0.0.1")
+            popen.send_signal(signal.SIGHUP)
+            after = e2e.wait_until(lambda: (lambda r: r if "127.0.0.1" in r else None)(
+                requests_by_host(port)), 10, "the added target's series", alive=popen)
+            assert set(after) == {host.address, "127.0.0.1"}, after
+            assert after[host.address] > first[host.address], (first, after)
+            e2e.wait_until(lambda: requests_by_host(port).get("127.0.0.1", 0) >= 3, 10,
+                           "the added target's requests", alive=popen)
+        finally:
+            popen.send_signal(signal.SIGTERM)
+            code = popen.wait(15)
+        said = open(os.path.join(folder, "stderr")).read()
+        assert code == 0, "exit code %r: %s" % (code, said)
+        assert "targets.yml:2: " in said and "1 kept, 1 added, 1 removed" in said, said
+        with sqlite3.connect(os.path.join(folder, "ZIRKO.DB")) as db:
+            hosts = dict(db.execute("SELECT t.host, count(*) FROM ping p JOIN target t "
+                                    "ON t.id = p.target GROUP BY t.host").fetchall())
+        assert hosts.get(host.address, 0) >= 5 and hosts.get("127.0.0.1", 0) >= 1, hosts
+
+
 if __name__ == "__main__":
-    e2e.run_test(test)
+    e2e.run_test(lambda binary: (test_targets_file(binary), test(binary)))
