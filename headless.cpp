@@ -51,6 +51,9 @@ int WatchTargets(TCoreServices& Services, const TZirkoOptions& Options,
     {
         THeadlessTargets Watch(Services, Metrics, Options, std::move(Targets));
         Watch.Follow(Keeper, Evidence);
+        // A row per answered ping of every target would be 86 M rows a day at 1,000 targets:
+        // answers go into the minute aggregates, lost pings keep their rows.
+        Services.History.SetResolution(THistoryResolution::PerMinute);
         Keeper.Open(Folder);
         TTerminationWatch Signals([&](int Signal) {
             if (Signal == SIGHUP && Options.Config) {

@@ -93,7 +93,7 @@ void THistoryStore::Release() {
     FOutages.reset();
     for (TSqlStatement* Statement :
          {&FBegin, &FCommit, &FRollback, &FFindTarget, &FInsertTarget, &FInsertPing, &FAddToMinute,
-          &FAddToHour, &FInsertPeriod, &FEndPeriod}) {
+          &FAddToHour, &FInsertPeriod, &FEndPeriod, &FRawFrom}) {
         *Statement = TSqlStatement();
     }
     FDb.reset();
@@ -218,6 +218,8 @@ THistoryStatus THistoryStore::PrepareStatements() {
         {&FInsertPeriod, "INSERT INTO period(kind, start_ms, after_ping) "
                          "VALUES(?1, ?2, (SELECT coalesce(max(id), 0) FROM ping))"},
         {&FEndPeriod, "UPDATE period SET end_ms = max(start_ms, ?2) WHERE id = ?1"},
+        {&FRawFrom, "INSERT INTO meta(key, value) VALUES('raw_from_ms', ?1) "
+                    "ON CONFLICT(key) DO UPDATE SET value = max(value, excluded.value)"},
     };
     for (const auto& [Statement, Sql] : Statements) {
         if (const int Rc = Statement->Prepare(FDb.get(), Sql); Rc != SQLITE_OK) {
@@ -345,14 +347,16 @@ int THistoryStore::InsertPing(const THistoryPing& Ping) {
     if (const int Rc = TargetOf(Ping, Target); Rc != SQLITE_OK) {
         return Rc;
     }
-    FInsertPing.Bind(1, Ping.UtcMs);
-    FInsertPing.Bind(2, Target);
-    FInsertPing.Bind(3, int64_t{Ping.Kind});
-    FInsertPing.Bind(4, Ping.RoundTripUs);
-    FInsertPing.Bind(5, int64_t{Ping.Ttl});
-    FInsertPing.Bind(6, int64_t{Ping.Bytes});
-    if (const int Rc = FInsertPing.Run(); Rc != SQLITE_OK) {
-        return Rc;
+    if (KeepsRow(Ping, FResolution)) {
+        FInsertPing.Bind(1, Ping.UtcMs);
+        FInsertPing.Bind(2, Target);
+        FInsertPing.Bind(3, int64_t{Ping.Kind});
+        FInsertPing.Bind(4, Ping.RoundTripUs);
+        FInsertPing.Bind(5, int64_t{Ping.Ttl});
+        FInsertPing.Bind(6, int64_t{Ping.Bytes});
+        if (const int Rc = FInsertPing.Run(); Rc != SQLITE_OK) {
+            return Rc;
+        }
     }
     const int64_t Minute = MinuteOf(Ping.UtcMs);
     int Rc = SQLITE_OK;
@@ -369,12 +373,46 @@ int THistoryStore::InsertPing(const THistoryPing& Ping) {
     return Rc;
 }
 
+bool THistoryStore::KeepsRow(const THistoryPing& Ping, THistoryResolution Resolution) {
+    return Resolution == THistoryResolution::Full || Ping.Kind != skEchoReply || !Ping.RoundTripUs;
+}
+
+bool THistoryStore::Valid(const THistoryPing& Ping) {
+    return (Ping.Family == 4 || Ping.Family == 6) &&
+           (!Ping.RoundTripUs || (*Ping.RoundTripUs >= 0 && *Ping.RoundTripUs <= MaxRoundTripUs)) &&
+           Ping.UtcMs > -StampLimit && Ping.UtcMs < StampLimit;
+}
+
+int THistoryStore::MarkSummarizedUpTo(int64_t UtcMs) {
+    // The pings up to here lack answers: a reader must take the range from the aggregates.
+    if (FResolution == THistoryResolution::Full) {
+        return SQLITE_OK;
+    }
+    FRawFrom.Bind(1, UtcMs + 1);
+    return FRawFrom.Run();
+}
+
 bool THistoryStore::AddPing(const THistoryPing& Ping) {
-    const bool Valid =
-        (Ping.Family == 4 || Ping.Family == 6) &&
-        (!Ping.RoundTripUs || (*Ping.RoundTripUs >= 0 && *Ping.RoundTripUs <= MaxRoundTripUs)) &&
-        Ping.UtcMs > -StampLimit && Ping.UtcMs < StampLimit;
-    return Valid && Transaction([&] { return InsertPing(Ping); });
+    return Valid(Ping) && Transaction([&] {
+               const int Rc = InsertPing(Ping);
+               return Rc == SQLITE_OK ? MarkSummarizedUpTo(Ping.UtcMs) : Rc;
+           });
+}
+
+bool THistoryStore::AddPings(std::span<const THistoryPing> Pings) {
+    if (!std::all_of(Pings.begin(), Pings.end(), Valid)) {
+        return false;
+    }
+    return Transaction([&] {
+        int64_t Newest = -StampLimit;
+        for (const THistoryPing& Ping : Pings) {
+            if (const int Rc = InsertPing(Ping); Rc != SQLITE_OK) {
+                return Rc;
+            }
+            Newest = std::max(Newest, Ping.UtcMs);
+        }
+        return Pings.empty() ? SQLITE_OK : MarkSummarizedUpTo(Newest);
+    });
 }
 
 int THistoryStore::CloseOpenPeriod(int64_t EndMs) {

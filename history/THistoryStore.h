@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -59,6 +60,16 @@ public:
     // stored. A ping with a family other than 4 or 6, or a round trip outside
     // [0, MaxRoundTripUs], is refused and the store stays Available.
     bool AddPing(const THistoryPing& Ping);
+    // Stores many pings in one transaction, the way to keep up with a thousand
+    // targets: one commit a batch instead of one a ping. All or none are stored;
+    // an invalid ping among them refuses the batch, and the store stays Available.
+    bool AddPings(std::span<const THistoryPing> Pings);
+    // What answered pings keep from now on (Full by default). While PerMinute, no
+    // range up to the newest ping is read from the pings themselves any more.
+    void SetResolution(THistoryResolution Resolution) { FResolution = Resolution; }
+    THistoryResolution Resolution() const { return FResolution; }
+    // Whether Ping gets a row of its own under Resolution, beside its aggregates.
+    static bool KeepsRow(const THistoryPing& Ping, THistoryResolution Resolution);
     // Closes the open period at StartMs and opens one of Kind.
     bool BeginPeriod(THistoryPeriodKind Kind, int64_t StartMs);
     // Closes the open period, if any; an end before its start becomes the start.
@@ -101,6 +112,8 @@ private:
     int CloseCrashedPeriods();
     int TargetOf(const THistoryPing& Ping, int64_t& Id);
     int InsertPing(const THistoryPing& Ping);
+    int MarkSummarizedUpTo(int64_t UtcMs);
+    static bool Valid(const THistoryPing& Ping);
     int CloseOpenPeriod(int64_t EndMs);
     // Runs Body in a transaction; on failure rolls back and faults.
     template <typename TBody> bool Transaction(TBody Body);
@@ -125,7 +138,8 @@ private:
     std::optional<THistoryOutages> FOutages;
     TSqlStatement FBegin, FCommit, FRollback;
     TSqlStatement FFindTarget, FInsertTarget, FInsertPing, FAddToMinute, FAddToHour;
-    TSqlStatement FInsertPeriod, FEndPeriod;
+    TSqlStatement FInsertPeriod, FEndPeriod, FRawFrom;
+    THistoryResolution FResolution = THistoryResolution::Full;
     std::map<std::tuple<std::string, std::string, int>, int64_t> FTargets;
     struct TOpenPeriod {
         int64_t Id;

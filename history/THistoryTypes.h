@@ -21,6 +21,12 @@ enum class THistoryStatus : uint8_t {
     IoError,     // any other failure of the file system or the database
 };
 
+// What a store keeps of an answered ping. Full: its own row, as the Ping page's graph reads
+// at full zoom. PerMinute, for a store of many targets: only its minute's and hour's
+// aggregates, which every reader falls back on; a ping lost or answered by an error keeps
+// its row either way, the evidence an outage is read from.
+enum class THistoryResolution : uint8_t { Full = 0, PerMinute = 1 };
+
 // What the automatic monitoring was doing: a period with no end is still open.
 enum class THistoryPeriodKind : uint8_t { Run = 0, Rest = 1, Burst = 2 };
 

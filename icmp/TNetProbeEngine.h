@@ -29,9 +29,10 @@ class TNetSocketHelper;
 // caller spreads its sends: a probe leaves with the first Process after its Queue.
 class TNetProbeEngine : public TNetComponent {
 public:
-    // The helper accepts 64 waiting probes from the whole program; the rest is the Ping
-    // page's. The bound holds for all engines of a context together.
-    static constexpr std::size_t HelperInFlightLimit = 48;
+    // The helper accepts TProbeServer::MaxWaiting (4,096) waiting probes from the whole
+    // program; the last 16 are the Ping page's. The bound holds for all engines of a context
+    // together.
+    static constexpr std::size_t HelperInFlightLimit = 4096 - 16;
 
     explicit TNetProbeEngine(TNetContext& AContext);
     ~TNetProbeEngine() override;

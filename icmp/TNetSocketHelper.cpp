@@ -3,6 +3,7 @@
 
 #include "TCapabilities.h"
 #include "TDescriptorPassing.h"
+#include "TSendRate.h"
 
 #include <algorithm>
 #include <array>
@@ -250,7 +251,7 @@ std::optional<TNetSocketHelper::TSent> TNetSocketHelper::Send(TProbe AProbe) {
             }
         }
         if (Report->Status == EAGAIN && Try + 1 < PaceTries) {
-            std::this_thread::sleep_for(std::chrono::nanoseconds(2000000));
+            std::this_thread::sleep_for(std::chrono::nanoseconds(TSendRate::IntervalNs));
             continue;
         }
         if (Report->Status == 0) {

@@ -26,7 +26,9 @@ public:
     };
     static TSockets OpenSockets();
 
-    static constexpr std::size_t MaxWaiting = 64;
+    // One second of sends at the pace: silent targets waiting out a one-second reply wait
+    // never hold up the rest, and the bound on what the helper keeps is 4,096 small entries.
+    static constexpr std::size_t MaxWaiting = 4096;
 
     TProbeServer(int AChannel, pid_t AClient, TSockets ASockets);
     ~TProbeServer();

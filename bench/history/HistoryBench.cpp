@@ -4,6 +4,10 @@
 // one more ping, of opening the file and showing the "30 giorni" view, of a zoom step, and
 // the file's size. With --year it goes on to 366 days with retention stepped as the program
 // does and reports that size too. Prints markdown rows; bench/run_all reads them.
+//
+// With --many TARGETS MINUTES it writes TARGETS pings a second (one in a hundred lost) for
+// MINUTES, one batch a second, once per resolution, and reports the batches' time, the pings a
+// second that stays within, and the closed file's size as a day's cost per target.
 #include "BenchStats.h"
 #include "THistoryGenerator.h"
 #include "THistoryStore.h"
@@ -178,6 +182,74 @@ bool Measure(const std::string& Folder, bool Year) {
 
 } // namespace
 
+namespace {
+
+// One batch a second of ATargets pings at Resolution for AMinutes, in AFolder.
+bool ManyTargets(const std::string& AFolder, THistoryResolution AResolution, int ATargets,
+                 int AMinutes) {
+    THistoryStore Store;
+    if (!Store.Open(AFolder)) {
+        return false;
+    }
+    Store.SetResolution(AResolution);
+    std::vector<THistoryPing> Batch(static_cast<std::size_t>(ATargets));
+    for (int I = 0; I < ATargets; ++I) {
+        THistoryPing& P = Batch[static_cast<std::size_t>(I)];
+        P.Host = "target-" + std::to_string(I) + ".example";
+        P.Address = "10.213." + std::to_string(1 + I / 250) + "." + std::to_string(1 + I % 250);
+        P.Ttl = 64;
+        P.Bytes = 64;
+    }
+    std::vector<double> BatchMs;
+    uint64_t State = 11;
+    const auto Start = TSteady::now();
+    for (int64_t Second = 0; Second < int64_t{AMinutes} * 60; ++Second) {
+        for (int I = 0; I < ATargets; ++I) {
+            State = State * 6364136223846793005u + 1442695040888963407u;
+            THistoryPing& P = Batch[static_cast<std::size_t>(I)];
+            P.UtcMs = StartMs + Second * 1000 + I * 1000 / ATargets;
+            const bool Lost = (State >> 33) % 100 == 0;
+            P.Kind = Lost ? skTimedOut : skEchoReply;
+            P.RoundTripUs = Lost ? std::nullopt : std::optional<int64_t>(40 + (State >> 40) % 400);
+        }
+        const auto BatchStart = TSteady::now();
+        if (!Store.AddPings(Batch)) {
+            return false;
+        }
+        BatchMs.push_back(MsSince(BatchStart));
+    }
+    const double TotalS = MsSince(Start) / 1e3;
+    Store.Close();
+    std::error_code Error;
+    const auto Bytes = std::filesystem::file_size(
+        std::filesystem::path(AFolder) / THistoryStore::FileName, Error);
+    const double PerTargetDayMiB = static_cast<double>(Bytes) / ATargets * (1440.0 / AMinutes) /
+                                   (1 << 20);
+    std::printf("| %s | %.1f | %.1f | %.0f | %.1f | %.2f |\n",
+                AResolution == THistoryResolution::Full ? "Full" : "PerMinute", Median(BatchMs),
+                Max(BatchMs), static_cast<double>(BatchMs.size()) * ATargets / TotalS,
+                static_cast<double>(Bytes) / (1 << 20), PerTargetDayMiB);
+    return true;
+}
+
+bool MeasureMany(const std::string& AFolder, int ATargets, int AMinutes) {
+    std::printf("%d targets, one ping a second each (1 %% lost), %d minutes, one batch a second\n\n"
+                "| resolution | batch, median (ms) | batch, max (ms) | pings a second it keeps "
+                "up with | file, closed (MiB) | a day per target (MiB) |\n"
+                "|---|---|---|---|---|---|\n",
+                ATargets, AMinutes);
+    for (const THistoryResolution R : {THistoryResolution::Full, THistoryResolution::PerMinute}) {
+        const std::string Folder = AFolder + (R == THistoryResolution::Full ? "/full" : "/minute");
+        std::filesystem::create_directory(Folder);
+        if (!ManyTargets(Folder, R, ATargets, AMinutes)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 int main(int Argc, char** Argv) {
     const bool Year = Argc > 1 && std::strcmp(Argv[1], "--year") == 0;
     const char* Tmp = std::getenv("TMPDIR");
@@ -187,7 +259,13 @@ int main(int Argc, char** Argv) {
         return 1;
     }
     std::printf("folder %s\n", Folder.c_str());
-    const bool Done = Measure(Folder, Year);
+    const bool Many = Argc > 3 && std::strcmp(Argv[1], "--many") == 0;
+    if (Many && (std::atoi(Argv[2]) < 1 || std::atoi(Argv[3]) < 1)) {
+        std::fprintf(stderr, "history_bench [--year | --many TARGETS MINUTES]\n");
+        return 2;
+    }
+    const bool Done = Many ? MeasureMany(Folder, std::atoi(Argv[2]), std::atoi(Argv[3]))
+                           : Measure(Folder, Year);
     std::error_code Error;
     std::filesystem::remove_all(Folder, Error);
     if (!Done) {

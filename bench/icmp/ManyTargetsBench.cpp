@@ -2,27 +2,34 @@
 // Many targets at once, run as root: N addresses on the loopback of one namespace (a /16 on
 // lo, so its kernel answers them all), pinged from a second namespace for S seconds at one
 // probe a second each, by fping, by smokeping_prober and by one TNetProbeEngine with its
-// sends spread evenly over the second in steps of 10 ms. Prints CPU, peak resident memory, loss and
+// sends spread evenly over the second in steps of 10 ms, on a raw socket as root and through
+// zirko-socket as an ordinary user, and by zirko --headless reading smokeping_prober's file. Prints CPU, peak resident memory, loss and
 // mean round trip of each, side by side, as a markdown table.
 //
 // SILENT of the targets (the last ones) are in 10.215.0.0/16 instead, which the target
 // namespace drops, so their probes wait out their timeout in flight.
 //
-//   zirko_many_targets_bench [TARGETS [SECONDS [all|noprober|engine [SILENT]]]]
+//   zirko_many_targets_bench [TARGETS [SECONDS [all|noprober|engine|headless [SILENT]]]]
+//   (headless: the raw engine, zirko --headless and fping)
 //   (defaults 1000 40 all 0)
+#include "THelperCopy.h"
 #include "TNetContext.h"
 #include "TNetNamespace.h"
 #include "TNetNamespaceScope.h"
 #include "TNetProbeEngine.h"
+#include "TNetSocketHelper.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <grp.h>
 #include <iostream>
 #include <poll.h>
 #include <sstream>
@@ -177,16 +184,27 @@ double SumOf(const std::string& AText, const std::string& APrefix) {
     return Sum;
 }
 
+// smokeping_prober's file of N hosts at 1 s, which zirko --headless reads as it is.
+std::string WriteTargets(const std::string& ADir, int ATargets) {
+    const std::string Config = ADir + "/prober.yml";
+    std::ofstream Out(Config);
+    Out << "targets:\n- interval: 1s\n  hosts:\n";
+    for (int I = 0; I < ATargets; ++I) {
+        Out << "  - " << TargetAddress(I) << '\n';
+    }
+    return Config;
+}
+
+// Sent, answered and round trips from the smokeping_* counters both exporters serve.
+void ReadCounters(const std::string& AMetrics, TFigures& AF) {
+    AF.Sent = SumOf(AMetrics, "smokeping_requests_total{");
+    AF.Answered = SumOf(AMetrics, "smokeping_response_duration_seconds_count{");
+    AF.RoundTripSumMs = SumOf(AMetrics, "smokeping_response_duration_seconds_sum{") * 1e3;
+}
+
 // smokeping_prober from a file of N hosts; its counters read from /metrics at the end.
 TFigures Prober(const TBenchNetwork& ANet, int ATargets, int ASeconds, const std::string& ADir) {
-    const std::string Config = ADir + "/prober.yml";
-    {
-        std::ofstream Out(Config);
-        Out << "targets:\n- interval: 1s\n  hosts:\n";
-        for (int I = 0; I < ATargets; ++I) {
-            Out << "  - " << TargetAddress(I) << '\n';
-        }
-    }
+    const std::string Config = WriteTargets(ADir, ATargets);
     std::string Metrics;
     TFigures F = RunMeasured(
         "prometheus-smokeping-prober 0.6.1, `--privileged`", ANet.Client,
@@ -198,11 +216,52 @@ TFigures Prober(const TBenchNetwork& ANet, int ATargets, int ASeconds, const std
                 ANet.Client.Run({"curl", "-s", "-m", "20", "http://127.0.0.1:9374/metrics"}, 30000)
                     .Output;
         });
-    F.Sent = SumOf(Metrics, "smokeping_requests_total{");
-    F.Answered = SumOf(Metrics, "smokeping_response_duration_seconds_count{");
-    F.RoundTripSumMs = SumOf(Metrics, "smokeping_response_duration_seconds_sum{") * 1e3;
+    ReadCounters(Metrics, F);
     std::remove(Config.c_str());
     std::remove((ADir + "/prober-out").c_str());
+    return F;
+}
+
+// zirko --headless on the same file, as root, from a copy in a folder of its own (its log and
+// history go beside it). /metrics is fetched every 2 s while it probes; the median is printed.
+TFigures Headless(const TBenchNetwork& ANet, int ATargets, int ASeconds, const std::string& ADir) {
+    // zirko --headless runs the zirko-headless beside it.
+    const std::string Headless =
+        std::filesystem::path(ZIRKO_BINARY).replace_filename("zirko-headless").string();
+    const THelperCopy Copy(ZIRKO_SOCKET_PATH, false, {ZIRKO_BINARY, Headless});
+    const std::string Config = WriteTargets(ADir, ATargets);
+    const std::string Url = "http://127.0.0.1:9375/metrics";
+    std::string Metrics;
+    std::vector<double> FetchMs;
+    TFigures F = RunMeasured(
+        "zirko --headless --config", ANet.Client,
+        {(Copy.Folder / "zirko").string(), "--headless", "--config", Config, "--metrics",
+         "127.0.0.1:9375"},
+        ADir + "/zirko-out", [&](pid_t) {
+            const auto End = Clock::now() + std::chrono::seconds(ASeconds);
+            while (Clock::now() + std::chrono::seconds(3) < End) {
+                std::this_thread::sleep_for(std::chrono::seconds(2));
+                const std::string Took = ANet.Client
+                                             .Run({"curl", "-s", "-m", "10", "-o", "/dev/null",
+                                                   "-w", "%{time_total}", Url},
+                                                  15000)
+                                             .Output;
+                FetchMs.push_back(std::atof(Took.c_str()) * 1e3);
+            }
+            std::this_thread::sleep_until(End);
+            Metrics = ANet.Client.Run({"curl", "-s", "-m", "20", Url}, 30000).Output;
+        });
+    ReadCounters(Metrics, F);
+    std::sort(FetchMs.begin(), FetchMs.end());
+    std::printf("zirko --headless: /metrics fetched %zu times while probing, median %.1f ms, "
+                "max %.1f ms, %zu bytes at the end\n",
+                FetchMs.size(), FetchMs.empty() ? 0.0 : FetchMs[FetchMs.size() / 2],
+                FetchMs.empty() ? 0.0 : FetchMs.back(), Metrics.size());
+    if (F.Sent == 0) {
+        std::cerr << ReadAll(ADir + "/zirko-out").substr(0, 2000) << '\n';
+    }
+    std::remove(Config.c_str());
+    std::remove((ADir + "/zirko-out").c_str());
     return F;
 }
 
@@ -213,8 +272,8 @@ double CpuSecondsOfSelf() {
            static_cast<double>(Usage.ru_utime.tv_usec + Usage.ru_stime.tv_usec) / 1e6;
 }
 
-long StatusKb(const char* AField) {
-    std::istringstream Lines(ReadAll("/proc/self/status"));
+long StatusKb(const char* AField, const std::string& AFile = "/proc/self/status") {
+    std::istringstream Lines(ReadAll(AFile));
     for (std::string Line; std::getline(Lines, Line);) {
         if (Line.rfind(AField, 0) == 0) {
             return std::stol(Line.substr(std::strlen(AField)));
@@ -223,58 +282,125 @@ long StatusKb(const char* AField) {
     return 0;
 }
 
-// One engine on the event loop's pattern: target I of N leaves at I/N of each second.
-TFigures Engine(const TBenchNetwork& ANet, int ATargets, int ASeconds) {
-    TNetNamespaceScope InClient(ANet.Client);
-    TNetContext Context;
-    Context.SetIcmpSocketPolicy(TNetIcmpSocketPolicy::RawOnly);
-    TNetProbeEngine Probes(Context);
+// The event loop's pattern on AProbes: target I of N leaves at I/N of each second.
+void Drive(TNetProbeEngine& AProbes, int ATargets, int ASeconds, TFigures& AF) {
     std::vector<std::string> Addresses;
     for (int I = 0; I < ATargets; ++I) {
         Addresses.push_back(TargetAddress(I));
     }
-    TFigures F;
-    F.Name = "Zirko's probe engine, raw socket";
-    const double CpuBefore = CpuSecondsOfSelf();
     const auto Start = Clock::now();
     const auto Stop = Start + std::chrono::seconds(ASeconds);
     const auto Slot = std::chrono::nanoseconds(1'000'000'000LL / ATargets);
     constexpr auto Step = std::chrono::nanoseconds(10'000'000);
     long Next = 0; // probes queued so far
     const auto Tally = [&] {
-        for (const TNetProbeResult& R : Probes.Process()) {
-            ++F.Sent;
+        for (const TNetProbeResult& R : AProbes.Process()) {
+            ++AF.Sent;
             if (R.Kind == skEchoReply) {
-                ++F.Answered;
-                F.RoundTripSumMs += static_cast<double>(R.RoundTripNs) / 1e6;
+                ++AF.Answered;
+                AF.RoundTripSumMs += static_cast<double>(R.RoundTripNs) / 1e6;
             }
         }
     };
     const long Total = static_cast<long>(ATargets) * ASeconds;
     while (Clock::now() < Stop + std::chrono::seconds(2) &&
-           (Next < Total || Probes.InFlight() + Probes.Waiting() > 0)) {
+           (Next < Total || AProbes.InFlight() + AProbes.Waiting() > 0)) {
         const auto Now = Clock::now();
         for (; Next < Total && Start + Next * Slot <= Now; ++Next) {
-            Probes.Queue(Addresses[static_cast<std::size_t>(Next % ATargets)], 64,
-                         static_cast<uint32_t>(Next / ATargets), 1000);
+            AProbes.Queue(Addresses[static_cast<std::size_t>(Next % ATargets)], 64,
+                          static_cast<uint32_t>(Next / ATargets), 1000);
         }
         Tally();
         std::vector<pollfd> Fds;
-        for (const int Fd : Probes.Descriptors()) {
+        for (const int Fd : AProbes.Descriptors()) {
             Fds.push_back({Fd, POLLIN, 0});
         }
         // Sends due within one step leave together: a wake-up per probe would cost more than
         // the probe (a context switch each), and 10 ms still spreads a second's sends evenly.
+        // The helper's queue leaves at its pace, due sooner.
         const auto Due = (Next * Slot + Step - std::chrono::nanoseconds(1)) / Step * Step;
-        const auto Wake = std::min(Start + Due, Now + std::chrono::milliseconds(100));
+        auto Wake = std::min(Start + Due, Now + std::chrono::milliseconds(100));
+        if (const auto Engine = AProbes.NextDueNs()) {
+            const auto Left = std::chrono::nanoseconds(*Engine - TClock::System().SteadyNs());
+            Wake = std::min(Wake, Now + std::max(Left, std::chrono::nanoseconds(0)));
+        }
         const auto WaitNs = std::chrono::duration_cast<std::chrono::nanoseconds>(Wake - Now);
         const timespec Timeout{0, std::max<long>(0, static_cast<long>(WaitNs.count()))};
         ::ppoll(Fds.data(), Fds.size(), &Timeout, nullptr);
     }
     Tally();
-    F.WallSeconds = std::chrono::duration<double>(Clock::now() - Start).count();
+    AF.WallSeconds = std::chrono::duration<double>(Clock::now() - Start).count();
+}
+
+TFigures Engine(const TBenchNetwork& ANet, int ATargets, int ASeconds) {
+    TNetNamespaceScope InClient(ANet.Client);
+    TNetContext Context;
+    Context.SetIcmpSocketPolicy(TNetIcmpSocketPolicy::RawOnly);
+    TNetProbeEngine Probes(Context);
+    TFigures F;
+    F.Name = "Zirko's probe engine, raw socket";
+    const double CpuBefore = CpuSecondsOfSelf();
+    Drive(Probes, ATargets, ASeconds, F);
     F.CpuSeconds = CpuSecondsOfSelf() - CpuBefore;
     F.PeakRssKb = StatusKb("VmRSS:");
+    return F;
+}
+
+// The same engine as an ordinary user (nobody) whose only raw socket is the helper's, a copy
+// with cap_net_raw+ep. CPU and memory are the engine's and the helper's together.
+TFigures EngineThroughHelper(const TBenchNetwork& ANet, int ATargets, int ASeconds) {
+    const THelperCopy Copy(ZIRKO_SOCKET_PATH, true);
+    std::array<int, 2> Pipe{};
+    if (Copy.Path.empty() || ::pipe(Pipe.data()) != 0) {
+        throw std::runtime_error("no helper copy");
+    }
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+        ::close(Pipe[0]);
+        TNetNamespaceScope InClient(ANet.Client);
+        constexpr gid_t Nobody = 65534;
+        if (::setgroups(0, nullptr) != 0 || ::setgid(Nobody) != 0 || ::setuid(Nobody) != 0) {
+            ::_exit(3);
+        }
+        TFigures F;
+        {
+            TNetSocketHelper Helper;
+            if (!Helper.Start(Copy.Path)) {
+                ::_exit(4);
+            }
+            TNetContext Context;
+            Context.SetHelper(&Helper);
+            TNetProbeEngine Probes(Context);
+            Drive(Probes, ATargets, ASeconds, F);
+            const std::string HelperStatus = "/proc/" + std::to_string(Helper.Pid()) + "/status";
+            F.PeakRssKb = StatusKb("VmRSS:") + StatusKb("VmRSS:", HelperStatus);
+        } // the helper stops and is collected here
+        rusage Helper{};
+        ::getrusage(RUSAGE_CHILDREN, &Helper);
+        F.CpuSeconds = CpuSecondsOfSelf() + static_cast<double>(Helper.ru_utime.tv_sec +
+                                                                Helper.ru_stime.tv_sec) +
+                       static_cast<double>(Helper.ru_utime.tv_usec + Helper.ru_stime.tv_usec) / 1e6;
+        const std::string Text = std::to_string(F.CpuSeconds) + " " +
+                                 std::to_string(F.WallSeconds) + " " + std::to_string(F.PeakRssKb) +
+                                 " " + std::to_string(F.Sent) + " " + std::to_string(F.Answered) +
+                                 " " + std::to_string(F.RoundTripSumMs);
+        const bool Written = ::write(Pipe[1], Text.data(), Text.size()) ==
+                             static_cast<ssize_t>(Text.size());
+        ::_exit(Written ? 0 : 5);
+    }
+    ::close(Pipe[1]);
+    std::string Text(256, '\0');
+    const ssize_t N = ::read(Pipe[0], Text.data(), Text.size());
+    ::close(Pipe[0]);
+    int Status = 0;
+    ::waitpid(Child, &Status, 0);
+    TFigures F;
+    F.Name = "Zirko's probe engine, ordinary user through zirko-socket";
+    std::istringstream In(Text.substr(0, static_cast<std::size_t>(std::max<ssize_t>(N, 0))));
+    if (!(In >> F.CpuSeconds >> F.WallSeconds >> F.PeakRssKb >> F.Sent >> F.Answered >>
+          F.RoundTripSumMs)) {
+        std::cerr << "the ordinary user's engine failed, status " << Status << '\n';
+    }
     return F;
 }
 
@@ -316,9 +442,17 @@ int main(int argc, char** argv) {
         const TBenchNetwork Net;
         Net.Warm();
         Rows.push_back(Engine(Net, Targets, Seconds));
+        if (Which != "engine" && Which != "headless") {
+            Net.Warm();
+            Rows.push_back(EngineThroughHelper(Net, Targets, Seconds));
+        }
         if (Which != "engine") {
             Net.Warm();
             Rows.push_back(Fping(Net, Targets, Seconds, Dir));
+        }
+        if (Which == "all" || Which == "headless") {
+            Net.Warm();
+            Rows.push_back(Headless(Net, Targets, Seconds, Dir));
         }
         if (Which == "all") {
             Net.Warm();

@@ -247,6 +247,58 @@ TEST(THistoryStoreTest, SeriesAndSummariesMatchTheirPingsBeforeAndAfterPruning) 
     EXPECT_TRUE(Store.Available());
 }
 
+TEST(THistoryStoreTest, WhichPingsKeepARowOfTheirOwn) {
+    THistoryPing Unreachable = Ping(T0, {});
+    Unreachable.Kind = skUnreachable;
+    THistoryPing AnsweredWithoutTime = Ping(T0, 100);
+    AnsweredWithoutTime.RoundTripUs.reset();
+    const struct {
+        const char* Name;
+        THistoryPing P;
+        bool Full, PerMinute;
+    } Rows[] = {
+        {"answered", Ping(T0, 100), true, false},
+        {"lost", Ping(T0, {}), true, true},
+        {"unreachable", Unreachable, true, true},
+        {"reply without a round trip", AnsweredWithoutTime, true, true},
+    };
+    for (const auto& R : Rows) {
+        SCOPED_TRACE(R.Name);
+        EXPECT_EQ(THistoryStore::KeepsRow(R.P, THistoryResolution::Full), R.Full);
+        EXPECT_EQ(THistoryStore::KeepsRow(R.P, THistoryResolution::PerMinute), R.PerMinute);
+    }
+}
+
+TEST(THistoryStoreTest, APerMinuteStoreReadsEveryRangeFromItsAggregates) {
+    const std::vector<THistoryPing> All = ThreeHours();
+    for (const THistoryResolution Resolution :
+         {THistoryResolution::Full, THistoryResolution::PerMinute}) {
+        const bool Full = Resolution == THistoryResolution::Full;
+        SCOPED_TRACE(Full);
+        TTempDir Dir;
+        THistoryStore Store;
+        ASSERT_TRUE(Store.Open(Dir.Path()));
+        Store.SetResolution(Resolution);
+        // In batches; one bad ping refuses its whole batch and nothing else.
+        EXPECT_FALSE(Store.AddPings(std::vector{All[0], Ping(T0, -1)}));
+        for (std::size_t At = 0; At < All.size(); At += 1000) {
+            const std::size_t Count = std::min<std::size_t>(1000, All.size() - At);
+            ASSERT_TRUE(Store.AddPings(std::span(All).subspan(At, Count)));
+        }
+        const auto Lost = std::count_if(All.begin(), All.end(),
+                                        [](const THistoryPing& P) { return !P.RoundTripUs; });
+        EXPECT_EQ(std::ssize(Store.Pings(-Wide, Wide)), Full ? std::ssize(All) : Lost);
+        for (const auto& [From, To] : {std::pair(T0 + 10 * Minute, T0 + 40 * Minute),
+                                       std::pair(T0 + 60 * Minute, T0 + 100 * Minute)}) {
+            SCOPED_TRACE(From - T0);
+            ExpectSeries(Store, All, From, To, 100, Full);
+            ExpectSummary(Store.Summary(From, To),
+                          Direct(Full ? Within(All, From, To) : WithinMinutes(All, From, To)),
+                          Full);
+        }
+    }
+}
+
 TEST(THistoryStoreTest, PeriodsOverlappingARange) {
     TTempDir Dir;
     THistoryStore Store;

@@ -222,17 +222,30 @@ TEST(ProbeMatch, OnlyAnswersToOurRequestsConcernAProbe) {
 }
 
 TEST(SendRate, HoldsToAnOrdinaryUsersPing) {
-    constexpr int64_t Ms = 1000000;
+    constexpr int64_t Us = 1000;
     TSendRate Rate;
-    // Start at 1 s; then (ms since start, allowed).
-    const std::vector<std::pair<int64_t, bool>> Sends{
-        {0, true},   {0, true},   {0, true},   {0, false},  {1, false},
-        {2, true},   {2, false},  {10, true},  {10, true},  {10, true},
-        {10, false}, {100, true}, {100, true}, {100, true}, {100, false}};
-    for (std::size_t I = 0; I < Sends.size(); ++I) {
-        SCOPED_TRACE(I);
-        EXPECT_EQ(Rate.Take(1000 * Ms + Sends[I].first * Ms), Sends[I].second);
+    // Start at 1 s; then (us since start, sends tried back to back, how many may go).
+    struct TRow {
+        int64_t AtUs;
+        int Tries, Allowed;
+    };
+    const std::vector<TRow> Rows{
+        {0, 40, 32}, {100, 1, 0}, {250, 2, 1}, {10000, 40, 32}, {12000, 10, 8}, {12100, 1, 0}};
+    for (const TRow& R : Rows) {
+        SCOPED_TRACE(R.AtUs);
+        int Went = 0;
+        for (int I = 0; I < R.Tries; ++I) {
+            Went += Rate.Take(1000000 * Us + R.AtUs * Us) ? 1 : 0;
+        }
+        EXPECT_EQ(Went, R.Allowed);
     }
+    // Tried every 50 us for a second: the pace, plus the burst.
+    int Went = 0;
+    for (int64_t At = 0; At < 1000000; At += 50) {
+        Went += Rate.Take(2000000 * Us + At * Us) ? 1 : 0;
+    }
+    EXPECT_LE(Went, 4000 + 32);
+    EXPECT_GE(Went, 4000);
 }
 
 } // namespace

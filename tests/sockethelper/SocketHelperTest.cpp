@@ -10,6 +10,8 @@
 #include "TNetNamespaceScope.h"
 #include "TNetSocketHelper.h"
 #include "TProbeMatch.h"
+#include "TProbeServer.h"
+#include "TSendRate.h"
 #include "TTestNetwork.h"
 
 #include <gtest/gtest.h>
@@ -265,8 +267,8 @@ TEST_F(SocketHelper, HoldsToAPaceAndABoundOnWaitingProbes) {
     TNetNamespaceScope Inside(Loop);
     THelperChannel Channel(Helper);
     ASSERT_TRUE(Channel.Next().has_value()) << "hello";
-    // Sent back to back without waiting: three go at once, then one per 2 ms at most.
-    constexpr uint32_t Burst = 20;
+    // Sent back to back without waiting: a burst goes at once, then one per interval at most.
+    constexpr uint32_t Burst = TSendRate::Burst + 20;
     const auto Start = std::chrono::steady_clock::now();
     for (uint32_t Id = 1; Id <= Burst; ++Id) {
         ASSERT_TRUE(Channel.Send(EncodeProbe(Echo(AF_INET, Id, 60000))));
@@ -284,13 +286,14 @@ TEST_F(SocketHelper, HoldsToAPaceAndABoundOnWaitingProbes) {
     }
     const auto Took = std::chrono::steady_clock::now() - Start;
     EXPECT_EQ(Accepted + Paced, Burst);
-    EXPECT_GE(Accepted, 3u);
-    EXPECT_LE(Accepted, 4 + static_cast<uint32_t>(Took / std::chrono::milliseconds(2)))
-        << "sent faster than one per 2 ms";
+    const auto Interval = std::chrono::nanoseconds(TSendRate::IntervalNs);
+    EXPECT_GE(Accepted, uint32_t{TSendRate::Burst});
+    EXPECT_LE(Accepted, TSendRate::Burst + 1 + static_cast<uint32_t>(Took / Interval))
+        << "sent faster than the pace";
     // At the pace, waiting probes are bounded; a forgotten one makes room.
     auto Status = [&](uint32_t AId) {
         for (int Try = 0; Try < 20; ++Try) {
-            std::this_thread::sleep_for(std::chrono::microseconds(2500));
+            std::this_thread::sleep_for(Interval + Interval / 4);
             const auto A = Channel.Ask(EncodeProbe(Echo(AF_INET, AId, 60000)), AId);
             if (!A || A->Answer.Status != EAGAIN) {
                 return A ? A->Answer.Status : -1;
@@ -299,7 +302,7 @@ TEST_F(SocketHelper, HoldsToAPaceAndABoundOnWaitingProbes) {
         return EAGAIN;
     };
     uint32_t Id = 100;
-    for (uint32_t Waiting = Accepted; Waiting < 64; ++Waiting) {
+    for (uint32_t Waiting = Accepted; Waiting < TProbeServer::MaxWaiting; ++Waiting) {
         ASSERT_EQ(Status(++Id), 0) << Waiting;
     }
     EXPECT_EQ(Status(++Id), ENOBUFS);
