@@ -22,12 +22,14 @@ TTargetsWatcher::TTargetsWatcher(TProbePort& APort, const TClock& AClock, QObjec
     connect(FRefresh, &QTimer::timeout, this, &TTargetsWatcher::Updated);
     FWatch.OnCounted = [this](const auto& State, const auto& Reply) { Counted(State, Reply); };
     FWatch.OnOutage = [this](const auto& State, const auto& Event) { Outage(State, Event); };
+    FWatch.OnSlow = [this](const auto& State, const auto& Event) { Slow(State, Event); };
     FWatch.Start();
 }
 
 TTargetsWatcher::~TTargetsWatcher() {
     FWatch.OnCounted = nullptr;
     FWatch.OnOutage = nullptr;
+    FWatch.OnSlow = nullptr;
 }
 
 void TTargetsWatcher::SetTargets(const std::vector<TTarget>& AAll) {
@@ -46,6 +48,7 @@ void TTargetsWatcher::SetTargets(const std::vector<TTarget>& AAll) {
     }
     std::erase_if(FSeen, [&](const auto& Each) { return !Kept.count(Each.first); });
     std::erase_if(FNotifiers, [&](const auto& Each) { return !Kept.count(Each.first); });
+    std::erase_if(FSlowNotifiers, [&](const auto& Each) { return !Kept.count(Each.first); });
     if (FWatch.Targets().empty()) {
         FRefresh->stop();
     } else if (!FRefresh->isActive()) {
@@ -77,23 +80,33 @@ void TTargetsWatcher::Counted(const TTargetWatch::TState& AState, const TReplySt
 
 void TTargetsWatcher::Outage(const TTargetWatch::TState& AState,
                              const TOutageTracker::TEvent& AEvent) {
-    using TChange = TOutageTracker::TChange;
+    Notify(FNotifiers, AState, AEvent.Change, AEvent.Outage);
+}
+
+void TTargetsWatcher::Slow(const TTargetWatch::TState& AState, const TSlowTracker::TEvent& AEvent) {
+    Notify(FSlowNotifiers, AState, AEvent.Change, AEvent.Period);
+}
+
+template <typename TChange>
+void TTargetsWatcher::Notify(std::map<uint64_t, std::unique_ptr<TDesktopNotifier>>& ANotifiers,
+                             const TTargetWatch::TState& AState, TChange AChange,
+                             const TOutage& APeriod) {
     if (!MakeNotifier) {
         return;
     }
-    auto& Notifier = FNotifiers[AState.Id];
+    auto& Notifier = ANotifiers[AState.Id];
     if (!Notifier) {
         Notifier = MakeNotifier();
     }
     // The notification names the target as the page does.
-    TOutage Named = AEvent.Outage;
+    TOutage Named = APeriod;
     const std::string Name = AState.Target.Name();
     Named.Host = Name.empty() ? AState.Target.Host : Name + " (" + AState.Target.Host + ")";
-    if (AEvent.Change == TChange::Began) {
+    if (AChange == TChange::Began) {
         Notifier->OutageBegan(Named);
-    } else if (AEvent.Change == TChange::Lasts) {
+    } else if (AChange == TChange::Lasts) {
         Notifier->OutageLasts(Named);
-    } else if (AEvent.Change == TChange::Ended) {
+    } else if (AChange == TChange::Ended) {
         Notifier->OutageEnded(Named);
     }
 }

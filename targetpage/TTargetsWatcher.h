@@ -56,6 +56,11 @@ private:
     void Step();
     void Counted(const TTargetWatch::TState& AState, const TReplyStatus& AReply);
     void Outage(const TTargetWatch::TState& AState, const TOutageTracker::TEvent& AEvent);
+    void Slow(const TTargetWatch::TState& AState, const TSlowTracker::TEvent& AEvent);
+    // Tells the target's notifier in ANotifiers of the change of its outage or slow period.
+    template <typename TChange>
+    void Notify(std::map<uint64_t, std::unique_ptr<TDesktopNotifier>>& ANotifiers,
+                const TTargetWatch::TState& AState, TChange AChange, const TOutage& APeriod);
     const TTargetWatch::TState* StateOf(size_t AIndex) const;
 
     const TClock& FClock;
@@ -63,6 +68,8 @@ private:
     std::vector<int> FWatchIndex; // page index to the watch's, -1 when stopped
     std::map<uint64_t, TSeen> FSeen;
     std::map<uint64_t, std::unique_ptr<TDesktopNotifier>> FNotifiers;
+    // A slow period has a notification of its own beside the outage's, as on the Ping page.
+    std::map<uint64_t, std::unique_ptr<TDesktopNotifier>> FSlowNotifiers;
     QTimer* FStep;
     QTimer* FRefresh;
 };
