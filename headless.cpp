@@ -9,6 +9,7 @@
 #include "THeadlessMonitor.h"
 #include "THeadlessTargets.h"
 #include "THistoryKeeper.h"
+#include "TLanguage.h"
 #include "TMetricsFeed.h"
 #include "TNetIcmpClient.h"
 #include "TOutageEvidence.h"
@@ -95,6 +96,7 @@ int main(int argc, char** argv) {
     }
     QCoreApplication Application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Zirko"));
+    TLanguage::Install();
     TMetricsFeed Metrics;
     if (!Metrics.Start(*Parsed.Options)) {
         return 2;
