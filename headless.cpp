@@ -27,7 +27,7 @@ namespace {
 class TStderrReporter : public TAgenteFatalReporter {
 public:
     void ShowFatal(const std::string& Message) override {
-        std::cerr << "zirko: " << Message << "\n";
+        std::cerr << "zirko: " << TLanguage::Utf8("TAgente", Message.c_str()) << "\n";
     }
 };
 

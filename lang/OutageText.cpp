@@ -29,12 +29,12 @@ std::string Span(int64_t Ms) {
         return QCoreApplication::translate("OutageText", "%1 s").arg(Number(S)).toStdString();
     }
     if (S < 3600) {
-        return Pair("%1 min %2 s", S / 60, S % 60).toStdString();
+        return Pair(QT_TRANSLATE_NOOP("OutageText", "%1 min %2 s"), S / 60, S % 60).toStdString();
     }
     if (S < 86400) {
-        return Pair("%1 h %2 min", S / 3600, S / 60 % 60, 2).toStdString();
+        return Pair(QT_TRANSLATE_NOOP("OutageText", "%1 h %2 min"), S / 3600, S / 60 % 60, 2).toStdString();
     }
-    return Pair("%1 g %2 h", S / 86400, S / 3600 % 24).toStdString();
+    return Pair(QT_TRANSLATE_NOOP("OutageText", "%1 g %2 h"), S / 86400, S / 3600 % 24).toStdString();
 }
 
 std::string Duration(const TOutage& Outage) {

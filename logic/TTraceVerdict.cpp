@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TTraceVerdict.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <algorithm>
@@ -22,8 +23,8 @@ QString HopList(const QStringList& AHops) {
     if (AHops.size() < 2) {
         return AHops.join(QString());
     }
-    return AHops.mid(0, AHops.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" e ") +
-           AHops.back();
+    return AHops.mid(0, AHops.size() - 1).join(QStringLiteral(", ")) +
+           QCoreApplication::translate("TTraceVerdict", " e ") + AHops.back();
 }
 
 } // namespace
@@ -53,7 +54,8 @@ TTraceVerdict TTraceVerdict::Of(const std::vector<THopFigures>& ARows) {
     }
     if (Rounds < MinRounds) {
         return {TKind::TooFewRounds, 0,
-                QStringLiteral("Servono almeno %1 giri per un giudizio (finora %2).")
+                QCoreApplication::translate("TTraceVerdict",
+                                            "Servono almeno %1 giri per un giudizio (finora %2).")
                     .arg(MinRounds)
                     .arg(Rounds)};
     }
@@ -70,19 +72,24 @@ TTraceVerdict TTraceVerdict::NotReached(const std::vector<THopFigures>& ARows) {
     for (const THopFigures& R : ARows) {
         if (R.Unreachable) {
             return {TKind::NotReached, R.Hop,
-                    QStringLiteral("La destinazione non è raggiungibile: il salto %1 la dichiara "
-                                   "irraggiungibile.")
+                    QCoreApplication::translate(
+                        "TTraceVerdict",
+                        "La destinazione non è raggiungibile: il salto %1 la dichiara "
+                        "irraggiungibile.")
                         .arg(R.Hop)};
         }
         Last = R.Received > 0 ? R.Hop : Last;
     }
     if (Last == 0) {
         return {TKind::NotReached, 0,
-                QStringLiteral("La destinazione non risponde e nessun salto risponde.")};
+                QCoreApplication::translate(
+                    "TTraceVerdict", "La destinazione non risponde e nessun salto risponde.")};
     }
-    return {TKind::NotReached, Last,
-            QStringLiteral("La destinazione non risponde; l'ultimo salto che risponde è il %1.")
-                .arg(Last)};
+    return {
+        TKind::NotReached, Last,
+        QCoreApplication::translate(
+            "TTraceVerdict", "La destinazione non risponde; l'ultimo salto che risponde è il %1.")
+            .arg(Last)};
 }
 
 TTraceVerdict TTraceVerdict::Reached(const std::vector<THopFigures>& ARows,
@@ -100,7 +107,8 @@ TTraceVerdict TTraceVerdict::Reached(const std::vector<THopFigures>& ARows,
             From = ARows[I].Hop;
         }
         return {TKind::LossFromHop, From,
-                QStringLiteral("La perdita inizia al salto %1.").arg(From)};
+                QCoreApplication::translate("TTraceVerdict", "La perdita inizia al salto %1.")
+                    .arg(From)};
     }
     QStringList Losing;
     int First = 0;
@@ -111,19 +119,24 @@ TTraceVerdict TTraceVerdict::Reached(const std::vector<THopFigures>& ARows,
         }
     }
     if (Losing.size() == 1) {
-        return {
-            TKind::RouterLimits, First,
-            QStringLiteral("Il salto %1 perde risposte ma la destinazione risponde: quel router "
-                           "limita le sue risposte, non è un guasto.")
-                .arg(Losing.front())};
+        return {TKind::RouterLimits, First,
+                QCoreApplication::translate(
+                    "TTraceVerdict",
+                    "Il salto %1 perde risposte ma la destinazione risponde: quel router "
+                    "limita le sue risposte, non è un guasto.")
+                    .arg(Losing.front())};
     }
     if (!Losing.isEmpty()) {
         return {TKind::RouterLimits, First,
-                QStringLiteral("I salti %1 perdono risposte ma la destinazione risponde: quei "
-                               "router limitano le loro risposte, non è un guasto.")
+                QCoreApplication::translate(
+                    "TTraceVerdict",
+                    "I salti %1 perdono risposte ma la destinazione risponde: quei "
+                    "router limitano le loro risposte, non è un guasto.")
                     .arg(HopList(Losing))};
     }
     return {TKind::Clear, 0,
-            QStringLiteral("Tutto regolare: la destinazione risponde e nessun salto perde risposte "
-                           "oltre il normale.")};
+            QCoreApplication::translate(
+                "TTraceVerdict",
+                "Tutto regolare: la destinazione risponde e nessun salto perde risposte "
+                "oltre il normale.")};
 }
