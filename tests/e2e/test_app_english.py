@@ -56,11 +56,6 @@ def test(binary):
         for tab in ("Graph", "Ping", "Traceroute", "Targets"):
             e2e.press(desktop.find(app, "page tab", tab))
             assert_english(tab, texts(app, []))
-        e2e.press(desktop.find(app, "page tab", "Traceroute"))
-        e2e.press(desktop.find(app, "push button", "Continuous"))
-        desktop.find(app, "label", "Verdict")
-        assert_english("the continuous trace", texts(app, []))
-        e2e.press(desktop.find(app, "push button", "Continuous"))
 
         assert_english("the tray menu", [label for _, label, _ in panel.item().menu_entries()])
 
