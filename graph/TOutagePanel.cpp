@@ -4,6 +4,7 @@
 #include "CsvField.h"
 #include "OutageText.h"
 #include "TCsvExport.h"
+#include "VerdictText.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -149,7 +150,7 @@ void TOutagePanel::ShowRow(QTreeWidgetItem* Item, const TOutage& O) {
                              // Filled once the short trace run at its start has ended.
                              O.Kind == TOutageKind::Slow ? QStringLiteral("–")
                              : O.Path.empty()            ? QStringLiteral("…")
-                                                         : QString::fromStdString(O.Path),
+                                              : VerdictText::Reword(QString::fromStdString(O.Path)),
                              QString::fromStdString(OutageText::KindText(O))};
     // Only what changed: each change of a shown item costs the view a repaint.
     for (int Column = 0; Column < int(std::size(Texts)); ++Column) {

@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TTraceVerdict.h"
 
-#include <QCoreApplication>
+#include "VerdictText.h"
+
 #include <QStringList>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
+
+using namespace VerdictText;
 
 bool Lossy(const THopFigures& AHop) {
     return AHop.Sent > 0 && AHop.Sent - AHop.Received >= TTraceVerdict::LossFloor(AHop.Sent);
@@ -23,8 +26,7 @@ QString HopList(const QStringList& AHops) {
     if (AHops.size() < 2) {
         return AHops.join(QString());
     }
-    return AHops.mid(0, AHops.size() - 1).join(QStringLiteral(", ")) +
-           QCoreApplication::translate("TTraceVerdict", " e ") + AHops.back();
+    return AHops.mid(0, AHops.size() - 1).join(QStringLiteral(", ")) + Source(And) + AHops.back();
 }
 
 } // namespace
@@ -53,11 +55,7 @@ TTraceVerdict TTraceVerdict::Of(const std::vector<THopFigures>& ARows) {
         Rounds = std::max(Rounds, R.Sent);
     }
     if (Rounds < MinRounds) {
-        return {TKind::TooFewRounds, 0,
-                QCoreApplication::translate("TTraceVerdict",
-                                            "Servono almeno %1 giri per un giudizio (finora %2).")
-                    .arg(MinRounds)
-                    .arg(Rounds)};
+        return {TKind::TooFewRounds, 0, Source(TooFew).arg(MinRounds).arg(Rounds)};
     }
     const auto Destination = std::find_if(ARows.begin(), ARows.end(),
                                           [](const THopFigures& R) { return R.Destination; });
@@ -71,25 +69,14 @@ TTraceVerdict TTraceVerdict::NotReached(const std::vector<THopFigures>& ARows) {
     int Last = 0;
     for (const THopFigures& R : ARows) {
         if (R.Unreachable) {
-            return {TKind::NotReached, R.Hop,
-                    QCoreApplication::translate(
-                        "TTraceVerdict",
-                        "La destinazione non è raggiungibile: il salto %1 la dichiara "
-                        "irraggiungibile.")
-                        .arg(R.Hop)};
+            return {TKind::NotReached, R.Hop, Source(Unreachable).arg(R.Hop)};
         }
         Last = R.Received > 0 ? R.Hop : Last;
     }
     if (Last == 0) {
-        return {TKind::NotReached, 0,
-                QCoreApplication::translate(
-                    "TTraceVerdict", "La destinazione non risponde e nessun salto risponde.")};
+        return {TKind::NotReached, 0, Source(NoHop)};
     }
-    return {
-        TKind::NotReached, Last,
-        QCoreApplication::translate(
-            "TTraceVerdict", "La destinazione non risponde; l'ultimo salto che risponde è il %1.")
-            .arg(Last)};
+    return {TKind::NotReached, Last, Source(LastHop).arg(Last)};
 }
 
 TTraceVerdict TTraceVerdict::Reached(const std::vector<THopFigures>& ARows,
@@ -106,9 +93,7 @@ TTraceVerdict TTraceVerdict::Reached(const std::vector<THopFigures>& ARows,
             }
             From = ARows[I].Hop;
         }
-        return {TKind::LossFromHop, From,
-                QCoreApplication::translate("TTraceVerdict", "La perdita inizia al salto %1.")
-                    .arg(From)};
+        return {TKind::LossFromHop, From, Source(LossFrom).arg(From)};
     }
     QStringList Losing;
     int First = 0;
@@ -119,24 +104,10 @@ TTraceVerdict TTraceVerdict::Reached(const std::vector<THopFigures>& ARows,
         }
     }
     if (Losing.size() == 1) {
-        return {TKind::RouterLimits, First,
-                QCoreApplication::translate(
-                    "TTraceVerdict",
-                    "Il salto %1 perde risposte ma la destinazione risponde: quel router "
-                    "limita le sue risposte, non è un guasto.")
-                    .arg(Losing.front())};
+        return {TKind::RouterLimits, First, Source(OneRouter).arg(Losing.front())};
     }
     if (!Losing.isEmpty()) {
-        return {TKind::RouterLimits, First,
-                QCoreApplication::translate(
-                    "TTraceVerdict",
-                    "I salti %1 perdono risposte ma la destinazione risponde: quei "
-                    "router limitano le loro risposte, non è un guasto.")
-                    .arg(HopList(Losing))};
+        return {TKind::RouterLimits, First, Source(Routers).arg(HopList(Losing))};
     }
-    return {TKind::Clear, 0,
-            QCoreApplication::translate(
-                "TTraceVerdict",
-                "Tutto regolare: la destinazione risponde e nessun salto perde risposte "
-                "oltre il normale.")};
+    return {TKind::Clear, 0, Source(Clear)};
 }

@@ -4,6 +4,7 @@
 #include "OutageText.h"
 #include "ReportSource.h"
 #include "TReportPlot.h"
+#include "VerdictText.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -245,7 +246,7 @@ void WriteOutage(TFlow& Flow, const TReportOutage& Item, int Number) {
               false, 12);
     const QString Path =
         o.Path.empty() ? QCoreApplication::translate("TReportPdf", "nessuna traccia registrata")
-                       : QString::fromStdString(o.Path);
+                       : VerdictText::Reword(QString::fromStdString(o.Path));
     Flow.Text(QCoreApplication::translate("TReportPdf", "Percorso: %1").arg(Path), false, 12);
     if (Item.Trace) {
         for (const TOutageHop& h : Item.Trace->Hops) {

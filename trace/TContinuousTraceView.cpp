@@ -6,6 +6,7 @@
 #include "TLocaleFormats.h"
 #include "TSystemLookups.h"
 #include "TTraceTable.h"
+#include "VerdictText.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -188,7 +189,7 @@ void TContinuousTraceView::Fill(QTreeWidgetItem* AItem, const TTraceHop& AHop) {
 }
 
 void TContinuousTraceView::ShowVerdict() {
-    const QString Sentence = FTrace->Verdict().Sentence;
+    const QString Sentence = VerdictText::Reword(FTrace->Verdict().Sentence);
     l_verdetto->setText(Sentence);
     // Named "Giudizio" for assistive technology, which reads the sentence as its description.
     l_verdetto->setAccessibleDescription(Sentence);

@@ -1031,10 +1031,6 @@
 <context>
     <name>TTraceVerdict</name>
     <message>
-        <source> e </source>
-        <translation> and </translation>
-    </message>
-    <message>
         <source>Servono almeno %1 giri per un giudizio (finora %2).</source>
         <translation>A verdict needs at least %1 rounds (%2 so far).</translation>
     </message>
@@ -1065,6 +1061,10 @@
     <message>
         <source>Tutto regolare: la destinazione risponde e nessun salto perde risposte oltre il normale.</source>
         <translation>All normal: the destination answers and no hop loses more answers than usual.</translation>
+    </message>
+    <message>
+        <source> e </source>
+        <translation> and </translation>
     </message>
 </context>
 <context>

@@ -31,6 +31,7 @@ FILE = """targets:
 
 
 def main(binary, target):
+    env, words, _ = mh.shot_language()
     with mh.SilentHost() as silent, e2e.Desktop() as desktop:
         path = os.path.join(desktop.env["XDG_CONFIG_HOME"], "zirko", "targets.yml")
         os.makedirs(os.path.dirname(path))
@@ -38,11 +39,11 @@ def main(binary, target):
             out.write(FILE % silent.address)
         folder = os.path.join(desktop.workdir, "run")
         os.mkdir(folder)
-        zirko = desktop.start_zirko(folder, binary, extra_env={"LC_ALL": "it_IT.UTF-8"})
+        zirko = desktop.start_zirko(folder, binary, extra_env=env)
         window = zirko.main_window()
         app = desktop.application(zirko)
-        e2e.press(desktop.find(app, "page tab", "Bersagli"))
-        desktop.find(app, "tree", "Bersagli")
+        e2e.press(desktop.find(app, "page tab", words("Bersagli")))
+        desktop.find(app, "tree", words("Bersagli"))
         time.sleep(20)
         shot = os.path.join(desktop.workdir, "bersagli.png")
         desktop.run(["import", "-window", str(window), shot], timeout=20)
