@@ -85,24 +85,22 @@ void TGraphPage::SetLimit(int LimitMs) {
 void TGraphPage::CreateControls() {
     auto* Bar = new QHBoxLayout;
     Bar->setContentsMargins(8, 6, 8, 2);
-    auto* RangeCaption = new QLabel(TGraphPage::tr("Intervallo:"), this);
+    auto* RangeCaption = new QLabel(tr("Intervallo:"), this);
     cb_intervallo = new QComboBox(this);
     cb_intervallo->setObjectName(QStringLiteral("cb_intervallo"));
-    cb_intervallo->addItems({TGraphPage::tr("10 minuti"), TGraphPage::tr("1 ora"),
-                             TGraphPage::tr("24 ore"), TGraphPage::tr("7 giorni"),
-                             TGraphPage::tr("30 giorni"), TGraphPage::tr("Tutto")});
+    cb_intervallo->addItems(
+        {tr("10 minuti"), tr("1 ora"), tr("24 ore"), tr("7 giorni"), tr("30 giorni"), tr("Tutto")});
     cb_intervallo->setAccessibleName(RangeCaption->text());
     RangeCaption->setBuddy(cb_intervallo);
-    btn_dal_vivo = Button(this, "btn_dal_vivo", TGraphPage::tr("Dal vivo"));
+    btn_dal_vivo = Button(this, "btn_dal_vivo", tr("Dal vivo"));
     btn_dal_vivo->setCheckable(true);
     btn_dal_vivo->setChecked(true);
-    btn_dal_vivo->setToolTip(TGraphPage::tr("Segue i nuovi ping. Rotellina: ingrandisce; "
-                                            "trascinare: sposta; doppio clic: torna al vivo."));
-    btn_salva_immagine = Button(this, "btn_salva_immagine", TGraphPage::tr("Salva immagine…"));
-    btn_esporta_csv = Button(this, "btn_esporta_csv", TGraphPage::tr("Esporta CSV…"));
-    btn_rapporto = Button(this, "btn_rapporto", TGraphPage::tr("Rapporto…"));
-    btn_cancella_cronologia =
-        Button(this, "btn_cancella_cronologia", TGraphPage::tr("Cancella cronologia…"));
+    btn_dal_vivo->setToolTip(tr("Segue i nuovi ping. Rotellina: ingrandisce; "
+                                "trascinare: sposta; doppio clic: torna al vivo."));
+    btn_salva_immagine = Button(this, "btn_salva_immagine", tr("Salva immagine…"));
+    btn_esporta_csv = Button(this, "btn_esporta_csv", tr("Esporta CSV…"));
+    btn_rapporto = Button(this, "btn_rapporto", tr("Rapporto…"));
+    btn_cancella_cronologia = Button(this, "btn_cancella_cronologia", tr("Cancella cronologia…"));
     btn_cancella_cronologia->setEnabled(false);
     Bar->addWidget(RangeCaption);
     Bar->addWidget(cb_intervallo);
@@ -439,7 +437,7 @@ void TGraphPage::ShowSummary() {
         const auto [From, To] = ShownSpan();
         QString Description = TRangeStatistics::Description(FSummary, Separator);
         if (const int Outages = FOutagePanel->CountWithin(From, To, Clock().WallMs())) {
-            Description += TGraphPage::tr(", interruzioni %1").arg(Outages);
+            Description += tr(", interruzioni %1").arg(Outages);
         }
         FView->setAccessibleDescription(Description);
     }
@@ -462,7 +460,7 @@ bool TGraphPage::ClearHistory() {
         return false;
     }
     const QString Question =
-        TGraphPage::tr("Cancellare tutta la cronologia dei ping? Non si potrà recuperare.");
+        tr("Cancellare tutta la cronologia dei ping? Non si potrà recuperare.");
     const bool Yes = FQuestionBox
                          ? FQuestionBox(Question)
                          : QMessageBox::question(window(), QCoreApplication::applicationName(),
@@ -488,7 +486,7 @@ bool TGraphPage::SaveImage(const QString& Path) {
     QBuffer Buffer(&Png);
     Buffer.open(QIODevice::WriteOnly);
     FView->grab().save(&Buffer, "PNG");
-    return WriteOrReport(Path, Png, TGraphPage::tr("Impossibile salvare l'immagine %1: %2"));
+    return WriteOrReport(Path, Png, tr("Impossibile salvare l'immagine %1: %2"));
 }
 
 bool TGraphPage::ExportCsv(const QString& Path) {
@@ -502,7 +500,7 @@ bool TGraphPage::ExportCsv(const QString& Path) {
         const auto [First, Last] = FHistory.Range(FromMs, ToMs);
         Csv = TCsvExport::Text(FHistory, First, Last);
     }
-    return WriteOrReport(Path, Csv, TGraphPage::tr("Impossibile esportare il CSV %1: %2"));
+    return WriteOrReport(Path, Csv, tr("Impossibile esportare il CSV %1: %2"));
 }
 bool TGraphPage::WriteOrReport(const QString& Path, const QByteArray& Bytes,
                                const QString& Failure) {
@@ -525,14 +523,14 @@ void TGraphPage::ReportError(const QString& Message) {
 }
 
 void TGraphPage::SaveImageClick() {
-    const QString Path = AskPath(TGraphPage::tr("Salva immagine"), QStringLiteral("png"));
+    const QString Path = AskPath(tr("Salva immagine"), QStringLiteral("png"));
     if (!Path.isEmpty()) {
         SaveImage(Path);
     }
 }
 
 void TGraphPage::ExportCsvClick() {
-    const QString Path = AskPath(TGraphPage::tr("Esporta CSV"), QStringLiteral("csv"));
+    const QString Path = AskPath(tr("Esporta CSV"), QStringLiteral("csv"));
     if (!Path.isEmpty()) {
         ExportCsv(Path);
     }
@@ -540,15 +538,15 @@ void TGraphPage::ExportCsvClick() {
 
 bool TGraphPage::WriteReport(const QString& Path, const std::string& Host, qint64 FromMs,
                              qint64 ToMs) {
-    QString Error = ReadsHistory() ? TGraphPage::tr("nessun ping nella cronologia per questo "
-                                                    "intervallo.")
-                                   : TGraphPage::tr("la cronologia non è aperta.");
+    QString Error = ReadsHistory() ? tr("nessun ping nella cronologia per questo "
+                                        "intervallo.")
+                                   : tr("la cronologia non è aperta.");
     if (ReadsHistory() && !Host.empty() &&
         TGraphReport::Write(*FStore, Host, FromMs, ToMs, Clock().WallMs(), Path, Error)) {
         return true;
     }
-    ReportError(TGraphPage::tr("Impossibile scrivere il rapporto %1: %2")
-                    .arg(QDir::toNativeSeparators(Path), Error));
+    ReportError(
+        tr("Impossibile scrivere il rapporto %1: %2").arg(QDir::toNativeSeparators(Path), Error));
     return false;
 }
 
@@ -561,12 +559,12 @@ std::string TGraphPage::ShownHost() const {
 }
 
 void TGraphPage::ReportClick(const std::string& Host, qint64 FromMs, qint64 ToMs) {
-    const QString Path = AskPath(TGraphPage::tr("Rapporto"), QStringLiteral("pdf"));
+    const QString Path = AskPath(tr("Rapporto"), QStringLiteral("pdf"));
     if (!Path.isEmpty()) {
         WriteReport(Path, Host, FromMs, ToMs);
     }
 }
 
 QString TGraphPage::AskPath(const QString& Title, const QString& Extension) {
-    return TCsvExport::AskPath(this, Title, TGraphPage::tr("zirko-grafico"), Extension, WallNow());
+    return TCsvExport::AskPath(this, Title, tr("zirko-grafico"), Extension, WallNow());
 }

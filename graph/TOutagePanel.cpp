@@ -51,20 +51,19 @@ QByteArray Optional(const std::optional<int64_t>& Value) {
 TOutagePanel::TOutagePanel(TErrorBox ErrorBox, QWidget* Parent)
     : QWidget(Parent), FErrorBox(std::move(ErrorBox)) {
     setObjectName(QStringLiteral("p_interruzioni"));
-    auto* Caption = new QLabel(TOutagePanel::tr("Interruzioni"), this);
+    auto* Caption = new QLabel(tr("Interruzioni"), this);
     lv_interruzioni = new QTreeWidget(this);
     lv_interruzioni->setObjectName(QStringLiteral("lv_interruzioni"));
     lv_interruzioni->setAccessibleName(Caption->text());
     lv_interruzioni->setRootIsDecorated(false);
-    lv_interruzioni->setHeaderLabels({TOutagePanel::tr("Inizio"), TOutagePanel::tr("Fine"),
-                                      TOutagePanel::tr("Durata"), TOutagePanel::tr("Persi"),
-                                      TOutagePanel::tr("Percorso"), TOutagePanel::tr("Tipo")});
+    lv_interruzioni->setHeaderLabels(
+        {tr("Inizio"), tr("Fine"), tr("Durata"), tr("Persi"), tr("Percorso"), tr("Tipo")});
     // Fitted to the texts when the list is filled, not at every change of a row:
     // a header that fits itself measures every row's text each time.
     lv_interruzioni->header()->setStretchLastSection(true);
     lv_interruzioni->setMaximumHeight(110);
     Caption->setBuddy(lv_interruzioni);
-    btn_esporta_interruzioni = new QPushButton(TOutagePanel::tr("Esporta interruzioni…"), this);
+    btn_esporta_interruzioni = new QPushButton(tr("Esporta interruzioni…"), this);
     btn_esporta_interruzioni->setObjectName(QStringLiteral("btn_esporta_interruzioni"));
     auto* Top = new QHBoxLayout;
     Top->addWidget(Caption);
@@ -88,7 +87,7 @@ TOutagePanel::TOutagePanel(TErrorBox ErrorBox, QWidget* Parent)
         if (Row < FOutages.size()) {
             const TOutage Outage = FOutages[Row];
             QMenu Menu(this);
-            connect(Menu.addAction(TOutagePanel::tr("Rapporto…")), &QAction::triggered, this,
+            connect(Menu.addAction(tr("Rapporto…")), &QAction::triggered, this,
                     [this, Outage] { emit ReportRequested(Outage); });
             Menu.exec(lv_interruzioni->viewport()->mapToGlobal(At));
         }
@@ -164,13 +163,13 @@ void TOutagePanel::ShowRow(QTreeWidgetItem* Item, const TOutage& O) {
 QString TOutagePanel::EndText(const TOutage& Outage) {
     switch (Outage.End) {
     case TOutageEnd::Open:
-        return TOutagePanel::tr("in corso");
+        return tr("in corso");
     case TOutageEnd::Recovered:
         return Stamp(EndMs(Outage, 0));
     case TOutageEnd::Unknown:
         break;
     }
-    return TOutagePanel::tr("sconosciuta");
+    return tr("sconosciuta");
 }
 
 std::pair<qint64, qint64> TOutagePanel::SpanOf(const TOutage& Outage, qint64 NowMs) {
@@ -228,16 +227,16 @@ QByteArray TOutagePanel::Csv() const {
 bool TOutagePanel::ExportCsv(const QString& Path) {
     const QString Reason = TCsvExport::WriteFile(Path, Csv());
     if (!Reason.isEmpty() && FErrorBox) {
-        FErrorBox(TOutagePanel::tr("Impossibile esportare il CSV %1: %2")
-                      .arg(QDir::toNativeSeparators(Path), Reason));
+        FErrorBox(
+            tr("Impossibile esportare il CSV %1: %2").arg(QDir::toNativeSeparators(Path), Reason));
     }
     return Reason.isEmpty();
 }
 
 void TOutagePanel::ExportClick() {
-    const QString Path = TCsvExport::AskPath(this, TOutagePanel::tr("Esporta interruzioni"),
-                                             TOutagePanel::tr("zirko-interruzioni"),
-                                             QStringLiteral("csv"), QDateTime::currentDateTime());
+    const QString Path =
+        TCsvExport::AskPath(this, tr("Esporta interruzioni"), tr("zirko-interruzioni"),
+                            QStringLiteral("csv"), QDateTime::currentDateTime());
     if (!Path.isEmpty()) {
         ExportCsv(Path);
     }

@@ -8,10 +8,8 @@ THopRow THopRow::ForReply(const TReplyStatus& Reply, const std::function<QString
     switch (Reply.Status) {
     case skEchoReply:
         return {from,
-                QCoreApplication::translate("THopRow", "Reached (") + Stamp() +
-                    QCoreApplication::translate("THopRow", ") in : ") +
-                    QString::number(Reply.RoundTripMs) +
-                    QCoreApplication::translate("THopRow", " ms"),
+                QCoreApplication::translate("THopRow", "Reached (%1) in : %2 ms")
+                    .arg(Stamp(), QString::number(Reply.RoundTripMs)),
                 TTraceNext::Reached};
     case skTimedOut:
         return {QStringLiteral("?.?.?.?"), QCoreApplication::translate("THopRow", "Timed out."),
@@ -21,8 +19,8 @@ THopRow THopRow::ForReply(const TReplyStatus& Reply, const std::function<QString
                 TTraceNext::Stop};
     case skTtlExceeded:
         return {from,
-                QStringLiteral("(") + Stamp() + QCoreApplication::translate("THopRow", ")TTL=") +
-                    QString::number(Reply.ReplyTtl),
+                QCoreApplication::translate("THopRow", "(%1)TTL=%2")
+                    .arg(Stamp(), QString::number(Reply.ReplyTtl)),
                 TTraceNext::Continue};
     case skError:
         break;

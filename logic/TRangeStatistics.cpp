@@ -114,8 +114,9 @@ QString Description(const TRangeSummary& Summary, QChar DecimalSeparator) {
         return {};
     }
     const auto Value = [&](const QString& Caption) {
-        return Caption.isEmpty() ? QCoreApplication::translate("TRangeStatistics", "n.d.")
-                                 : Caption + QCoreApplication::translate("TRangeStatistics", " ms");
+        return Caption.isEmpty()
+                   ? QCoreApplication::translate("TRangeStatistics", "n.d.")
+                   : QCoreApplication::translate("TRangeStatistics", "%1 ms").arg(Caption);
     };
     return QCoreApplication::translate("TRangeStatistics",
                                        "%1 ping, min %2, media %3, max %4, persi %5, mediana %6, "

@@ -41,12 +41,12 @@ TTargetDialog::TTargetDialog(const QString& ATitle, const TTarget& AStart,
         Form->addRow(tr(Captions[I]), FFields[I]);
     }
     FReason->setObjectName(QStringLiteral("l_target_reason"));
-    FReason->setAccessibleName(TTargetDialog::tr("Motivo"));
+    FReason->setAccessibleName(tr("Motivo"));
     FReason->setWordWrap(true);
     FReason->setStyleSheet(QStringLiteral("color: #b00000"));
     auto* Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    Buttons->button(QDialogButtonBox::Ok)->setText(TTargetDialog::tr("OK"));
-    Buttons->button(QDialogButtonBox::Cancel)->setText(TTargetDialog::tr("Annulla"));
+    Buttons->button(QDialogButtonBox::Ok)->setText(tr("OK"));
+    Buttons->button(QDialogButtonBox::Cancel)->setText(tr("Annulla"));
     for (QAbstractButton* Button : Buttons->buttons()) {
         Button->setAccessibleName(Button->text());
     }

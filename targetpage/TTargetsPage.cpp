@@ -88,12 +88,9 @@ QString MarkText(TTargetStatus::TMark AMark) {
 
 QString MarkName(TTargetStatus::TMark AMark) {
     switch (AMark) {
-    case TTargetStatus::TMark::Up:
-        return TTargetsPage::tr("risponde");
-    case TTargetStatus::TMark::Slow:
-        return TTargetsPage::tr("lento");
-    case TTargetStatus::TMark::Down:
-        return TTargetsPage::tr("giù");
+    case TTargetStatus::TMark::Up: return TTargetsPage::tr("risponde");
+    case TTargetStatus::TMark::Slow: return TTargetsPage::tr("lento");
+    case TTargetStatus::TMark::Down: return TTargetsPage::tr("giù");
     case TTargetStatus::TMark::NotWatched: break;
     }
     return TTargetsPage::tr("non osservato");
@@ -128,21 +125,21 @@ TTargetsPage::TTargetsPage(std::string APath, QWidget* AParent)
     setObjectName(QStringLiteral("TabSheet4"));
     e_filtro = new QLineEdit(this);
     e_filtro->setObjectName(QStringLiteral("e_filtro"));
-    e_filtro->setPlaceholderText(TTargetsPage::tr("Filtro"));
-    e_filtro->setAccessibleName(TTargetsPage::tr("Filtro"));
+    e_filtro->setPlaceholderText(tr("Filtro"));
+    e_filtro->setAccessibleName(tr("Filtro"));
     e_filtro->setClearButtonEnabled(true);
-    btn_aggiungi = Button(TTargetsPage::tr("Aggiungi…"), "btn_aggiungi");
-    btn_modifica = Button(TTargetsPage::tr("Modifica…"), "btn_modifica");
-    btn_rimuovi = Button(TTargetsPage::tr("Rimuovi"), "btn_rimuovi");
-    btn_avvia = Button(TTargetsPage::tr("Avvia"), "btn_avvia");
-    btn_ferma = Button(TTargetsPage::tr("Ferma"), "btn_ferma");
-    btn_avvia_tutti = Button(TTargetsPage::tr("Avvia tutti"), "btn_avvia_tutti");
-    btn_ferma_tutti = Button(TTargetsPage::tr("Ferma tutti"), "btn_ferma_tutti");
-    btn_importa = Button(TTargetsPage::tr("Importa…"), "btn_importa");
-    btn_esporta = Button(TTargetsPage::tr("Esporta…"), "btn_esporta");
+    btn_aggiungi = Button(tr("Aggiungi…"), "btn_aggiungi");
+    btn_modifica = Button(tr("Modifica…"), "btn_modifica");
+    btn_rimuovi = Button(tr("Rimuovi"), "btn_rimuovi");
+    btn_avvia = Button(tr("Avvia"), "btn_avvia");
+    btn_ferma = Button(tr("Ferma"), "btn_ferma");
+    btn_avvia_tutti = Button(tr("Avvia tutti"), "btn_avvia_tutti");
+    btn_ferma_tutti = Button(tr("Ferma tutti"), "btn_ferma_tutti");
+    btn_importa = Button(tr("Importa…"), "btn_importa");
+    btn_esporta = Button(tr("Esporta…"), "btn_esporta");
     l_problema = new QLabel(this);
     l_problema->setObjectName(QStringLiteral("l_problema"));
-    l_problema->setAccessibleName(TTargetsPage::tr("Problema del file"));
+    l_problema->setAccessibleName(tr("Problema del file"));
     l_problema->setStyleSheet(QStringLiteral("color: #b00000"));
     CreateTable();
 
@@ -197,12 +194,11 @@ QPushButton* TTargetsPage::Button(const QString& ACaption, const char* AName) {
 void TTargetsPage::CreateTable() {
     tv_bersagli = new QTreeWidget(this);
     tv_bersagli->setObjectName(QStringLiteral("tv_bersagli"));
-    tv_bersagli->setAccessibleName(TTargetsPage::tr("Bersagli"));
+    tv_bersagli->setAccessibleName(tr("Bersagli"));
     tv_bersagli->setColumnCount(cCount);
-    tv_bersagli->setHeaderLabels(
-        {TTargetsPage::tr("Stato"), TTargetsPage::tr("Nome"), TTargetsPage::tr("Indirizzo"),
-         TTargetsPage::tr("Ultimo"), TTargetsPage::tr("Media"), TTargetsPage::tr("Perdita %"),
-         TTargetsPage::tr("Ultimi 10 minuti"), TTargetsPage::tr("Giù da")});
+    tv_bersagli->setHeaderLabels({tr("Stato"), tr("Nome"), tr("Indirizzo"), tr("Ultimo"),
+                                  tr("Media"), tr("Perdita %"), tr("Ultimi 10 minuti"),
+                                  tr("Giù da")});
     tv_bersagli->setSelectionMode(QAbstractItemView::ExtendedSelection);
     tv_bersagli->setRootIsDecorated(true);
     tv_bersagli->setUniformRowHeights(true);
@@ -311,10 +307,10 @@ void TTargetsPage::SetFilter(const QString& AText) {
 
 void TTargetsPage::ShowProblem() {
     const std::string& Problem = FStore.Problem();
-    l_problema->setText(Problem.empty()
-                            ? QString()
-                            : TTargetsPage::tr("Il file dei bersagli non si può usare: %1")
-                                  .arg(QString::fromStdString(Problem)));
+    l_problema->setText(
+        Problem.empty()
+            ? QString()
+            : tr("Il file dei bersagli non si può usare: %1").arg(QString::fromStdString(Problem)));
     l_problema->setAccessibleDescription(l_problema->text());
     l_problema->setVisible(!Problem.empty());
 }
@@ -324,8 +320,8 @@ void TTargetsPage::Changed(std::vector<TTarget> ATargets) {
     TTargetsStore::TSaved Saved = FStore.Save(FTargets);
     if (Saved == TTargetsStore::TSaved::NeedsConsent) {
         const auto Answer = QMessageBox::question(
-            this, TTargetsPage::tr("Bersagli"),
-            TTargetsPage::tr("Il file %1 non si può leggere. Sostituirlo con l'elenco attuale?")
+            this, tr("Bersagli"),
+            tr("Il file %1 non si può leggere. Sostituirlo con l'elenco attuale?")
                 .arg(QString::fromStdString(FStore.Path())));
         if (Answer == QMessageBox::Yes) {
             Saved = FStore.Save(FTargets, true);
@@ -358,7 +354,7 @@ std::vector<size_t> TTargetsPage::Selected() const {
 
 void TTargetsPage::Add() {
     TTargetDialog Dialog(
-        TTargetsPage::tr("Aggiungi bersaglio"), TTarget{},
+        tr("Aggiungi bersaglio"), TTarget{},
         [this](const TTarget& ANew) { return TTargetsStore::Clash(ANew, FTargets); }, this);
     if (Dialog.exec() == QDialog::Accepted) {
         std::vector<TTarget> Next = FTargets;
@@ -376,7 +372,7 @@ void TTargetsPage::Edit() {
     std::vector<TTarget> Others = FTargets;
     Others.erase(Others.begin() + std::ptrdiff_t(Index));
     TTargetDialog Dialog(
-        TTargetsPage::tr("Modifica bersaglio"), FTargets[Index],
+        tr("Modifica bersaglio"), FTargets[Index],
         [Others](const TTarget& AEdited) { return TTargetsStore::Clash(AEdited, Others); }, this);
     if (Dialog.exec() == QDialog::Accepted) {
         std::vector<TTarget> Next = FTargets;
@@ -411,9 +407,8 @@ void TTargetsPage::SetStopped(const std::vector<size_t>& AIndexes, bool AStopped
 }
 
 void TTargetsPage::Import() {
-    const QString Path =
-        QFileDialog::getOpenFileName(this, TTargetsPage::tr("Importa bersagli"), QString(),
-                                     TTargetsPage::tr("YAML (*.yml *.yaml)"));
+    const QString Path = QFileDialog::getOpenFileName(this, tr("Importa bersagli"), QString(),
+                                                      tr("YAML (*.yml *.yaml)"));
     if (Path.isEmpty()) {
         return;
     }
@@ -426,22 +421,19 @@ void TTargetsPage::Import() {
         }
         Changed(std::move(Next));
     } catch (const ETargetsFile& Error) {
-        QMessageBox::warning(this, TTargetsPage::tr("Importa bersagli"),
-                             QString::fromStdString(Error.what()));
+        QMessageBox::warning(this, tr("Importa bersagli"), QString::fromStdString(Error.what()));
     }
 }
 
 void TTargetsPage::Export() {
-    const QString Path = QFileDialog::getSaveFileName(this, TTargetsPage::tr("Esporta bersagli"),
-                                                      QStringLiteral("targets.yml"),
-                                                      TTargetsPage::tr("YAML (*.yml *.yaml)"));
+    const QString Path = QFileDialog::getSaveFileName(
+        this, tr("Esporta bersagli"), QStringLiteral("targets.yml"), tr("YAML (*.yml *.yaml)"));
     if (Path.isEmpty()) {
         return;
     }
     try {
         zirko::targets::Write(Path.toStdString(), FTargets);
     } catch (const ETargetsFile& Error) {
-        QMessageBox::warning(this, TTargetsPage::tr("Esporta bersagli"),
-                             QString::fromStdString(Error.what()));
+        QMessageBox::warning(this, tr("Esporta bersagli"), QString::fromStdString(Error.what()));
     }
 }

@@ -59,7 +59,7 @@ TContinuousTraceView::TContinuousTraceView(TNetContext& AContext, QWidget* APare
       l_verdetto(new QLabel(this)), FVerdictDue(new QTimer(this)) {
     setObjectName(QStringLiteral("TraceContinuous"));
     l_verdetto->setObjectName(QStringLiteral("l_verdetto"));
-    l_verdetto->setAccessibleName(TContinuousTraceView::tr("Giudizio"));
+    l_verdetto->setAccessibleName(tr("Giudizio"));
     l_verdetto->setWordWrap(true);
     l_verdetto->setTextInteractionFlags(Qt::TextSelectableByMouse);
     l_verdetto->setContentsMargins(4, 2, 4, 2);
@@ -220,7 +220,7 @@ bool TContinuousTraceView::ExportCsv(const QString& APath) {
     }
     const QString Reason = File.errorString();
     File.cancelWriting();
-    ReportError(TContinuousTraceView::tr("Impossibile esportare il CSV %1: %2").arg(APath, Reason));
+    ReportError(tr("Impossibile esportare il CSV %1: %2").arg(APath, Reason));
     return false;
 }
 
@@ -230,8 +230,7 @@ void TContinuousTraceView::ExportClick() {
                                   .arg(QDateTime::fromMSecsSinceEpoch(FControls.Clock->WallMs())
                                            .toString(QStringLiteral("yyyyMMdd-HHmmss"))));
     const QString Path =
-        QFileDialog::getSaveFileName(this, TContinuousTraceView::tr("Esporta CSV"), Suggested,
-                                     TContinuousTraceView::tr("File CSV (*.csv)"));
+        QFileDialog::getSaveFileName(this, tr("Esporta CSV"), Suggested, tr("File CSV (*.csv)"));
     if (!Path.isEmpty()) {
         ExportCsv(Path);
     }

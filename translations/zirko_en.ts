@@ -466,18 +466,6 @@
 <context>
     <name>THopRow</name>
     <message>
-        <source>Reached (</source>
-        <translation>Reached (</translation>
-    </message>
-    <message>
-        <source>) in : </source>
-        <translation>) in : </translation>
-    </message>
-    <message>
-        <source> ms</source>
-        <translation> ms</translation>
-    </message>
-    <message>
         <source>Timed out.</source>
         <translation>Timed out.</translation>
     </message>
@@ -486,12 +474,16 @@
         <translation>Destination network unreachable</translation>
     </message>
     <message>
-        <source>)TTL=</source>
-        <translation>)TTL=</translation>
-    </message>
-    <message>
         <source>Unknown error.</source>
         <translation>Unknown error.</translation>
+    </message>
+    <message>
+        <source>Reached (%1) in : %2 ms</source>
+        <translation>Reached (%1) in : %2 ms</translation>
+    </message>
+    <message>
+        <source>(%1)TTL=%2</source>
+        <translation>(%1)TTL=%2</translation>
     </message>
 </context>
 <context>
@@ -608,12 +600,12 @@
         <translation>n/a</translation>
     </message>
     <message>
-        <source> ms</source>
-        <translation> ms</translation>
-    </message>
-    <message>
         <source>%1 ping, min %2, media %3, max %4, persi %5, mediana %6, 95° percentile %7, deviazione standard %8</source>
         <translation>%1 pings, min %2, average %3, max %4, lost %5, median %6, 95th percentile %7, standard deviation %8</translation>
+    </message>
+    <message>
+        <source>%1 ms</source>
+        <translation>%1 ms</translation>
     </message>
 </context>
 <context>
