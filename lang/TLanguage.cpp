@@ -11,7 +11,7 @@
 
 namespace {
 
-// The catalogues built into the program, by language.
+// The catalogues built into the program: :/i18n/zirko_<language>.qm.
 const QString CataloguePrefix = QStringLiteral(":/i18n/zirko_");
 
 QString LanguageOf(const QString& AName) {

@@ -30,12 +30,17 @@ constexpr qreal LineHeight = 12;
 constexpr qreal PlotHeight = 210;
 constexpr qreal BodyPoints = 8.5;
 
-QString Stamp(int64_t Ms, const char* Format = "dd/MM/yyyy HH:mm:ss") {
-    return QDateTime::fromMSecsSinceEpoch(Ms).toString(QString::fromLatin1(Format));
+// Dates and numbers as the report's language writes them: its catalogue carries the formats.
+QString Stamp(int64_t Ms,
+              const char* Format = QT_TRANSLATE_NOOP("TReportPdf", "dd/MM/yyyy HH:mm:ss")) {
+    return QDateTime::fromMSecsSinceEpoch(Ms).toString(
+        QCoreApplication::translate("TReportPdf", Format));
 }
 
 QString Number(double Value, int Decimals) {
-    return QLocale(QLocale::Italian, QLocale::Italy).toString(Value, 'f', Decimals);
+    //: The locale whose decimal separator the report's numbers use.
+    return QLocale(QCoreApplication::translate("TReportPdf", "it_IT"))
+        .toString(Value, 'f', Decimals);
 }
 
 QString Ms(int64_t Us) {
@@ -162,7 +167,8 @@ std::vector<QString> HeaderOf(const TReportData& Data, const QString& Version, i
             .arg(QString::fromStdString(r.Host), Addresses.join(", ")),
         QCoreApplication::translate("TReportPdf", "Origine: %1").arg(SourceText),
         QCoreApplication::translate("TReportPdf", "Intervallo: dal %1 al %2 (%3)")
-            .arg(Stamp(r.FromMs, "dd/MM/yyyy HH:mm"), Stamp(r.ToMs, "dd/MM/yyyy HH:mm"),
+            .arg(Stamp(r.FromMs, QT_TRANSLATE_NOOP("TReportPdf", "dd/MM/yyyy HH:mm")),
+                 Stamp(r.ToMs, QT_TRANSLATE_NOOP("TReportPdf", "dd/MM/yyyy HH:mm")),
                  ZoneText(r.FromMs)),
         QCoreApplication::translate("TReportPdf", "Creato il %1 da Zirko %2")
             .arg(Stamp(MadeMs), Version),
@@ -212,9 +218,9 @@ void WriteTable(TFlow& Flow, const TReportData& Data) {
         const THistoryColumn& f = r.Figures;
         const bool Answered = f.Count > f.Lost;
         const QString None = QStringLiteral("–");
-        Flow.Row({Stamp(r.FromMs, Data.Hourly ? "dd/MM/yyyy HH:00" : "dd/MM/yyyy"),
-                  QString::number(f.Count),
-                  f.Count ? Number(100.0 * f.Lost / f.Count, 2) : None,
+        Flow.Row({Stamp(r.FromMs, Data.Hourly ? QT_TRANSLATE_NOOP("TReportPdf", "dd/MM/yyyy HH:00")
+                                              : QT_TRANSLATE_NOOP("TReportPdf", "dd/MM/yyyy")),
+                  QString::number(f.Count), f.Count ? Number(100.0 * f.Lost / f.Count, 2) : None,
                   Answered ? Ms(f.MedianUs) : None, Answered ? Ms(f.P95Us) : None,
                   Answered ? Ms(f.MaxUs) : None},
                  Edges);

@@ -786,6 +786,27 @@
         <source>Nessun periodo lento nell&apos;intervallo.</source>
         <translation>No slow period in the range.</translation>
     </message>
+    <message>
+        <source>dd/MM/yyyy HH:mm:ss</source>
+        <translation>yyyy-MM-dd HH:mm:ss</translation>
+    </message>
+    <message>
+        <source>it_IT</source>
+        <extracomment>The locale whose decimal separator the report&apos;s numbers use.</extracomment>
+        <translation>en_US</translation>
+    </message>
+    <message>
+        <source>dd/MM/yyyy HH:mm</source>
+        <translation>yyyy-MM-dd HH:mm</translation>
+    </message>
+    <message>
+        <source>dd/MM/yyyy HH:00</source>
+        <translation>yyyy-MM-dd HH:00</translation>
+    </message>
+    <message>
+        <source>dd/MM/yyyy</source>
+        <translation>yyyy-MM-dd</translation>
+    </message>
 </context>
 <context>
     <name>TTargetDialog</name>
