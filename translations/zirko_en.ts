@@ -684,7 +684,7 @@
     </message>
     <message>
         <source>Ping</source>
-        <translation>Ping</translation>
+        <translation>Pings</translation>
     </message>
     <message>
         <source>Persi %</source>
