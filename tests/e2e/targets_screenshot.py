@@ -36,7 +36,12 @@ def main(binary, target):
         path = os.path.join(desktop.env["XDG_CONFIG_HOME"], "zirko", "targets.yml")
         os.makedirs(os.path.dirname(path))
         with open(path, "w") as out:
-            out.write(FILE % silent.address)
+            text = FILE % silent.address
+            if os.environ.get("ZIRKO_SHOT_LANG") == "en":
+                for word, english in (("sede", "office"), ("stampante", "printer"),
+                                      ("laboratorio", "lab"), ("archivio", "archive")):
+                    text = text.replace(word, english)
+            out.write(text)
         folder = os.path.join(desktop.workdir, "run")
         os.mkdir(folder)
         zirko = desktop.start_zirko(folder, binary, extra_env=env)
