@@ -9,6 +9,7 @@
 #include "THeadlessMonitor.h"
 #include "THeadlessTargets.h"
 #include "THistoryKeeper.h"
+#include "TLanguage.h"
 #include "TMetricsFeed.h"
 #include "TNetIcmpClient.h"
 #include "TOutageEvidence.h"
@@ -26,7 +27,7 @@ namespace {
 class TStderrReporter : public TAgenteFatalReporter {
 public:
     void ShowFatal(const std::string& Message) override {
-        std::cerr << "zirko: " << Message << "\n";
+        std::cerr << "zirko: " << TLanguage::Utf8("TAgente", Message.c_str()) << "\n";
     }
 };
 
@@ -95,6 +96,7 @@ int main(int argc, char** argv) {
     }
     QCoreApplication Application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Zirko"));
+    TLanguage::Install();
     TMetricsFeed Metrics;
     if (!Metrics.Start(*Parsed.Options)) {
         return 2;

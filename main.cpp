@@ -6,6 +6,7 @@
 #include "TDesktopNotifier.h"
 #include "TDisplayPlatform.h"
 #include "TF_Main.h"
+#include "TLanguage.h"
 #include "TMetricsFeed.h"
 #include "TTrayIconHandler.h"
 #include "TZirkoApplication.h"
@@ -31,7 +32,9 @@ int main(int argc, char** argv) {
         return RunHeadless(argv);
     }
     if (Parsed.Options->Config) {
-        std::cerr << "zirko: --config needs --headless (see zirko --help)\n";
+        std::cerr << TLanguage::Utf8("Zirko", QT_TRANSLATE_NOOP("Zirko", "zirko: --config needs "
+                                                                 "--headless (see zirko --help)"))
+                  << "\n";
         return 2;
     }
     // Before Qt loads any plugin: no right stays with the window, raw sockets with the helper.
@@ -41,6 +44,7 @@ int main(int argc, char** argv) {
     }
     TDisplayPlatform::Choose();
     TZirkoApplication application(argc, argv);
+    TLanguage::Install();
     // The probe port is an object of the event loop: it goes after the window, before the
     // application.
     struct TDropProbes {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CommandLine.h"
 
+#include "TLanguage.h"
 #include "TVersionInfo.h"
 #include "TZirkoOptions.h"
 
@@ -10,9 +11,12 @@ namespace {
 
 void PrintVersion(std::ostream& Out) {
     Out << "zirko " << ZirkoVersionInfo().FileVersion << "\n"
-        << "License GPL-3.0-or-later <https://www.gnu.org/licenses/gpl.html>.\n"
-           "This is free software: you are free to change and redistribute it.\n"
-           "There is NO WARRANTY, to the extent permitted by law.\n";
+        << TLanguage::Utf8(
+               "Zirko",
+               QT_TRANSLATE_NOOP("Zirko",
+                                 "License GPL-3.0-or-later <https://www.gnu.org/licenses/gpl.html>.\n"
+                                 "This is free software: you are free to change and redistribute it.\n"
+                                 "There is NO WARRANTY, to the extent permitted by law.\n"));
 }
 
 void PrintHelp(std::ostream& Out) {

@@ -3,6 +3,7 @@
 
 #include "LogFolder.h"
 #include "THistoryStore.h"
+#include "TLanguage.h"
 #include "TReportData.h"
 #include "TReportPdf.h"
 #include "TVersionInfo.h"
@@ -37,7 +38,10 @@ int RunReport(int argc, char** argv, const TZirkoOptions& Options, std::ostream&
     const auto From = Options.From ? ReadWhen(*Options.From)
                                    : (To ? std::optional<qint64>(*To - DefaultSpanMs) : To);
     if (!From || !To) {
-        Err << "zirko: --from and --to need YYYY-MM-DD or YYYY-MM-DDTHH:MM (see zirko --help)\n";
+        Err << TLanguage::Utf8("Zirko", QT_TRANSLATE_NOOP("Zirko", "zirko: --from and --to need "
+                                                            "YYYY-MM-DD or YYYY-MM-DDTHH:MM (see "
+                                                            "zirko --help)"))
+            << "\n";
         return 2;
     }
     // No history at all and none of the host in the range are the same to the user.
@@ -47,13 +51,18 @@ int RunReport(int argc, char** argv, const TZirkoOptions& Options, std::ostream&
         Data = GatherReport(Store, {*Options.Host, *From, *To, NowMs});
     }
     if (!Data) {
-        Err << "zirko: no ping of " << *Options.Host << " in the history from " << Minute(*From)
-            << " to " << Minute(*To) << "\n";
+        Err << TLanguage::Text("Zirko", QT_TRANSLATE_NOOP("Zirko", "zirko: no ping of %1 in the "
+                                                               "history from %2 to %3"))
+                   .arg(QString::fromStdString(*Options.Host), QString::fromStdString(Minute(*From)),
+                        QString::fromStdString(Minute(*To)))
+                   .toStdString()
+            << "\n";
         return 2;
     }
     // Text and painting need a platform; offscreen needs no display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     const QGuiApplication Application(argc, argv);
+    TLanguage::Install();
     QString Error;
     const QString Out = QString::fromStdString(*Options.Out);
     if (!WriteReportPdf(*Data, Out, QString::fromLatin1(ZirkoVersionInfo().FileVersion), NowMs,

@@ -107,19 +107,19 @@ void TF_Main::CreatePageControl() {
     CreatePingPage();
     CreateTracePage();
     TabSheet3 = new TGraphPage;
-    PageControl1->addTab(TabSheet3, QStringLiteral("Grafico"));
+    PageControl1->addTab(TabSheet3, tr("Grafico"));
     CreateTargetsTab();
 }
 
 void TF_Main::CreatePingPage() {
     TabSheet1 = new QWidget;
     TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-    PageControl1->addTab(TabSheet1, QStringLiteral("Ping"));
+    PageControl1->addTab(TabSheet1, tr("Ping"));
     CreatePingPanel();
 
     re_ping = new QPlainTextEdit(TabSheet1);
     re_ping->setObjectName(QStringLiteral("re_ping"));
-    re_ping->setAccessibleName(QStringLiteral("Log ping"));
+    re_ping->setAccessibleName(tr("Log ping"));
     re_ping->setFont(
         TControlFactory::WindowFont(QStringLiteral("Courier New"), QFontDatabase::FixedFont));
     re_ping->setReadOnly(false);
@@ -140,46 +140,42 @@ void TF_Main::CreatePingPanel() {
     P_bottoni->setObjectName(QStringLiteral("P_bottoni"));
     P_bottoni->setFixedHeight(113);
 
-    Label1 = TControlFactory::Label(P_bottoni, "Label1", QStringLiteral("Indirizzo/host:"));
+    Label1 = TControlFactory::Label(P_bottoni, "Label1", tr("Indirizzo/host:"));
     e_host = new QLineEdit(P_bottoni);
     e_host->setObjectName(QStringLiteral("e_host"));
     e_host->setText(QStringLiteral("www.debian.org"));
     e_host->setAccessibleName(Label1->text());
-    btn_ping =
-        TControlFactory::Button(P_bottoni, "btn_ping", QStringLiteral("5 Ping"), PingButtonSize);
-    btn_auto =
-        TControlFactory::Button(P_bottoni, "btn_auto", QStringLiteral("Auto"), PingButtonSize);
-    btn_clear_log = TControlFactory::Button(P_bottoni, "btn_clear_log", QStringLiteral("Clear log"),
-                                            PingButtonSize);
+    btn_ping = TControlFactory::Button(P_bottoni, "btn_ping", tr("5 Ping"), PingButtonSize);
+    btn_auto = TControlFactory::Button(P_bottoni, "btn_auto", tr("Auto"), PingButtonSize);
+    btn_clear_log =
+        TControlFactory::Button(P_bottoni, "btn_clear_log", tr("Clear log"), PingButtonSize);
     // Ranges and starting values are the monitor's (TPingMonitor::SetUpPage).
     const auto spinner = [this](const char* EditName, const char* UpDownName, QLabel* Caption,
                                 QLineEdit*& Edit) {
         return TControlFactory::Spinner(P_bottoni, EditName, UpDownName, Caption->text(), Edit);
     };
-    Label2 = TControlFactory::Label(P_bottoni, "Label2", QStringLiteral("Esegui per minuti:"));
+    Label2 = TControlFactory::Label(P_bottoni, "Label2", tr("Esegui per minuti:"));
     ud_minuti = spinner("e_minuti", "ud_minuti", Label2, e_minuti);
-    Label3 = TControlFactory::Label(P_bottoni, "Label3", QStringLiteral("Ogni minuti:"));
+    Label3 = TControlFactory::Label(P_bottoni, "Label3", tr("Ogni minuti:"));
     ud_ogni = spinner("e_ogni", "ud_ogni", Label3, e_ogni);
-    Label7 = TControlFactory::Label(P_bottoni, "Label7", QStringLiteral("Limite ms media:"));
+    Label7 = TControlFactory::Label(P_bottoni, "Label7", tr("Limite ms media:"));
     ud_limite_media_ms =
         spinner("e_limite_media_ms", "ud_limite_media_ms", Label7, e_limite_media_ms);
-    Label9 = TControlFactory::Label(P_bottoni, "Label9", QStringLiteral("Allarme dopo:"));
+    Label9 = TControlFactory::Label(P_bottoni, "Label9", tr("Allarme dopo:"));
     ud_pacchetti_persi =
         spinner("e_pacchetti_persi", "ud_pacchetti_persi", Label9, e_pacchetti_persi);
     l_pacchetti_persi = TControlFactory::Label(P_bottoni, "l_pacchetti_persi",
-                                               QStringLiteral("Attenzione parcchetti persi !!!"));
+                                               tr("Attenzione parcchetti persi !!!"));
     const auto value = [this](const char* Name, QLabel*& Caption, const char* CaptionName,
                               const QString& Text) {
         Caption = TControlFactory::Label(P_bottoni, CaptionName, Text);
         return TControlFactory::ValueLabel(P_bottoni, Name, Text);
     };
-    l_tempi_medi =
-        value("l_tempi_medi", Label4, "Label4", QStringLiteral("Tempi medi di risposta:"));
-    l_n_ping = value("l_n_ping", Label8, "Label8", QStringLiteral("N. ping:"));
-    l_tot_time = value("l_tot_time", Label12, "Label12", QStringLiteral("Tot. time:"));
-    l_n_pacchetti_persi =
-        value("l_n_pacchetti_persi", Label6, "Label6", QStringLiteral("Pacchetti persi:"));
-    l_perc_persi = value("l_perc_persi", Label11, "Label11", QStringLiteral("% persi:"));
+    l_tempi_medi = value("l_tempi_medi", Label4, "Label4", tr("Tempi medi di risposta:"));
+    l_n_ping = value("l_n_ping", Label8, "Label8", tr("N. ping:"));
+    l_tot_time = value("l_tot_time", Label12, "Label12", tr("Tot. time:"));
+    l_n_pacchetti_persi = value("l_n_pacchetti_persi", Label6, "Label6", tr("Pacchetti persi:"));
+    l_perc_persi = value("l_perc_persi", Label11, "Label11", tr("% persi:"));
     PlacePingPanel();
 }
 
@@ -229,13 +225,13 @@ void TF_Main::PlacePingPanel() {
 void TF_Main::CreateTracePage() {
     TabSheet2 = new QWidget;
     TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-    PageControl1->addTab(TabSheet2, QStringLiteral("Traceroute"));
+    PageControl1->addTab(TabSheet2, tr("Traceroute"));
 
     Panel4 = new QWidget(TabSheet2);
     Panel4->setObjectName(QStringLiteral("Panel4"));
     Panel4->setFixedHeight(41);
     auto* panel = new TFixedLayout(Panel4);
-    Label5 = TControlFactory::Label(Panel4, "Label5", QStringLiteral("Max number of hops:"));
+    Label5 = TControlFactory::Label(Panel4, "Label5", tr("Max number of hops:"));
     panel->AddWidget(Label5, {4 + 4, 4 + 6, 120, RowHeight});
     seMaxHops = new QSpinBox(Panel4);
     seMaxHops->setObjectName(QStringLiteral("seMaxHops"));
@@ -244,15 +240,13 @@ void TF_Main::CreateTracePage() {
     seMaxHops->setValue(TWatchRules::MaxHops);
     seMaxHops->setAccessibleName(Label5->text());
     panel->AddWidget(seMaxHops, {4 + 128, 4 + 6, 41, RowHeight});
-    btn_execute =
-        TControlFactory::Button(Panel4, "btn_execute", QStringLiteral("Esegui"), {75, 25});
+    btn_execute = TControlFactory::Button(Panel4, "btn_execute", tr("Esegui"), {75, 25});
     panel->AddWidget(btn_execute, {4 + 184, 4 + 4, 75, 25});
-    btn_continuo =
-        TControlFactory::Button(Panel4, "btn_continuo", QStringLiteral("Continuo"), {75, 25});
+    btn_continuo = TControlFactory::Button(Panel4, "btn_continuo", tr("Continuo"), {75, 25});
     panel->AddWidget(btn_continuo, {4 + 264, 4 + 4, 75, 25});
-    btn_esporta_traccia = TControlFactory::Button(Panel4, "btn_esporta_traccia",
-                                                  QStringLiteral("Esporta CSV…"), {95, 25});
-    btn_esporta_traccia->setAccessibleName(QStringLiteral("Esporta CSV della traccia"));
+    btn_esporta_traccia =
+        TControlFactory::Button(Panel4, "btn_esporta_traccia", tr("Esporta CSV…"), {95, 25});
+    btn_esporta_traccia->setAccessibleName(tr("Esporta CSV della traccia"));
     panel->AddWidget(btn_esporta_traccia, {4 + 344, 4 + 4, 95, 25});
 
     CreateTraceLists();
@@ -275,14 +269,13 @@ void TF_Main::CreateTracePage() {
 void TF_Main::CreateTraceLists() {
     lvTrace = new QTreeWidget;
     lvTrace->setObjectName(QStringLiteral("lvTrace"));
-    lvTrace->setAccessibleName(QStringLiteral("Traceroute hops"));
+    lvTrace->setAccessibleName(tr("Traceroute hops"));
     lvTrace->setRootIsDecorated(false);
     lvTrace->setItemsExpandable(false);
     lvTrace->setAllColumnsShowFocus(true);
     lvTrace->setSortingEnabled(false);
     lvTrace->setColumnCount(3);
-    lvTrace->setHeaderLabels(
-        {QStringLiteral("Hop #"), QStringLiteral("IP"), QStringLiteral("Note")});
+    lvTrace->setHeaderLabels({tr("Hop #"), tr("IP"), tr("Note")});
     lvTrace->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     lvTrace->header()->setStretchLastSection(false);
     lvTrace->setColumnWidth(0, 50);
@@ -291,7 +284,7 @@ void TF_Main::CreateTraceLists() {
 
     lbLog = new QListWidget;
     lbLog->setObjectName(QStringLiteral("lbLog"));
-    lbLog->setAccessibleName(QStringLiteral("Traceroute log"));
+    lbLog->setAccessibleName(tr("Traceroute log"));
     lbLog->setUniformItemSizes(true);
     TControlFactory::SetItemHeight(lbLog, 13);
 
@@ -356,13 +349,13 @@ void TF_Main::CreateComponents() {
     TrayIcon->setObjectName(QStringLiteral("TrayIcon"));
     pum_trayicon = new QMenu(this);
     pum_trayicon->setObjectName(QStringLiteral("pum_trayicon"));
-    pum_trayicon_Nascondi = pum_trayicon->addAction(QStringLiteral("Nascondi"));
+    pum_trayicon_Nascondi = pum_trayicon->addAction(tr("Nascondi"));
     pum_trayicon_Nascondi->setObjectName(QStringLiteral("pum_trayicon_Nascondi"));
-    pum_trayicon_Ripristina = pum_trayicon->addAction(QStringLiteral("Ripristina"));
+    pum_trayicon_Ripristina = pum_trayicon->addAction(tr("Ripristina"));
     pum_trayicon_Ripristina->setObjectName(QStringLiteral("pum_trayicon_Ripristina"));
     N1 = pum_trayicon->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));
-    pum_trayicon_Chiudi = pum_trayicon->addAction(QStringLiteral("Chiudi"));
+    pum_trayicon_Chiudi = pum_trayicon->addAction(tr("Chiudi"));
     pum_trayicon_Chiudi->setObjectName(QStringLiteral("pum_trayicon_Chiudi"));
     il_radar = new TImageList(this);
     il_radar->setObjectName(QStringLiteral("il_radar"));

@@ -24,7 +24,7 @@ void TF_Main::CreateTargetsTab() {
     TabSheet4->setObjectName(QStringLiteral("TabSheet4"));
     auto* Holder = new QVBoxLayout(TabSheet4);
     Holder->setContentsMargins(0, 0, 0, 0);
-    PageControl1->addTab(TabSheet4, QStringLiteral("Bersagli"));
+    PageControl1->addTab(TabSheet4, tr("Bersagli"));
     connect(PageControl1, &QTabWidget::currentChanged, this, [this, Holder](int Index) {
         if (TargetsPage != nullptr || PageControl1->widget(Index) != TabSheet4) {
             return;
@@ -86,5 +86,5 @@ void TF_Main::ShowTargets() {
     }
     const QStringList Down = TargetsWatcher->Down();
     TrayIcon->SetHint(Down.isEmpty() ? QString()
-                                     : QStringLiteral("Giù: %1").arg(Down.join(QStringLiteral(", "))));
+                                     : tr("Giù: %1").arg(Down.join(QStringLiteral(", "))));
 }

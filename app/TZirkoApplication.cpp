@@ -6,6 +6,7 @@
 #include "TVersionInfo.h"
 #include "ZirkoImages.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMessageBox>
 
@@ -52,7 +53,7 @@ void TZirkoApplication::ShowCurrentException() {
     } catch (const std::exception& failure) {
         message = QString::fromUtf8(failure.what());
     } catch (...) {
-        message = QStringLiteral("Unknown exception");
+        message = QCoreApplication::translate("TZirkoApplication", "Unknown exception");
     }
     ShowError(message);
 }

@@ -88,7 +88,11 @@ std::optional<std::tm> TClock::LocalNow() const {
 }
 
 std::string TClock::TimeSeparator() const {
-    return TimeSeparatorOf(::nl_langinfo(T_FMT), ::nl_langinfo(T_FMT_AMPM));
+    return TimeSeparatorOf(LongTimeFormat(), {});
+}
+
+std::string LongTimeFormat() {
+    return ExpandTimeFormat(::nl_langinfo(T_FMT), ::nl_langinfo(T_FMT_AMPM));
 }
 
 int64_t TClock::WallNs() const {

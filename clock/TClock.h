@@ -49,3 +49,6 @@ size_t TimeConversionAt(std::string_view Format, size_t Percent);
 // The time format with its composite fields (%T, %R, %r) spelled out and any zone
 // field dropped; "%H:%M:%S" where the locale has none.
 std::string ExpandTimeFormat(std::string_view Format, std::string_view AmPmFormat);
+// The current locale's long time format (T_FMT), expanded as above: the one place it is
+// read, for the time separator and the stamps of the pages alike.
+std::string LongTimeFormat();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TZirkoOptions.h"
 
+#include "TLanguage.h"
+
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -18,8 +20,19 @@ std::string Quoted(std::string_view Text) {
     return "'" + std::string(Text) + "'";
 }
 
+// A message in the user's language, its %1, %2... filled with Args.
+template <class... TArgs>
+std::string Words(const char* Source, const TArgs&... Args) {
+    const QString Text = TLanguage::Text("TZirkoOptions", Source);
+    if constexpr (sizeof...(Args) == 0) {
+        return Text.toStdString();
+    } else {
+        return Text.arg(QString::fromStdString(std::string(Args))...).toStdString();
+    }
+}
+
 TParsedCommandLine Failure(const std::string& Message) {
-    return {std::nullopt, 2, "zirko: " + Message + " (see zirko --help)"};
+    return {std::nullopt, 2, Words(QT_TRANSLATE_NOOP("TZirkoOptions", "zirko: %1 (see zirko --help)"), Message)};
 }
 
 // The value of "--name VALUE" or "--name=VALUE"; nullopt when the option is not Name.
@@ -110,8 +123,9 @@ std::optional<TParsedCommandLine> RefuseUnknown(int argc, const char* const* arg
         const bool Dashed = Argument.size() > 1 && Argument.front() == '-';
         const int Past = Dashed ? SkipQtOption(argc, argv, Index) : -1;
         if (Headless || (Argument.substr(0, 2) == "--" && Past < 0)) {
-            return Failure((Dashed ? "unknown option " : "unexpected argument ") +
-                           Quoted(Argument));
+            return Failure(Words(Dashed ? QT_TRANSLATE_NOOP("TZirkoOptions", "unknown option %1")
+                                        : QT_TRANSLATE_NOOP("TZirkoOptions", "unexpected argument %1"),
+                                 Quoted(Argument)));
         }
         // The value of Qt's option was taken as unknown too: it is Qt's.
         if (Past > Index && At + 1 < Unknown.size() && Unknown[At + 1] == Past) {
@@ -127,19 +141,20 @@ std::optional<TParsedCommandLine> RefuseBadValues(const TZirkoOptions& Options) 
         std::string Address;
         int Port = 0;
         if (!SplitMetricsAddress(*Options.Metrics, Address, Port)) {
-            return Failure("--metrics needs ADDRESS:PORT with a port from 1 to 65535, not " +
-                           Quoted(*Options.Metrics));
+            return Failure(Words(QT_TRANSLATE_NOOP("TZirkoOptions", "--metrics needs ADDRESS:PORT "
+                                                    "with a port from 1 to 65535, not %1"),
+                                 Quoted(*Options.Metrics)));
         }
     }
     if (Options.Report && (!Options.Host || !Options.Out)) {
-        return Failure("--report needs --host and --out");
+        return Failure(Words(QT_TRANSLATE_NOOP("TZirkoOptions", "--report needs --host and --out")));
     }
     if (!Options.Report && (Options.From || Options.To || Options.Out)) {
-        return Failure("--from, --to and --out go with --report");
+        return Failure(Words(QT_TRANSLATE_NOOP("TZirkoOptions", "--from, --to and --out go with --report")));
     }
     for (const std::string& Host : Options.Hosts) {
         if (Host.find_first_not_of(" \t") == std::string::npos) {
-            return Failure("--host needs a host name or address");
+            return Failure(Words(QT_TRANSLATE_NOOP("TZirkoOptions", "--host needs a host name or address")));
         }
     }
     return std::nullopt;
@@ -189,10 +204,10 @@ TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv, bool Hea
                 int Number = 0;
                 if (Missing || !ReadInt(*Text, Number) || Number < Range->Minimum ||
                     Number > Range->Maximum) {
-                    return Failure(std::string(Range->Option) + " needs a whole number from " +
-                                   std::to_string(Range->Minimum) + " to " +
-                                   std::to_string(Range->Maximum) +
-                                   (Missing ? "" : ", not " + Quoted(*Text)));
+                    const std::string From = std::to_string(Range->Minimum);
+                    const std::string To = std::to_string(Range->Maximum);
+                    return Failure(Missing ? Words(QT_TRANSLATE_NOOP("TZirkoOptions", "%1 needs a whole number from %2 to %3"), Range->Option, From, To)
+                                           : Words(QT_TRANSLATE_NOOP("TZirkoOptions", "%1 needs a whole number from %2 to %3, not %4"), Range->Option, From, To, Quoted(*Text)));
                 }
                 *Value = Number;
             }
@@ -204,7 +219,7 @@ TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv, bool Hea
             if (const auto Text = ValueOf(Name, argc, argv, Index, Missing)) {
                 Known = true;
                 if (Missing || Text->empty()) {
-                    return Failure(std::string(Name) + " needs a value");
+                    return Failure(Words(QT_TRANSLATE_NOOP("TZirkoOptions", "%1 needs a value"), Name));
                 }
                 *Value = std::string(*Text);
                 if (Value == &Options.Host) {
@@ -227,7 +242,7 @@ TParsedCommandLine ParseZirkoOptions(int argc, const char* const* argv, bool Hea
 }
 
 std::string ZirkoHelpText() {
-    return "Usage: zirko [OPTION]...\n"
+    return Words(QT_TRANSLATE_NOOP("TZirkoOptions", "Usage: zirko [OPTION]...\n"
            "\n"
            "Watches whether a network host answers ICMP echo requests, and how fast:\n"
            "five-ping bursts, scheduled monitoring with statistics and alarms in the\n"
@@ -262,5 +277,5 @@ std::string ZirkoHelpText() {
            "Pinging needs raw sockets. The window holds none and gives up every\n"
            "capability at start; the helper zirko-socket, granted cap_net_raw, opens\n"
            "them, drops the capability and sends the window's echo requests. Without\n"
-           "it, unprivileged ICMP sockets allowed by net.ipv4.ping_group_range serve.\n";
+           "it, unprivileged ICMP sockets allowed by net.ipv4.ping_group_range serve.\n"));
 }

@@ -3,6 +3,7 @@
 
 #include "CsvField.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -115,8 +116,8 @@ QString AskPath(QWidget* Parent, const QString& Title, const QString& Stem,
         QStringLiteral("%1-%2.%3")
             .arg(Stem, Now.toString(QStringLiteral("yyyyMMdd-HHmmss")), Extension));
     const QString Filter = Extension == QLatin1String("png")
-                               ? QStringLiteral("Immagini PNG (*.png)")
-                               : QStringLiteral("File CSV (*.csv)");
+                               ? QCoreApplication::translate("TCsvExport", "Immagini PNG (*.png)")
+                               : QCoreApplication::translate("TCsvExport", "File CSV (*.csv)");
     return QFileDialog::getSaveFileName(Parent, Title, Suggested, Filter);
 }
 

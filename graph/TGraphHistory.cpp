@@ -4,6 +4,7 @@
 #include "TCsvExport.h"
 #include "THistoryStore.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 #include <algorithm>
@@ -74,37 +75,51 @@ void SeriesPoints(THistoryStore& Store, qint64 FromMs, qint64 ToMs, int Columns,
 } // namespace
 
 QString StatusText(THistoryStatus Status) {
-    const QString Only = QStringLiteral(" Si vedono solo i ping di questa sessione.");
+    const QString Only =
+        QCoreApplication::translate("TGraphHistory", " Si vedono solo i ping di questa sessione.");
     switch (Status) {
     case THistoryStatus::Available:
         return {};
     case THistoryStatus::Closed:
-        return QStringLiteral("Cronologia non salvata: il file non è aperto.") + Only;
+        return QCoreApplication::translate("TGraphHistory",
+                                           "Cronologia non salvata: il file non è aperto.") +
+               Only;
     case THistoryStatus::Held:
-        return QStringLiteral("Cronologia non salvata: il file è in uso da un altro programma "
-                              "o da un'altra copia di Zirko.") +
+        return QCoreApplication::translate(
+                   "TGraphHistory",
+                   "Cronologia non salvata: il file è in uso da un altro programma "
+                   "o da un'altra copia di Zirko.") +
                Only;
     case THistoryStatus::ReadOnly:
-        return QStringLiteral("Cronologia non salvata: il file o la sua cartella non si "
-                              "possono scrivere.") +
+        return QCoreApplication::translate(
+                   "TGraphHistory", "Cronologia non salvata: il file o la sua cartella non si "
+                                    "possono scrivere.") +
                Only;
     case THistoryStatus::DiskFull:
-        return QStringLiteral("Cronologia non salvata: il disco è pieno.") + Only;
+        return QCoreApplication::translate("TGraphHistory",
+                                           "Cronologia non salvata: il disco è pieno.") +
+               Only;
     case THistoryStatus::Corrupt:
-        return QStringLiteral("Cronologia non salvata: il file è danneggiato.") + Only;
+        return QCoreApplication::translate("TGraphHistory",
+                                           "Cronologia non salvata: il file è danneggiato.") +
+               Only;
     case THistoryStatus::NewerSchema:
-        return QStringLiteral("Cronologia non salvata: il file è di una versione più recente "
-                              "di Zirko.") +
+        return QCoreApplication::translate(
+                   "TGraphHistory", "Cronologia non salvata: il file è di una versione più recente "
+                                    "di Zirko.") +
                Only;
     case THistoryStatus::IoError:
         break;
     }
-    return QStringLiteral("Cronologia non salvata: errore di lettura o scrittura del file.") + Only;
+    return QCoreApplication::translate(
+               "TGraphHistory", "Cronologia non salvata: errore di lettura o scrittura del file.") +
+           Only;
 }
 
 QString PutAsideText(const QString& Path) {
-    return QStringLiteral("Il file della cronologia era danneggiato: è stato messo da parte "
-                          "come %1 e ne è iniziato uno nuovo.")
+    return QCoreApplication::translate(
+               "TGraphHistory", "Il file della cronologia era danneggiato: è stato messo da parte "
+                                "come %1 e ne è iniziato uno nuovo.")
         .arg(QDir::toNativeSeparators(Path));
 }
 

@@ -85,24 +85,22 @@ void TGraphPage::SetLimit(int LimitMs) {
 void TGraphPage::CreateControls() {
     auto* Bar = new QHBoxLayout;
     Bar->setContentsMargins(8, 6, 8, 2);
-    auto* RangeCaption = new QLabel(QStringLiteral("Intervallo:"), this);
+    auto* RangeCaption = new QLabel(tr("Intervallo:"), this);
     cb_intervallo = new QComboBox(this);
     cb_intervallo->setObjectName(QStringLiteral("cb_intervallo"));
-    cb_intervallo->addItems({QStringLiteral("10 minuti"), QStringLiteral("1 ora"),
-                             QStringLiteral("24 ore"), QStringLiteral("7 giorni"),
-                             QStringLiteral("30 giorni"), QStringLiteral("Tutto")});
+    cb_intervallo->addItems(
+        {tr("10 minuti"), tr("1 ora"), tr("24 ore"), tr("7 giorni"), tr("30 giorni"), tr("Tutto")});
     cb_intervallo->setAccessibleName(RangeCaption->text());
     RangeCaption->setBuddy(cb_intervallo);
-    btn_dal_vivo = Button(this, "btn_dal_vivo", QStringLiteral("Dal vivo"));
+    btn_dal_vivo = Button(this, "btn_dal_vivo", tr("Dal vivo"));
     btn_dal_vivo->setCheckable(true);
     btn_dal_vivo->setChecked(true);
-    btn_dal_vivo->setToolTip(QStringLiteral("Segue i nuovi ping. Rotellina: ingrandisce; "
-                                            "trascinare: sposta; doppio clic: torna al vivo."));
-    btn_salva_immagine = Button(this, "btn_salva_immagine", QStringLiteral("Salva immagine…"));
-    btn_esporta_csv = Button(this, "btn_esporta_csv", QStringLiteral("Esporta CSV…"));
-    btn_rapporto = Button(this, "btn_rapporto", QStringLiteral("Rapporto…"));
-    btn_cancella_cronologia =
-        Button(this, "btn_cancella_cronologia", QStringLiteral("Cancella cronologia…"));
+    btn_dal_vivo->setToolTip(tr("Segue i nuovi ping. Rotellina: ingrandisce; "
+                                "trascinare: sposta; doppio clic: torna al vivo."));
+    btn_salva_immagine = Button(this, "btn_salva_immagine", tr("Salva immagine…"));
+    btn_esporta_csv = Button(this, "btn_esporta_csv", tr("Esporta CSV…"));
+    btn_rapporto = Button(this, "btn_rapporto", tr("Rapporto…"));
+    btn_cancella_cronologia = Button(this, "btn_cancella_cronologia", tr("Cancella cronologia…"));
     btn_cancella_cronologia->setEnabled(false);
     Bar->addWidget(RangeCaption);
     Bar->addWidget(cb_intervallo);
@@ -162,14 +160,15 @@ struct TSummaryValue {
     const char* Caption;
     TCaption Text;
 };
-const TSummaryValue SummaryValues[] = {{"l_min", "Min", &TRangeStatistics::MinCaption},
-                                       {"l_media", "Media", &TRangeStatistics::MeanCaption},
-                                       {"l_max", "Max", &TRangeStatistics::MaxCaption},
-                                       {"l_jitter", "Jitter", &TRangeStatistics::JitterCaption},
-                                       {"l_mediana", "Mediana", &TRangeStatistics::MedianCaption},
-                                       {"l_p95", "95° perc.", &TRangeStatistics::P95Caption},
-                                       {"l_devstd", "Dev. std.", &TRangeStatistics::StdDevCaption},
-                                       {"l_persi", "Persi", &TRangeStatistics::LostCaption}};
+const TSummaryValue SummaryValues[] = {
+    {"l_min", QT_TRANSLATE_NOOP("TGraphPage", "Min"), &TRangeStatistics::MinCaption},
+    {"l_media", QT_TRANSLATE_NOOP("TGraphPage", "Media"), &TRangeStatistics::MeanCaption},
+    {"l_max", QT_TRANSLATE_NOOP("TGraphPage", "Max"), &TRangeStatistics::MaxCaption},
+    {"l_jitter", QT_TRANSLATE_NOOP("TGraphPage", "Jitter"), &TRangeStatistics::JitterCaption},
+    {"l_mediana", QT_TRANSLATE_NOOP("TGraphPage", "Mediana"), &TRangeStatistics::MedianCaption},
+    {"l_p95", QT_TRANSLATE_NOOP("TGraphPage", "95° perc."), &TRangeStatistics::P95Caption},
+    {"l_devstd", QT_TRANSLATE_NOOP("TGraphPage", "Dev. std."), &TRangeStatistics::StdDevCaption},
+    {"l_persi", QT_TRANSLATE_NOOP("TGraphPage", "Persi"), &TRangeStatistics::LostCaption}};
 
 } // namespace
 
@@ -178,7 +177,7 @@ QGridLayout* TGraphPage::CreateSummary() {
     Summary->setContentsMargins(8, 2, 8, 6);
     Summary->setHorizontalSpacing(6);
     for (size_t Index = 0; Index < std::size(SummaryValues); ++Index) {
-        const QString Text = QString::fromUtf8(SummaryValues[Index].Caption);
+        const QString Text = tr(SummaryValues[Index].Caption);
         auto* Label = new QLabel(Text + u':', this);
         FValues[Index] = ValueLabel(this, SummaryValues[Index].Name, Text);
         Label->setBuddy(FValues[Index]);
@@ -438,7 +437,7 @@ void TGraphPage::ShowSummary() {
         const auto [From, To] = ShownSpan();
         QString Description = TRangeStatistics::Description(FSummary, Separator);
         if (const int Outages = FOutagePanel->CountWithin(From, To, Clock().WallMs())) {
-            Description += QStringLiteral(", interruzioni %1").arg(Outages);
+            Description += tr(", interruzioni %1").arg(Outages);
         }
         FView->setAccessibleDescription(Description);
     }
@@ -461,7 +460,7 @@ bool TGraphPage::ClearHistory() {
         return false;
     }
     const QString Question =
-        QStringLiteral("Cancellare tutta la cronologia dei ping? Non si potrà recuperare.");
+        tr("Cancellare tutta la cronologia dei ping? Non si potrà recuperare.");
     const bool Yes = FQuestionBox
                          ? FQuestionBox(Question)
                          : QMessageBox::question(window(), QCoreApplication::applicationName(),
@@ -487,7 +486,7 @@ bool TGraphPage::SaveImage(const QString& Path) {
     QBuffer Buffer(&Png);
     Buffer.open(QIODevice::WriteOnly);
     FView->grab().save(&Buffer, "PNG");
-    return WriteOrReport(Path, Png, QStringLiteral("Impossibile salvare l'immagine %1: %2"));
+    return WriteOrReport(Path, Png, tr("Impossibile salvare l'immagine %1: %2"));
 }
 
 bool TGraphPage::ExportCsv(const QString& Path) {
@@ -501,7 +500,7 @@ bool TGraphPage::ExportCsv(const QString& Path) {
         const auto [First, Last] = FHistory.Range(FromMs, ToMs);
         Csv = TCsvExport::Text(FHistory, First, Last);
     }
-    return WriteOrReport(Path, Csv, QStringLiteral("Impossibile esportare il CSV %1: %2"));
+    return WriteOrReport(Path, Csv, tr("Impossibile esportare il CSV %1: %2"));
 }
 bool TGraphPage::WriteOrReport(const QString& Path, const QByteArray& Bytes,
                                const QString& Failure) {
@@ -524,14 +523,14 @@ void TGraphPage::ReportError(const QString& Message) {
 }
 
 void TGraphPage::SaveImageClick() {
-    const QString Path = AskPath(QStringLiteral("Salva immagine"), QStringLiteral("png"));
+    const QString Path = AskPath(tr("Salva immagine"), QStringLiteral("png"));
     if (!Path.isEmpty()) {
         SaveImage(Path);
     }
 }
 
 void TGraphPage::ExportCsvClick() {
-    const QString Path = AskPath(QStringLiteral("Esporta CSV"), QStringLiteral("csv"));
+    const QString Path = AskPath(tr("Esporta CSV"), QStringLiteral("csv"));
     if (!Path.isEmpty()) {
         ExportCsv(Path);
     }
@@ -539,15 +538,15 @@ void TGraphPage::ExportCsvClick() {
 
 bool TGraphPage::WriteReport(const QString& Path, const std::string& Host, qint64 FromMs,
                              qint64 ToMs) {
-    QString Error = ReadsHistory() ? QStringLiteral("nessun ping nella cronologia per questo "
-                                                    "intervallo.")
-                                   : QStringLiteral("la cronologia non è aperta.");
+    QString Error = ReadsHistory() ? tr("nessun ping nella cronologia per questo "
+                                        "intervallo.")
+                                   : tr("la cronologia non è aperta.");
     if (ReadsHistory() && !Host.empty() &&
         TGraphReport::Write(*FStore, Host, FromMs, ToMs, Clock().WallMs(), Path, Error)) {
         return true;
     }
-    ReportError(QStringLiteral("Impossibile scrivere il rapporto %1: %2")
-                    .arg(QDir::toNativeSeparators(Path), Error));
+    ReportError(
+        tr("Impossibile scrivere il rapporto %1: %2").arg(QDir::toNativeSeparators(Path), Error));
     return false;
 }
 
@@ -560,12 +559,12 @@ std::string TGraphPage::ShownHost() const {
 }
 
 void TGraphPage::ReportClick(const std::string& Host, qint64 FromMs, qint64 ToMs) {
-    const QString Path = AskPath(QStringLiteral("Rapporto"), QStringLiteral("pdf"));
+    const QString Path = AskPath(tr("Rapporto"), QStringLiteral("pdf"));
     if (!Path.isEmpty()) {
         WriteReport(Path, Host, FromMs, ToMs);
     }
 }
 
 QString TGraphPage::AskPath(const QString& Title, const QString& Extension) {
-    return TCsvExport::AskPath(this, Title, QStringLiteral("zirko-grafico"), Extension, WallNow());
+    return TCsvExport::AskPath(this, Title, tr("zirko-grafico"), Extension, WallNow());
 }

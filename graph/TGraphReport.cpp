@@ -33,7 +33,8 @@ bool Write(THistoryStore& Store, const std::string& Host, qint64 FromMs, qint64 
            qint64 NowMs, const QString& Path, QString& Error) {
     const auto Data = GatherReport(Store, {Host, FromMs, ToMs, NowMs});
     if (!Data) {
-        Error = QStringLiteral("nessun ping di %1 nella cronologia per questo intervallo.")
+        Error = QCoreApplication::translate(
+                    "TGraphReport", "nessun ping di %1 nella cronologia per questo intervallo.")
                     .arg(QString::fromStdString(Host));
         return false;
     }

@@ -33,22 +33,22 @@ TLatencyView::TLatencyView(QWidget* Parent)
     : QChartView(Parent), FChart(new QChart), FTime(new QDateTimeAxis), FMs(new QValueAxis),
       FRoundTrip(new QLineSeries), FLosses(new QScatterSeries), FLimit(new QLineSeries) {
     setObjectName(QStringLiteral("lv_grafico"));
-    setAccessibleName(QStringLiteral("Grafico tempi di risposta"));
+    setAccessibleName(tr("Grafico tempi di risposta"));
     setRenderHint(QPainter::Antialiasing);
     FChart->setMargins(QMargins(4, 4, 4, 4));
     FChart->setBackgroundRoundness(0);
     FChart->legend()->setAlignment(Qt::AlignTop);
 
-    FRoundTrip->setName(QStringLiteral("Tempo di risposta (ms)"));
+    FRoundTrip->setName(tr("Tempo di risposta (ms)"));
     QPen Line(QColor(0x20, 0x6a, 0xc8));
     Line.setWidthF(1.0);
     FRoundTrip->setPen(Line);
-    FLimit->setName(QStringLiteral("Limite ms media"));
+    FLimit->setName(tr("Limite ms media"));
     QPen Dashed(QColor(0x60, 0x60, 0x60));
     Dashed.setStyle(Qt::DashLine);
     Dashed.setWidthF(1.2);
     FLimit->setPen(Dashed);
-    FLosses->setName(QStringLiteral("Persi"));
+    FLosses->setName(tr("Persi"));
     FLosses->setColor(Qt::red);
     FLosses->setBorderColor(Qt::red);
     FLosses->setMarkerShape(QScatterSeries::MarkerShapeRectangle);

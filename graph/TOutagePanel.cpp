@@ -4,6 +4,7 @@
 #include "CsvField.h"
 #include "OutageText.h"
 #include "TCsvExport.h"
+#include "VerdictText.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -50,20 +51,19 @@ QByteArray Optional(const std::optional<int64_t>& Value) {
 TOutagePanel::TOutagePanel(TErrorBox ErrorBox, QWidget* Parent)
     : QWidget(Parent), FErrorBox(std::move(ErrorBox)) {
     setObjectName(QStringLiteral("p_interruzioni"));
-    auto* Caption = new QLabel(QStringLiteral("Interruzioni"), this);
+    auto* Caption = new QLabel(tr("Interruzioni"), this);
     lv_interruzioni = new QTreeWidget(this);
     lv_interruzioni->setObjectName(QStringLiteral("lv_interruzioni"));
     lv_interruzioni->setAccessibleName(Caption->text());
     lv_interruzioni->setRootIsDecorated(false);
-    lv_interruzioni->setHeaderLabels({QStringLiteral("Inizio"), QStringLiteral("Fine"),
-                                      QStringLiteral("Durata"), QStringLiteral("Persi"),
-                                      QStringLiteral("Percorso"), QStringLiteral("Tipo")});
+    lv_interruzioni->setHeaderLabels(
+        {tr("Inizio"), tr("Fine"), tr("Durata"), tr("Persi"), tr("Percorso"), tr("Tipo")});
     // Fitted to the texts when the list is filled, not at every change of a row:
     // a header that fits itself measures every row's text each time.
     lv_interruzioni->header()->setStretchLastSection(true);
     lv_interruzioni->setMaximumHeight(110);
     Caption->setBuddy(lv_interruzioni);
-    btn_esporta_interruzioni = new QPushButton(QStringLiteral("Esporta interruzioni…"), this);
+    btn_esporta_interruzioni = new QPushButton(tr("Esporta interruzioni…"), this);
     btn_esporta_interruzioni->setObjectName(QStringLiteral("btn_esporta_interruzioni"));
     auto* Top = new QHBoxLayout;
     Top->addWidget(Caption);
@@ -87,7 +87,7 @@ TOutagePanel::TOutagePanel(TErrorBox ErrorBox, QWidget* Parent)
         if (Row < FOutages.size()) {
             const TOutage Outage = FOutages[Row];
             QMenu Menu(this);
-            connect(Menu.addAction(QStringLiteral("Rapporto…")), &QAction::triggered, this,
+            connect(Menu.addAction(tr("Rapporto…")), &QAction::triggered, this,
                     [this, Outage] { emit ReportRequested(Outage); });
             Menu.exec(lv_interruzioni->viewport()->mapToGlobal(At));
         }
@@ -149,7 +149,7 @@ void TOutagePanel::ShowRow(QTreeWidgetItem* Item, const TOutage& O) {
                              // Filled once the short trace run at its start has ended.
                              O.Kind == TOutageKind::Slow ? QStringLiteral("–")
                              : O.Path.empty()            ? QStringLiteral("…")
-                                                         : QString::fromStdString(O.Path),
+                                              : VerdictText::Reword(QString::fromStdString(O.Path)),
                              QString::fromStdString(OutageText::KindText(O))};
     // Only what changed: each change of a shown item costs the view a repaint.
     for (int Column = 0; Column < int(std::size(Texts)); ++Column) {
@@ -163,13 +163,13 @@ void TOutagePanel::ShowRow(QTreeWidgetItem* Item, const TOutage& O) {
 QString TOutagePanel::EndText(const TOutage& Outage) {
     switch (Outage.End) {
     case TOutageEnd::Open:
-        return QStringLiteral("in corso");
+        return tr("in corso");
     case TOutageEnd::Recovered:
         return Stamp(EndMs(Outage, 0));
     case TOutageEnd::Unknown:
         break;
     }
-    return QStringLiteral("sconosciuta");
+    return tr("sconosciuta");
 }
 
 std::pair<qint64, qint64> TOutagePanel::SpanOf(const TOutage& Outage, qint64 NowMs) {
@@ -227,16 +227,16 @@ QByteArray TOutagePanel::Csv() const {
 bool TOutagePanel::ExportCsv(const QString& Path) {
     const QString Reason = TCsvExport::WriteFile(Path, Csv());
     if (!Reason.isEmpty() && FErrorBox) {
-        FErrorBox(QStringLiteral("Impossibile esportare il CSV %1: %2")
-                      .arg(QDir::toNativeSeparators(Path), Reason));
+        FErrorBox(
+            tr("Impossibile esportare il CSV %1: %2").arg(QDir::toNativeSeparators(Path), Reason));
     }
     return Reason.isEmpty();
 }
 
 void TOutagePanel::ExportClick() {
-    const QString Path = TCsvExport::AskPath(this, QStringLiteral("Esporta interruzioni"),
-                                             QStringLiteral("zirko-interruzioni"),
-                                             QStringLiteral("csv"), QDateTime::currentDateTime());
+    const QString Path =
+        TCsvExport::AskPath(this, tr("Esporta interruzioni"), tr("zirko-interruzioni"),
+                            QStringLiteral("csv"), QDateTime::currentDateTime());
     if (!Path.isEmpty()) {
         ExportCsv(Path);
     }

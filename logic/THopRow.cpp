@@ -1,28 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "THopRow.h"
 
+#include <QCoreApplication>
+
 THopRow THopRow::ForReply(const TReplyStatus& Reply, const std::function<QString()>& Stamp) {
     const QString from = QString::fromStdString(Reply.FromAddress);
     switch (Reply.Status) {
     case skEchoReply:
         return {from,
-                QStringLiteral("Reached (") + Stamp() + QStringLiteral(") in : ") +
-                    QString::number(Reply.RoundTripMs) + QStringLiteral(" ms"),
+                QCoreApplication::translate("THopRow", "Reached (%1) in : %2 ms")
+                    .arg(Stamp(), QString::number(Reply.RoundTripMs)),
                 TTraceNext::Reached};
     case skTimedOut:
-        return {QStringLiteral("?.?.?.?"), QStringLiteral("Timed out."), TTraceNext::Continue};
+        return {QStringLiteral("?.?.?.?"), QCoreApplication::translate("THopRow", "Timed out."),
+                TTraceNext::Continue};
     case skUnreachable:
-        return {from, QStringLiteral("Destination network unreachable"), TTraceNext::Stop};
+        return {from, QCoreApplication::translate("THopRow", "Destination network unreachable"),
+                TTraceNext::Stop};
     case skTtlExceeded:
         return {from,
-                QStringLiteral("(") + Stamp() + QStringLiteral(")TTL=") +
-                    QString::number(Reply.ReplyTtl),
+                QCoreApplication::translate("THopRow", "(%1)TTL=%2")
+                    .arg(Stamp(), QString::number(Reply.ReplyTtl)),
                 TTraceNext::Continue};
     case skError:
         break;
     }
     // skError and any value outside the enumeration read as an unknown error.
-    return {from, QStringLiteral("Unknown error."), TTraceNext::Continue};
+    return {from, QCoreApplication::translate("THopRow", "Unknown error."), TTraceNext::Continue};
 }
 
 std::optional<int32_t> THopRow::HopNumberOf(const QString& Caption) {

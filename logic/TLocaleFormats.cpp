@@ -33,7 +33,7 @@ QString TLocaleFormats::ShortDate(const std::tm& When) {
 }
 
 QString TLocaleFormats::LongTime(const std::tm& When) {
-    return Strftime(ExpandTimeFormat(Langinfo(T_FMT), Langinfo(T_FMT_AMPM)), When);
+    return Strftime(QString::fromLocal8Bit(LongTimeFormat()), When);
 }
 
 QChar TLocaleFormats::DecimalSeparator() {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TRangeStatistics.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cmath>
 
@@ -112,10 +114,13 @@ QString Description(const TRangeSummary& Summary, QChar DecimalSeparator) {
         return {};
     }
     const auto Value = [&](const QString& Caption) {
-        return Caption.isEmpty() ? QStringLiteral("n.d.") : Caption + QStringLiteral(" ms");
+        return Caption.isEmpty()
+                   ? QCoreApplication::translate("TRangeStatistics", "n.d.")
+                   : QCoreApplication::translate("TRangeStatistics", "%1 ms").arg(Caption);
     };
-    return QStringLiteral("%1 ping, min %2, media %3, max %4, persi %5, mediana %6, "
-                          "95° percentile %7, deviazione standard %8")
+    return QCoreApplication::translate("TRangeStatistics",
+                                       "%1 ping, min %2, media %3, max %4, persi %5, mediana %6, "
+                                       "95° percentile %7, deviazione standard %8")
         .arg(Summary.Pings)
         .arg(Value(MinCaption(Summary, DecimalSeparator)),
              Value(MeanCaption(Summary, DecimalSeparator)),

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TTraceVerdict.h"
 
+#include "VerdictText.h"
+
 #include <QStringList>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
+
+using namespace VerdictText;
 
 bool Lossy(const THopFigures& AHop) {
     return AHop.Sent > 0 && AHop.Sent - AHop.Received >= TTraceVerdict::LossFloor(AHop.Sent);
@@ -22,8 +26,7 @@ QString HopList(const QStringList& AHops) {
     if (AHops.size() < 2) {
         return AHops.join(QString());
     }
-    return AHops.mid(0, AHops.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" e ") +
-           AHops.back();
+    return AHops.mid(0, AHops.size() - 1).join(QStringLiteral(", ")) + Source(And) + AHops.back();
 }
 
 } // namespace
@@ -52,10 +55,7 @@ TTraceVerdict TTraceVerdict::Of(const std::vector<THopFigures>& ARows) {
         Rounds = std::max(Rounds, R.Sent);
     }
     if (Rounds < MinRounds) {
-        return {TKind::TooFewRounds, 0,
-                QStringLiteral("Servono almeno %1 giri per un giudizio (finora %2).")
-                    .arg(MinRounds)
-                    .arg(Rounds)};
+        return {TKind::TooFewRounds, 0, Source(TooFew).arg(MinRounds).arg(Rounds)};
     }
     const auto Destination = std::find_if(ARows.begin(), ARows.end(),
                                           [](const THopFigures& R) { return R.Destination; });
@@ -69,20 +69,14 @@ TTraceVerdict TTraceVerdict::NotReached(const std::vector<THopFigures>& ARows) {
     int Last = 0;
     for (const THopFigures& R : ARows) {
         if (R.Unreachable) {
-            return {TKind::NotReached, R.Hop,
-                    QStringLiteral("La destinazione non è raggiungibile: il salto %1 la dichiara "
-                                   "irraggiungibile.")
-                        .arg(R.Hop)};
+            return {TKind::NotReached, R.Hop, Source(Unreachable).arg(R.Hop)};
         }
         Last = R.Received > 0 ? R.Hop : Last;
     }
     if (Last == 0) {
-        return {TKind::NotReached, 0,
-                QStringLiteral("La destinazione non risponde e nessun salto risponde.")};
+        return {TKind::NotReached, 0, Source(NoHop)};
     }
-    return {TKind::NotReached, Last,
-            QStringLiteral("La destinazione non risponde; l'ultimo salto che risponde è il %1.")
-                .arg(Last)};
+    return {TKind::NotReached, Last, Source(LastHop).arg(Last)};
 }
 
 TTraceVerdict TTraceVerdict::Reached(const std::vector<THopFigures>& ARows,
@@ -99,8 +93,7 @@ TTraceVerdict TTraceVerdict::Reached(const std::vector<THopFigures>& ARows,
             }
             From = ARows[I].Hop;
         }
-        return {TKind::LossFromHop, From,
-                QStringLiteral("La perdita inizia al salto %1.").arg(From)};
+        return {TKind::LossFromHop, From, Source(LossFrom).arg(From)};
     }
     QStringList Losing;
     int First = 0;
@@ -111,19 +104,10 @@ TTraceVerdict TTraceVerdict::Reached(const std::vector<THopFigures>& ARows,
         }
     }
     if (Losing.size() == 1) {
-        return {
-            TKind::RouterLimits, First,
-            QStringLiteral("Il salto %1 perde risposte ma la destinazione risponde: quel router "
-                           "limita le sue risposte, non è un guasto.")
-                .arg(Losing.front())};
+        return {TKind::RouterLimits, First, Source(OneRouter).arg(Losing.front())};
     }
     if (!Losing.isEmpty()) {
-        return {TKind::RouterLimits, First,
-                QStringLiteral("I salti %1 perdono risposte ma la destinazione risponde: quei "
-                               "router limitano le loro risposte, non è un guasto.")
-                    .arg(HopList(Losing))};
+        return {TKind::RouterLimits, First, Source(Routers).arg(HopList(Losing))};
     }
-    return {TKind::Clear, 0,
-            QStringLiteral("Tutto regolare: la destinazione risponde e nessun salto perde risposte "
-                           "oltre il normale.")};
+    return {TKind::Clear, 0, Source(Clear)};
 }

@@ -34,6 +34,7 @@ public:
 
     TKind Kind = TKind::TooFewRounds;
     int Hop = 0;
+    // In the code's language, as the history keeps it (VerdictText::Reword words it).
     QString Sentence;
 
     // Rows in hop order, up to the destination's when it answered.

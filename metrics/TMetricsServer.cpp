@@ -4,6 +4,7 @@
 #include "TMetricsGuard.h"
 #include "TMetricsRegistry.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QHttpServer>
 #include <QHttpServerResponse>
@@ -41,10 +42,13 @@ QString TMetricsServer::Listen(const QString& Address, quint16 Port) {
         (Address.contains(':') ? "[" + Address + "]" : Address) + ":" + QString::number(Port);
     QHostAddress Host;
     if (!Host.setAddress(Address)) {
-        return QStringLiteral("cannot listen on %1: not an IP address").arg(Where);
+        return QCoreApplication::translate("TMetricsServer",
+                                           "cannot listen on %1: not an IP address")
+            .arg(Where);
     }
     if (!FGuard->listen(Host, Port)) {
-        return QStringLiteral("cannot listen on %1: %2").arg(Where, FGuard->errorString());
+        return QCoreApplication::translate("TMetricsServer", "cannot listen on %1: %2")
+            .arg(Where, FGuard->errorString());
     }
     FHttp->bind(FGuard);
     FGuard->Arm();

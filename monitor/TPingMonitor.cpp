@@ -244,14 +244,14 @@ void TPingMonitor::btn_autoClick() {
     if (!FCounters.auto_attivo) {
         FPage.btn_ping->setEnabled(false);
         FCounters.auto_attivo = true;
-        FPage.btn_auto->setText(QStringLiteral("Ferma auto"));
+        FPage.btn_auto->setText(tr("Ferma auto"));
         FSchedule.Start(FPage.ud_minuti->value(), FPage.ud_ogni->value());
     } else {
         FSchedule.Stop();
         FPage.btn_ping->setEnabled(true);
         FCounters.auto_attivo = false;
         FCounters.n_righe_log = 0;
-        FPage.btn_auto->setText(QStringLiteral("Auto"));
+        FPage.btn_auto->setText(tr("Auto"));
     }
 }
 

@@ -33,7 +33,7 @@ QString FromUtf8(const std::string& Text) {
 QDBusMessage NotifyCall(const TOutageNotification& Content, uint32_t ReplacesId) {
     QDBusMessage Call =
         QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("Notify"));
-    const QString Mostra = QStringLiteral("Mostra");
+    const QString Mostra = TDesktopNotifier::tr("Mostra");
     const QVariantMap Hints{
         {QStringLiteral("urgency"), QVariant::fromValue(static_cast<uchar>(Content.Urgency))},
         {QStringLiteral("category"), FromUtf8(Content.Category)},

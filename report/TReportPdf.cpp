@@ -4,7 +4,9 @@
 #include "OutageText.h"
 #include "ReportSource.h"
 #include "TReportPlot.h"
+#include "VerdictText.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
@@ -28,12 +30,17 @@ constexpr qreal LineHeight = 12;
 constexpr qreal PlotHeight = 210;
 constexpr qreal BodyPoints = 8.5;
 
-QString Stamp(int64_t Ms, const char* Format = "dd/MM/yyyy HH:mm:ss") {
-    return QDateTime::fromMSecsSinceEpoch(Ms).toString(QString::fromLatin1(Format));
+// Dates and numbers as the report's language writes them: its catalogue carries the formats.
+QString Stamp(int64_t Ms,
+              const char* Format = QT_TRANSLATE_NOOP("TReportPdf", "dd/MM/yyyy HH:mm:ss")) {
+    return QDateTime::fromMSecsSinceEpoch(Ms).toString(
+        QCoreApplication::translate("TReportPdf", Format));
 }
 
 QString Number(double Value, int Decimals) {
-    return QLocale(QLocale::Italian, QLocale::Italy).toString(Value, 'f', Decimals);
+    //: The locale whose decimal separator the report's numbers use.
+    return QLocale(QCoreApplication::translate("TReportPdf", "it_IT"))
+        .toString(Value, 'f', Decimals);
 }
 
 QString Ms(int64_t Us) {
@@ -47,7 +54,7 @@ QString Span(int64_t Ms) {
 QString ZoneText(int64_t Ms) {
     const QDateTime At = QDateTime::fromMSecsSinceEpoch(Ms);
     const int Minutes = At.offsetFromUtc() / 60;
-    return QStringLiteral("ora locale %1, UTC%2%3:%4")
+    return QCoreApplication::translate("TReportPdf", "ora locale %1, UTC%2%3:%4")
         .arg(QString::fromUtf8(QTimeZone::systemTimeZoneId()))
         .arg(QLatin1Char(Minutes < 0 ? '-' : '+'))
         .arg(std::abs(Minutes) / 60, 2, 10, QLatin1Char('0'))
@@ -115,11 +122,12 @@ private:
         FY = Margin;
         SetFont(13, true);
         FPainter.setPen(Qt::black);
-        FPainter.drawText(QRectF(Margin, FY, PageWidth - 2 * Margin, 18), Qt::AlignLeft,
-                          QStringLiteral("Zirko – Rapporto di raggiungibilità"));
+        FPainter.drawText(
+            QRectF(Margin, FY, PageWidth - 2 * Margin, 18), Qt::AlignLeft,
+            QCoreApplication::translate("TReportPdf", "Zirko – Rapporto di raggiungibilità"));
         SetFont(BodyPoints, false);
         FPainter.drawText(QRectF(Margin, FY, PageWidth - 2 * Margin, 18), Qt::AlignRight,
-                          QStringLiteral("Pagina %1").arg(FPage));
+                          QCoreApplication::translate("TReportPdf", "Pagina %1").arg(FPage));
         FY += 20;
         for (const QString& Line : FHeader) {
             FPainter.drawText(QRectF(Margin, FY, PageWidth - 2 * Margin, LineHeight),
@@ -148,59 +156,71 @@ std::vector<QString> HeaderOf(const TReportData& Data, const QString& Version, i
         Data.Addresses.empty() ? TReportSource{} : ReportSourceFor(Data.Addresses.back());
     const QString SourceText =
         Source.Address.empty()
-            ? QStringLiteral("non determinata")
+            ? QCoreApplication::translate("TReportPdf", "non determinata")
             : QString::fromStdString(Source.Address) +
                   (Source.Interface.empty()
                        ? QString()
-                       : QStringLiteral(" (interfaccia %1)")
+                       : QCoreApplication::translate("TReportPdf", " (interfaccia %1)")
                              .arg(QString::fromStdString(Source.Interface)));
     return {
-        QStringLiteral("Host: %1 (%2)").arg(QString::fromStdString(r.Host), Addresses.join(", ")),
-        QStringLiteral("Origine: %1").arg(SourceText),
-        QStringLiteral("Intervallo: dal %1 al %2 (%3)")
-            .arg(Stamp(r.FromMs, "dd/MM/yyyy HH:mm"), Stamp(r.ToMs, "dd/MM/yyyy HH:mm"),
+        QCoreApplication::translate("TReportPdf", "Host: %1 (%2)")
+            .arg(QString::fromStdString(r.Host), Addresses.join(", ")),
+        QCoreApplication::translate("TReportPdf", "Origine: %1").arg(SourceText),
+        QCoreApplication::translate("TReportPdf", "Intervallo: dal %1 al %2 (%3)")
+            .arg(Stamp(r.FromMs, QT_TRANSLATE_NOOP("TReportPdf", "dd/MM/yyyy HH:mm")),
+                 Stamp(r.ToMs, QT_TRANSLATE_NOOP("TReportPdf", "dd/MM/yyyy HH:mm")),
                  ZoneText(r.FromMs)),
-        QStringLiteral("Creato il %1 da Zirko %2").arg(Stamp(MadeMs), Version),
+        QCoreApplication::translate("TReportPdf", "Creato il %1 da Zirko %2")
+            .arg(Stamp(MadeMs), Version),
     };
 }
 
 void WriteAvailability(TFlow& Flow, const TReportData& Data) {
     const THistoryColumn& t = Data.Total;
     const auto Share = Data.AvailabilityPercent();
-    Flow.Title(QStringLiteral("Disponibilità"));
-    Flow.Text(Share ? QStringLiteral("Disponibilità: %1 % del tempo monitorato (%2 su %3 "
-                                     "monitorati), su %4 ping, %5 % persi.")
+    Flow.Title(QCoreApplication::translate("TReportPdf", "Disponibilità"));
+    Flow.Text(Share ? QCoreApplication::translate(
+                          "TReportPdf", "Disponibilità: %1 % del tempo monitorato (%2 su %3 "
+                                        "monitorati), su %4 ping, %5 % persi.")
                           .arg(Number(*Share, 3), Span(Data.MonitoredMs - Data.DownMs),
-                                Span(Data.MonitoredMs), QString::number(t.Count),
-                                Number(t.Count ? 100.0 * t.Lost / t.Count : 0.0, 2))
-                    : QStringLiteral("Disponibilità: non calcolabile, nessun tempo monitorato."),
+                               Span(Data.MonitoredMs), QString::number(t.Count),
+                               Number(t.Count ? 100.0 * t.Lost / t.Count : 0.0, 2))
+                    : QCoreApplication::translate(
+                          "TReportPdf", "Disponibilità: non calcolabile, nessun tempo monitorato."),
               true);
     int64_t Unmonitored = 0;
     for (const TReportSpan& s : Data.Unmonitored) {
         Unmonitored += s.second - s.first;
     }
-    Flow.Text(QStringLiteral("Tempo non monitorato (in grigio nel grafico): %1 in %2 tratti, "
-                             "escluso dal calcolo.")
+    Flow.Text(QCoreApplication::translate(
+                  "TReportPdf", "Tempo non monitorato (in grigio nel grafico): %1 in %2 tratti, "
+                                "escluso dal calcolo.")
                   .arg(Span(Unmonitored))
                   .arg(Data.Unmonitored.size()));
-    Flow.Text(QStringLiteral("Un'interruzione conta dal punto medio del suo inizio al punto medio "
-                             "della sua fine; mediana e 95° percentile dagli aggregati al minuto."));
+    Flow.Text(QCoreApplication::translate(
+        "TReportPdf", "Un'interruzione conta dal punto medio del suo inizio al punto medio "
+                      "della sua fine; mediana e 95° percentile dagli aggregati al minuto."));
 }
 
 void WriteTable(TFlow& Flow, const TReportData& Data) {
     const std::vector<qreal> Edges = {0, 110, 180, 250, 330, 420};
-    Flow.Title(Data.Hourly ? QStringLiteral("Per ora") : QStringLiteral("Per giorno"));
-    Flow.Row({Data.Hourly ? QStringLiteral("Ora") : QStringLiteral("Giorno"),
-              QStringLiteral("Ping"), QStringLiteral("Persi %"), QStringLiteral("Mediana ms"),
-              QStringLiteral("95° perc. ms"), QStringLiteral("Massimo ms")},
+    Flow.Title(Data.Hourly ? QCoreApplication::translate("TReportPdf", "Per ora")
+                           : QCoreApplication::translate("TReportPdf", "Per giorno"));
+    Flow.Row({Data.Hourly ? QCoreApplication::translate("TReportPdf", "Ora")
+                          : QCoreApplication::translate("TReportPdf", "Giorno"),
+              QCoreApplication::translate("TReportPdf", "Ping"),
+              QCoreApplication::translate("TReportPdf", "Persi %"),
+              QCoreApplication::translate("TReportPdf", "Mediana ms"),
+              QCoreApplication::translate("TReportPdf", "95° perc. ms"),
+              QCoreApplication::translate("TReportPdf", "Massimo ms")},
              Edges, true);
     for (const TReportRow& r : Data.Rows) {
         const THistoryColumn& f = r.Figures;
         const bool Answered = f.Count > f.Lost;
         const QString None = QStringLiteral("–");
-        Flow.Row({Stamp(r.FromMs, Data.Hourly ? "dd/MM/yyyy HH:00" : "dd/MM/yyyy"),
-                  QString::number(f.Count),
-                  f.Count ? Number(100.0 * f.Lost / f.Count, 2) : None,
+        Flow.Row({Stamp(r.FromMs, Data.Hourly ? QT_TRANSLATE_NOOP("TReportPdf", "dd/MM/yyyy HH:00")
+                                              : QT_TRANSLATE_NOOP("TReportPdf", "dd/MM/yyyy")),
+                  QString::number(f.Count), f.Count ? Number(100.0 * f.Lost / f.Count, 2) : None,
                   Answered ? Ms(f.MedianUs) : None, Answered ? Ms(f.P95Us) : None,
                   Answered ? Ms(f.MaxUs) : None},
                  Edges);
@@ -210,35 +230,42 @@ void WriteTable(TFlow& Flow, const TReportData& Data) {
 void WriteOutage(TFlow& Flow, const TReportOutage& Item, int Number) {
     const TOutage& o = Item.Outage;
     Flow.Need(4 * LineHeight); // an outage's lines begin together on a page
-    const QString From = o.StartFromMs ? Stamp(*o.StartFromMs) : QStringLiteral("ignoto");
-    Flow.Text(QStringLiteral("%1. Inizio %2 (ultima risposta: %3)")
+    const QString From =
+        o.StartFromMs ? Stamp(*o.StartFromMs) : QCoreApplication::translate("TReportPdf", "ignoto");
+    Flow.Text(QCoreApplication::translate("TReportPdf", "%1. Inizio %2 (ultima risposta: %3)")
                   .arg(Number)
                   .arg(Stamp(o.StartToMs), From),
               true);
-    QString End = QStringLiteral("in corso (ultimo ping perso %1)").arg(Stamp(o.EndFromMs));
+    QString End = QCoreApplication::translate("TReportPdf", "in corso (ultimo ping perso %1)")
+                      .arg(Stamp(o.EndFromMs));
     if (o.End != TOutageEnd::Open) {
-        End = QStringLiteral("tra %1 e %2%3")
+        End = QCoreApplication::translate("TReportPdf", "tra %1 e %2%3")
                   .arg(Stamp(o.EndFromMs), o.EndToMs ? Stamp(*o.EndToMs) : QStringLiteral("?"),
-                       o.End == TOutageEnd::Unknown ? QStringLiteral(" (fine sconosciuta)")
-                                                    : QString());
+                       o.End == TOutageEnd::Unknown
+                           ? QCoreApplication::translate("TReportPdf", " (fine sconosciuta)")
+                           : QString());
     }
-    Flow.Text(QStringLiteral("Fine %1").arg(End), false, 12);
-    Flow.Text(QStringLiteral("Durata %1, %2 ping persi")
+    Flow.Text(QCoreApplication::translate("TReportPdf", "Fine %1").arg(End), false, 12);
+    Flow.Text(QCoreApplication::translate("TReportPdf", "Durata %1, %2 ping persi")
                   .arg(QString::fromStdString(OutageText::Duration(o)))
                   .arg(o.Lost),
               false, 12);
-    const QString Path = o.Path.empty() ? QStringLiteral("nessuna traccia registrata")
-                                        : QString::fromStdString(o.Path);
-    Flow.Text(QStringLiteral("Percorso: %1").arg(Path), false, 12);
+    const QString Path =
+        o.Path.empty() ? QCoreApplication::translate("TReportPdf", "nessuna traccia registrata")
+                       : VerdictText::Reword(QString::fromStdString(o.Path));
+    Flow.Text(QCoreApplication::translate("TReportPdf", "Percorso: %1").arg(Path), false, 12);
     if (Item.Trace) {
         for (const TOutageHop& h : Item.Trace->Hops) {
-            Flow.Text(QStringLiteral("%1  %2  %3/%4 risposte%5")
+            Flow.Text(QCoreApplication::translate("TReportPdf", "%1  %2  %3/%4 risposte%5")
                           .arg(h.Hop, 2)
-                          .arg(h.Address.empty() ? QStringLiteral("*") : QString::fromStdString(h.Address))
+                          .arg(h.Address.empty() ? QStringLiteral("*")
+                                                 : QString::fromStdString(h.Address))
                           .arg(h.Received)
                           .arg(h.Sent)
-                          .arg(h.AverageUs ? QStringLiteral(", media %1 ms").arg(Ms(*h.AverageUs))
-                                           : QString()),
+                          .arg(h.AverageUs
+                                   ? QCoreApplication::translate("TReportPdf", ", media %1 ms")
+                                         .arg(Ms(*h.AverageUs))
+                                   : QString()),
                       false, 24);
         }
     }
@@ -246,18 +273,22 @@ void WriteOutage(TFlow& Flow, const TReportOutage& Item, int Number) {
 
 void WriteSlow(TFlow& Flow, const TOutage& s, int Number) {
     Flow.Need(3 * LineHeight);
-    const QString From = s.StartFromMs ? Stamp(*s.StartFromMs) : QStringLiteral("ignoto");
-    Flow.Text(QStringLiteral("%1. Lento dal %2 (ultima media nel limite: %3)")
-                  .arg(Number)
-                  .arg(Stamp(s.StartToMs), From),
-              true);
-    QString End = QStringLiteral("in corso (ultima media oltre il limite %1)").arg(Stamp(s.EndFromMs));
+    const QString From =
+        s.StartFromMs ? Stamp(*s.StartFromMs) : QCoreApplication::translate("TReportPdf", "ignoto");
+    Flow.Text(
+        QCoreApplication::translate("TReportPdf", "%1. Lento dal %2 (ultima media nel limite: %3)")
+            .arg(Number)
+            .arg(Stamp(s.StartToMs), From),
+        true);
+    QString End =
+        QCoreApplication::translate("TReportPdf", "in corso (ultima media oltre il limite %1)")
+            .arg(Stamp(s.EndFromMs));
     if (s.End != TOutageEnd::Open) {
-        End = QStringLiteral("tra %1 e %2").arg(Stamp(s.EndFromMs),
-                                                s.EndToMs ? Stamp(*s.EndToMs) : QStringLiteral("?"));
+        End = QCoreApplication::translate("TReportPdf", "tra %1 e %2")
+                  .arg(Stamp(s.EndFromMs), s.EndToMs ? Stamp(*s.EndToMs) : QStringLiteral("?"));
     }
-    Flow.Text(QStringLiteral("Fine %1").arg(End), false, 12);
-    Flow.Text(QStringLiteral("Durata %1, %2 ping persi")
+    Flow.Text(QCoreApplication::translate("TReportPdf", "Fine %1").arg(End), false, 12);
+    Flow.Text(QCoreApplication::translate("TReportPdf", "Durata %1, %2 ping persi")
                   .arg(QString::fromStdString(OutageText::Duration(s)))
                   .arg(s.Lost),
               false, 12);
@@ -271,34 +302,41 @@ bool WriteReportPdf(const TReportData& Data, const QString& Path, const QString&
     Writer.setResolution(PointsPerInch);
     Writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
     Writer.setCreator(QStringLiteral("Zirko ") + Version);
-    Writer.setTitle(QStringLiteral("Rapporto %1").arg(QString::fromStdString(Data.Request.Host)));
+    Writer.setTitle(QCoreApplication::translate("TReportPdf", "Rapporto %1")
+                        .arg(QString::fromStdString(Data.Request.Host)));
     QPainter Painter;
     if (!Painter.begin(&Writer)) {
-        Error = QStringLiteral("il file non si può scrivere.");
+        Error = QCoreApplication::translate("TReportPdf", "il file non si può scrivere.");
         return false;
     }
     TFlow Flow(Writer, Painter, HeaderOf(Data, Version, MadeMs));
     DrawReportPlot(Painter, Flow.Take(PlotHeight), Data);
-    Flow.Text(QStringLiteral("Linea: mediana; fascia: minimo-massimo; segni rossi: ping persi; "
-                             "rosso chiaro: interruzioni; giallo chiaro: periodi lenti; grigio: non monitorato."));
+    Flow.Text(QCoreApplication::translate(
+        "TReportPdf",
+        "Linea: mediana; fascia: minimo-massimo; segni rossi: ping persi; "
+        "rosso chiaro: interruzioni; giallo chiaro: periodi lenti; grigio: non monitorato."));
     WriteAvailability(Flow, Data);
     WriteTable(Flow, Data);
-    Flow.Title(QStringLiteral("Interruzioni (%1)").arg(Data.Outages.size()));
+    Flow.Title(
+        QCoreApplication::translate("TReportPdf", "Interruzioni (%1)").arg(Data.Outages.size()));
     if (Data.Outages.empty()) {
-        Flow.Text(QStringLiteral("Nessuna interruzione nell'intervallo."));
+        Flow.Text(
+            QCoreApplication::translate("TReportPdf", "Nessuna interruzione nell'intervallo."));
     }
     for (size_t i = 0; i < Data.Outages.size(); ++i) {
         WriteOutage(Flow, Data.Outages[i], int(i + 1));
     }
-    Flow.Title(QStringLiteral("Periodi lenti (%1)").arg(Data.SlowPeriods.size()));
+    Flow.Title(QCoreApplication::translate("TReportPdf", "Periodi lenti (%1)")
+                   .arg(Data.SlowPeriods.size()));
     if (Data.SlowPeriods.empty()) {
-        Flow.Text(QStringLiteral("Nessun periodo lento nell'intervallo."));
+        Flow.Text(
+            QCoreApplication::translate("TReportPdf", "Nessun periodo lento nell'intervallo."));
     }
     for (size_t i = 0; i < Data.SlowPeriods.size(); ++i) {
         WriteSlow(Flow, Data.SlowPeriods[i], int(i + 1));
     }
     if (!Painter.end()) {
-        Error = QStringLiteral("il file non si può scrivere.");
+        Error = QCoreApplication::translate("TReportPdf", "il file non si può scrivere.");
         return false;
     }
     return true;

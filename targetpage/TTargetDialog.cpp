@@ -13,7 +13,12 @@
 namespace {
 
 const char* const Captions[TTargetDialog::FieldCount] = {
-    "Host", "Nome", "Gruppo", "Intervallo", "Allarme dopo persi", "Limite media ms"};
+    QT_TRANSLATE_NOOP("TTargetDialog", "Host"),
+    QT_TRANSLATE_NOOP("TTargetDialog", "Nome"),
+    QT_TRANSLATE_NOOP("TTargetDialog", "Gruppo"),
+    QT_TRANSLATE_NOOP("TTargetDialog", "Intervallo"),
+    QT_TRANSLATE_NOOP("TTargetDialog", "Allarme dopo persi"),
+    QT_TRANSLATE_NOOP("TTargetDialog", "Limite media ms")};
 
 } // namespace
 
@@ -32,16 +37,16 @@ TTargetDialog::TTargetDialog(const QString& ATitle, const TTarget& AStart,
     for (int I = 0; I < FieldCount; ++I) {
         FFields[I] = new QLineEdit(QString::fromStdString(Values[I]), this);
         FFields[I]->setObjectName(QStringLiteral("e_target_%1").arg(I));
-        FFields[I]->setAccessibleName(QString::fromUtf8(Captions[I]));
-        Form->addRow(QString::fromUtf8(Captions[I]), FFields[I]);
+        FFields[I]->setAccessibleName(tr(Captions[I]));
+        Form->addRow(tr(Captions[I]), FFields[I]);
     }
     FReason->setObjectName(QStringLiteral("l_target_reason"));
-    FReason->setAccessibleName(QStringLiteral("Motivo"));
+    FReason->setAccessibleName(tr("Motivo"));
     FReason->setWordWrap(true);
     FReason->setStyleSheet(QStringLiteral("color: #b00000"));
     auto* Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    Buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    Buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annulla"));
+    Buttons->button(QDialogButtonBox::Ok)->setText(tr("OK"));
+    Buttons->button(QDialogButtonBox::Cancel)->setText(tr("Annulla"));
     for (QAbstractButton* Button : Buttons->buttons()) {
         Button->setAccessibleName(Button->text());
     }

@@ -88,12 +88,12 @@ QString MarkText(TTargetStatus::TMark AMark) {
 
 QString MarkName(TTargetStatus::TMark AMark) {
     switch (AMark) {
-    case TTargetStatus::TMark::Up: return QStringLiteral("risponde");
-    case TTargetStatus::TMark::Slow: return QStringLiteral("lento");
-    case TTargetStatus::TMark::Down: return QStringLiteral("giù");
+    case TTargetStatus::TMark::Up: return TTargetsPage::tr("risponde");
+    case TTargetStatus::TMark::Slow: return TTargetsPage::tr("lento");
+    case TTargetStatus::TMark::Down: return TTargetsPage::tr("giù");
     case TTargetStatus::TMark::NotWatched: break;
     }
-    return QStringLiteral("non osservato");
+    return TTargetsPage::tr("non osservato");
 }
 
 QColor MarkColour(TTargetStatus::TMark AMark) {
@@ -125,21 +125,21 @@ TTargetsPage::TTargetsPage(std::string APath, QWidget* AParent)
     setObjectName(QStringLiteral("TabSheet4"));
     e_filtro = new QLineEdit(this);
     e_filtro->setObjectName(QStringLiteral("e_filtro"));
-    e_filtro->setPlaceholderText(QStringLiteral("Filtro"));
-    e_filtro->setAccessibleName(QStringLiteral("Filtro"));
+    e_filtro->setPlaceholderText(tr("Filtro"));
+    e_filtro->setAccessibleName(tr("Filtro"));
     e_filtro->setClearButtonEnabled(true);
-    btn_aggiungi = Button(QStringLiteral("Aggiungi…"), "btn_aggiungi");
-    btn_modifica = Button(QStringLiteral("Modifica…"), "btn_modifica");
-    btn_rimuovi = Button(QStringLiteral("Rimuovi"), "btn_rimuovi");
-    btn_avvia = Button(QStringLiteral("Avvia"), "btn_avvia");
-    btn_ferma = Button(QStringLiteral("Ferma"), "btn_ferma");
-    btn_avvia_tutti = Button(QStringLiteral("Avvia tutti"), "btn_avvia_tutti");
-    btn_ferma_tutti = Button(QStringLiteral("Ferma tutti"), "btn_ferma_tutti");
-    btn_importa = Button(QStringLiteral("Importa…"), "btn_importa");
-    btn_esporta = Button(QStringLiteral("Esporta…"), "btn_esporta");
+    btn_aggiungi = Button(tr("Aggiungi…"), "btn_aggiungi");
+    btn_modifica = Button(tr("Modifica…"), "btn_modifica");
+    btn_rimuovi = Button(tr("Rimuovi"), "btn_rimuovi");
+    btn_avvia = Button(tr("Avvia"), "btn_avvia");
+    btn_ferma = Button(tr("Ferma"), "btn_ferma");
+    btn_avvia_tutti = Button(tr("Avvia tutti"), "btn_avvia_tutti");
+    btn_ferma_tutti = Button(tr("Ferma tutti"), "btn_ferma_tutti");
+    btn_importa = Button(tr("Importa…"), "btn_importa");
+    btn_esporta = Button(tr("Esporta…"), "btn_esporta");
     l_problema = new QLabel(this);
     l_problema->setObjectName(QStringLiteral("l_problema"));
-    l_problema->setAccessibleName(QStringLiteral("Problema del file"));
+    l_problema->setAccessibleName(tr("Problema del file"));
     l_problema->setStyleSheet(QStringLiteral("color: #b00000"));
     CreateTable();
 
@@ -194,12 +194,11 @@ QPushButton* TTargetsPage::Button(const QString& ACaption, const char* AName) {
 void TTargetsPage::CreateTable() {
     tv_bersagli = new QTreeWidget(this);
     tv_bersagli->setObjectName(QStringLiteral("tv_bersagli"));
-    tv_bersagli->setAccessibleName(QStringLiteral("Bersagli"));
+    tv_bersagli->setAccessibleName(tr("Bersagli"));
     tv_bersagli->setColumnCount(cCount);
-    tv_bersagli->setHeaderLabels({QStringLiteral("Stato"), QStringLiteral("Nome"),
-                                  QStringLiteral("Indirizzo"), QStringLiteral("Ultimo"),
-                                  QStringLiteral("Media"), QStringLiteral("Perdita %"),
-                                  QStringLiteral("Ultimi 10 minuti"), QStringLiteral("Giù da")});
+    tv_bersagli->setHeaderLabels({tr("Stato"), tr("Nome"), tr("Indirizzo"), tr("Ultimo"),
+                                  tr("Media"), tr("Perdita %"), tr("Ultimi 10 minuti"),
+                                  tr("Giù da")});
     tv_bersagli->setSelectionMode(QAbstractItemView::ExtendedSelection);
     tv_bersagli->setRootIsDecorated(true);
     tv_bersagli->setUniformRowHeights(true);
@@ -309,9 +308,9 @@ void TTargetsPage::SetFilter(const QString& AText) {
 void TTargetsPage::ShowProblem() {
     const std::string& Problem = FStore.Problem();
     l_problema->setText(
-        Problem.empty() ? QString()
-                        : QStringLiteral("Il file dei bersagli non si può usare: %1")
-                              .arg(QString::fromStdString(Problem)));
+        Problem.empty()
+            ? QString()
+            : tr("Il file dei bersagli non si può usare: %1").arg(QString::fromStdString(Problem)));
     l_problema->setAccessibleDescription(l_problema->text());
     l_problema->setVisible(!Problem.empty());
 }
@@ -321,8 +320,8 @@ void TTargetsPage::Changed(std::vector<TTarget> ATargets) {
     TTargetsStore::TSaved Saved = FStore.Save(FTargets);
     if (Saved == TTargetsStore::TSaved::NeedsConsent) {
         const auto Answer = QMessageBox::question(
-            this, QStringLiteral("Bersagli"),
-            QStringLiteral("Il file %1 non si può leggere. Sostituirlo con l'elenco attuale?")
+            this, tr("Bersagli"),
+            tr("Il file %1 non si può leggere. Sostituirlo con l'elenco attuale?")
                 .arg(QString::fromStdString(FStore.Path())));
         if (Answer == QMessageBox::Yes) {
             Saved = FStore.Save(FTargets, true);
@@ -354,9 +353,9 @@ std::vector<size_t> TTargetsPage::Selected() const {
 }
 
 void TTargetsPage::Add() {
-    TTargetDialog Dialog(QStringLiteral("Aggiungi bersaglio"), TTarget{},
-                         [this](const TTarget& ANew) { return TTargetsStore::Clash(ANew, FTargets); },
-                         this);
+    TTargetDialog Dialog(
+        tr("Aggiungi bersaglio"), TTarget{},
+        [this](const TTarget& ANew) { return TTargetsStore::Clash(ANew, FTargets); }, this);
     if (Dialog.exec() == QDialog::Accepted) {
         std::vector<TTarget> Next = FTargets;
         Next.push_back(Dialog.Target());
@@ -372,11 +371,9 @@ void TTargetsPage::Edit() {
     const size_t Index = Indexes.front();
     std::vector<TTarget> Others = FTargets;
     Others.erase(Others.begin() + std::ptrdiff_t(Index));
-    TTargetDialog Dialog(QStringLiteral("Modifica bersaglio"), FTargets[Index],
-                         [Others](const TTarget& AEdited) {
-                             return TTargetsStore::Clash(AEdited, Others);
-                         },
-                         this);
+    TTargetDialog Dialog(
+        tr("Modifica bersaglio"), FTargets[Index],
+        [Others](const TTarget& AEdited) { return TTargetsStore::Clash(AEdited, Others); }, this);
     if (Dialog.exec() == QDialog::Accepted) {
         std::vector<TTarget> Next = FTargets;
         Next[Index] = Dialog.Target();
@@ -410,8 +407,8 @@ void TTargetsPage::SetStopped(const std::vector<size_t>& AIndexes, bool AStopped
 }
 
 void TTargetsPage::Import() {
-    const QString Path = QFileDialog::getOpenFileName(this, QStringLiteral("Importa bersagli"),
-                                                      QString(), QStringLiteral("YAML (*.yml *.yaml)"));
+    const QString Path = QFileDialog::getOpenFileName(this, tr("Importa bersagli"), QString(),
+                                                      tr("YAML (*.yml *.yaml)"));
     if (Path.isEmpty()) {
         return;
     }
@@ -424,22 +421,19 @@ void TTargetsPage::Import() {
         }
         Changed(std::move(Next));
     } catch (const ETargetsFile& Error) {
-        QMessageBox::warning(this, QStringLiteral("Importa bersagli"),
-                             QString::fromStdString(Error.what()));
+        QMessageBox::warning(this, tr("Importa bersagli"), QString::fromStdString(Error.what()));
     }
 }
 
 void TTargetsPage::Export() {
-    const QString Path = QFileDialog::getSaveFileName(this, QStringLiteral("Esporta bersagli"),
-                                                      QStringLiteral("targets.yml"),
-                                                      QStringLiteral("YAML (*.yml *.yaml)"));
+    const QString Path = QFileDialog::getSaveFileName(
+        this, tr("Esporta bersagli"), QStringLiteral("targets.yml"), tr("YAML (*.yml *.yaml)"));
     if (Path.isEmpty()) {
         return;
     }
     try {
         zirko::targets::Write(Path.toStdString(), FTargets);
     } catch (const ETargetsFile& Error) {
-        QMessageBox::warning(this, QStringLiteral("Esporta bersagli"),
-                             QString::fromStdString(Error.what()));
+        QMessageBox::warning(this, tr("Esporta bersagli"), QString::fromStdString(Error.what()));
     }
 }

@@ -6,6 +6,7 @@
 #include "TLocaleFormats.h"
 #include "TSystemLookups.h"
 #include "TTraceTable.h"
+#include "VerdictText.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -32,11 +33,11 @@ constexpr int ColumnWidths[TTraceTable::ColumnCount] = {38, 92, 96, 50, 58, 46, 
 QTreeWidget* MakeTable(QWidget* AParent) {
     auto* Table = new QTreeWidget(AParent);
     Table->setObjectName(QStringLiteral("lvContinuo"));
-    Table->setAccessibleName(QStringLiteral("Traccia continua"));
+    Table->setAccessibleName(TContinuousTraceView::tr("Traccia continua"));
     Table->setColumnCount(TTraceTable::ColumnCount);
     Table->setHeaderLabels(TTraceTable::Headers());
     for (int C = TTraceTable::LastColumn; C < TTraceTable::ColumnCount; ++C) {
-        Table->headerItem()->setToolTip(C, QStringLiteral("in millisecondi"));
+        Table->headerItem()->setToolTip(C, TContinuousTraceView::tr("in millisecondi"));
     }
     for (int C = 0; C < TTraceTable::ColumnCount; ++C) {
         Table->setColumnWidth(C, ColumnWidths[C]);
@@ -58,7 +59,7 @@ TContinuousTraceView::TContinuousTraceView(TNetContext& AContext, QWidget* APare
       l_verdetto(new QLabel(this)), FVerdictDue(new QTimer(this)) {
     setObjectName(QStringLiteral("TraceContinuous"));
     l_verdetto->setObjectName(QStringLiteral("l_verdetto"));
-    l_verdetto->setAccessibleName(QStringLiteral("Giudizio"));
+    l_verdetto->setAccessibleName(tr("Giudizio"));
     l_verdetto->setWordWrap(true);
     l_verdetto->setTextInteractionFlags(Qt::TextSelectableByMouse);
     l_verdetto->setContentsMargins(4, 2, 4, 2);
@@ -188,7 +189,7 @@ void TContinuousTraceView::Fill(QTreeWidgetItem* AItem, const TTraceHop& AHop) {
 }
 
 void TContinuousTraceView::ShowVerdict() {
-    const QString Sentence = FTrace->Verdict().Sentence;
+    const QString Sentence = VerdictText::Reword(FTrace->Verdict().Sentence);
     l_verdetto->setText(Sentence);
     // Named "Giudizio" for assistive technology, which reads the sentence as its description.
     l_verdetto->setAccessibleDescription(Sentence);
@@ -219,17 +220,17 @@ bool TContinuousTraceView::ExportCsv(const QString& APath) {
     }
     const QString Reason = File.errorString();
     File.cancelWriting();
-    ReportError(QStringLiteral("Impossibile esportare il CSV %1: %2").arg(APath, Reason));
+    ReportError(tr("Impossibile esportare il CSV %1: %2").arg(APath, Reason));
     return false;
 }
 
 void TContinuousTraceView::ExportClick() {
     const QString Suggested =
-        QDir::home().filePath(QStringLiteral("zirko-traccia-%1.csv")
+        QDir::home().filePath(tr("zirko-traccia-%1.csv")
                                   .arg(QDateTime::fromMSecsSinceEpoch(FControls.Clock->WallMs())
                                            .toString(QStringLiteral("yyyyMMdd-HHmmss"))));
-    const QString Path = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Esporta CSV"), Suggested, QStringLiteral("File CSV (*.csv)"));
+    const QString Path =
+        QFileDialog::getSaveFileName(this, tr("Esporta CSV"), Suggested, tr("File CSV (*.csv)"));
     if (!Path.isEmpty()) {
         ExportCsv(Path);
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TTraceTable.h"
 
+#include <QCoreApplication>
+
 #include "CsvField.h"
 
 #include "TLocaleFormats.h"
@@ -54,9 +56,10 @@ std::vector<TRow> RowsIn(const TTraceHop& AHop, const TNames& ANames, const TFor
         }
         return {Hop};
     }
-    Hop.Cells[AddressColumn] = Addresses.empty()
-                                   ? QStringLiteral("nessuna risposta")
-                                   : QStringLiteral("%1 indirizzi").arg(Addresses.size());
+    Hop.Cells[AddressColumn] =
+        Addresses.empty()
+            ? QCoreApplication::translate("TTraceTable", "nessuna risposta")
+            : QCoreApplication::translate("TTraceTable", "%1 indirizzi").arg(Addresses.size());
     std::vector<TRow> Out{Hop};
     for (const TTraceAddress& A : Addresses) {
         TRow Row{true, QStringList(ColumnCount, QString())};
@@ -73,11 +76,19 @@ std::vector<TRow> RowsIn(const TTraceHop& AHop, const TNames& ANames, const TFor
 } // namespace
 
 QStringList Headers() {
-    return {QStringLiteral("Salto"),    QStringLiteral("Indirizzo"), QStringLiteral("Nome"),
-            QStringLiteral("Quota %"),  QStringLiteral("Perdita %"), QStringLiteral("Inviati"),
-            QStringLiteral("Ricevuti"), QStringLiteral("Ultimo"),    QStringLiteral("Media"),
-            QStringLiteral("Migliore"), QStringLiteral("Peggiore"),  QStringLiteral("Dev. std."),
-            QStringLiteral("Jitter")};
+    return {QCoreApplication::translate("TTraceTable", "Salto"),
+            QCoreApplication::translate("TTraceTable", "Indirizzo"),
+            QCoreApplication::translate("TTraceTable", "Nome"),
+            QCoreApplication::translate("TTraceTable", "Quota %"),
+            QCoreApplication::translate("TTraceTable", "Perdita %"),
+            QCoreApplication::translate("TTraceTable", "Inviati"),
+            QCoreApplication::translate("TTraceTable", "Ricevuti"),
+            QCoreApplication::translate("TTraceTable", "Ultimo"),
+            QCoreApplication::translate("TTraceTable", "Media"),
+            QCoreApplication::translate("TTraceTable", "Migliore"),
+            QCoreApplication::translate("TTraceTable", "Peggiore"),
+            QCoreApplication::translate("TTraceTable", "Dev. std."),
+            QCoreApplication::translate("TTraceTable", "Jitter")};
 }
 
 std::vector<TRow> Rows(const TTraceHop& AHop, const TNames& ANames) {
@@ -107,7 +118,7 @@ QByteArray Csv(const std::vector<TTraceHop>& AHops, const TNames& ANames) {
 
 QString RouteLine(const QString& AStamp, int AHop, const QStringList& ABefore,
                   const QStringList& AAfter) {
-    return QStringLiteral("%1 Percorso cambiato al salto %2: %3 → %4")
+    return QCoreApplication::translate("TTraceTable", "%1 Percorso cambiato al salto %2: %3 → %4")
         .arg(AStamp)
         .arg(AHop)
         .arg(ABefore.join(QStringLiteral(", ")), AAfter.join(QStringLiteral(", ")));

@@ -9,6 +9,7 @@
 #include "TTargetsChange.h"
 #include "TTargetsFile.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 namespace {
@@ -127,9 +128,14 @@ bool THeadlessTargets::Reload(std::ostream& Errors) {
         FMetrics.Registry().Unwatch(*Key);
         Key = FSeries.erase(Key);
     }
-    Errors << "zirko: " << *FOptions.Config << " read again: " << Change.Kept.size()
-           << " kept, " << Change.Added.size() << " added, " << Change.Removed.size()
-           << " removed\n";
+    Errors << QCoreApplication::translate("THeadlessTargets",
+                                          "zirko: %1 read again: %2 kept, %3 added, %4 removed")
+                  .arg(QString::fromStdString(*FOptions.Config))
+                  .arg(Change.Kept.size())
+                  .arg(Change.Added.size())
+                  .arg(Change.Removed.size())
+                  .toStdString()
+           << "\n";
     FDirty = true;
     Changed();
     return true;

@@ -6,6 +6,8 @@
 #include "TPingCore.h"
 #include "TZirkoOptions.h"
 
+#include <QCoreApplication>
+
 #include <iostream>
 
 TMetricsFeed::TMetricsFeed(QObject* Parent) : QObject(Parent) {}
@@ -29,7 +31,8 @@ QString TMetricsFeed::Serve(const std::string& AddressAndPort) {
     std::string Address;
     int Port = 0;
     if (!SplitMetricsAddress(AddressAndPort, Address, Port)) {
-        return QStringLiteral("no ADDRESS:PORT: %1").arg(QString::fromStdString(AddressAndPort));
+        return QCoreApplication::translate("TMetricsFeed", "no ADDRESS:PORT: %1")
+            .arg(QString::fromStdString(AddressAndPort));
     }
     FServer = std::make_unique<TMetricsServer>(FRegistry);
     return FServer->Listen(QString::fromStdString(Address), quint16(Port));

@@ -36,14 +36,15 @@ def delays(count, seed=12):
 
 
 def main(binary, peer_binary, target):
+    env, words, captions = mh.shot_language()
     with mh.SilentHost(answering=False) as host, e2e.Desktop() as desktop:
         folder = os.path.join(desktop.workdir, "run")
         os.mkdir(folder)
-        zirko = desktop.start_zirko(folder, binary, extra_env={"LC_ALL": "it_IT.UTF-8"})
+        zirko = desktop.start_zirko(folder, binary, extra_env=env)
         window = zirko.main_window()
-        app, page = mh.ping_page(desktop, zirko)
+        app, page = mh.ping_page(desktop, zirko, captions)
         mh.set_text(page["host"], host.address)
-        limit = desktop.find(app, "spin button", "Limite ms media:")
+        limit = desktop.find(app, "spin button", words("Limite ms media:"))
         limit.queryValue().currentValue = 100
 
         peer = None
@@ -69,7 +70,7 @@ def main(binary, peer_binary, target):
             peer.terminate()
             peer.wait(timeout=5)
 
-        e2e.press(desktop.find(app, "page tab", "Grafico"))
+        e2e.press(desktop.find(app, "page tab", words("Grafico")))
         # "Tutto": the minute across the whole width.
         box = desktop.find(app, "combo box").queryComponent().getExtents(
             desktop.atspi().DESKTOP_COORDS)
@@ -77,7 +78,7 @@ def main(binary, peer_binary, target):
                      str(box.y + box.height // 2), "click", "1"])
         time.sleep(1)
         desktop.run(["xdotool", "key", "End", "Return"])
-        plot = desktop.find(app, None, "Grafico tempi di risposta")
+        plot = desktop.find(app, None, words("Grafico tempi di risposta"))
         e2e.wait_until(lambda: plot.description, 10, "the plot's summary")
         print(plot.description)
         time.sleep(1)

@@ -28,6 +28,7 @@ import subprocess
 import sys
 import time
 
+import monitor_helpers as mh
 import zirko_e2e as e2e
 
 ZONE = "Europe/Rome"
@@ -65,6 +66,7 @@ def choose_range(desktop, app, steps_down):
 
 
 def main(binary, history_make, target):
+    env, words, _ = mh.shot_language()
     os.environ["TZ"] = ZONE
     time.tzset()
     with e2e.Desktop() as desktop:
@@ -72,14 +74,14 @@ def main(binary, history_make, target):
         os.mkdir(folder)
         make_history(os.path.abspath(history_make), folder, int(time.time() * 1000))
         zirko = desktop.start_zirko(folder, binary,
-                                    extra_env={"LC_ALL": "it_IT.UTF-8", "TZ": ZONE})
+                                    extra_env=dict(env, TZ=ZONE))
         window = zirko.main_window()
         app = desktop.application(zirko)
         # The dashed limit line near the answers, so they fill the plot's height.
-        desktop.find(app, "spin button", "Limite ms media:").queryValue().currentValue = LIMIT_MS
-        e2e.press(desktop.find(app, "page tab", "Grafico"))
+        desktop.find(app, "spin button", words("Limite ms media:")).queryValue().currentValue = LIMIT_MS
+        e2e.press(desktop.find(app, "page tab", words("Grafico")))
         choose_range(desktop, app, SEVEN_DAYS)
-        plot = desktop.find(app, None, "Grafico tempi di risposta")
+        plot = desktop.find(app, None, words("Grafico tempi di risposta"))
 
         def week_shown():
             count = re.match(r"^(\d+) ping", plot.description or "")

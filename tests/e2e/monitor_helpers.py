@@ -100,17 +100,41 @@ def icon_colours(desktop, window):
     return red, yellow
 
 
-def ping_page(desktop, zirko):
+PING_PAGE = {"host": "Indirizzo/host:", "ping": "5 Ping", "alarm_after": "Allarme dopo:",
+             "n_ping": "N. ping:", "perc": "% persi:", "lost": "Pacchetti persi:",
+             "pane": "Log ping"}
+PING_PAGE_EN = {"host": "Address/host:", "ping": "5 Pings", "alarm_after": "Alarm after:",
+                "n_ping": "No. of pings:", "perc": "% lost:", "lost": "Packets lost:",
+                "pane": "Ping log"}
+
+
+# The words the README's picture scripts look for, as the code has them and in English.
+SHOT_WORDS_EN = {"Limite ms media:": "Average limit ms:", "Grafico": "Graph", "Bersagli": "Targets",
+                 "Grafico tempi di risposta": "Response time graph", "Giudizio": "Verdict",
+                 "Continuo": "Continuous", "Traccia continua": "Continuous trace",
+                 "La perdita inizia al salto 3.": "The loss begins at hop 3."}
+
+
+def shot_language():
+    """The pictures' environment, a word's lookup and the Ping page's captions: Italian,
+    or English when ZIRKO_SHOT_LANG=en."""
+    if os.environ.get("ZIRKO_SHOT_LANG") == "en":
+        return ({"LC_ALL": "en_US.UTF-8", "LANGUAGE": "en_US"},
+                lambda word: SHOT_WORDS_EN.get(word, word), PING_PAGE_EN)
+    return {"LC_ALL": "it_IT.UTF-8"}, lambda word: word, PING_PAGE
+
+
+def ping_page(desktop, zirko, captions=PING_PAGE):
     """The accessible application and the Ping page's controls by their labels."""
     app = desktop.application(zirko)
     return app, {
-        "host": desktop.find(app, "text", "Indirizzo/host:"),
-        "ping": desktop.find(app, "push button", "5 Ping"),
-        "alarm_after": desktop.find(app, "spin button", "Allarme dopo:"),
-        "n_ping": value_label(desktop, app, "N. ping:"),
-        "perc": value_label(desktop, app, "% persi:"),
-        "lost": value_label(desktop, app, "Pacchetti persi:"),
-        "pane": desktop.find(app, "text", "Log ping"),
+        "host": desktop.find(app, "text", captions["host"]),
+        "ping": desktop.find(app, "push button", captions["ping"]),
+        "alarm_after": desktop.find(app, "spin button", captions["alarm_after"]),
+        "n_ping": value_label(desktop, app, captions["n_ping"]),
+        "perc": value_label(desktop, app, captions["perc"]),
+        "lost": value_label(desktop, app, captions["lost"]),
+        "pane": desktop.find(app, "text", captions["pane"]),
     }
 
 

@@ -31,18 +31,24 @@ FILE = """targets:
 
 
 def main(binary, target):
+    env, words, _ = mh.shot_language()
     with mh.SilentHost() as silent, e2e.Desktop() as desktop:
         path = os.path.join(desktop.env["XDG_CONFIG_HOME"], "zirko", "targets.yml")
         os.makedirs(os.path.dirname(path))
         with open(path, "w") as out:
-            out.write(FILE % silent.address)
+            text = FILE % silent.address
+            if os.environ.get("ZIRKO_SHOT_LANG") == "en":
+                for word, english in (("sede", "office"), ("stampante", "printer"),
+                                      ("laboratorio", "lab"), ("archivio", "archive")):
+                    text = text.replace(word, english)
+            out.write(text)
         folder = os.path.join(desktop.workdir, "run")
         os.mkdir(folder)
-        zirko = desktop.start_zirko(folder, binary, extra_env={"LC_ALL": "it_IT.UTF-8"})
+        zirko = desktop.start_zirko(folder, binary, extra_env=env)
         window = zirko.main_window()
         app = desktop.application(zirko)
-        e2e.press(desktop.find(app, "page tab", "Bersagli"))
-        desktop.find(app, "tree", "Bersagli")
+        e2e.press(desktop.find(app, "page tab", words("Bersagli")))
+        desktop.find(app, "tree", words("Bersagli"))
         time.sleep(20)
         shot = os.path.join(desktop.workdir, "bersagli.png")
         desktop.run(["import", "-window", str(window), shot], timeout=20)

@@ -212,6 +212,9 @@ class Desktop:
         )
         for name in ("DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER", "WAYLAND_DISPLAY"):
             self.env.pop(name, None)
+        # The window speaks the code's texts, which the tests look for, whatever the
+        # formats' locale, unless a test asks for a language (LANGUAGE in its extra_env).
+        self.env["LANGUAGE"] = "C"
         self.env["ASAN_OPTIONS"] = _without_strict_strings(self.env.get("ASAN_OPTIONS", ""))
         self._start_session_bus()
         if self.window_manager:

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-// The outage's texts, in Italian like the rest of the window.
+// The outage's texts in the user's language; the code's Italian where no catalogue applies.
 namespace OutageText {
 
 // A span in whole seconds, largest units first: "45 s", "3 min 12 s",
