@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 
@@ -68,29 +70,32 @@ TEST(TTargetsPageTest, DialogRefusesBadValuesWithTheReason) {
 struct TFileRow {
     const char* Name;
     std::function<void(const std::string& APath)> Prepare;
-    const char* Problem;  // in the page's line; nullptr: none
+    std::string Problem;  // in the page's line; empty: none
     bool KeptUnasked;     // the first change leaves the file as it was
 };
 
-const TFileRow FileRows[] = {
-    {"no file yet", [](const std::string&) {}, nullptr, false},
-    {"written by the page before",
-     [](const std::string& APath) {
-         TTarget Old;
-         Old.Host = "10.0.0.1";
-         Old.Labels = {{"group", "uffici"}};
-         Old.Stopped = true;
-         zirko::targets::Write(APath, {Old});
-     },
-     nullptr, false},
-    {"damaged", [](const std::string& APath) { zirko::test::WriteFile(APath, "targets:\n- hosts: [a\n"); },
-     "targets.yml:3: end of sequence flow not found", true},
-    {"unreadable", [](const std::string& APath) { std::filesystem::create_directory(APath); },
-     "targets.yml: cannot read: Is a directory", true},
-};
+// made when run: the system words its errors in the locale the application set
+std::vector<TFileRow> FileRows() {
+    return {
+        {"no file yet", [](const std::string&) {}, "", false},
+        {"written by the page before",
+         [](const std::string& APath) {
+             TTarget Old;
+             Old.Host = "10.0.0.1";
+             Old.Labels = {{"group", "uffici"}};
+             Old.Stopped = true;
+             zirko::targets::Write(APath, {Old});
+         },
+         "", false},
+        {"damaged", [](const std::string& APath) { zirko::test::WriteFile(APath, "targets:\n- hosts: [a\n"); },
+         "targets.yml:3: end of sequence flow not found", true},
+        {"unreadable", [](const std::string& APath) { std::filesystem::create_directory(APath); },
+         std::string("targets.yml: cannot read: ") + std::strerror(EISDIR), true},
+    };
+}
 
 TEST(TTargetsPageTest, FileIsReadBackAndNeverReplacedUnasked) {
-    for (const TFileRow& Row : FileRows) {
+    for (const TFileRow& Row : FileRows()) {
         SCOPED_TRACE(Row.Name);
         const zirko::test::TTempDir Dir;
         const std::string Path = Dir.Path() + "zirko/targets.yml";
@@ -100,13 +105,13 @@ TEST(TTargetsPageTest, FileIsReadBackAndNeverReplacedUnasked) {
         const std::string Before = Existed && !std::filesystem::is_directory(Path)
                                        ? zirko::test::ReadFile(Path) : std::string();
         const std::vector<TTarget> Expected =
-            Existed && !Row.Problem ? zirko::targets::Read(Path) : std::vector<TTarget>{};
+            Existed && Row.Problem.empty() ? zirko::targets::Read(Path) : std::vector<TTarget>{};
 
         TTargetsPage Page(Path);
         EXPECT_EQ(Page.Targets(), Expected);
         EXPECT_EQ(Page.tv_bersagli->topLevelItemCount(), Expected.empty() ? 0 : 1);
-        EXPECT_EQ(Page.l_problema->text().contains(QString::fromUtf8(Row.Problem ? Row.Problem : "\x01")),
-                  Row.Problem != nullptr) << Page.l_problema->text().toStdString();
+        EXPECT_EQ(Page.l_problema->text().contains(QString::fromStdString(Row.Problem.empty() ? "\x01" : Row.Problem)),
+                  !Row.Problem.empty()) << Page.l_problema->text().toStdString();
 
         TTargetsStore Store(Path);
         Store.Load();
