@@ -3,14 +3,19 @@
 
 #include "TDesktopNotifier.h"
 #include "THistoryKeeper.h"
+#include "THistoryStore.h"
 #include "TTargetsPage.h"
 #include "TTargetsStore.h"
 #include "TTargetsWatcher.h"
 #include "TTrayIcon.h"
 #include "TZirkoApplication.h"
 
+#include <QApplication>
+#include <QCompleter>
 #include <QDBusConnection>
+#include <QLineEdit>
 #include <QMenu>
+#include <QStringListModel>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -25,6 +30,12 @@ void TF_Main::CreateTargetsTab() {
     auto* Holder = new QVBoxLayout(TabSheet4);
     Holder->setContentsMargins(0, 0, 0, 0);
     PageControl1->addTab(TabSheet4, QStringLiteral("Bersagli"));
+    // The field itself holds the connection: focus moves while the window is destroyed.
+    connect(qApp, &QApplication::focusChanged, e_host, [this, Host = e_host](QWidget*, QWidget* Now) {
+        if (Now == Host) {
+            OfferHosts();
+        }
+    });
     connect(PageControl1, &QTabWidget::currentChanged, this, [this, Holder](int Index) {
         if (TargetsPage != nullptr || PageControl1->widget(Index) != TabSheet4) {
             return;
@@ -75,16 +86,46 @@ void TF_Main::ShowTargets() {
             TargetsPage->ShowStatus(I, TargetsWatcher->Status(I), Now);
         }
     }
-    if (TargetsWatcher->Watched() == 0) {
-        return; // the tray stays the Ping page's
+    ShowTrayState();
+}
+
+void TF_Main::ShowTrayState() {
+    int Worst = FPingImage;
+    QString Hint;
+    if (TargetsWatcher != nullptr && TargetsWatcher->Watched() > 0) {
+        Worst = std::max(Worst, int(TargetsWatcher->Worst()));
+        const QStringList Down = TargetsWatcher->Down();
+        if (!Down.isEmpty()) {
+            Hint = QStringLiteral("Giù: %1").arg(Down.join(QStringLiteral(", ")));
+        }
     }
-    // Set when it changes only: between the targets' changes the Ping page's own image shows.
-    const int Worst = TargetsWatcher->Worst();
-    if (Worst != FTargetsWorst) {
-        FTargetsWorst = Worst;
+    if (Worst != TrayIcon->IconIndex()) {
         TrayIcon->SetIconIndex(Worst);
     }
-    const QStringList Down = TargetsWatcher->Down();
-    TrayIcon->SetHint(Down.isEmpty() ? QString()
-                                     : QStringLiteral("Giù: %1").arg(Down.join(QStringLiteral(", "))));
+    if (Hint != TrayIcon->Hint()) {
+        TrayIcon->SetHint(Hint);
+    }
+}
+
+void TF_Main::OfferHosts() {
+    // Read as the field gets the focus: the history and the list change in between,
+    // and a start that never edits the host reads nothing.
+    QStringList Hosts;
+    for (const std::string& Host : FServices.History.Hosts()) {
+        Hosts << QString::fromStdString(Host);
+    }
+    if (TargetsWatcher != nullptr) {
+        for (const TTarget& Target : TargetsWatcher->All()) {
+            Hosts << QString::fromStdString(Target.Host);
+        }
+    }
+    Hosts.sort(Qt::CaseInsensitive);
+    Hosts.removeDuplicates();
+    if (e_host->completer() == nullptr) {
+        auto* Completer = new QCompleter(e_host);
+        Completer->setCaseSensitivity(Qt::CaseInsensitive);
+        Completer->setModel(new QStringListModel(Completer));
+        e_host->setCompleter(Completer);
+    }
+    static_cast<QStringListModel*>(e_host->completer()->model())->setStringList(Hosts);
 }
