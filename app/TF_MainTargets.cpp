@@ -2,6 +2,8 @@
 #include "TF_Main.h"
 
 #include "TDesktopNotifier.h"
+#include "TGraphPage.h"
+#include "TGraphTargets.h"
 #include "THistoryKeeper.h"
 #include "THistoryStore.h"
 #include "TTargetsPage.h"
@@ -18,6 +20,20 @@
 #include <QStringListModel>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+namespace {
+
+// As the page and the notifications name them.
+QStringList NamesOf(const std::vector<TTarget>& ATargets) {
+    QStringList Names;
+    for (const TTarget& Target : ATargets) {
+        const std::string Name = Target.Name();
+        Names << QString::fromStdString(Name.empty() ? Target.Host : Name);
+    }
+    return Names;
+}
+
+} // namespace
 
 std::string TF_Main::TargetsFile() const {
     return FServices.TargetsFile.empty() ? TTargetsStore::DefaultPath() : FServices.TargetsFile;
@@ -48,6 +64,15 @@ void TF_Main::CreateTargetsTab() {
             connect(TargetsPage, &TTargetsPage::TargetsChanged, TargetsWatcher,
                     &TTargetsWatcher::SetTargets);
         }
+        TabSheet3->SetTargets(NamesOf(TargetsPage->Targets()));
+        connect(TargetsPage, &TTargetsPage::TargetsChanged, TabSheet3,
+                [this](const std::vector<TTarget>& ATargets) {
+                    TabSheet3->SetTargets(NamesOf(ATargets));
+                });
+        connect(TargetsPage, &TTargetsPage::OpenTarget, TabSheet3, [this](size_t AIndex) {
+            PageControl1->setCurrentWidget(TabSheet3);
+            TabSheet3->SelectTarget(AIndex);
+        });
         ShowTargets();
     });
 }
@@ -71,9 +96,12 @@ void TF_Main::StartTargets() {
     connect(FHistoryKeeper, &THistoryKeeper::Opened, TargetsWatcher,
             [this] { TargetsWatcher->SetHistory(&FServices.History); });
     connect(TargetsWatcher, &TTargetsWatcher::Updated, this, &TF_Main::ShowTargets);
+    TabSheet3->Targets().SetSource([this](size_t AIndex) { return TargetsWatcher->Trace(AIndex); });
+    connect(TargetsWatcher, &TTargetsWatcher::Updated, TabSheet3, &TGraphPage::TargetsUpdated);
     // Watched from the start, unless stopped; a file that cannot be read watches none.
     TTargetsStore Store(TargetsFile());
     TargetsWatcher->SetTargets(Store.Load());
+    TabSheet3->SetTargets(NamesOf(TargetsWatcher->All()));
 }
 
 void TF_Main::ShowTargets() {

@@ -2,9 +2,9 @@
 #include "TGraphPage.h"
 
 #include "TClock.h"
-#include "TCsvExport.h"
 #include "TGraphHistory.h"
 #include "TGraphReport.h"
+#include "TGraphTargets.h"
 #include "THistoryStore.h"
 #include "TLatencyView.h"
 #include "TLocaleFormats.h"
@@ -12,15 +12,12 @@
 #include "TPlotPoints.h"
 #include "TReplyStatus.h"
 
-#include <QBuffer>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
+#include <QToolButton>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -107,6 +104,11 @@ void TGraphPage::CreateControls() {
     Bar->addWidget(RangeCaption);
     Bar->addWidget(cb_intervallo);
     Bar->addWidget(btn_dal_vivo);
+    FTargets = new TGraphTargets(this);
+    Bar->addWidget(FTargets->l_bersaglio);
+    Bar->addWidget(FTargets->cb_bersaglio);
+    Bar->addWidget(FTargets->btn_sovrapponi);
+    connect(FTargets, &TGraphTargets::Changed, this, &TGraphPage::ScheduleRedraw);
     Bar->addStretch(1);
     for (QPushButton* b :
          {btn_salva_immagine, btn_esporta_csv, btn_rapporto, btn_cancella_cronologia}) {
@@ -364,6 +366,11 @@ void TGraphPage::Refresh(TSummaryWhen When) {
         const int Area = int(FView->PlotArea().width());
         Columns = std::max(Area >= 100 ? Area : FView->width(), 100);
     }
+    if (const auto Target = FTargets->Selected()) {
+        FSummaryDue->stop();
+        ShowTarget(*Target, FromMs, ToMs, Columns);
+        return;
+    }
     if (ReadsHistory()) {
         ShowFromStore(FromMs, ToMs, Columns);
         SummaryFromStore(When, FromMs, ToMs);
@@ -389,8 +396,42 @@ void TGraphPage::ShowFromMemory(qint64 FromMs, qint64 ToMs, int Columns) {
         TPlotPoints Points = FMemory.Points();
         Points.Outages = FOutagePanel->Marks(FromMs, ToMs, Clock().WallMs());
         Points.Slow = FOutagePanel->Marks(FromMs, ToMs, Clock().WallMs(), TOutageKind::Slow);
-        FView->Show(std::move(Points), FromMs, ToMs, FSummary.MaxMs, FLimitMs,
-                    TGraphSpan::AxisFormat(ToMs - FromMs));
+        Draw(std::move(Points), FromMs, ToMs, FSummary.MaxMs, Columns);
+    }
+}
+
+void TGraphPage::ShowTarget(size_t Index, qint64 FromMs, qint64 ToMs, int Columns) {
+    // A target's ten minutes are a few hundred pings: read afresh at every redraw.
+    TMemorySpan Span;
+    Span.Update(FTargets->History(Index), FromMs, ToMs, Columns);
+    FSummary = Span.Summary();
+    ShowSummary();
+    if (FView != nullptr) {
+        Draw(Span.Points(), FromMs, ToMs, FSummary.MaxMs, Columns);
+    }
+}
+
+void TGraphPage::Draw(TPlotPoints Points, qint64 FromMs, qint64 ToMs, double MaxMs, int Columns) {
+    std::vector<TPlotOverlay> Overlays = FTargets->Overlays(FromMs, ToMs, Columns);
+    for (const TPlotOverlay& Overlay : Overlays) {
+        MaxMs = std::max(MaxMs, double(Overlay.Points.HighestMs()));
+    }
+    FView->SetOverlays(std::move(Overlays));
+    FView->Show(std::move(Points), FromMs, ToMs, MaxMs, FLimitMs,
+                TGraphSpan::AxisFormat(ToMs - FromMs));
+}
+
+void TGraphPage::SetTargets(const QStringList& Names) {
+    FTargets->SetTargets(Names);
+}
+
+void TGraphPage::SelectTarget(size_t Index) {
+    FTargets->Select(Index);
+}
+
+void TGraphPage::TargetsUpdated() {
+    if (isVisible() && FTargets->Any()) {
+        ScheduleRedraw();
     }
 }
 
@@ -407,8 +448,7 @@ void TGraphPage::ShowFromStore(qint64 FromMs, qint64 ToMs, int Columns) {
     Points.Outages = FOutagePanel->Marks(FromMs, ToMs, NowMs);
     Points.Slow = FOutagePanel->Marks(FromMs, ToMs, NowMs, TOutageKind::Slow);
     const double Highest = Points.HighestMs();
-    FView->Show(std::move(Points), FromMs, ToMs, Highest, FLimitMs,
-                TGraphSpan::AxisFormat(ToMs - FromMs));
+    Draw(std::move(Points), FromMs, ToMs, Highest, Columns);
 }
 
 void TGraphPage::SummaryFromStore(TSummaryWhen When, qint64 FromMs, qint64 ToMs) {
@@ -454,118 +494,4 @@ void TGraphPage::showEvent(QShowEvent* Event) {
 void TGraphPage::hideEvent(QHideEvent* Event) {
     QWidget::hideEvent(Event);
     FFollow->stop();
-}
-
-bool TGraphPage::ClearHistory() {
-    if (!ReadsHistory()) {
-        return false;
-    }
-    const QString Question =
-        QStringLiteral("Cancellare tutta la cronologia dei ping? Non si potrà recuperare.");
-    const bool Yes = FQuestionBox
-                         ? FQuestionBox(Question)
-                         : QMessageBox::question(window(), QCoreApplication::applicationName(),
-                                                 Question) == QMessageBox::Yes;
-    if (!Yes) {
-        return false;
-    }
-    const bool Cleared = FStore->Clear();
-    if (Cleared) {
-        FOutagePanel->SetOutages({});
-        // This run's pings were in it too; they would come back if the store failed later.
-        FHistory.Clear();
-        FMemory.Reset();
-    }
-    Refresh();
-    return Cleared;
-}
-
-bool TGraphPage::SaveImage(const QString& Path) {
-    CreateView();
-    Refresh();
-    QByteArray Png;
-    QBuffer Buffer(&Png);
-    Buffer.open(QIODevice::WriteOnly);
-    FView->grab().save(&Buffer, "PNG");
-    return WriteOrReport(Path, Png, QStringLiteral("Impossibile salvare l'immagine %1: %2"));
-}
-
-bool TGraphPage::ExportCsv(const QString& Path) {
-    const auto [FromMs, ToMs] = ShownSpan();
-    QByteArray Csv;
-    if (ReadsHistory()) {
-        Csv = TGraphHistory::Csv(*FStore, FromMs, ToMs + 1);
-    }
-    // A store that failed just now exports this run's pings rather than nothing.
-    if (!ReadsHistory()) {
-        const auto [First, Last] = FHistory.Range(FromMs, ToMs);
-        Csv = TCsvExport::Text(FHistory, First, Last);
-    }
-    return WriteOrReport(Path, Csv, QStringLiteral("Impossibile esportare il CSV %1: %2"));
-}
-bool TGraphPage::WriteOrReport(const QString& Path, const QByteArray& Bytes,
-                               const QString& Failure) {
-    const QString Reason = TCsvExport::WriteFile(Path, Bytes);
-    if (!Reason.isEmpty()) {
-        ReportError(Failure.arg(QDir::toNativeSeparators(Path), Reason));
-        return false;
-    }
-    return true;
-}
-
-void TGraphPage::ReportError(const QString& Message) {
-    if (FErrorBox) {
-        FErrorBox(Message);
-        return;
-    }
-    QMessageBox Box(QMessageBox::Critical, QCoreApplication::applicationName(), Message,
-                    QMessageBox::Ok, window());
-    Box.exec();
-}
-
-void TGraphPage::SaveImageClick() {
-    const QString Path = AskPath(QStringLiteral("Salva immagine"), QStringLiteral("png"));
-    if (!Path.isEmpty()) {
-        SaveImage(Path);
-    }
-}
-
-void TGraphPage::ExportCsvClick() {
-    const QString Path = AskPath(QStringLiteral("Esporta CSV"), QStringLiteral("csv"));
-    if (!Path.isEmpty()) {
-        ExportCsv(Path);
-    }
-}
-
-bool TGraphPage::WriteReport(const QString& Path, const std::string& Host, qint64 FromMs,
-                             qint64 ToMs) {
-    QString Error = ReadsHistory() ? QStringLiteral("nessun ping nella cronologia per questo "
-                                                    "intervallo.")
-                                   : QStringLiteral("la cronologia non è aperta.");
-    if (ReadsHistory() && !Host.empty() &&
-        TGraphReport::Write(*FStore, Host, FromMs, ToMs, Clock().WallMs(), Path, Error)) {
-        return true;
-    }
-    ReportError(QStringLiteral("Impossibile scrivere il rapporto %1: %2")
-                    .arg(QDir::toNativeSeparators(Path), Error));
-    return false;
-}
-
-std::string TGraphPage::ShownHost() const {
-    if (!ReadsHistory()) {
-        return {};
-    }
-    const auto [FromMs, ToMs] = ShownSpan();
-    return TGraphReport::NewestHost(*FStore, FromMs, ToMs + 1);
-}
-
-void TGraphPage::ReportClick(const std::string& Host, qint64 FromMs, qint64 ToMs) {
-    const QString Path = AskPath(QStringLiteral("Rapporto"), QStringLiteral("pdf"));
-    if (!Path.isEmpty()) {
-        WriteReport(Path, Host, FromMs, ToMs);
-    }
-}
-
-QString TGraphPage::AskPath(const QString& Title, const QString& Extension) {
-    return TCsvExport::AskPath(this, Title, QStringLiteral("zirko-grafico"), Extension, WallNow());
 }

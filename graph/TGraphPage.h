@@ -7,6 +7,7 @@
 #include "TRangeStatistics.h"
 
 #include <QDateTime>
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
@@ -20,11 +21,13 @@ class QLabel;
 class QPushButton;
 class QTimer;
 class TClock;
+class TGraphTargets;
 class QVBoxLayout;
 class THistoryStore;
 class TLatencyView;
 class TOutagePanel;
 struct TOutage;
+struct TPlotPoints;
 struct TReplyStatus;
 
 // The "Grafico" page: the main client's pings over wall-clock time, the
@@ -93,6 +96,14 @@ public:
     // of the wall clock. Non-owning; nullptr restores the system clock.
     void SetClock(const TClock* Clock) { FClock = Clock; }
 
+    // The targets of the list by name, in its order; the selector and its ticks follow.
+    void SetTargets(const QStringList& Names);
+    // Shows the target of the list's Index in place of the Ping page's host.
+    void SelectTarget(size_t Index);
+    // The targets' pings moved on: a shown page draws them again.
+    void TargetsUpdated();
+    TGraphTargets& Targets() const { return *FTargets; }
+
     const TPingHistory& History() const { return FHistory; }
     const TRangeSummary& Summary() const { return FSummary; }
     // True while plot and summary come from the store.
@@ -118,6 +129,9 @@ private:
     void Refresh(TSummaryWhen When = TSummaryWhen::Now);
     void ShowFromMemory(qint64 FromMs, qint64 ToMs, int Columns);
     void ShowFromStore(qint64 FromMs, qint64 ToMs, int Columns);
+    void ShowTarget(size_t Index, qint64 FromMs, qint64 ToMs, int Columns);
+    // Into the view, with the ticked targets over it.
+    void Draw(TPlotPoints Points, qint64 FromMs, qint64 ToMs, double MaxMs, int Columns);
     // A wide span's summary reads every ping of it: while the user navigates
     // it waits for a pause, and new pings renew it now and then.
     void SummaryFromStore(TSummaryWhen When, qint64 FromMs, qint64 ToMs);
@@ -157,6 +171,7 @@ private:
     QLabel* FPlaceholder = nullptr;
     TLatencyView* FView = nullptr;
     TOutagePanel* FOutagePanel = nullptr;
+    TGraphTargets* FTargets = nullptr;
     // l_min, l_media, l_max, l_jitter, l_mediana, l_p95, l_devstd, l_persi
     std::array<QLabel*, 8> FValues{};
     QTimer* FFollow = nullptr;
