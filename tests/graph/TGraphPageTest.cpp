@@ -2,6 +2,7 @@
 #include "TGraphPage.h"
 #include "TCsvExport.h"
 #include "TGraphHistory.h"
+#include "TGraphTargets.h"
 #include "THistoryStore.h"
 #include "TLatencyView.h"
 #include "TOutagePanel.h"
@@ -23,6 +24,8 @@
 
 #include <csignal>
 #include <functional>
+#include <map>
+#include <set>
 #include <optional>
 #include <sys/resource.h>
 
@@ -540,4 +543,64 @@ TEST_F(GraphPageTest, OutagesAreListedMarkedCountedAndExported) {
     }
     ASSERT_EQ(Alone.Outages()->Outages().size(), 1u);
     EXPECT_EQ(Alone.Outages()->Outages()[0].Lost, 121);
+}
+
+TEST_F(GraphPageTest, ChosenAndOverlaidTargetsFollowTheList) {
+    struct TCase {
+        const char* Name;
+        std::optional<size_t> Chosen; // none: the Ping page's host
+        std::vector<size_t> Ticked;
+        QStringList ListAfter; // empty: unchanged
+        int SummaryPings;
+        QStringList Overlays;
+    };
+    const TCase Cases[] = {
+        {"the Ping page's host is the default", {}, {1}, {}, 1, {"beta"}},
+        {"a chosen target replaces it, not drawn twice", 0, {0, 1}, {}, 3, {"beta"}},
+        {"choice and ticks follow names when the list moves", 0, {1}, {"beta", "alfa"}, 3,
+         {"beta"}},
+        {"a removed choice gives the Ping page's host back", 0, {1}, {"beta"}, 1, {"beta"}},
+        {"several overlays", {}, {0, 1}, {}, 1, {"alfa", "beta"}},
+    };
+    const int64_t Now = FClock.WallMs();
+    std::map<QString, TGraphTargets::TTrace> Traces{
+        {"alfa", {{Now - 3000, 10.0}, {Now - 2000, -1.0}, {Now - 1000, 30.0}}},
+        {"beta", {{Now - 2000, 100.0}, {Now - 1000, 200.0}}}};
+    Reply(72, 20, 1, 0);
+    Page.show();
+    for (const TCase& c : Cases) {
+        SCOPED_TRACE(c.Name);
+        TGraphTargets& Targets = Page.Targets();
+        Targets.SetSource([&](size_t I) { return Traces[Targets.Names()[qsizetype(I)]]; });
+        Page.SetTargets({});
+        Page.SetTargets({"alfa", "beta"});
+        ASSERT_FALSE(Targets.Selected()); // a new list starts on the Ping page's host
+        if (c.Chosen) {
+            Page.SelectTarget(*c.Chosen);
+        }
+        for (const size_t Index : c.Ticked) {
+            Targets.SetOverlaid(Index, true);
+        }
+        if (!c.ListAfter.isEmpty()) {
+            Page.SetTargets(c.ListAfter);
+        }
+        QCoreApplication::processEvents(); // the coalesced redraw
+        EXPECT_EQ(Page.Summary().Pings, c.SummaryPings);
+        QStringList Drawn;
+        std::set<QRgb> Colours;
+        for (const TPlotOverlay& Overlay : Page.View()->Overlays()) {
+            Drawn << Overlay.Name;
+            Colours.insert(Overlay.Colour.rgb());
+            EXPECT_FALSE(Overlay.Points.Segments.empty());
+        }
+        EXPECT_EQ(Drawn, c.Overlays);
+        EXPECT_EQ(Colours.size(), size_t(Drawn.size()));
+        EXPECT_GE(Page.View()->TopMs(), 200); // the axis reaches the overlays' slowest
+    }
+    // The chosen target's pings go to the CSV: a header and its three rows.
+    Page.SetTargets({"alfa", "beta"});
+    Page.SelectTarget(0);
+    const QString Csv = Dir.filePath(QStringLiteral("alfa.csv"));
+    ASSERT_TRUE(Page.ExportCsv(Csv));
+    EXPECT_EQ(Read(Csv).count('\n'), 4);
 }
