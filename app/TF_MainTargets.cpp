@@ -92,16 +92,19 @@ void TF_Main::StartTargets() {
             return Notifier;
         };
     }
+    // A list the user opens before the history does keeps its pings for it.
     TargetsWatcher->HoldHistory();
-    connect(FHistoryKeeper, &THistoryKeeper::Opened, TargetsWatcher,
-            [this] { TargetsWatcher->SetHistory(&FServices.History); });
     connect(TargetsWatcher, &TTargetsWatcher::Updated, this, &TF_Main::ShowTargets);
     TabSheet3->Targets().SetSource([this](size_t AIndex) { return TargetsWatcher->Trace(AIndex); });
     connect(TargetsWatcher, &TTargetsWatcher::Updated, TabSheet3, &TGraphPage::TargetsUpdated);
-    // Watched from the start, unless stopped; a file that cannot be read watches none.
-    TTargetsStore Store(TargetsFile());
-    TargetsWatcher->SetTargets(Store.Load());
-    TabSheet3->SetTargets(NamesOf(TargetsWatcher->All()));
+    // Read and watched once the window is drawn (the history opens then): a long list
+    // holds up no start. A file that cannot be read watches none.
+    connect(FHistoryKeeper, &THistoryKeeper::Opened, TargetsWatcher, [this] {
+        TargetsWatcher->SetTargets(TargetsPage != nullptr ? TargetsPage->Targets()
+                                                          : TTargetsStore(TargetsFile()).Load());
+        TargetsWatcher->SetHistory(&FServices.History);
+        TabSheet3->SetTargets(NamesOf(TargetsWatcher->All()));
+    });
 }
 
 void TF_Main::ShowTargets() {
