@@ -14,6 +14,8 @@
 
 #include <QAction>
 #include <QDeadlineTimer>
+#include <QApplication>
+#include <QCompleter>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -310,6 +312,12 @@ TEST_F(TWindowBehaviour, AnUnusableHistoryLeavesTheLogAndSaysWhy) {
         EXPECT_EQ(Window->PingMonitor().Counters().n_ping, 5);
         EXPECT_EQ(History.Available() ? History.Pings(0, INT64_MAX / 4).size() : 0u,
                   R.Kept ? 5u : 0u);
+        // The host field completes from the history's hosts, read as it gets the focus.
+        QApplication::setActiveWindow(Window.get());
+        Window->btn_ping->setFocus();
+        Window->e_host->setFocus();
+        ASSERT_NE(Window->e_host->completer(), nullptr);
+        EXPECT_EQ(Window->e_host->completer()->model()->rowCount(), R.Kept ? 1 : 0);
         Window->close();
         EXPECT_EQ(LogText().count(QStringLiteral("Ping result: ")), 5);
         QFile::remove(Folder.filePath(QStringLiteral("ZIRKO.LOG")));

@@ -10,6 +10,7 @@
 #include "TReplyStatus.h"
 #include "TSteppingClock.h"
 
+#include <QAbstractSeries>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -595,6 +596,13 @@ TEST_F(GraphPageTest, ChosenAndOverlaidTargetsFollowTheList) {
         }
         EXPECT_EQ(Drawn, c.Overlays);
         EXPECT_EQ(Colours.size(), size_t(Drawn.size()));
+        QStringList Legend; // the chart's own three entries, then one per overlay
+        for (const QAbstractSeries* Series : Page.View()->chart()->series()) {
+            Legend << Series->name();
+        }
+        EXPECT_EQ(Legend.mid(3), c.Overlays);
+        // A chosen target's lost ping is a mark, not a zero on its line.
+        EXPECT_EQ(Page.View()->Points().LossTimes.size(), c.Chosen && c.SummaryPings == 3 ? 1u : 0u);
         EXPECT_GE(Page.View()->TopMs(), 200); // the axis reaches the overlays' slowest
     }
     // The chosen target's pings go to the CSV: a header and its three rows.
