@@ -53,7 +53,7 @@ QPushButton* Button(QWidget* Parent, const char* Name, const QString& Text) {
 
 TGraphPage::TGraphPage(QWidget* Parent) : QWidget(Parent) {
     setObjectName(QStringLiteral("TabSheet3"));
-    CreateControls();
+    CreatePage();
     FFollow = new QTimer(this);
     FFollow->setInterval(FollowIntervalMs);
     connect(FFollow, &QTimer::timeout, this, [this] { Refresh(TSummaryWhen::Throttled); });
@@ -79,7 +79,31 @@ void TGraphPage::SetLimit(int LimitMs) {
     }
 }
 
+void TGraphPage::CreatePage() {
+    FPlotBox = new QVBoxLayout;
+    FPlotBox->setContentsMargins(0, 0, 0, 0);
+    FPlaceholder = new QLabel(this);
+    FPlotBox->addWidget(FPlaceholder, 1);
+
+    FPageBox = new QVBoxLayout(this);
+    FPageBox->setContentsMargins(0, 0, 0, 0);
+    FPageBox->setSpacing(0);
+    FPageBox->addLayout(FPlotBox, 1);
+    FOutagePanel = new TOutagePanel([this](const QString& Message) { ReportError(Message); }, this);
+    FPageBox->addWidget(FOutagePanel);
+    connect(FOutagePanel, &TOutagePanel::OutageClicked, this, &TGraphPage::ShowOutage);
+    connect(FOutagePanel, &TOutagePanel::ReportRequested, this, [this](const TOutage& Outage) {
+        const auto [From, To] = TGraphReport::OutageSpan(Outage, Clock().WallMs());
+        ReportClick(Outage.Host, From, To);
+    });
+    FTargets = new TGraphTargets(this);
+    connect(FTargets, &TGraphTargets::Changed, this, &TGraphPage::ScheduleRedraw);
+}
+
 void TGraphPage::CreateControls() {
+    if (cb_intervallo != nullptr) {
+        return;
+    }
     auto* Bar = new QHBoxLayout;
     Bar->setContentsMargins(8, 6, 8, 2);
     auto* RangeCaption = new QLabel(QStringLiteral("Intervallo:"), this);
@@ -104,11 +128,7 @@ void TGraphPage::CreateControls() {
     Bar->addWidget(RangeCaption);
     Bar->addWidget(cb_intervallo);
     Bar->addWidget(btn_dal_vivo);
-    FTargets = new TGraphTargets(this);
-    Bar->addWidget(FTargets->l_bersaglio);
-    Bar->addWidget(FTargets->cb_bersaglio);
-    Bar->addWidget(FTargets->btn_sovrapponi);
-    connect(FTargets, &TGraphTargets::Changed, this, &TGraphPage::ScheduleRedraw);
+    FTargets->CreateControls(this, Bar);
     Bar->addStretch(1);
     for (QPushButton* b :
          {btn_salva_immagine, btn_esporta_csv, btn_rapporto, btn_cancella_cronologia}) {
@@ -119,27 +139,15 @@ void TGraphPage::CreateControls() {
     l_cronologia->setObjectName(QStringLiteral("l_cronologia"));
     l_cronologia->setWordWrap(true);
     l_cronologia->setContentsMargins(8, 2, 8, 2);
-    l_cronologia->hide();
+    l_cronologia->setText(FNote);
+    l_cronologia->setVisible(!FNote.isEmpty());
+    btn_cancella_cronologia->setEnabled(ReadsHistory());
+    cb_intervallo->setCurrentIndex(FShown.Range());
+    btn_dal_vivo->setChecked(FShown.Live());
 
-    FPlotBox = new QVBoxLayout;
-    FPlotBox->setContentsMargins(0, 0, 0, 0);
-    FPlaceholder = new QLabel(this);
-    FPlotBox->addWidget(FPlaceholder, 1);
-
-    auto* Page = new QVBoxLayout(this);
-    Page->setContentsMargins(0, 0, 0, 0);
-    Page->setSpacing(0);
-    Page->addLayout(Bar);
-    Page->addWidget(l_cronologia);
-    Page->addLayout(FPlotBox, 1);
-    Page->addLayout(CreateSummary());
-    FOutagePanel = new TOutagePanel([this](const QString& Message) { ReportError(Message); }, this);
-    Page->addWidget(FOutagePanel);
-    connect(FOutagePanel, &TOutagePanel::OutageClicked, this, &TGraphPage::ShowOutage);
-    connect(FOutagePanel, &TOutagePanel::ReportRequested, this, [this](const TOutage& Outage) {
-        const auto [From, To] = TGraphReport::OutageSpan(Outage, Clock().WallMs());
-        ReportClick(Outage.Host, From, To);
-    });
+    FPageBox->insertLayout(0, Bar);
+    FPageBox->insertWidget(1, l_cronologia);
+    FPageBox->insertLayout(3, CreateSummary());
 
     connect(cb_intervallo, &QComboBox::currentIndexChanged, this, [this](int Index) {
         FShown.SetRange(static_cast<TRange>(Index));
@@ -261,7 +269,7 @@ bool TGraphPage::ReadsHistory() const {
 }
 
 QString TGraphPage::HistoryNote() const {
-    return l_cronologia->text();
+    return FNote;
 }
 
 void TGraphPage::ShowHistoryNote() {
@@ -271,7 +279,12 @@ void TGraphPage::ShowHistoryNote() {
         const THistoryStatus Status = FStore ? FStore->Status() : THistoryStatus::Closed;
         Note = Status == THistoryStatus::Available ? FPutAside : TGraphHistory::StatusText(Status);
     }
-    if (Note != l_cronologia->text()) {
+    if (l_cronologia == nullptr) {
+        FNote = Note; // shown with the page's controls
+        return;
+    }
+    if (Note != FNote) {
+        FNote = Note;
         l_cronologia->setText(Note);
         l_cronologia->setVisible(!Note.isEmpty());
     }
@@ -307,11 +320,17 @@ void TGraphPage::SetRange(TRange Range) {
         GoLive(); // choosing the range again goes back to the live edge
         return;
     }
-    cb_intervallo->setCurrentIndex(Range);
+    if (cb_intervallo != nullptr) {
+        cb_intervallo->setCurrentIndex(Range); // its handler shows the range
+    } else if (Range != this->Range()) {
+        FShown.SetRange(Range);
+        Navigated();
+        Refresh();
+    }
 }
 
 TGraphPage::TRange TGraphPage::Range() const {
-    return static_cast<TRange>(cb_intervallo->currentIndex());
+    return FShown.Range();
 }
 
 std::optional<qint64> TGraphPage::FirstMs() const {
@@ -347,8 +366,10 @@ void TGraphPage::GoLive() {
 }
 
 void TGraphPage::Navigated() {
-    const QSignalBlocker Quiet(btn_dal_vivo);
-    btn_dal_vivo->setChecked(FShown.Live());
+    if (btn_dal_vivo != nullptr) {
+        const QSignalBlocker Quiet(btn_dal_vivo);
+        btn_dal_vivo->setChecked(FShown.Live());
+    }
     ScheduleRedraw();
 }
 
@@ -470,7 +491,7 @@ void TGraphPage::SummaryFromStore(TSummaryWhen When, qint64 FromMs, qint64 ToMs)
 
 void TGraphPage::ShowSummary() {
     const QChar Separator = TLocaleFormats::DecimalSeparator();
-    for (size_t Index = 0; Index < std::size(SummaryValues); ++Index) {
+    for (size_t Index = 0; FValues[0] != nullptr && Index < std::size(SummaryValues); ++Index) {
         FValues[Index]->setText(SummaryValues[Index].Text(FSummary, Separator));
         FValues[Index]->setAccessibleDescription(FValues[Index]->text());
     }
@@ -486,6 +507,7 @@ void TGraphPage::ShowSummary() {
 
 void TGraphPage::showEvent(QShowEvent* Event) {
     QWidget::showEvent(Event);
+    CreateControls();
     CreateView();
     Refresh();
     FFollow->start();

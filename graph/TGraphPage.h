@@ -35,7 +35,7 @@ struct TReplyStatus;
 // window hands it an available store; until then, and whenever the store is
 // not available, it shows this run's pings, which it keeps itself. The plot
 // is made the first time the page is shown, so a window that never shows it
-// pays for the run's pings alone.
+// pays for the run's pings alone; its bar and summary wait for that too.
 class TGraphPage : public QWidget {
     Q_OBJECT
 
@@ -121,6 +121,9 @@ protected:
 private:
     QDateTime WallNow() const;
     const TClock& Clock() const;
+    // The plot's place and the outages' list, which keep what the page is handed.
+    void CreatePage();
+    // The bar, the history's line and the summary: made when the page is first shown.
     void CreateControls();
     QGridLayout* CreateSummary();
     void CreateView();
@@ -167,6 +170,8 @@ private:
     QPushButton* btn_rapporto = nullptr;
     QPushButton* btn_cancella_cronologia = nullptr;
     QLabel* l_cronologia = nullptr;
+    QString FNote; // the history's line, shown or not
+    QVBoxLayout* FPageBox = nullptr;
     QVBoxLayout* FPlotBox = nullptr;
     QLabel* FPlaceholder = nullptr;
     TLatencyView* FView = nullptr;

@@ -2,6 +2,7 @@
 #include "TGraphTargets.h"
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -20,12 +21,13 @@ const QColor OverlayColours[] = {QColor(0x2c, 0xa0, 0x2c), QColor(0xff, 0x7f, 0x
 
 } // namespace
 
-TGraphTargets::TGraphTargets(QWidget* APage) : QObject(APage) {
+TGraphTargets::TGraphTargets(QObject* AParent) : QObject(AParent) {}
+
+void TGraphTargets::CreateControls(QWidget* APage, QBoxLayout* ABar) {
     l_bersaglio = new QLabel(tr("Bersaglio:"), APage);
     cb_bersaglio = new QComboBox(APage);
     cb_bersaglio->setObjectName(QStringLiteral("cb_bersaglio"));
     cb_bersaglio->setAccessibleName(l_bersaglio->text());
-    cb_bersaglio->addItem(tr("Pagina Ping"));
     l_bersaglio->setBuddy(cb_bersaglio);
     btn_sovrapponi = new QToolButton(APage);
     btn_sovrapponi->setObjectName(QStringLiteral("btn_sovrapponi"));
@@ -36,64 +38,85 @@ TGraphTargets::TGraphTargets(QWidget* APage) : QObject(APage) {
     btn_sovrapponi->setPopupMode(QToolButton::InstantPopup);
     FMenu = new QMenu(btn_sovrapponi);
     btn_sovrapponi->setMenu(FMenu);
-    btn_sovrapponi->setEnabled(false);
-    connect(cb_bersaglio, &QComboBox::currentIndexChanged, this, &TGraphTargets::Changed);
+    ABar->addWidget(l_bersaglio);
+    ABar->addWidget(cb_bersaglio);
+    ABar->addWidget(btn_sovrapponi);
+    ShowChoices();
+    connect(cb_bersaglio, &QComboBox::currentIndexChanged, this, [this](int AIndex) {
+        FChosen = AIndex > 0 ? std::optional<size_t>(size_t(AIndex - 1)) : std::nullopt;
+        emit Changed();
+    });
+}
+
+void TGraphTargets::ShowChoices() {
+    if (cb_bersaglio == nullptr) {
+        return;
+    }
+    {
+        const QSignalBlocker Quiet(cb_bersaglio);
+        cb_bersaglio->clear();
+        cb_bersaglio->addItem(tr("Pagina Ping"));
+        cb_bersaglio->addItems(FNames);
+        cb_bersaglio->setCurrentIndex(FChosen ? int(*FChosen + 1) : 0);
+    }
+    FMenu->clear();
+    for (qsizetype I = 0; I < FNames.size(); ++I) {
+        QAction* Tick = FMenu->addAction(FNames[I]);
+        Tick->setCheckable(true);
+        Tick->setChecked(FTicked[size_t(I)]);
+        connect(Tick, &QAction::toggled, this, [this, I](bool AOn) {
+            FTicked[size_t(I)] = AOn;
+            emit Changed();
+        });
+    }
+    btn_sovrapponi->setEnabled(!FNames.isEmpty());
 }
 
 void TGraphTargets::SetTargets(const QStringList& ANames) {
     if (ANames == FNames) {
         return;
     }
-    const QString Chosen = Selected() ? FNames[qsizetype(*Selected())] : QString();
+    const QString Chosen = FChosen ? FNames[qsizetype(*FChosen)] : QString();
     QStringList Ticked;
     for (const size_t Index : Overlaid()) {
         Ticked << FNames[qsizetype(Index)];
     }
     FNames = ANames;
-    {
-        const QSignalBlocker Quiet(cb_bersaglio);
-        while (cb_bersaglio->count() > 1) {
-            cb_bersaglio->removeItem(1);
-        }
-        cb_bersaglio->addItems(FNames);
-        const qsizetype Again = Chosen.isEmpty() ? -1 : FNames.indexOf(Chosen);
-        cb_bersaglio->setCurrentIndex(int(Again + 1));
+    const qsizetype Again = Chosen.isEmpty() ? -1 : FNames.indexOf(Chosen);
+    FChosen = Again >= 0 ? std::optional<size_t>(size_t(Again)) : std::nullopt;
+    FTicked.assign(size_t(FNames.size()), false);
+    for (qsizetype I = 0; I < FNames.size(); ++I) {
+        FTicked[size_t(I)] = Ticked.contains(FNames[I]);
     }
-    FMenu->clear();
-    for (const QString& Name : FNames) {
-        QAction* Tick = FMenu->addAction(Name);
-        Tick->setCheckable(true);
-        Tick->setChecked(Ticked.contains(Name));
-        connect(Tick, &QAction::toggled, this, &TGraphTargets::Changed);
-    }
-    btn_sovrapponi->setEnabled(!FNames.isEmpty());
+    ShowChoices();
     emit Changed();
 }
 
 void TGraphTargets::Select(size_t AIndex) {
-    if (AIndex < size_t(FNames.size())) {
-        cb_bersaglio->setCurrentIndex(int(AIndex + 1));
+    if (AIndex < size_t(FNames.size()) && FChosen != AIndex) {
+        FChosen = AIndex;
+        ShowChoices();
+        emit Changed();
     }
 }
 
 std::optional<size_t> TGraphTargets::Selected() const {
-    const int Index = cb_bersaglio->currentIndex();
-    return Index > 0 ? std::optional<size_t>(size_t(Index - 1)) : std::nullopt;
+    return FChosen;
 }
 
 void TGraphTargets::SetOverlaid(size_t AIndex, bool AOn) {
-    const QList<QAction*> Ticks = FMenu->actions();
-    if (AIndex < size_t(Ticks.size())) {
-        Ticks[qsizetype(AIndex)]->setChecked(AOn);
+    if (AIndex < FTicked.size() && FTicked[AIndex] != AOn) {
+        FTicked[AIndex] = AOn;
+        ShowChoices();
+        emit Changed();
     }
 }
 
 std::vector<size_t> TGraphTargets::Overlaid() const {
     std::vector<size_t> Indexes;
-    const QList<QAction*> Ticks = FMenu->actions();
-    for (qsizetype I = 0; I < Ticks.size(); ++I) {
-        if (Ticks[I]->isChecked()) {
-            Indexes.push_back(size_t(I));
+    for (size_t I = 0; I < FTicked.size(); ++I) {
+        if (FTicked[I]) {
+            Indexes.push_back(I);
         }
     }
     return Indexes;

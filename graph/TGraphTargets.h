@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+class QBoxLayout;
 class QComboBox;
 class QLabel;
 class QMenu;
@@ -30,7 +31,9 @@ public:
     using TTrace = std::vector<std::pair<int64_t, double>>;
     using TSource = std::function<TTrace(size_t)>;
 
-    explicit TGraphTargets(QWidget* APage);
+    explicit TGraphTargets(QObject* AParent);
+    // The box and the button, into ABar; until then the choice is kept here alone.
+    void CreateControls(QWidget* APage, QBoxLayout* ABar);
 
     // By the targets' list index; unset, every target shows no pings.
     void SetSource(TSource ASource) { FSource = std::move(ASource); }
@@ -52,15 +55,20 @@ public:
     std::vector<TPlotOverlay> Overlays(qint64 AFromMs, qint64 AToMs, int AColumns) const;
     static QColor Colour(size_t ANth);
 
-    QLabel* l_bersaglio;
-    QComboBox* cb_bersaglio;
-    QToolButton* btn_sovrapponi;
+    QLabel* l_bersaglio = nullptr;
+    QComboBox* cb_bersaglio = nullptr;
+    QToolButton* btn_sovrapponi = nullptr;
 
 signals:
     void Changed();
 
 private:
-    QMenu* FMenu;
+    // The choice into the controls, once they are made.
+    void ShowChoices();
+
+    QMenu* FMenu = nullptr;
     QStringList FNames;
+    std::optional<size_t> FChosen;
+    std::vector<bool> FTicked; // by the list's index
     TSource FSource;
 };

@@ -11,6 +11,7 @@
 #include "TSteppingClock.h"
 
 #include <QAbstractSeries>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -318,7 +319,11 @@ TEST(GraphSpanTest, ZoomAndPanPinTheSpanAndARangeFollowsNowAgain) {
 
 TEST_F(GraphPageTest, WheelDragAndDoubleClickDriveTheLiveButton) {
     Page.SetRange(TGraphPage::LastHour);
+    EXPECT_EQ(Button("btn_dal_vivo"), nullptr); // the bar waits for the page to be shown
     Page.show();
+    const auto* Box = Page.findChild<QComboBox*>(QStringLiteral("cb_intervallo"));
+    ASSERT_NE(Box, nullptr);
+    EXPECT_EQ(Box->currentIndex(), TGraphPage::LastHour); // as chosen before
     QPushButton* Live = Button("btn_dal_vivo");
     ASSERT_NE(Live, nullptr);
     EXPECT_TRUE(Live->isChecked());
