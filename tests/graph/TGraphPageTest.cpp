@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QImage>
 #include <QFile>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -606,6 +607,17 @@ TEST_F(GraphPageTest, ChosenAndOverlaidTargetsFollowTheList) {
             Legend << Series->name();
         }
         EXPECT_EQ(Legend.mid(3), c.Overlays);
+        // Each overlay is drawn on the plot, not only named.
+        const QImage Plot = Page.View()->grab().toImage();
+        for (const QRgb Colour : Colours) {
+            int Pixels = 0;
+            for (int Y = 0; Y < Plot.height(); ++Y) {
+                for (int X = 0; X < Plot.width(); ++X) {
+                    Pixels += Plot.pixel(X, Y) == Colour ? 1 : 0;
+                }
+            }
+            EXPECT_GT(Pixels, 20) << QColor(Colour).name().toStdString();
+        }
         // A chosen target's lost ping is a mark, not a zero on its line.
         EXPECT_EQ(Page.View()->Points().LossTimes.size(), c.Chosen && c.SummaryPings == 3 ? 1u : 0u);
         EXPECT_GE(Page.View()->TopMs(), 200); // the axis reaches the overlays' slowest
