@@ -78,6 +78,16 @@ void TF_Main::CreateTargetsTab() {
 }
 
 void TF_Main::StartTargets() {
+    // A field that had the focus before the history opened (and the list was read)
+    // offers their hosts then; queued, so it comes after the list's start below.
+    connect(
+        FHistoryKeeper, &THistoryKeeper::Opened, e_host,
+        [this] {
+            if (e_host->completer() != nullptr) {
+                OfferHosts();
+            }
+        },
+        Qt::QueuedConnection);
     if (FServices.Probes == nullptr) {
         return;
     }
