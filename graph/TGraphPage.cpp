@@ -382,11 +382,7 @@ void TGraphPage::Refresh(TSummaryWhen When) {
     ShowHistoryNote();
     const auto [FromMs, ToMs] = ShownSpan();
     // A column per pixel of the plot; the view's width until the chart is laid out.
-    int Columns = 0;
-    if (FView != nullptr) {
-        const int Area = int(FView->PlotArea().width());
-        Columns = std::max(Area >= 100 ? Area : FView->width(), 100);
-    }
+    const int Columns = PlotColumns();
     if (const auto Target = FTargets->Selected()) {
         FSummaryDue->stop();
         ShowTarget(*Target, FromMs, ToMs, Columns);
@@ -432,12 +428,16 @@ void TGraphPage::ShowTarget(size_t Index, qint64 FromMs, qint64 ToMs, int Column
     }
 }
 
-void TGraphPage::Draw(TPlotPoints Points, qint64 FromMs, qint64 ToMs, double MaxMs, int Columns) {
-    std::vector<TPlotOverlay> Overlays = FTargets->Overlays(FromMs, ToMs, Columns);
-    for (const TPlotOverlay& Overlay : Overlays) {
-        MaxMs = std::max(MaxMs, double(Overlay.Points.HighestMs()));
+int TGraphPage::PlotColumns() const {
+    if (FView == nullptr) {
+        return 0;
     }
-    FView->SetOverlays(std::move(Overlays));
+    const int Area = int(FView->PlotArea().width());
+    return std::max(Area >= 100 ? Area : FView->width(), 100);
+}
+
+void TGraphPage::Draw(TPlotPoints Points, qint64 FromMs, qint64 ToMs, double MaxMs, int Columns) {
+    FView->SetOverlays(FTargets->Overlays(FromMs, ToMs, Columns));
     FView->Show(std::move(Points), FromMs, ToMs, MaxMs, FLimitMs,
                 TGraphSpan::AxisFormat(ToMs - FromMs));
 }
@@ -451,9 +451,15 @@ void TGraphPage::SelectTarget(size_t Index) {
 }
 
 void TGraphPage::TargetsUpdated() {
-    if (isVisible() && FTargets->Any()) {
-        ScheduleRedraw();
+    if (!isVisible() || FView == nullptr || !FTargets->Any()) {
+        return;
     }
+    if (FTargets->Selected()) {
+        ScheduleRedraw(); // a target's line is read from memory
+        return;
+    }
+    // Twice a second: the plot's own line, perhaps a month read from the history, stays.
+    FView->SetOverlays(FTargets->Overlays(FView->FromMs(), FView->ToMs(), PlotColumns()));
 }
 
 void TGraphPage::ShowFromStore(qint64 FromMs, qint64 ToMs, int Columns) {

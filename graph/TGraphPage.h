@@ -133,6 +133,8 @@ private:
     void ShowFromMemory(qint64 FromMs, qint64 ToMs, int Columns);
     void ShowFromStore(qint64 FromMs, qint64 ToMs, int Columns);
     void ShowTarget(size_t Index, qint64 FromMs, qint64 ToMs, int Columns);
+    // A column per pixel of the plot; the view's width until the chart is laid out.
+    int PlotColumns() const;
     // Into the view, with the ticked targets over it.
     void Draw(TPlotPoints Points, qint64 FromMs, qint64 ToMs, double MaxMs, int Columns);
     // A wide span's summary reads every ping of it: while the user navigates

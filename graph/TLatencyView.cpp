@@ -104,7 +104,8 @@ void TLatencyView::SetLimit(int LimitMs) {
         FLimit->replace(
             QList<QPointF>{{double(FFromMs), double(FLimitMs)}, {double(FToMs), double(FLimitMs)}});
     }
-    double Top = std::max(LowestTopMs, std::ceil(std::max(FMaxMs, double(FLimitMs)) * HeadRoom));
+    double Top = LowestTopMs;
+    Top = std::max(Top, std::ceil(std::max({FMaxMs, FOverlayMaxMs, double(FLimitMs)}) * HeadRoom));
     if (Top != FAskedTopMs) {
         FAskedTopMs = Top;
         FMs->setRange(0.0, Top);
@@ -256,7 +257,11 @@ void TLatencyView::SetOverlays(std::vector<TPlotOverlay> Overlays) {
         }
     }
     FOverlays = std::move(Overlays);
-    viewport()->update();
+    FOverlayMaxMs = 0.0;
+    for (const TPlotOverlay& Overlay : FOverlays) {
+        FOverlayMaxMs = std::max(FOverlayMaxMs, double(Overlay.Points.HighestMs()));
+    }
+    SetLimit(FLimitMs); // the top edge reaches the slowest overlay too
 }
 
 void TLatencyView::DrawData(QPainter* Painter) {

@@ -86,6 +86,7 @@ private:
     qint64 FFromMs = 0;
     qint64 FToMs = 1;
     double FMaxMs = 0.0;
+    double FOverlayMaxMs = 0.0;
     int FLimitMs = -1;
     double FAskedTopMs = 0.0;
     double FTopMs = 10.0;

@@ -618,6 +618,12 @@ TEST_F(GraphPageTest, ChosenAndOverlaidTargetsFollowTheList) {
             }
             EXPECT_GT(Pixels, 20) << QColor(Colour).name().toStdString();
         }
+        // The targets' new pings move the overlays on, and the top edge with them.
+        Traces["beta"].push_back({Now - 500, 1000.0});
+        Page.TargetsUpdated();
+        QCoreApplication::processEvents();
+        EXPECT_GE(Page.View()->TopMs(), 1000);
+        Traces["beta"].pop_back();
         // A chosen target's lost ping is a mark, not a zero on its line.
         EXPECT_EQ(Page.View()->Points().LossTimes.size(), c.Chosen && c.SummaryPings == 3 ? 1u : 0u);
         EXPECT_GE(Page.View()->TopMs(), 200); // the axis reaches the overlays' slowest
