@@ -406,6 +406,11 @@ TPingPage TF_Main::PingPage() {
     ping.Agente = Agente;
     ping.Clock = &FServices.Clock();
     ping.TrayIcon = TrayIcon;
+    // The tray shows the worse of the Ping page's image and the targets'.
+    ping.TrayImage = [this](int Image) {
+        FPingImage = Image;
+        ShowTrayState();
+    };
     ping.T_Minuti = T_Minuti;
     ping.T_Ogni = T_Ogni;
     ping.Timer = Timer;

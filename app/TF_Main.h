@@ -160,6 +160,10 @@ private:
     void CreateTargetsTab();
     void StartTargets();
     void ShowTargets();
+    // The tray's image and tooltip: the worst of the Ping page's host and the targets.
+    void ShowTrayState();
+    // The host field's completions: the history's hosts and the targets'.
+    void OfferHosts();
     std::string TargetsFile() const;
     void CreatePingPanel();
     void PlacePingPanel();
@@ -187,7 +191,7 @@ private:
     std::unique_ptr<TPingMonitor> FPingMonitor;
     std::unique_ptr<TTraceRunner> FTraceRunner;
     int FFormCloseCount = 0;
-    int FTargetsWorst = -1; // the tray image the targets last set
+    int FPingImage = 0; // the tray image the Ping page's pings last called for
 };
 
 // The one main window, reachable by every subsystem; null before it is

@@ -2,17 +2,38 @@
 #include "TF_Main.h"
 
 #include "TDesktopNotifier.h"
+#include "TGraphPage.h"
+#include "TGraphTargets.h"
 #include "THistoryKeeper.h"
+#include "THistoryStore.h"
 #include "TTargetsPage.h"
 #include "TTargetsStore.h"
 #include "TTargetsWatcher.h"
 #include "TTrayIcon.h"
 #include "TZirkoApplication.h"
 
+#include <QApplication>
+#include <QCompleter>
 #include <QDBusConnection>
+#include <QLineEdit>
 #include <QMenu>
+#include <QStringListModel>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+namespace {
+
+// As the page and the notifications name them.
+QStringList NamesOf(const std::vector<TTarget>& ATargets) {
+    QStringList Names;
+    for (const TTarget& Target : ATargets) {
+        const std::string Name = Target.Name();
+        Names << QString::fromStdString(Name.empty() ? Target.Host : Name);
+    }
+    return Names;
+}
+
+} // namespace
 
 std::string TF_Main::TargetsFile() const {
     return FServices.TargetsFile.empty() ? TTargetsStore::DefaultPath() : FServices.TargetsFile;
@@ -25,6 +46,12 @@ void TF_Main::CreateTargetsTab() {
     auto* Holder = new QVBoxLayout(TabSheet4);
     Holder->setContentsMargins(0, 0, 0, 0);
     PageControl1->addTab(TabSheet4, tr("Bersagli"));
+    // The field itself holds the connection: focus moves while the window is destroyed.
+    connect(qApp, &QApplication::focusChanged, e_host, [this, Host = e_host](QWidget*, QWidget* Now) {
+        if (Now == Host) {
+            OfferHosts();
+        }
+    });
     connect(PageControl1, &QTabWidget::currentChanged, this, [this, Holder](int Index) {
         if (TargetsPage != nullptr || PageControl1->widget(Index) != TabSheet4) {
             return;
@@ -37,11 +64,30 @@ void TF_Main::CreateTargetsTab() {
             connect(TargetsPage, &TTargetsPage::TargetsChanged, TargetsWatcher,
                     &TTargetsWatcher::SetTargets);
         }
+        TabSheet3->SetTargets(NamesOf(TargetsPage->Targets()));
+        connect(TargetsPage, &TTargetsPage::TargetsChanged, TabSheet3,
+                [this](const std::vector<TTarget>& ATargets) {
+                    TabSheet3->SetTargets(NamesOf(ATargets));
+                });
+        connect(TargetsPage, &TTargetsPage::OpenTarget, TabSheet3, [this](size_t AIndex) {
+            PageControl1->setCurrentWidget(TabSheet3);
+            TabSheet3->SelectTarget(AIndex);
+        });
         ShowTargets();
     });
 }
 
 void TF_Main::StartTargets() {
+    // A field that had the focus before the history opened (and the list was read)
+    // offers their hosts then; queued, so it comes after the list's start below.
+    connect(
+        FHistoryKeeper, &THistoryKeeper::Opened, e_host,
+        [this] {
+            if (e_host->completer() != nullptr) {
+                OfferHosts();
+            }
+        },
+        Qt::QueuedConnection);
     if (FServices.Probes == nullptr) {
         return;
     }
@@ -56,13 +102,19 @@ void TF_Main::StartTargets() {
             return Notifier;
         };
     }
+    // A list the user opens before the history does keeps its pings for it.
     TargetsWatcher->HoldHistory();
-    connect(FHistoryKeeper, &THistoryKeeper::Opened, TargetsWatcher,
-            [this] { TargetsWatcher->SetHistory(&FServices.History); });
     connect(TargetsWatcher, &TTargetsWatcher::Updated, this, &TF_Main::ShowTargets);
-    // Watched from the start, unless stopped; a file that cannot be read watches none.
-    TTargetsStore Store(TargetsFile());
-    TargetsWatcher->SetTargets(Store.Load());
+    TabSheet3->Targets().SetSource([this](size_t AIndex) { return TargetsWatcher->Trace(AIndex); });
+    connect(TargetsWatcher, &TTargetsWatcher::Updated, TabSheet3, &TGraphPage::TargetsUpdated);
+    // Read and watched once the window is drawn (the history opens then): a long list
+    // holds up no start. A file that cannot be read watches none.
+    connect(FHistoryKeeper, &THistoryKeeper::Opened, TargetsWatcher, [this] {
+        TargetsWatcher->SetTargets(TargetsPage != nullptr ? TargetsPage->Targets()
+                                                          : TTargetsStore(TargetsFile()).Load());
+        TargetsWatcher->SetHistory(&FServices.History);
+        TabSheet3->SetTargets(NamesOf(TargetsWatcher->All()));
+    });
 }
 
 void TF_Main::ShowTargets() {
@@ -75,16 +127,46 @@ void TF_Main::ShowTargets() {
             TargetsPage->ShowStatus(I, TargetsWatcher->Status(I), Now);
         }
     }
-    if (TargetsWatcher->Watched() == 0) {
-        return; // the tray stays the Ping page's
+    ShowTrayState();
+}
+
+void TF_Main::ShowTrayState() {
+    int Worst = FPingImage;
+    QString Hint;
+    if (TargetsWatcher != nullptr && TargetsWatcher->Watched() > 0) {
+        Worst = std::max(Worst, int(TargetsWatcher->Worst()));
+        const QStringList Down = TargetsWatcher->Down();
+        if (!Down.isEmpty()) {
+            Hint = tr("Giù: %1").arg(Down.join(QStringLiteral(", ")));
+        }
     }
-    // Set when it changes only: between the targets' changes the Ping page's own image shows.
-    const int Worst = TargetsWatcher->Worst();
-    if (Worst != FTargetsWorst) {
-        FTargetsWorst = Worst;
+    if (Worst != TrayIcon->IconIndex()) {
         TrayIcon->SetIconIndex(Worst);
     }
-    const QStringList Down = TargetsWatcher->Down();
-    TrayIcon->SetHint(Down.isEmpty() ? QString()
-                                     : tr("Giù: %1").arg(Down.join(QStringLiteral(", "))));
+    if (Hint != TrayIcon->Hint()) {
+        TrayIcon->SetHint(Hint);
+    }
+}
+
+void TF_Main::OfferHosts() {
+    // Read as the field gets the focus: the history and the list change in between,
+    // and a start that never edits the host reads nothing.
+    QStringList Hosts;
+    for (const std::string& Host : FServices.History.Hosts()) {
+        Hosts << QString::fromStdString(Host);
+    }
+    if (TargetsWatcher != nullptr) {
+        for (const TTarget& Target : TargetsWatcher->All()) {
+            Hosts << QString::fromStdString(Target.Host);
+        }
+    }
+    Hosts.sort(Qt::CaseInsensitive);
+    Hosts.removeDuplicates();
+    if (e_host->completer() == nullptr) {
+        auto* Completer = new QCompleter(e_host);
+        Completer->setCaseSensitivity(Qt::CaseInsensitive);
+        Completer->setModel(new QStringListModel(Completer));
+        e_host->setCompleter(Completer);
+    }
+    static_cast<QStringListModel*>(e_host->completer()->model())->setStringList(Hosts);
 }

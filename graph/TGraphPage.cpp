@@ -2,9 +2,9 @@
 #include "TGraphPage.h"
 
 #include "TClock.h"
-#include "TCsvExport.h"
 #include "TGraphHistory.h"
 #include "TGraphReport.h"
+#include "TGraphTargets.h"
 #include "THistoryStore.h"
 #include "TLatencyView.h"
 #include "TLocaleFormats.h"
@@ -12,15 +12,12 @@
 #include "TPlotPoints.h"
 #include "TReplyStatus.h"
 
-#include <QBuffer>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
+#include <QToolButton>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -56,7 +53,7 @@ QPushButton* Button(QWidget* Parent, const char* Name, const QString& Text) {
 
 TGraphPage::TGraphPage(QWidget* Parent) : QWidget(Parent) {
     setObjectName(QStringLiteral("TabSheet3"));
-    CreateControls();
+    CreatePage();
     FFollow = new QTimer(this);
     FFollow->setInterval(FollowIntervalMs);
     connect(FFollow, &QTimer::timeout, this, [this] { Refresh(TSummaryWhen::Throttled); });
@@ -82,7 +79,31 @@ void TGraphPage::SetLimit(int LimitMs) {
     }
 }
 
+void TGraphPage::CreatePage() {
+    FPlotBox = new QVBoxLayout;
+    FPlotBox->setContentsMargins(0, 0, 0, 0);
+    FPlaceholder = new QLabel(this);
+    FPlotBox->addWidget(FPlaceholder, 1);
+
+    FPageBox = new QVBoxLayout(this);
+    FPageBox->setContentsMargins(0, 0, 0, 0);
+    FPageBox->setSpacing(0);
+    FPageBox->addLayout(FPlotBox, 1);
+    FOutagePanel = new TOutagePanel([this](const QString& Message) { ReportError(Message); }, this);
+    FPageBox->addWidget(FOutagePanel);
+    connect(FOutagePanel, &TOutagePanel::OutageClicked, this, &TGraphPage::ShowOutage);
+    connect(FOutagePanel, &TOutagePanel::ReportRequested, this, [this](const TOutage& Outage) {
+        const auto [From, To] = TGraphReport::OutageSpan(Outage, Clock().WallMs());
+        ReportClick(Outage.Host, From, To);
+    });
+    FTargets = new TGraphTargets(this);
+    connect(FTargets, &TGraphTargets::Changed, this, &TGraphPage::ScheduleRedraw);
+}
+
 void TGraphPage::CreateControls() {
+    if (cb_intervallo != nullptr) {
+        return;
+    }
     auto* Bar = new QHBoxLayout;
     Bar->setContentsMargins(8, 6, 8, 2);
     auto* RangeCaption = new QLabel(tr("Intervallo:"), this);
@@ -105,6 +126,7 @@ void TGraphPage::CreateControls() {
     Bar->addWidget(RangeCaption);
     Bar->addWidget(cb_intervallo);
     Bar->addWidget(btn_dal_vivo);
+    FTargets->CreateControls(this, Bar);
     Bar->addStretch(1);
     for (QPushButton* b :
          {btn_salva_immagine, btn_esporta_csv, btn_rapporto, btn_cancella_cronologia}) {
@@ -115,27 +137,15 @@ void TGraphPage::CreateControls() {
     l_cronologia->setObjectName(QStringLiteral("l_cronologia"));
     l_cronologia->setWordWrap(true);
     l_cronologia->setContentsMargins(8, 2, 8, 2);
-    l_cronologia->hide();
+    l_cronologia->setText(FNote);
+    l_cronologia->setVisible(!FNote.isEmpty());
+    btn_cancella_cronologia->setEnabled(ReadsHistory());
+    cb_intervallo->setCurrentIndex(FShown.Range());
+    btn_dal_vivo->setChecked(FShown.Live());
 
-    FPlotBox = new QVBoxLayout;
-    FPlotBox->setContentsMargins(0, 0, 0, 0);
-    FPlaceholder = new QLabel(this);
-    FPlotBox->addWidget(FPlaceholder, 1);
-
-    auto* Page = new QVBoxLayout(this);
-    Page->setContentsMargins(0, 0, 0, 0);
-    Page->setSpacing(0);
-    Page->addLayout(Bar);
-    Page->addWidget(l_cronologia);
-    Page->addLayout(FPlotBox, 1);
-    Page->addLayout(CreateSummary());
-    FOutagePanel = new TOutagePanel([this](const QString& Message) { ReportError(Message); }, this);
-    Page->addWidget(FOutagePanel);
-    connect(FOutagePanel, &TOutagePanel::OutageClicked, this, &TGraphPage::ShowOutage);
-    connect(FOutagePanel, &TOutagePanel::ReportRequested, this, [this](const TOutage& Outage) {
-        const auto [From, To] = TGraphReport::OutageSpan(Outage, Clock().WallMs());
-        ReportClick(Outage.Host, From, To);
-    });
+    FPageBox->insertLayout(0, Bar);
+    FPageBox->insertWidget(1, l_cronologia);
+    FPageBox->insertLayout(3, CreateSummary());
 
     connect(cb_intervallo, &QComboBox::currentIndexChanged, this, [this](int Index) {
         FShown.SetRange(static_cast<TRange>(Index));
@@ -258,7 +268,7 @@ bool TGraphPage::ReadsHistory() const {
 }
 
 QString TGraphPage::HistoryNote() const {
-    return l_cronologia->text();
+    return FNote;
 }
 
 void TGraphPage::ShowHistoryNote() {
@@ -268,7 +278,12 @@ void TGraphPage::ShowHistoryNote() {
         const THistoryStatus Status = FStore ? FStore->Status() : THistoryStatus::Closed;
         Note = Status == THistoryStatus::Available ? FPutAside : TGraphHistory::StatusText(Status);
     }
-    if (Note != l_cronologia->text()) {
+    if (l_cronologia == nullptr) {
+        FNote = Note; // shown with the page's controls
+        return;
+    }
+    if (Note != FNote) {
+        FNote = Note;
         l_cronologia->setText(Note);
         l_cronologia->setVisible(!Note.isEmpty());
     }
@@ -304,11 +319,17 @@ void TGraphPage::SetRange(TRange Range) {
         GoLive(); // choosing the range again goes back to the live edge
         return;
     }
-    cb_intervallo->setCurrentIndex(Range);
+    if (cb_intervallo != nullptr) {
+        cb_intervallo->setCurrentIndex(Range); // its handler shows the range
+    } else if (Range != this->Range()) {
+        FShown.SetRange(Range);
+        Navigated();
+        Refresh();
+    }
 }
 
 TGraphPage::TRange TGraphPage::Range() const {
-    return static_cast<TRange>(cb_intervallo->currentIndex());
+    return FShown.Range();
 }
 
 std::optional<qint64> TGraphPage::FirstMs() const {
@@ -344,8 +365,10 @@ void TGraphPage::GoLive() {
 }
 
 void TGraphPage::Navigated() {
-    const QSignalBlocker Quiet(btn_dal_vivo);
-    btn_dal_vivo->setChecked(FShown.Live());
+    if (btn_dal_vivo != nullptr) {
+        const QSignalBlocker Quiet(btn_dal_vivo);
+        btn_dal_vivo->setChecked(FShown.Live());
+    }
     ScheduleRedraw();
 }
 
@@ -358,10 +381,11 @@ void TGraphPage::Refresh(TSummaryWhen When) {
     ShowHistoryNote();
     const auto [FromMs, ToMs] = ShownSpan();
     // A column per pixel of the plot; the view's width until the chart is laid out.
-    int Columns = 0;
-    if (FView != nullptr) {
-        const int Area = int(FView->PlotArea().width());
-        Columns = std::max(Area >= 100 ? Area : FView->width(), 100);
+    const int Columns = PlotColumns();
+    if (const auto Target = FTargets->Selected()) {
+        FSummaryDue->stop();
+        ShowTarget(*Target, FromMs, ToMs, Columns);
+        return;
     }
     if (ReadsHistory()) {
         ShowFromStore(FromMs, ToMs, Columns);
@@ -388,8 +412,7 @@ void TGraphPage::ShowFromMemory(qint64 FromMs, qint64 ToMs, int Columns) {
         TPlotPoints Points = FMemory.Points();
         Points.Outages = FOutagePanel->Marks(FromMs, ToMs, Clock().WallMs());
         Points.Slow = FOutagePanel->Marks(FromMs, ToMs, Clock().WallMs(), TOutageKind::Slow);
-        FView->Show(std::move(Points), FromMs, ToMs, FSummary.MaxMs, FLimitMs,
-                    TGraphSpan::AxisFormat(ToMs - FromMs));
+        Draw(std::move(Points), FromMs, ToMs, FSummary.MaxMs, Columns);
     }
 }
 
@@ -406,8 +429,7 @@ void TGraphPage::ShowFromStore(qint64 FromMs, qint64 ToMs, int Columns) {
     Points.Outages = FOutagePanel->Marks(FromMs, ToMs, NowMs);
     Points.Slow = FOutagePanel->Marks(FromMs, ToMs, NowMs, TOutageKind::Slow);
     const double Highest = Points.HighestMs();
-    FView->Show(std::move(Points), FromMs, ToMs, Highest, FLimitMs,
-                TGraphSpan::AxisFormat(ToMs - FromMs));
+    Draw(std::move(Points), FromMs, ToMs, Highest, Columns);
 }
 
 void TGraphPage::SummaryFromStore(TSummaryWhen When, qint64 FromMs, qint64 ToMs) {
@@ -429,7 +451,7 @@ void TGraphPage::SummaryFromStore(TSummaryWhen When, qint64 FromMs, qint64 ToMs)
 
 void TGraphPage::ShowSummary() {
     const QChar Separator = TLocaleFormats::DecimalSeparator();
-    for (size_t Index = 0; Index < std::size(SummaryValues); ++Index) {
+    for (size_t Index = 0; FValues[0] != nullptr && Index < std::size(SummaryValues); ++Index) {
         FValues[Index]->setText(SummaryValues[Index].Text(FSummary, Separator));
         FValues[Index]->setAccessibleDescription(FValues[Index]->text());
     }
@@ -445,6 +467,7 @@ void TGraphPage::ShowSummary() {
 
 void TGraphPage::showEvent(QShowEvent* Event) {
     QWidget::showEvent(Event);
+    CreateControls();
     CreateView();
     Refresh();
     FFollow->start();
@@ -453,118 +476,4 @@ void TGraphPage::showEvent(QShowEvent* Event) {
 void TGraphPage::hideEvent(QHideEvent* Event) {
     QWidget::hideEvent(Event);
     FFollow->stop();
-}
-
-bool TGraphPage::ClearHistory() {
-    if (!ReadsHistory()) {
-        return false;
-    }
-    const QString Question =
-        tr("Cancellare tutta la cronologia dei ping? Non si potrà recuperare.");
-    const bool Yes = FQuestionBox
-                         ? FQuestionBox(Question)
-                         : QMessageBox::question(window(), QCoreApplication::applicationName(),
-                                                 Question) == QMessageBox::Yes;
-    if (!Yes) {
-        return false;
-    }
-    const bool Cleared = FStore->Clear();
-    if (Cleared) {
-        FOutagePanel->SetOutages({});
-        // This run's pings were in it too; they would come back if the store failed later.
-        FHistory.Clear();
-        FMemory.Reset();
-    }
-    Refresh();
-    return Cleared;
-}
-
-bool TGraphPage::SaveImage(const QString& Path) {
-    CreateView();
-    Refresh();
-    QByteArray Png;
-    QBuffer Buffer(&Png);
-    Buffer.open(QIODevice::WriteOnly);
-    FView->grab().save(&Buffer, "PNG");
-    return WriteOrReport(Path, Png, tr("Impossibile salvare l'immagine %1: %2"));
-}
-
-bool TGraphPage::ExportCsv(const QString& Path) {
-    const auto [FromMs, ToMs] = ShownSpan();
-    QByteArray Csv;
-    if (ReadsHistory()) {
-        Csv = TGraphHistory::Csv(*FStore, FromMs, ToMs + 1);
-    }
-    // A store that failed just now exports this run's pings rather than nothing.
-    if (!ReadsHistory()) {
-        const auto [First, Last] = FHistory.Range(FromMs, ToMs);
-        Csv = TCsvExport::Text(FHistory, First, Last);
-    }
-    return WriteOrReport(Path, Csv, tr("Impossibile esportare il CSV %1: %2"));
-}
-bool TGraphPage::WriteOrReport(const QString& Path, const QByteArray& Bytes,
-                               const QString& Failure) {
-    const QString Reason = TCsvExport::WriteFile(Path, Bytes);
-    if (!Reason.isEmpty()) {
-        ReportError(Failure.arg(QDir::toNativeSeparators(Path), Reason));
-        return false;
-    }
-    return true;
-}
-
-void TGraphPage::ReportError(const QString& Message) {
-    if (FErrorBox) {
-        FErrorBox(Message);
-        return;
-    }
-    QMessageBox Box(QMessageBox::Critical, QCoreApplication::applicationName(), Message,
-                    QMessageBox::Ok, window());
-    Box.exec();
-}
-
-void TGraphPage::SaveImageClick() {
-    const QString Path = AskPath(tr("Salva immagine"), QStringLiteral("png"));
-    if (!Path.isEmpty()) {
-        SaveImage(Path);
-    }
-}
-
-void TGraphPage::ExportCsvClick() {
-    const QString Path = AskPath(tr("Esporta CSV"), QStringLiteral("csv"));
-    if (!Path.isEmpty()) {
-        ExportCsv(Path);
-    }
-}
-
-bool TGraphPage::WriteReport(const QString& Path, const std::string& Host, qint64 FromMs,
-                             qint64 ToMs) {
-    QString Error = ReadsHistory() ? tr("nessun ping nella cronologia per questo "
-                                        "intervallo.")
-                                   : tr("la cronologia non è aperta.");
-    if (ReadsHistory() && !Host.empty() &&
-        TGraphReport::Write(*FStore, Host, FromMs, ToMs, Clock().WallMs(), Path, Error)) {
-        return true;
-    }
-    ReportError(
-        tr("Impossibile scrivere il rapporto %1: %2").arg(QDir::toNativeSeparators(Path), Error));
-    return false;
-}
-
-std::string TGraphPage::ShownHost() const {
-    if (!ReadsHistory()) {
-        return {};
-    }
-    const auto [FromMs, ToMs] = ShownSpan();
-    return TGraphReport::NewestHost(*FStore, FromMs, ToMs + 1);
-}
-
-void TGraphPage::ReportClick(const std::string& Host, qint64 FromMs, qint64 ToMs) {
-    const QString Path = AskPath(tr("Rapporto"), QStringLiteral("pdf"));
-    if (!Path.isEmpty()) {
-        WriteReport(Path, Host, FromMs, ToMs);
-    }
-}
-
-QString TGraphPage::AskPath(const QString& Title, const QString& Extension) {
-    return TCsvExport::AskPath(this, Title, tr("zirko-grafico"), Extension, WallNow());
 }

@@ -7,6 +7,7 @@
 #include "TRangeStatistics.h"
 
 #include <QDateTime>
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
@@ -20,11 +21,13 @@ class QLabel;
 class QPushButton;
 class QTimer;
 class TClock;
+class TGraphTargets;
 class QVBoxLayout;
 class THistoryStore;
 class TLatencyView;
 class TOutagePanel;
 struct TOutage;
+struct TPlotPoints;
 struct TReplyStatus;
 
 // The "Grafico" page: the main client's pings over wall-clock time, the
@@ -32,7 +35,7 @@ struct TReplyStatus;
 // window hands it an available store; until then, and whenever the store is
 // not available, it shows this run's pings, which it keeps itself. The plot
 // is made the first time the page is shown, so a window that never shows it
-// pays for the run's pings alone.
+// pays for the run's pings alone; its bar and summary wait for that too.
 class TGraphPage : public QWidget {
     Q_OBJECT
 
@@ -93,6 +96,14 @@ public:
     // of the wall clock. Non-owning; nullptr restores the system clock.
     void SetClock(const TClock* Clock) { FClock = Clock; }
 
+    // The targets of the list by name, in its order; the selector and its ticks follow.
+    void SetTargets(const QStringList& Names);
+    // Shows the target of the list's Index in place of the Ping page's host.
+    void SelectTarget(size_t Index);
+    // The targets' pings moved on: a shown page draws them again.
+    void TargetsUpdated();
+    TGraphTargets& Targets() const { return *FTargets; }
+
     const TPingHistory& History() const { return FHistory; }
     const TRangeSummary& Summary() const { return FSummary; }
     // True while plot and summary come from the store.
@@ -110,6 +121,9 @@ protected:
 private:
     QDateTime WallNow() const;
     const TClock& Clock() const;
+    // The plot's place and the outages' list, which keep what the page is handed.
+    void CreatePage();
+    // The bar, the history's line and the summary: made when the page is first shown.
     void CreateControls();
     QGridLayout* CreateSummary();
     void CreateView();
@@ -118,6 +132,11 @@ private:
     void Refresh(TSummaryWhen When = TSummaryWhen::Now);
     void ShowFromMemory(qint64 FromMs, qint64 ToMs, int Columns);
     void ShowFromStore(qint64 FromMs, qint64 ToMs, int Columns);
+    void ShowTarget(size_t Index, qint64 FromMs, qint64 ToMs, int Columns);
+    // A column per pixel of the plot; the view's width until the chart is laid out.
+    int PlotColumns() const;
+    // Into the view, with the ticked targets over it.
+    void Draw(TPlotPoints Points, qint64 FromMs, qint64 ToMs, double MaxMs, int Columns);
     // A wide span's summary reads every ping of it: while the user navigates
     // it waits for a pause, and new pings renew it now and then.
     void SummaryFromStore(TSummaryWhen When, qint64 FromMs, qint64 ToMs);
@@ -153,10 +172,13 @@ private:
     QPushButton* btn_rapporto = nullptr;
     QPushButton* btn_cancella_cronologia = nullptr;
     QLabel* l_cronologia = nullptr;
+    QString FNote; // the history's line, shown or not
+    QVBoxLayout* FPageBox = nullptr;
     QVBoxLayout* FPlotBox = nullptr;
     QLabel* FPlaceholder = nullptr;
     TLatencyView* FView = nullptr;
     TOutagePanel* FOutagePanel = nullptr;
+    TGraphTargets* FTargets = nullptr;
     // l_min, l_media, l_max, l_jitter, l_mediana, l_p95, l_devstd, l_persi
     std::array<QLabel*, 8> FValues{};
     QTimer* FFollow = nullptr;

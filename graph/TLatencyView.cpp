@@ -104,7 +104,8 @@ void TLatencyView::SetLimit(int LimitMs) {
         FLimit->replace(
             QList<QPointF>{{double(FFromMs), double(FLimitMs)}, {double(FToMs), double(FLimitMs)}});
     }
-    double Top = std::max(LowestTopMs, std::ceil(std::max(FMaxMs, double(FLimitMs)) * HeadRoom));
+    double Top = LowestTopMs;
+    Top = std::max(Top, std::ceil(std::max({FMaxMs, FOverlayMaxMs, double(FLimitMs)}) * HeadRoom));
     if (Top != FAskedTopMs) {
         FAskedTopMs = Top;
         FMs->setRange(0.0, Top);
@@ -232,9 +233,40 @@ void TLatencyView::DrawBackground(QPainter* Painter, const QRectF& Area) const {
     Painter->drawRects(Bands.constData(), int(Bands.size()));
 }
 
+void TLatencyView::SetOverlays(std::vector<TPlotOverlay> Overlays) {
+    bool SameEntries = Overlays.size() == FOverlayEntries.size();
+    for (size_t I = 0; SameEntries && I < Overlays.size(); ++I) {
+        SameEntries = FOverlayEntries[I]->name() == Overlays[I].Name &&
+                      FOverlayEntries[I]->pen().color() == Overlays[I].Colour;
+    }
+    // The legend changes only when the set does: a new entry renders the chart again.
+    if (!SameEntries) {
+        for (QLineSeries* Entry : FOverlayEntries) {
+            FChart->removeSeries(Entry);
+            delete Entry;
+        }
+        FOverlayEntries.clear();
+        for (const TPlotOverlay& Overlay : Overlays) {
+            auto* Entry = new QLineSeries;
+            Entry->setName(Overlay.Name);
+            Entry->setPen(QPen(Overlay.Colour, 1.5));
+            FChart->addSeries(Entry);
+            Entry->attachAxis(FTime);
+            Entry->attachAxis(FMs);
+            FOverlayEntries.push_back(Entry);
+        }
+    }
+    FOverlays = std::move(Overlays);
+    FOverlayMaxMs = 0.0;
+    for (const TPlotOverlay& Overlay : FOverlays) {
+        FOverlayMaxMs = std::max(FOverlayMaxMs, double(Overlay.Points.HighestMs()));
+    }
+    SetLimit(FLimitMs); // the top edge reaches the slowest overlay too
+}
+
 void TLatencyView::DrawData(QPainter* Painter) {
     if (FPoints.Segments.empty() && FPoints.LossTimes.empty() && FPoints.Unmonitored.empty() &&
-        FPoints.Outages.empty() && FPoints.Slow.empty()) {
+        FPoints.Outages.empty() && FPoints.Slow.empty() && FOverlays.empty()) {
         return;
     }
     // Both axes are linear, so one scale maps every point of the plot area.
@@ -243,6 +275,14 @@ void TLatencyView::DrawData(QPainter* Painter) {
     Painter->setClipRect(Area);
     DrawBackground(Painter, Area);
     Painter->restore();
+    DrawLine(Painter, Area, FPoints, FRoundTrip->pen(), FLosses->color());
+    for (const TPlotOverlay& Overlay : FOverlays) {
+        DrawLine(Painter, Area, Overlay.Points, QPen(Overlay.Colour, 1.5), Overlay.Colour);
+    }
+}
+
+void TLatencyView::DrawLine(QPainter* Painter, const QRectF& Area, const TPlotPoints& Points,
+                            QPen Pen, const QColor& Marks) const {
     const double XScale = Area.width() / double(FToMs - FFromMs);
     const double YScale = Area.height() / FTopMs;
     const auto Map = [&](const QPointF& p) {
@@ -252,7 +292,7 @@ void TLatencyView::DrawData(QPainter* Painter) {
     // hundreds of segments, and a call per segment cost milliseconds.
     QList<QLineF> Lines;
     QList<QPointF> Lone; // an answer between two losses is still a point of the line
-    for (const auto& Segment : FPoints.Segments) {
+    for (const auto& Segment : Points.Segments) {
         if (Segment.size() == 1) {
             Lone.append(Map(Segment.front()));
         }
@@ -260,15 +300,14 @@ void TLatencyView::DrawData(QPainter* Painter) {
             Lines.append(QLineF(Map(Segment[i - 1]), Map(Segment[i])));
         }
     }
-    QList<QRectF> Marks; // on the top edge, half inside the plot area
-    for (const qreal When : FPoints.LossTimes) {
+    QList<QRectF> Losses; // on the top edge, half inside the plot area
+    for (const qreal When : Points.LossTimes) {
         const QPointF Centre = Map({When, FTopMs});
-        Marks.append(QRectF(Centre.x() - LossMarkSize / 2, Centre.y() - LossMarkSize / 2,
+        Losses.append(QRectF(Centre.x() - LossMarkSize / 2, Centre.y() - LossMarkSize / 2,
                             LossMarkSize, LossMarkSize));
     }
     Painter->save();
     Painter->setClipRect(Area);
-    QPen Pen = FRoundTrip->pen();
     Painter->setPen(Pen);
     Painter->drawLines(Lines);
     Pen.setWidthF(3.0);
@@ -276,7 +315,7 @@ void TLatencyView::DrawData(QPainter* Painter) {
     Painter->drawPoints(Lone.constData(), int(Lone.size()));
     Painter->setClipping(false);
     Painter->setPen(Qt::NoPen);
-    Painter->setBrush(FLosses->color());
-    Painter->drawRects(Marks.constData(), int(Marks.size()));
+    Painter->setBrush(Marks);
+    Painter->drawRects(Losses.constData(), int(Losses.size()));
     Painter->restore();
 }

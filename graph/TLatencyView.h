@@ -4,14 +4,23 @@
 #include "TPlotPoints.h"
 
 #include <QChartView>
+#include <QColor>
 #include <QPixmap>
 
 #include <optional>
+#include <vector>
 
 class QDateTimeAxis;
 class QLineSeries;
 class QScatterSeries;
 class QValueAxis;
+
+// A target drawn over the plot in a colour of its own, named in the legend.
+struct TPlotOverlay {
+    QString Name;
+    QColor Colour;
+    TPlotPoints Points;
+};
 
 // The plot: wall-clock time across, round trip in ms up. Qt Charts draws the
 // axes, the grid, the dashed limit line and the legend; the
@@ -30,6 +39,9 @@ public:
               const QString& TimeFormat);
     // Moves the limit line (and the top edge, if the limit sets it).
     void SetLimit(int LimitMs);
+    // Drawn with the next Show; the legend gains an entry for each.
+    void SetOverlays(std::vector<TPlotOverlay> Overlays);
+    const std::vector<TPlotOverlay>& Overlays() const { return FOverlays; }
 
     const TPlotPoints& Points() const { return FPoints; }
     // The plot area in viewport pixels, and the time at a pixel column of it.
@@ -57,6 +69,8 @@ protected:
 private:
     void DrawData(QPainter* Painter);
     void DrawBackground(QPainter* Painter, const QRectF& Area) const;
+    void DrawLine(QPainter* Painter, const QRectF& Area, const TPlotPoints& Points, QPen Pen,
+                  const QColor& Marks) const;
 
     QPixmap FChartImage;
     bool FChartDirty = true;
@@ -67,9 +81,12 @@ private:
     QScatterSeries* FLosses; // legend entry and colour of the marks drawn here
     QLineSeries* FLimit;
     TPlotPoints FPoints;
+    std::vector<TPlotOverlay> FOverlays;
+    std::vector<QLineSeries*> FOverlayEntries; // legend entries of the overlays
     qint64 FFromMs = 0;
     qint64 FToMs = 1;
     double FMaxMs = 0.0;
+    double FOverlayMaxMs = 0.0;
     int FLimitMs = -1;
     double FAskedTopMs = 0.0;
     double FTopMs = 10.0;

@@ -101,6 +101,8 @@ public:
     std::vector<THistoryMinute> Minutes(int64_t FromMs, int64_t ToMs);
     // Newest first; an open one included.
     std::vector<TOutage> Outages(int64_t FromMs, int64_t ToMs);
+    // Every host a ping was kept for, as typed, sorted; empty when not available.
+    std::vector<std::string> Hosts();
 
 private:
     THistoryStatus OpenFile();

@@ -227,6 +227,10 @@ void TPingMonitor::ShowCounters() {
 }
 
 void TPingMonitor::SetTrayImage(int Index) {
+    if (FPage.TrayImage) {
+        FPage.TrayImage(Index);
+        return;
+    }
     FPage.TrayIcon->SetIconIndex(Index);
 }
 

@@ -43,6 +43,8 @@ struct TPingPage {
     // Where every counted ping and the schedule's periods are kept; none keeps nothing.
     THistoryStore* History = nullptr;
     TTrayIcon* TrayIcon = nullptr;
+    // Takes the tray image the page's pings call for; unset, TrayIcon shows it as it is.
+    std::function<void(int)> TrayImage;
     QTimer* T_Minuti = nullptr;
     QTimer* T_Ogni = nullptr;
     QTimer* Timer = nullptr;

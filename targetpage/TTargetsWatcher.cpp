@@ -33,6 +33,7 @@ TTargetsWatcher::~TTargetsWatcher() {
 }
 
 void TTargetsWatcher::SetTargets(const std::vector<TTarget>& AAll) {
+    FAll = AAll;
     std::vector<TTarget> Watched;
     FWatchIndex.assign(AAll.size(), -1);
     for (size_t I = 0; I < AAll.size(); ++I) {
@@ -154,6 +155,15 @@ TTargetStatus TTargetsWatcher::Status(size_t AIndex) const {
         }
     }
     return Status;
+}
+
+std::vector<std::pair<int64_t, double>> TTargetsWatcher::Trace(size_t AIndex) const {
+    const TTargetWatch::TState* State = StateOf(AIndex);
+    const auto Seen = State != nullptr ? FSeen.find(State->Id) : FSeen.end();
+    if (Seen == FSeen.end()) {
+        return {};
+    }
+    return {Seen->second.Trace.begin(), Seen->second.Trace.end()};
 }
 
 TTargetsWatcher::TWorst TTargetsWatcher::Worst() const {

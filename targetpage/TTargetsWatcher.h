@@ -33,6 +33,7 @@ public:
 
     // The page's whole list, stopped targets included: the others are watched.
     void SetTargets(const std::vector<TTarget>& AAll);
+    const std::vector<TTarget>& All() const { return FAll; }
     void HoldHistory() { FWatch.HoldHistory(); }
     void SetHistory(THistoryStore* AStore) { FWatch.SetHistory(AStore); }
     // Each target's own notifications; none where it is not set.
@@ -40,6 +41,8 @@ public:
 
     // By the page's index.
     TTargetStatus Status(size_t AIndex) const;
+    // Every ping of the last ten minutes: wall ms, round trip (< 0 lost); none when stopped.
+    std::vector<std::pair<int64_t, double>> Trace(size_t AIndex) const;
     size_t Watched() const { return FWatch.Targets().size(); }
     TWorst Worst() const;
     // The names of the targets down, as the page shows them.
@@ -65,6 +68,7 @@ private:
 
     const TClock& FClock;
     TTargetWatch FWatch;
+    std::vector<TTarget> FAll;
     std::vector<int> FWatchIndex; // page index to the watch's, -1 when stopped
     std::map<uint64_t, TSeen> FSeen;
     std::map<uint64_t, std::unique_ptr<TDesktopNotifier>> FNotifiers;

@@ -72,7 +72,7 @@ def main(binary, peer_binary, target):
 
         e2e.press(desktop.find(app, "page tab", words("Grafico")))
         # "Tutto": the minute across the whole width.
-        box = desktop.find(app, "combo box").queryComponent().getExtents(
+        box = desktop.find(app, "combo box", "Intervallo:").queryComponent().getExtents(
             desktop.atspi().DESKTOP_COORDS)
         desktop.run(["xdotool", "mousemove", str(box.x + box.width // 2),
                      str(box.y + box.height // 2), "click", "1"])

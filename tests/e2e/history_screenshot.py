@@ -57,7 +57,7 @@ def make_history(history_make, folder, now_ms):
 def choose_range(desktop, app, steps_down):
     """Opens the range's list with a click and moves to an entry with the keyboard
     (popup lists are not in the accessibility tree)."""
-    box = desktop.find(app, "combo box").queryComponent().getExtents(
+    box = desktop.find(app, "combo box", "Intervallo:").queryComponent().getExtents(
         desktop.atspi().DESKTOP_COORDS)
     desktop.run(["xdotool", "mousemove", str(box.x + box.width // 2),
                  str(box.y + box.height // 2), "click", "1"])

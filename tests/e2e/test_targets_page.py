@@ -3,8 +3,10 @@
 """The "Bersagli" page watches the user's targets file from the start: an
 answering IPv4 host and an answering IPv6 host (loopback) lose nothing, a
 silent host in a namespace of the test's own shows its loss, turns the tray
-red and raises one notification naming it. After a restart the same list is
-there; a damaged file is left as it was and the page says why."""
+red and raises one notification naming it; the Ping page's host answering
+leaves it red. A double click shows the silent host on "Grafico". After a
+restart the same list is there; a damaged file is left as it was and the page
+says why."""
 
 import os
 
@@ -53,6 +55,24 @@ def test(binary):
             5, "the tray icon to turn red")
         assert red > yellow, (red, yellow)
         assert len(service.calls()) == 1, service.calls()
+
+        e2e.press(desktop.find(app, "page tab", "Ping"))
+        _, page = mh.ping_page(desktop, zirko)
+        mh.set_text(page["host"], "127.0.0.1")
+        e2e.press(page["ping"])
+        e2e.wait_until(lambda: page["n_ping"].description == "5", 15, "the Ping page's pings",
+                       alive=zirko.popen)
+        assert mh.icon_colours(desktop, icons[0])[0] > 20, "the tray turned from red"
+
+        cell = desktop.find(table(desktop, app), None, "muto").queryComponent().getExtents(
+            desktop.atspi().DESKTOP_COORDS)
+        desktop.run(["xdotool", "mousemove", str(cell.x + cell.width // 2),
+                     str(cell.y + cell.height // 2), "click", "--repeat", "2", "1"])
+        plot = desktop.find(app, None, "Grafico tempi di risposta")
+        # Every ping of the silent host lost: the Ping page's five answered ones are not shown.
+        e2e.wait_until(lambda: "(100" in plot.description, 10, "the silent host's plot",
+                       alive=zirko.popen)
+        assert desktop.find(app, None, "Sovrapponi") is not None
 
         desktop.run(["wmctrl", "-F", "-c", "Zirko"])
         assert zirko.wait_exit(15) == 0

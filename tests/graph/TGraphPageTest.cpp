@@ -2,6 +2,7 @@
 #include "TGraphPage.h"
 #include "TCsvExport.h"
 #include "TGraphHistory.h"
+#include "TGraphTargets.h"
 #include "THistoryStore.h"
 #include "TLatencyView.h"
 #include "TOutagePanel.h"
@@ -9,8 +10,11 @@
 #include "TReplyStatus.h"
 #include "TSteppingClock.h"
 
+#include <QAbstractSeries>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QImage>
 #include <QFile>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -23,6 +27,8 @@
 
 #include <csignal>
 #include <functional>
+#include <map>
+#include <set>
 #include <optional>
 #include <sys/resource.h>
 
@@ -314,7 +320,11 @@ TEST(GraphSpanTest, ZoomAndPanPinTheSpanAndARangeFollowsNowAgain) {
 
 TEST_F(GraphPageTest, WheelDragAndDoubleClickDriveTheLiveButton) {
     Page.SetRange(TGraphPage::LastHour);
+    EXPECT_EQ(Button("btn_dal_vivo"), nullptr); // the bar waits for the page to be shown
     Page.show();
+    const auto* Box = Page.findChild<QComboBox*>(QStringLiteral("cb_intervallo"));
+    ASSERT_NE(Box, nullptr);
+    EXPECT_EQ(Box->currentIndex(), TGraphPage::LastHour); // as chosen before
     QPushButton* Live = Button("btn_dal_vivo");
     ASSERT_NE(Live, nullptr);
     EXPECT_TRUE(Live->isChecked());
@@ -540,4 +550,88 @@ TEST_F(GraphPageTest, OutagesAreListedMarkedCountedAndExported) {
     }
     ASSERT_EQ(Alone.Outages()->Outages().size(), 1u);
     EXPECT_EQ(Alone.Outages()->Outages()[0].Lost, 121);
+}
+
+TEST_F(GraphPageTest, ChosenAndOverlaidTargetsFollowTheList) {
+    struct TCase {
+        const char* Name;
+        std::optional<size_t> Chosen; // none: the Ping page's host
+        std::vector<size_t> Ticked;
+        QStringList ListAfter; // empty: unchanged
+        int SummaryPings;
+        QStringList Overlays;
+    };
+    const TCase Cases[] = {
+        {"the Ping page's host is the default", {}, {1}, {}, 1, {"beta"}},
+        {"a chosen target replaces it, not drawn twice", 0, {0, 1}, {}, 3, {"beta"}},
+        {"choice and ticks follow names when the list moves", 0, {1}, {"beta", "alfa"}, 3,
+         {"beta"}},
+        {"a removed choice gives the Ping page's host back", 0, {1}, {"beta"}, 1, {"beta"}},
+        {"several overlays", {}, {0, 1}, {}, 1, {"alfa", "beta"}},
+    };
+    const int64_t Now = FClock.WallMs();
+    std::map<QString, TGraphTargets::TTrace> Traces{
+        {"alfa", {{Now - 3000, 10.0}, {Now - 2000, -1.0}, {Now - 1000, 30.0}}},
+        {"beta", {{Now - 2000, 100.0}, {Now - 1000, 200.0}}}};
+    Reply(72, 20, 1, 0);
+    Page.show();
+    for (const TCase& c : Cases) {
+        SCOPED_TRACE(c.Name);
+        TGraphTargets& Targets = Page.Targets();
+        Targets.SetSource([&](size_t I) { return Traces[Targets.Names()[qsizetype(I)]]; });
+        Page.SetTargets({});
+        Page.SetTargets({"alfa", "beta"});
+        ASSERT_FALSE(Targets.Selected()); // a new list starts on the Ping page's host
+        if (c.Chosen) {
+            Page.SelectTarget(*c.Chosen);
+        }
+        for (const size_t Index : c.Ticked) {
+            Targets.SetOverlaid(Index, true);
+        }
+        if (!c.ListAfter.isEmpty()) {
+            Page.SetTargets(c.ListAfter);
+        }
+        QCoreApplication::processEvents(); // the coalesced redraw
+        EXPECT_EQ(Page.Summary().Pings, c.SummaryPings);
+        QStringList Drawn;
+        std::set<QRgb> Colours;
+        for (const TPlotOverlay& Overlay : Page.View()->Overlays()) {
+            Drawn << Overlay.Name;
+            Colours.insert(Overlay.Colour.rgb());
+            EXPECT_FALSE(Overlay.Points.Segments.empty());
+        }
+        EXPECT_EQ(Drawn, c.Overlays);
+        EXPECT_EQ(Colours.size(), size_t(Drawn.size()));
+        QStringList Legend; // the chart's own three entries, then one per overlay
+        for (const QAbstractSeries* Series : Page.View()->chart()->series()) {
+            Legend << Series->name();
+        }
+        EXPECT_EQ(Legend.mid(3), c.Overlays);
+        // Each overlay is drawn on the plot, not only named.
+        const QImage Plot = Page.View()->grab().toImage();
+        for (const QRgb Colour : Colours) {
+            int Pixels = 0;
+            for (int Y = 0; Y < Plot.height(); ++Y) {
+                for (int X = 0; X < Plot.width(); ++X) {
+                    Pixels += Plot.pixel(X, Y) == Colour ? 1 : 0;
+                }
+            }
+            EXPECT_GT(Pixels, 20) << QColor(Colour).name().toStdString();
+        }
+        // The targets' new pings move the overlays on, and the top edge with them.
+        Traces["beta"].push_back({Now - 500, 1000.0});
+        Page.TargetsUpdated();
+        QCoreApplication::processEvents();
+        EXPECT_GE(Page.View()->TopMs(), 1000);
+        Traces["beta"].pop_back();
+        // A chosen target's lost ping is a mark, not a zero on its line.
+        EXPECT_EQ(Page.View()->Points().LossTimes.size(), c.Chosen && c.SummaryPings == 3 ? 1u : 0u);
+        EXPECT_GE(Page.View()->TopMs(), 200); // the axis reaches the overlays' slowest
+    }
+    // The chosen target's pings go to the CSV: a header and its three rows.
+    Page.SetTargets({"alfa", "beta"});
+    Page.SelectTarget(0);
+    const QString Csv = Dir.filePath(QStringLiteral("alfa.csv"));
+    ASSERT_TRUE(Page.ExportCsv(Csv));
+    EXPECT_EQ(Read(Csv).count('\n'), 4);
 }

@@ -603,8 +603,11 @@ TEST(THistoryStoreTest, ClearEmptiesEverythingAndTheFileStaysSound) {
     for (int64_t I = 0; I < 100; ++I) {
         ASSERT_TRUE(Store.AddPing(Ping(T0 + I * 2000, 100 + I, I % 2 ? "router.lan" : "server6")));
     }
+    // The host field's completions: each host once, sorted, whatever was pruned.
     ASSERT_TRUE(Store.PruneStep(T0 + THistoryStore::FullResolutionMs + 100'000, 10));
+    EXPECT_EQ(Store.Hosts(), (std::vector<std::string>{"router.lan", "server6"}));
     ASSERT_TRUE(Store.Clear());
+    EXPECT_TRUE(Store.Hosts().empty());
     EXPECT_FALSE(Store.Extent().has_value());
     EXPECT_TRUE(Store.Minutes(-Wide, Wide).empty());
     EXPECT_TRUE(Store.Periods(-Wide, Wide).empty());
@@ -613,7 +616,9 @@ TEST(THistoryStoreTest, ClearEmptiesEverythingAndTheFileStaysSound) {
     ASSERT_TRUE(Store.AddPing(Ping(T0 + 1000, 42, "server6")));
     Store.Close();
 
+    EXPECT_TRUE(Store.Hosts().empty()) << "a closed store has none";
     ASSERT_TRUE(Store.Open(Dir.Path()));
+    EXPECT_EQ(Store.Hosts(), std::vector<std::string>{"server6"});
     ASSERT_EQ(Store.Pings(-Wide, Wide).size(), 1u);
     EXPECT_EQ(Store.Pings(-Wide, Wide)[0].Address, "2001:db8::1");
     EXPECT_GT(Store.Pings(-Wide, Wide)[0].Id, 100) << "insertion order goes on growing";
