@@ -457,6 +457,25 @@
     </message>
 </context>
 <context>
+    <name>TGraphTargets</name>
+    <message>
+        <source>Bersaglio:</source>
+        <translation>Target:</translation>
+    </message>
+    <message>
+        <source>Sovrapponi</source>
+        <translation>Overlay</translation>
+    </message>
+    <message>
+        <source>Bersagli disegnati sopra, ciascuno nel suo colore: gli ultimi dieci minuti.</source>
+        <translation>Targets drawn over the plot, each in its own colour: the last ten minutes.</translation>
+    </message>
+    <message>
+        <source>Pagina Ping</source>
+        <translation>Ping page</translation>
+    </message>
+</context>
+<context>
     <name>THeadlessTargets</name>
     <message>
         <source>zirko: %1 read again: %2 kept, %3 added, %4 removed</source>
