@@ -42,9 +42,9 @@ int64_t THistoryRecorder::SetStore(THistoryStore* Store) {
         if (const auto* Ping = std::get_if<THistoryPing>(&Change)) {
             FStore->AddPing(*Ping);
         } else if (const auto* Begin = std::get_if<TBegin>(&Change)) {
-            FStore->BeginPeriod(Begin->Kind, Begin->WhenMs);
+            FStore->BeginPeriod(Begin->Kind, Begin->WhenMs, FListed);
         } else if (const auto* End = std::get_if<TEnd>(&Change)) {
-            FStore->EndPeriod(End->WhenMs);
+            FStore->EndPeriod(End->WhenMs, FListed);
         } else {
             auto& Outage = std::get<TOutageChange>(Change);
             // Held before it had a row: its changes go to the row its beginning gets.
@@ -76,16 +76,18 @@ void THistoryRecorder::Write(TOutage& AOutage, bool ABegan) {
 
 void THistoryRecorder::Ping(const std::string& AHost, const std::string& AAddress,
                             const TReplyStatus& AReply, int64_t AWhenMs) {
+    THistoryPing Made = PingOf(AHost, AAddress, AReply, AWhenMs);
+    Made.Listed = FListed;
     if (Usable()) {
-        FStore->AddPing(PingOf(AHost, AAddress, AReply, AWhenMs));
+        FStore->AddPing(Made);
     } else {
-        Keep(PingOf(AHost, AAddress, AReply, AWhenMs));
+        Keep(std::move(Made));
     }
 }
 
 void THistoryRecorder::Begin(THistoryPeriodKind AKind, int64_t AWhenMs) {
     if (Usable()) {
-        FStore->BeginPeriod(AKind, AWhenMs);
+        FStore->BeginPeriod(AKind, AWhenMs, FListed);
     } else {
         Keep(TBegin{AKind, AWhenMs});
     }
@@ -93,7 +95,7 @@ void THistoryRecorder::Begin(THistoryPeriodKind AKind, int64_t AWhenMs) {
 
 void THistoryRecorder::End(int64_t AWhenMs) {
     if (Usable()) {
-        FStore->EndPeriod(AWhenMs);
+        FStore->EndPeriod(AWhenMs, FListed);
     } else {
         Keep(TEnd{AWhenMs});
     }

@@ -26,6 +26,11 @@ public:
     int64_t SetStore(THistoryStore* Store);
     // The same for the last slow period held by that SetStore.
     int64_t HeldSlowId() const { return FHeldSlowId; }
+    // AListed: what this records belongs to the targets list, and its pings and
+    // periods are kept apart from the Ping page's, which shares the file.
+    THistoryRecorder() = default;
+    explicit THistoryRecorder(bool AListed) : FListed(AListed) {}
+
     THistoryStore* Store() const { return FStore; }
 
     // AHost as typed, AAddress what it was resolved to; AWhenMs the reply's stamp.
@@ -64,6 +69,7 @@ private:
 
     THistoryStore* FStore = nullptr;
     bool FHolding = false;
+    bool FListed = false;
     std::vector<THeld> FHeld;
     int64_t FHeldSlowId = 0;
 };

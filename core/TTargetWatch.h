@@ -32,7 +32,7 @@ public:
         std::optional<std::string> Address;
         TPingCounters Counters;
         TOutageTracker Outages;
-        THistoryRecorder History;
+        THistoryRecorder History{true};
         int64_t FailedLookups = 0;
         int64_t Sent = 0;
         bool Resolving = false;
@@ -101,7 +101,7 @@ private:
     const TClock& FClock;
     std::vector<TState> FTargets;
     std::priority_queue<TDue, std::vector<TDue>, std::greater<>> FQueue;
-    THistoryRecorder FPeriods;
+    THistoryRecorder FPeriods{true};
     int64_t FResolveRetryMs = DefaultResolveRetryMs;
     THistoryStore* FStore = nullptr;
     bool FHolding = false;

@@ -26,7 +26,7 @@ TPingSample SampleOf(const THistoryPing& Ping) {
 
 // Each ping, as the in-memory plot draws them, but with the stored microseconds.
 void PingPoints(THistoryStore& Store, qint64 FromMs, qint64 ToMs, int Columns, TPlotPoints& Out) {
-    const std::vector<THistoryPing> Pings = Store.Pings(FromMs, ToMs);
+    const std::vector<THistoryPing> Pings = Store.Pings(FromMs, ToMs, THistoryScope::PingPage);
     if (TPlotBuilder::Thinned(Pings.size(), Columns)) {
         TPlotThinner Thinner(FromMs, ToMs, Columns, true);
         for (const THistoryPing& Ping : Pings) {
@@ -54,7 +54,7 @@ void PingPoints(THistoryStore& Store, qint64 FromMs, qint64 ToMs, int Columns, T
 // column is missing or lost every ping, as the ping line breaks at a loss.
 void SeriesPoints(THistoryStore& Store, qint64 FromMs, qint64 ToMs, int Columns, TPlotPoints& Out) {
     qint64 PreviousEnd = -1;
-    for (const THistoryColumn& c : Store.Series(FromMs, ToMs, Columns)) {
+    for (const THistoryColumn& c : Store.Series(FromMs, ToMs, Columns, THistoryScope::PingPage)) {
         const qreal Middle = (c.FromMs + c.ToMs) / 2.0;
         if (c.Lost > 0) {
             Out.LossTimes.push_back(Middle);
@@ -160,7 +160,7 @@ std::vector<std::pair<qreal, qreal>> Unmonitored(const std::vector<THistoryPerio
 }
 
 TRangeSummary Summary(THistoryStore& Store, qint64 FromMs, qint64 ToMs) {
-    const THistorySummary s = Store.Summary(FromMs, ToMs);
+    const THistorySummary s = Store.Summary(FromMs, ToMs, THistoryScope::PingPage);
     TRangeSummary Out;
     Out.Pings = int(s.Count);
     Out.Lost = int(s.Lost);
@@ -179,14 +179,16 @@ TRangeSummary Summary(THistoryStore& Store, qint64 FromMs, qint64 ToMs) {
 }
 
 QByteArray Csv(THistoryStore& Store, qint64 FromMs, qint64 ToMs) {
-    const std::vector<THistoryPing> Pings = Store.Pings(FromMs, ToMs);
+    const std::vector<THistoryPing> Pings = Store.Pings(FromMs, ToMs, THistoryScope::PingPage);
     // Pruning takes the oldest pings first: the minutes before the first one
     // kept are known only as aggregates.
     const qint64 RawFrom = Pings.empty() ? ToMs : Pings.front().UtcMs;
     const qint64 AggregatesTo = RawFrom - (RawFrom % MsPerMinute + MsPerMinute) % MsPerMinute;
     QByteArray Out;
     if (AggregatesTo > FromMs) {
-        const std::vector<THistoryMinute> Minutes = Store.Minutes(FromMs, AggregatesTo);
+        std::vector<THistoryMinute> Minutes = Store.Minutes(FromMs, AggregatesTo);
+        // The targets list's minutes are not the Ping page's.
+        std::erase_if(Minutes, [](const THistoryMinute& m) { return m.Listed; });
         if (!Minutes.empty()) {
             Out += TCsvExport::MinuteHeader();
             for (const THistoryMinute& m : Minutes) {

@@ -334,7 +334,7 @@ TGraphPage::TRange TGraphPage::Range() const {
 
 std::optional<qint64> TGraphPage::FirstMs() const {
     if (ReadsHistory()) {
-        const auto Extent = FStore->Extent();
+        const auto Extent = FStore->Extent(THistoryScope::PingPage);
         return Extent ? std::optional(Extent->FirstMs) : std::nullopt;
     }
     return FHistory.Empty() ? std::nullopt : std::optional(FHistory[0].AxisMs);
@@ -425,7 +425,7 @@ void TGraphPage::ShowFromStore(qint64 FromMs, qint64 ToMs, int Columns) {
     // The store's ranges leave their end out; the page's span holds it.
     TPlotPoints Points = TGraphHistory::Plot(*FStore, FromMs, ToMs + 1, Columns);
     Points.Unmonitored =
-        TGraphHistory::Unmonitored(FStore->Periods(FromMs, ToMs + 1), FromMs, ToMs, NowMs);
+        TGraphHistory::Unmonitored(FStore->Periods(FromMs, ToMs + 1, THistoryScope::PingPage), FromMs, ToMs, NowMs);
     Points.Outages = FOutagePanel->Marks(FromMs, ToMs, NowMs);
     Points.Slow = FOutagePanel->Marks(FromMs, ToMs, NowMs, TOutageKind::Slow);
     const double Highest = Points.HighestMs();

@@ -26,7 +26,10 @@ std::pair<qint64, qint64> OutageSpan(const TOutage& Outage, qint64 NowMs) {
 
 std::string NewestHost(THistoryStore& Store, qint64 FromMs, qint64 ToMs) {
     const std::vector<THistoryMinute> Minutes = Store.Minutes(FromMs, ToMs);
-    return Minutes.empty() ? std::string() : Minutes.back().Host;
+    // The Ping page's host: the graph draws no target's pings.
+    const auto Last = std::find_if(Minutes.rbegin(), Minutes.rend(),
+                                   [](const THistoryMinute& m) { return !m.Listed; });
+    return Last == Minutes.rend() ? std::string() : Last->Host;
 }
 
 bool Write(THistoryStore& Store, const std::string& Host, qint64 FromMs, qint64 ToMs,

@@ -123,11 +123,29 @@ constexpr const char* SchemaVersion4 = R"sql(
 ALTER TABLE outage ADD COLUMN kind INTEGER NOT NULL DEFAULT 0;
 )sql";
 
+// target.listed, period.listed: 1 for the targets list, 0 for the Ping page, so each
+// keeps its own pings and periods when both watch the same host. SQLite changes a
+// UNIQUE constraint only by copying the table; the ids stay.
+constexpr const char* SchemaVersion5 = R"sql(
+CREATE TABLE target_v5(
+  id INTEGER PRIMARY KEY,
+  host TEXT NOT NULL,
+  address TEXT NOT NULL,
+  family INTEGER NOT NULL,
+  listed INTEGER NOT NULL DEFAULT 0,
+  UNIQUE(host, address, family, listed));
+INSERT INTO target_v5(id, host, address, family) SELECT id, host, address, family FROM target;
+DROP TABLE target;
+ALTER TABLE target_v5 RENAME TO target;
+ALTER TABLE period ADD COLUMN listed INTEGER NOT NULL DEFAULT 0;
+)sql";
+
 constexpr THistoryMigration Migrations[] = {
     {1, SchemaVersion1},
     {2, SchemaVersion2},
     {3, SchemaVersion3},
     {4, SchemaVersion4},
+    {5, SchemaVersion5},
 };
 
 int ApplyStep(sqlite3* Db, const THistoryMigration& Step) {

@@ -53,30 +53,38 @@ int THistoryReader::Prepare(sqlite3* Db) {
     const std::string Aggregates = ", count, lost, coalesce(min_us, 0), coalesce(max_us, 0), "
                                    "sum_us, sumsq_us" +
                                    BucketColumns();
+    // ?9 in every scoped read: the highest `listed` it returns (THistoryScope).
+    const std::string Scoped = "target IN (SELECT id FROM target WHERE listed <= ?9)";
     const std::pair<TSqlStatement*, std::string> Statements[] = {
         // min() and max() each on their own, so each is one look-up in an index.
-        {&FExtent, "SELECT (SELECT min(utc_ms) FROM ping), (SELECT max(utc_ms) FROM ping), "
-                   "(SELECT min(minute) FROM minute), (SELECT max(minute) FROM minute), "
-                   "(SELECT min(start_ms) FROM period), "
-                   "(SELECT coalesce(end_ms, start_ms) FROM period ORDER BY start_ms DESC "
-                   "LIMIT 1)"},
+        {&FExtent, "SELECT (SELECT utc_ms FROM ping WHERE " + Scoped + " ORDER BY utc_ms LIMIT 1), "
+                   "(SELECT utc_ms FROM ping WHERE " + Scoped + " ORDER BY utc_ms DESC LIMIT 1), "
+                   "(SELECT minute FROM minute WHERE " + Scoped + " ORDER BY minute LIMIT 1), "
+                   "(SELECT minute FROM minute WHERE " + Scoped + " ORDER BY minute DESC LIMIT 1), "
+                   "(SELECT min(start_ms) FROM period WHERE listed <= ?9), "
+                   "(SELECT coalesce(end_ms, start_ms) FROM period WHERE listed <= ?9 "
+                   "ORDER BY start_ms DESC LIMIT 1)"},
         {&FPings, "SELECT p.id, p.utc_ms, t.host, t.address, t.family, p.kind, p.rtt_us, "
                   "p.ttl, p.bytes FROM ping p JOIN target t ON t.id = p.target "
-                  "WHERE p.utc_ms >= ?1 AND p.utc_ms < ?2 ORDER BY p.utc_ms, p.id"},
-        {&FRawRange, "SELECT utc_ms, rtt_us FROM ping WHERE utc_ms >= ?1 AND utc_ms < ?2"},
-        {&FRawInOrder, "SELECT id, rtt_us FROM ping WHERE utc_ms >= ?1 AND utc_ms < ?2"},
-        {&FMinuteRange, "SELECT minute" + Aggregates +
-                            " FROM minute WHERE minute >= ?1 AND minute < ?2 ORDER BY minute"},
-        {&FHourRange,
-         "SELECT hour" + Aggregates + " FROM hour WHERE hour >= ?1 AND hour < ?2 ORDER BY hour"},
+                  "WHERE p.utc_ms >= ?1 AND p.utc_ms < ?2 AND t.listed <= ?9 "
+                  "ORDER BY p.utc_ms, p.id"},
+        {&FRawRange,
+         "SELECT utc_ms, rtt_us FROM ping WHERE utc_ms >= ?1 AND utc_ms < ?2 AND " + Scoped},
+        {&FRawInOrder,
+         "SELECT id, rtt_us FROM ping WHERE utc_ms >= ?1 AND utc_ms < ?2 AND " + Scoped},
+        {&FMinuteRange, "SELECT minute" + Aggregates + " FROM minute WHERE minute >= ?1 AND " +
+                            "minute < ?2 AND " + Scoped + " ORDER BY minute"},
+        {&FHourRange, "SELECT hour" + Aggregates + " FROM hour WHERE hour >= ?1 AND hour < ?2 AND " +
+                          Scoped + " ORDER BY hour"},
         // A closed period that overlaps the range began at most ?3 before it;
         // an open one may have begun at any time, and has an index of its own.
         {&FPeriods, "SELECT id, kind, start_ms, end_ms FROM period WHERE start_ms >= ?1 - ?3 "
-                    "AND start_ms < ?2 AND (end_ms IS NULL OR end_ms >= ?1) UNION ALL "
-                    "SELECT id, kind, start_ms, end_ms FROM period INDEXED BY period_open "
-                    "WHERE end_ms IS NULL AND start_ms < ?1 - ?3 ORDER BY 3, 1"},
+                    "AND start_ms < ?2 AND (end_ms IS NULL OR end_ms >= ?1) AND listed <= ?9 "
+                    "UNION ALL SELECT id, kind, start_ms, end_ms FROM period INDEXED BY "
+                    "period_open WHERE end_ms IS NULL AND start_ms < ?1 - ?3 AND listed <= ?9 "
+                    "ORDER BY 3, 1"},
         {&FLongest, "SELECT coalesce(max(end_ms - start_ms), 0) FROM period"},
-        {&FMinutes, "SELECT minute, t.host, t.address, t.family" + Aggregates +
+        {&FMinutes, "SELECT minute, t.host, t.address, t.family, t.listed" + Aggregates +
                         " FROM minute JOIN target t ON t.id = minute.target "
                         "WHERE minute >= ?1 AND minute < ?2 ORDER BY minute, target"},
         {&FRawFrom, "SELECT value FROM meta WHERE key = 'raw_from_ms'"},
@@ -91,6 +99,7 @@ int THistoryReader::Prepare(sqlite3* Db) {
 
 int THistoryReader::Extent(std::optional<THistoryExtent>& Out) {
     const TSqlReset Reset(FExtent);
+    FExtent.Bind(9, FMaxListed);
     const int Rc = FExtent.Step();
     if (Rc != SQLITE_ROW) {
         return Rc;
@@ -124,6 +133,7 @@ int THistoryReader::Pings(int64_t FromMs, int64_t ToMs, std::vector<THistoryPing
     const TSqlReset Reset(FPings);
     FPings.Bind(1, FromMs);
     FPings.Bind(2, ToMs);
+    FPings.Bind(9, FMaxListed);
     int Rc = SQLITE_ROW;
     while ((Rc = FPings.Step()) == SQLITE_ROW) {
         THistoryPing& Ping = Out.emplace_back();
@@ -165,6 +175,7 @@ int THistoryReader::RawSeries(int64_t FromMs, int64_t ToMs, int64_t Width,
         const TSqlReset Reset(FRawRange);
         FRawRange.Bind(1, FromMs);
         FRawRange.Bind(2, ToMs);
+        FRawRange.Bind(9, FMaxListed);
         int Rc = SQLITE_ROW;
         while ((Rc = FRawRange.Step()) == SQLITE_ROW) {
             const size_t Column = static_cast<size_t>((FRawRange.Int(0) - FromMs) / Width);
@@ -194,6 +205,7 @@ int THistoryReader::EachRow(TSqlStatement& Range, int64_t First, int64_t End, in
     const TSqlReset Reset(Range);
     Range.Bind(1, First);
     Range.Bind(2, End);
+    Range.Bind(9, FMaxListed);
     int Rc = SQLITE_ROW;
     THistoryMinute Minute;
     while ((Rc = Range.Step()) == SQLITE_ROW) {
@@ -261,6 +273,7 @@ int THistoryReader::Periods(int64_t FromMs, int64_t ToMs, int64_t LongestMs,
     FPeriods.Bind(1, FromMs);
     FPeriods.Bind(2, ToMs);
     FPeriods.Bind(3, LongestMs);
+    FPeriods.Bind(9, FMaxListed);
     int Rc = SQLITE_ROW;
     while ((Rc = FPeriods.Step()) == SQLITE_ROW) {
         Out.push_back({FPeriods.Int(0), static_cast<THistoryPeriodKind>(FPeriods.Int(1)),
@@ -290,6 +303,7 @@ int THistoryReader::Summary(int64_t FromMs, int64_t ToMs, THistorySummary& Out) 
     const TSqlReset Reset(FRawInOrder);
     FRawInOrder.Bind(1, FromMs);
     FRawInOrder.Bind(2, ToMs);
+    FRawInOrder.Bind(9, FMaxListed);
     std::vector<std::pair<int64_t, int64_t>> Answered; // id, round trip
     int64_t Count = 0;
     int Rc = SQLITE_ROW;
@@ -320,7 +334,8 @@ int THistoryReader::Minutes(int64_t FromMs, int64_t ToMs, std::vector<THistoryMi
         Minute.Host = FMinutes.Text(1);
         Minute.Address = FMinutes.Text(2);
         Minute.Family = static_cast<uint8_t>(FMinutes.Int(3));
-        ReadMinute(FMinutes, 4, Minute);
+        Minute.Listed = FMinutes.Int(4) != 0;
+        ReadMinute(FMinutes, 5, Minute);
     }
     return Rc == SQLITE_DONE ? SQLITE_OK : Rc;
 }

@@ -22,6 +22,11 @@ public:
     static constexpr int64_t MaxRawSeriesMs = 12LL * 60 * MsPerMinute;
 
     int Prepare(sqlite3* Db);
+    // Whose records the reads after it return; the report's minutes are never scoped.
+    THistoryReader& SetScope(THistoryScope Scope) {
+        FMaxListed = static_cast<int64_t>(Scope);
+        return *this;
+    }
 
     int Extent(std::optional<THistoryExtent>& Out);
     int Pings(int64_t FromMs, int64_t ToMs, std::vector<THistoryPing>& Out);
@@ -52,6 +57,7 @@ private:
     // The aggregates of the minutes [First, End), whole hours as one row each.
     template <typename TUse> int EachAggregate(int64_t First, int64_t End, TUse Use);
 
+    int64_t FMaxListed = 1;
     TSqlStatement FExtent, FPings, FRawRange, FRawInOrder, FMinuteRange, FHourRange, FPeriods,
         FMinutes;
     TSqlStatement FLongest, FRawFrom;

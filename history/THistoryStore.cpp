@@ -100,7 +100,9 @@ void THistoryStore::Release() {
     FLock.Release();
     FReading = false;
     FTargets.clear();
-    FOpenPeriod.reset();
+    for (auto& Open : FOpenPeriod) {
+        Open.reset();
+    }
     FLongestPeriodMs = 0;
 }
 
@@ -209,14 +211,15 @@ THistoryStatus THistoryStore::PrepareStatements() {
         {&FBegin, "BEGIN"},
         {&FCommit, "COMMIT"},
         {&FRollback, "ROLLBACK"},
-        {&FFindTarget, "SELECT id FROM target WHERE host = ?1 AND address = ?2 AND family = ?3"},
-        {&FInsertTarget, "INSERT INTO target(host, address, family) VALUES(?1, ?2, ?3)"},
+        {&FFindTarget, "SELECT id FROM target WHERE host = ?1 AND address = ?2 AND family = ?3 "
+                       "AND listed = ?4"},
+        {&FInsertTarget, "INSERT INTO target(host, address, family, listed) VALUES(?1, ?2, ?3, ?4)"},
         {&FInsertPing, "INSERT INTO ping(utc_ms, target, kind, rtt_us, ttl, bytes) "
                        "VALUES(?1, ?2, ?3, ?4, ?5, ?6)"},
         {&FAddToMinute, AddToAggregateSql("minute")},
         {&FAddToHour, AddToAggregateSql("hour")},
-        {&FInsertPeriod, "INSERT INTO period(kind, start_ms, after_ping) "
-                         "VALUES(?1, ?2, (SELECT coalesce(max(id), 0) FROM ping))"},
+        {&FInsertPeriod, "INSERT INTO period(kind, start_ms, after_ping, listed) "
+                         "VALUES(?1, ?2, (SELECT coalesce(max(id), 0) FROM ping), ?3)"},
         {&FEndPeriod, "UPDATE period SET end_ms = max(start_ms, ?2) WHERE id = ?1"},
         {&FRawFrom, "INSERT INTO meta(key, value) VALUES('raw_from_ms', ?1) "
                     "ON CONFLICT(key) DO UPDATE SET value = max(value, excluded.value)"},
@@ -240,10 +243,12 @@ THistoryStatus THistoryStore::PrepareStatements() {
 
 int THistoryStore::CloseCrashedPeriods() {
     // A period still open was open when Zirko ended without closing it: it
-    // ends at its last ping, or where it began when it had none.
+    // ends at its last ping (the Ping page's, or the targets list's), or where it
+    // began when it had none.
     return SqlExec(FDb.get(),
                    "UPDATE period SET end_ms = max(start_ms, coalesce((SELECT utc_ms FROM ping "
-                   "WHERE ping.id > period.after_ping ORDER BY ping.id DESC LIMIT 1), start_ms)) "
+                   "WHERE ping.id > period.after_ping AND ping.target IN (SELECT id FROM target "
+                   "WHERE listed = period.listed) ORDER BY ping.id DESC LIMIT 1), start_ms)) "
                    "WHERE end_ms IS NULL");
 }
 
@@ -311,7 +316,7 @@ THistoryStatus THistoryStore::StatusOf(int Rc) const {
 }
 
 int THistoryStore::TargetOf(const THistoryPing& Ping, int64_t& Id) {
-    const auto Key = std::make_tuple(Ping.Host, Ping.Address, int{Ping.Family});
+    const auto Key = std::make_tuple(Ping.Host, Ping.Address, int{Ping.Family}, Ping.Listed);
     if (const auto Known = FTargets.find(Key); Known != FTargets.end()) {
         Id = Known->second;
         return SQLITE_OK;
@@ -320,6 +325,7 @@ int THistoryStore::TargetOf(const THistoryPing& Ping, int64_t& Id) {
         Statement.Bind(1, Ping.Host);
         Statement.Bind(2, Ping.Address);
         Statement.Bind(3, int64_t{Ping.Family});
+        Statement.Bind(4, int64_t{Ping.Listed});
     };
     {
         const TSqlReset Reset(FFindTarget);
@@ -415,44 +421,46 @@ bool THistoryStore::AddPings(std::span<const THistoryPing> Pings) {
     });
 }
 
-int THistoryStore::CloseOpenPeriod(int64_t EndMs) {
-    if (!FOpenPeriod) {
+int THistoryStore::CloseOpenPeriod(int64_t EndMs, bool Listed) {
+    const std::optional<TOpenPeriod>& Open = FOpenPeriod[Listed];
+    if (!Open) {
         return SQLITE_OK;
     }
-    FEndPeriod.Bind(1, FOpenPeriod->Id);
+    FEndPeriod.Bind(1, Open->Id);
     FEndPeriod.Bind(2, EndMs);
-    FLongestPeriodMs = std::max(FLongestPeriodMs, EndMs - FOpenPeriod->StartMs);
+    FLongestPeriodMs = std::max(FLongestPeriodMs, EndMs - Open->StartMs);
     return FEndPeriod.Run();
 }
 
-bool THistoryStore::BeginPeriod(THistoryPeriodKind Kind, int64_t StartMs) {
+bool THistoryStore::BeginPeriod(THistoryPeriodKind Kind, int64_t StartMs, bool Listed) {
     if (Kind > THistoryPeriodKind::Burst) {
         return false;
     }
     StartMs = ClampStamp(StartMs);
     int64_t Id = 0;
     const bool Begun = Transaction([&] {
-        int Rc = CloseOpenPeriod(StartMs);
+        int Rc = CloseOpenPeriod(StartMs, Listed);
         if (Rc == SQLITE_OK) {
             FInsertPeriod.Bind(1, static_cast<int64_t>(Kind));
             FInsertPeriod.Bind(2, StartMs);
+            FInsertPeriod.Bind(3, int64_t{Listed});
             Rc = FInsertPeriod.Run();
             Id = ::sqlite3_last_insert_rowid(FDb.get());
         }
         return Rc;
     });
     if (Begun) {
-        FOpenPeriod = TOpenPeriod{Id, StartMs};
+        FOpenPeriod[Listed] = TOpenPeriod{Id, StartMs};
     }
     return Begun;
 }
 
-bool THistoryStore::EndPeriod(int64_t EndMs) {
-    if (!FOpenPeriod) {
+bool THistoryStore::EndPeriod(int64_t EndMs, bool Listed) {
+    if (!FOpenPeriod[Listed]) {
         return Available();
     }
-    const bool Ended = Transaction([&] { return CloseOpenPeriod(ClampStamp(EndMs)); });
-    FOpenPeriod.reset();
+    const bool Ended = Transaction([&] { return CloseOpenPeriod(ClampStamp(EndMs), Listed); });
+    FOpenPeriod[Listed].reset();
     return Ended;
 }
 
@@ -464,7 +472,9 @@ bool THistoryStore::Clear() {
                                   "DELETE FROM meta");
     });
     FTargets.clear();
-    FOpenPeriod.reset();
+    for (auto& Open : FOpenPeriod) {
+        Open.reset();
+    }
     FLongestPeriodMs = 0;
     return Cleared;
 }
@@ -476,43 +486,47 @@ bool THistoryStore::PruneStep(int64_t NowMs, int MaxRows) {
     return Pruned && More;
 }
 
-std::optional<THistoryExtent> THistoryStore::Extent() {
+std::optional<THistoryExtent> THistoryStore::Extent(THistoryScope Scope) {
     std::optional<THistoryExtent> Out;
-    if (Available() && !Check(FReader->Extent(Out))) {
+    if (Available() && !Check(FReader->SetScope(Scope).Extent(Out))) {
         Out.reset();
     }
     return Out;
 }
 
-std::vector<THistoryPing> THistoryStore::Pings(int64_t FromMs, int64_t ToMs) {
+std::vector<THistoryPing> THistoryStore::Pings(int64_t FromMs, int64_t ToMs,
+                                               THistoryScope Scope) {
     std::vector<THistoryPing> Out;
-    if (Available() && !Check(FReader->Pings(FromMs, ToMs, Out))) {
+    if (Available() && !Check(FReader->SetScope(Scope).Pings(FromMs, ToMs, Out))) {
         Out.clear();
     }
     return Out;
 }
 
-std::vector<THistoryColumn> THistoryStore::Series(int64_t FromMs, int64_t ToMs, int Columns) {
+std::vector<THistoryColumn> THistoryStore::Series(int64_t FromMs, int64_t ToMs, int Columns,
+                                                  THistoryScope Scope) {
     std::vector<THistoryColumn> Out;
-    if (Available() && !Check(FReader->Series(ClampStamp(FromMs), ClampStamp(ToMs),
-                                              std::min(Columns, MaxColumns), Out))) {
+    if (Available() && !Check(FReader->SetScope(Scope).Series(
+                           ClampStamp(FromMs), ClampStamp(ToMs), std::min(Columns, MaxColumns), Out))) {
         Out.clear();
     }
     return Out;
 }
 
-std::vector<THistoryPeriod> THistoryStore::Periods(int64_t FromMs, int64_t ToMs) {
+std::vector<THistoryPeriod> THistoryStore::Periods(int64_t FromMs, int64_t ToMs,
+                                                   THistoryScope Scope) {
     std::vector<THistoryPeriod> Out;
-    if (Available() &&
-        !Check(FReader->Periods(ClampStamp(FromMs), ClampStamp(ToMs), FLongestPeriodMs, Out))) {
+    if (Available() && !Check(FReader->SetScope(Scope).Periods(
+                           ClampStamp(FromMs), ClampStamp(ToMs), FLongestPeriodMs, Out))) {
         Out.clear();
     }
     return Out;
 }
 
-THistorySummary THistoryStore::Summary(int64_t FromMs, int64_t ToMs) {
+THistorySummary THistoryStore::Summary(int64_t FromMs, int64_t ToMs, THistoryScope Scope) {
     THistorySummary Out;
-    if (Available() && !Check(FReader->Summary(ClampStamp(FromMs), ClampStamp(ToMs), Out))) {
+    if (Available() &&
+        !Check(FReader->SetScope(Scope).Summary(ClampStamp(FromMs), ClampStamp(ToMs), Out))) {
         Out = {};
     }
     return Out;

@@ -70,10 +70,11 @@ public:
     THistoryResolution Resolution() const { return FResolution; }
     // Whether Ping gets a row of its own under Resolution, beside its aggregates.
     static bool KeepsRow(const THistoryPing& Ping, THistoryResolution Resolution);
-    // Closes the open period at StartMs and opens one of Kind.
-    bool BeginPeriod(THistoryPeriodKind Kind, int64_t StartMs);
+    // Closes the open period at StartMs and opens one of Kind. The Ping page and the
+    // targets list (Listed) each have a period of their own open.
+    bool BeginPeriod(THistoryPeriodKind Kind, int64_t StartMs, bool Listed = false);
     // Closes the open period, if any; an end before its start becomes the start.
-    bool EndPeriod(int64_t EndMs);
+    bool EndPeriod(int64_t EndMs, bool Listed = false);
     // Stores an outage as it begins, setting its Id, and then as it goes on and
     // ends; the monitor calls these after the ping that changed it.
     bool AddOutage(TOutage& Outage);
@@ -93,11 +94,16 @@ public:
     // from the pings and which from the minute aggregates); empty when the
     // store is not available. Stamps can repeat after the wall clock was set
     // back: such pings simply all show, ordered by stamp and then by insertion.
-    std::optional<THistoryExtent> Extent();
-    std::vector<THistoryPing> Pings(int64_t FromMs, int64_t ToMs);
-    std::vector<THistoryColumn> Series(int64_t FromMs, int64_t ToMs, int Columns);
-    std::vector<THistoryPeriod> Periods(int64_t FromMs, int64_t ToMs);
-    THistorySummary Summary(int64_t FromMs, int64_t ToMs);
+    // Scope: the Ping page's records alone, or the targets list's too.
+    std::optional<THistoryExtent> Extent(THistoryScope Scope = THistoryScope::All);
+    std::vector<THistoryPing> Pings(int64_t FromMs, int64_t ToMs,
+                                    THistoryScope Scope = THistoryScope::All);
+    std::vector<THistoryColumn> Series(int64_t FromMs, int64_t ToMs, int Columns,
+                                       THistoryScope Scope = THistoryScope::All);
+    std::vector<THistoryPeriod> Periods(int64_t FromMs, int64_t ToMs,
+                                        THistoryScope Scope = THistoryScope::All);
+    THistorySummary Summary(int64_t FromMs, int64_t ToMs,
+                            THistoryScope Scope = THistoryScope::All);
     std::vector<THistoryMinute> Minutes(int64_t FromMs, int64_t ToMs);
     // Newest first; an open one included.
     std::vector<TOutage> Outages(int64_t FromMs, int64_t ToMs);
@@ -116,7 +122,7 @@ private:
     int InsertPing(const THistoryPing& Ping);
     int MarkSummarizedUpTo(int64_t UtcMs);
     static bool Valid(const THistoryPing& Ping);
-    int CloseOpenPeriod(int64_t EndMs);
+    int CloseOpenPeriod(int64_t EndMs, bool Listed);
     // Runs Body in a transaction; on failure rolls back and faults.
     template <typename TBody> bool Transaction(TBody Body);
     // False, with the store faulted, when Rc is a failure.
@@ -142,12 +148,12 @@ private:
     TSqlStatement FFindTarget, FInsertTarget, FInsertPing, FAddToMinute, FAddToHour;
     TSqlStatement FInsertPeriod, FEndPeriod, FRawFrom;
     THistoryResolution FResolution = THistoryResolution::Full;
-    std::map<std::tuple<std::string, std::string, int>, int64_t> FTargets;
+    std::map<std::tuple<std::string, std::string, int, bool>, int64_t> FTargets;
     struct TOpenPeriod {
         int64_t Id;
         int64_t StartMs;
     };
-    std::optional<TOpenPeriod> FOpenPeriod;
+    std::optional<TOpenPeriod> FOpenPeriod[2]; // the Ping page's, the list's
     // At least the length of every closed period, for the periods' index search.
     int64_t FLongestPeriodMs = 0;
 };

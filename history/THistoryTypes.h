@@ -30,6 +30,10 @@ enum class THistoryResolution : uint8_t { Full = 0, PerMinute = 1 };
 // What the automatic monitoring was doing: a period with no end is still open.
 enum class THistoryPeriodKind : uint8_t { Run = 0, Rest = 1, Burst = 2 };
 
+// Whose records a read returns: the Ping page's alone (what its graph draws),
+// or also those of the targets list, which share the file.
+enum class THistoryScope : uint8_t { PingPage = 0, All = 1 };
+
 // One ping as the statistics count it. A ping without a round trip is lost.
 struct THistoryPing {
     // Insertion order, given by the store: only grows, unlike UtcMs, which
@@ -43,6 +47,7 @@ struct THistoryPing {
     std::optional<int64_t> RoundTripUs;
     uint8_t Ttl = 0;
     int32_t Bytes = 0;
+    bool Listed = false; // watched from the targets list, not the Ping page
 
     bool operator==(const THistoryPing&) const = default;
 };
@@ -105,6 +110,7 @@ struct THistoryMinute {
     std::string Host;
     std::string Address;
     uint8_t Family = 4;
+    bool Listed = false;
     int64_t Count = 0;
     int64_t Lost = 0;
     int64_t MinUs = 0; // of the answered pings; zero when none answered

@@ -470,6 +470,57 @@ TEST(THistoryStoreTest, ASecondCopyFindsTheHistoryHeldAtOnceAndAReaderGetsIn) {
     EXPECT_EQ(First.Pings(-Wide, Wide).size(), 2u);
 }
 
+// The targets list shares the file with the Ping page: the page's graph reads its
+// own pings and periods only, even of a host both watch, and neither closes the
+// other's period.
+TEST(THistoryStoreTest, ThePingPagesReadsLeaveTheTargetsListOut) {
+    TTempDir Dir;
+    THistoryStore Store;
+    ASSERT_TRUE(Store.Open(Dir.Path()));
+    THistoryPing Listed = Ping(T0 + 1000, 900);
+    Listed.Listed = true;
+    THistoryPing Other = Ping(T0 - 5 * Minute, std::nullopt, "fd00::9");
+    Other.Listed = true;
+    ASSERT_TRUE(Store.BeginPeriod(THistoryPeriodKind::Run, T0, true));
+    ASSERT_TRUE(Store.BeginPeriod(THistoryPeriodKind::Burst, T0 + 500));
+    ASSERT_TRUE(Store.AddPings(std::vector{Ping(T0 + 1000, 300), Listed, Other}));
+    ASSERT_TRUE(Store.EndPeriod(T0 + 5000));
+    const THistoryPeriod Run{1, THistoryPeriodKind::Run, T0, std::nullopt};
+    const THistoryPeriod Burst{2, THistoryPeriodKind::Burst, T0 + 500, T0 + 5000};
+
+    struct TCase {
+        THistoryScope Scope;
+        size_t Pings;
+        int64_t Count, MaxUs; // in the minute at T0
+        std::vector<THistoryPeriod> Periods;
+        int64_t FirstMs;
+    };
+    const TCase Cases[] = {
+        {THistoryScope::PingPage, 1, 1, 300, {Burst}, T0},
+        {THistoryScope::All, 3, 2, 900, {Run, Burst}, T0 - 5 * Minute},
+    };
+    for (int Reopened = 0; Reopened < 2; ++Reopened) { // as written, then read from the file
+        for (const TCase& C : Cases) {
+            SCOPED_TRACE(testing::Message() << int(C.Scope) << " reopened " << Reopened);
+            EXPECT_EQ(Store.Pings(-Wide, Wide, C.Scope).size(), C.Pings);
+            const THistorySummary S = Store.Summary(T0, T0 + Minute, C.Scope);
+            EXPECT_EQ(std::tuple(S.Count, S.MaxUs), std::tuple(C.Count, C.MaxUs));
+            const auto Series = Store.Series(T0, T0 + Minute, 1, C.Scope);
+            ASSERT_EQ(Series.size(), 1u);
+            EXPECT_EQ(std::tuple(Series[0].Count, Series[0].MaxUs), std::tuple(C.Count, C.MaxUs));
+            EXPECT_EQ(Store.Periods(-Wide, Wide, C.Scope), C.Periods);
+            ASSERT_TRUE(Store.Extent(C.Scope));
+            EXPECT_EQ(Store.Extent(C.Scope)->FirstMs, C.FirstMs);
+        }
+        ASSERT_TRUE(Store.OpenForReading(Dir.Path()));
+    }
+    std::vector<bool> MinutesListed;
+    for (const THistoryMinute& m : Store.Minutes(-Wide, Wide)) {
+        MinutesListed.push_back(m.Listed);
+    }
+    EXPECT_EQ(MinutesListed, (std::vector<bool>{true, false, true}));
+}
+
 TEST(THistoryStoreTest, MigrationsTakeOlderFilesUpStepByStepAndNewerOnesStayUntouched) {
     TTempDir Dir;
     const std::string Db = Dir.Path() + THistoryStore::FileName;
@@ -521,7 +572,7 @@ TEST(THistoryStoreTest, AFirstVersionFileGetsItsHoursFromItsMinutes) {
     {
         const TSqlConnection Owner(Raw);
         ASSERT_EQ(SqlExec(Raw, "DROP TABLE hour; DROP TABLE outage; DROP TABLE outage_hop; "
-                               "PRAGMA user_version = 1"),
+                               "ALTER TABLE period DROP COLUMN listed; PRAGMA user_version = 1"),
                   SQLITE_OK);
     }
     THistoryStore Store;
