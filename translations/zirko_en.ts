@@ -200,7 +200,7 @@
     </message>
     <message>
         <source>N. ping:</source>
-        <translation>No. of pings:</translation>
+        <translation>Pings:</translation>
     </message>
     <message>
         <source>Tot. time:</source>

@@ -104,7 +104,7 @@ PING_PAGE = {"host": "Indirizzo/host:", "ping": "5 Ping", "alarm_after": "Allarm
              "n_ping": "N. ping:", "perc": "% persi:", "lost": "Pacchetti persi:",
              "pane": "Log ping"}
 PING_PAGE_EN = {"host": "Address/host:", "ping": "5 Pings", "alarm_after": "Alarm after:",
-                "n_ping": "No. of pings:", "perc": "% lost:", "lost": "Packets lost:",
+                "n_ping": "Pings:", "perc": "% lost:", "lost": "Packets lost:",
                 "pane": "Ping log"}
 
 
