@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TOutageTracker.h"
+#include "OutageExpect.h"
 #include "OutageText.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,8 @@
 
 namespace {
 
+using namespace outage_test;
+
 // One step of a run: 'A' answered, 'L' lost, 'U' watching stopped; at wall and
 // monotonic seconds. The alarm is raised from Threshold losses in a row on.
 struct TStep {
@@ -21,20 +24,7 @@ struct TStep {
     double SteadyS;
 };
 
-constexpr int64_t Ms(double S) {
-    return static_cast<int64_t>(S * 1000);
-}
 constexpr double Midnight = 86400.0 * 20000; // 2024-10-04 00:00 UTC
-constexpr double None = -1;                   // no known start
-
-// The last outage ended: its brackets in s, its end, lost pings, duration and
-// uncertainty in ms, and its text.
-struct TExpected {
-    double StartFrom, StartTo, EndFrom, EndTo;
-    TOutageEnd End;
-    int64_t Lost, DurationMs, UncertaintyMs;
-    const char* Text;
-};
 
 struct TCase {
     const char* Name;
@@ -110,21 +100,11 @@ TEST_P(OutageTracker, BracketsAndDuration) {
         return;
     }
     const TExpected& E = Case.Last;
-    EXPECT_EQ(Last.StartFromMs, E.StartFrom == None ? std::nullopt : std::optional(Ms(E.StartFrom)));
-    EXPECT_EQ(std::tie(Last.StartToMs, Last.EndFromMs, *Last.EndToMs),
-              std::make_tuple(Ms(E.StartTo), Ms(E.EndFrom), Ms(E.EndTo)));
-    EXPECT_EQ(std::tie(Last.End, Last.Lost, Last.DurationMs, Last.UncertaintyMs),
-              std::tie(E.End, E.Lost, E.DurationMs, E.UncertaintyMs));
-    EXPECT_EQ(OutageText::Duration(Last), E.Text);
+    ExpectEnded(Last, E);
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, OutageTracker, testing::ValuesIn(Cases), [](const auto& Info) {
-    std::string Name;
-    for (const char C : std::string(Info.param.Name)) {
-        Name += std::isalnum(static_cast<unsigned char>(C)) ? C : '_';
-    }
-    return Name;
-});
+INSTANTIATE_TEST_SUITE_P(Runs, OutageTracker, testing::ValuesIn(Cases),
+                         [](const auto& Info) { return CaseName(Info.param.Name); });
 
 TEST(OutageTracker, AnotherHostEndsTheOutageUnknown) {
     TOutageTracker Tracker;

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "OutageExpect.h"
 #include "OutageText.h"
 #include "TSlowTracker.h"
 
@@ -11,6 +12,8 @@
 
 namespace {
 
+using namespace outage_test;
+
 // One ping at second T (wall and monotonic alike): 'F' answered in 10 ms, 'S'
 // in 400 ms, 'L' lost, 'U' watching stopped. With an average of 2 answers and a
 // 250 ms limit, one slow answer after a fast one stays under (205 ms).
@@ -19,17 +22,6 @@ struct TStep {
     double T;
 };
 
-constexpr int64_t Ms(double S) {
-    return static_cast<int64_t>(S * 1000);
-}
-constexpr double None = -1; // no known start
-
-struct TExpected {
-    double StartFrom, StartTo, EndFrom, EndTo;
-    TOutageEnd End;
-    int64_t Lost, DurationMs, UncertaintyMs;
-    const char* Text;
-};
 
 struct TCase {
     const char* Name;
@@ -101,20 +93,10 @@ TEST_P(SlowTracker, BracketsAndDuration) {
     }
     const TExpected& E = Case.Last;
     EXPECT_EQ(Last.Kind, TOutageKind::Slow);
-    EXPECT_EQ(Last.StartFromMs, E.StartFrom == None ? std::nullopt : std::optional(Ms(E.StartFrom)));
-    EXPECT_EQ(std::tie(Last.StartToMs, Last.EndFromMs, *Last.EndToMs),
-              std::make_tuple(Ms(E.StartTo), Ms(E.EndFrom), Ms(E.EndTo)));
-    EXPECT_EQ(std::tie(Last.End, Last.Lost, Last.DurationMs, Last.UncertaintyMs),
-              std::tie(E.End, E.Lost, E.DurationMs, E.UncertaintyMs));
-    EXPECT_EQ(OutageText::Duration(Last), E.Text);
+    ExpectEnded(Last, E);
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, SlowTracker, testing::ValuesIn(Cases), [](const auto& Info) {
-    std::string Name;
-    for (const char C : std::string(Info.param.Name)) {
-        Name += std::isalnum(static_cast<unsigned char>(C)) ? C : '_';
-    }
-    return Name;
-});
+INSTANTIATE_TEST_SUITE_P(Runs, SlowTracker, testing::ValuesIn(Cases),
+                         [](const auto& Info) { return CaseName(Info.param.Name); });
 
 } // namespace
