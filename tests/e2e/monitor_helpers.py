@@ -112,7 +112,9 @@ PING_PAGE_EN = {"host": "Address/host:", "ping": "5 Pings", "alarm_after": "Alar
 SHOT_WORDS_EN = {"Limite ms media:": "Average limit ms:", "Grafico": "Graph", "Bersagli": "Targets",
                  "Grafico tempi di risposta": "Response time graph", "Giudizio": "Verdict",
                  "Continuo": "Continuous", "Traccia continua": "Continuous trace",
-                 "La perdita inizia al salto 3.": "The loss begins at hop 3."}
+                 "La perdita inizia al salto 3.": "The loss begins at hop 3.",
+                 "Zirko: %s non risponde": "Zirko: %s does not answer",
+                 "%s risponde di nuovo dopo ": "%s answers again after "}
 
 
 def shot_language():
