@@ -76,10 +76,14 @@ void THistoryRecorder::Write(TOutage& AOutage, bool ABegan) {
 
 void THistoryRecorder::Ping(const std::string& AHost, const std::string& AAddress,
                             const TReplyStatus& AReply, int64_t AWhenMs) {
+    Ping(PingOf(AHost, AAddress, AReply, AWhenMs));
+}
+
+void THistoryRecorder::Ping(THistoryPing APing) {
     if (Usable()) {
-        FStore->AddPing(PingOf(AHost, AAddress, AReply, AWhenMs));
+        FStore->AddPing(APing);
     } else {
-        Keep(PingOf(AHost, AAddress, AReply, AWhenMs));
+        Keep(std::move(APing));
     }
 }
 
