@@ -80,8 +80,9 @@ public:
 
     static constexpr int64_t DefaultResolveRetryMs = 30'000;
     // Answered pings go to the store together at most this long after the first of them:
-    // a commit per ping of a thousand targets would cost more than the probes.
-    static constexpr int64_t HistoryBatchMs = 1000;
+    // a commit per ping of a thousand targets would cost more than the probes, and a
+    // target's pings of a batch update its minute's aggregate once.
+    static constexpr int64_t HistoryBatchMs = 5000;
 
 private:
     struct TDue {
