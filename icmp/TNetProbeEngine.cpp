@@ -15,7 +15,9 @@
 namespace {
 
 // Datagrams read per Process, so that a flood of foreign ICMP cannot hold the event loop.
-constexpr int ReadLimit = 64;
+// An event loop that reads every 10 ms reads at most 100 times this many answers a second:
+// at 64, 10,000 targets at 1 s lost a third of their answers, read too late.
+constexpr int ReadLimit = 256;
 // A send on the datagram socket returns, once, the pending error an earlier report left.
 constexpr int DatagramSendTries = 3;
 constexpr int32_t HostNotFound = 11001;
