@@ -78,10 +78,14 @@ void THistoryRecorder::Ping(const std::string& AHost, const std::string& AAddres
                             const TReplyStatus& AReply, int64_t AWhenMs) {
     THistoryPing Made = PingOf(AHost, AAddress, AReply, AWhenMs);
     Made.Listed = FListed;
+    Ping(std::move(Made));
+}
+
+void THistoryRecorder::Ping(THistoryPing APing) {
     if (Usable()) {
-        FStore->AddPing(Made);
+        FStore->AddPing(APing);
     } else {
-        Keep(std::move(Made));
+        Keep(std::move(APing));
     }
 }
 

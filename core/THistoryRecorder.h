@@ -32,10 +32,14 @@ public:
     explicit THistoryRecorder(bool AListed) : FListed(AListed) {}
 
     THistoryStore* Store() const { return FStore; }
+    // Whether what comes now is written at once (else it is held or dropped).
+    bool Writes() const { return Usable(); }
 
     // AHost as typed, AAddress what it was resolved to; AWhenMs the reply's stamp.
     void Ping(const std::string& AHost, const std::string& AAddress, const TReplyStatus& AReply,
               int64_t AWhenMs);
+    // The same for a record made already (see PingOf).
+    void Ping(THistoryPing APing);
     // A run, a rest or a burst begins now; the one before ends there.
     void Begin(THistoryPeriodKind AKind, int64_t AWhenMs);
     void End(int64_t AWhenMs);

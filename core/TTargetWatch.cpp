@@ -2,6 +2,7 @@
 #include "TTargetWatch.h"
 
 #include "TClock.h"
+#include "THistoryStore.h"
 #include "TPingStatistics.h"
 #include "TWatchRules.h"
 
@@ -33,6 +34,7 @@ TTargetWatch::TTargetWatch(TProbePort& Port, const TClock& Clock, std::vector<TT
 }
 
 TTargetWatch::~TTargetWatch() {
+    FlushPings();
     FPort.OnAnswer = nullptr;
     FPort.OnResolved = nullptr;
 }
@@ -46,6 +48,7 @@ void TTargetWatch::HoldHistory() {
 }
 
 void TTargetWatch::SetHistory(THistoryStore* Store) {
+    FlushPings();
     FStore = Store;
     FHolding = false;
     FPeriods.SetStore(Store);
@@ -142,11 +145,15 @@ void TTargetWatch::Stop() {
         Announce(State, State.Outages.Unmonitored(FClock.WallMs(), FClock.SteadyMs()));
         AnnounceSlow(State, State.Slow.Unmonitored(FClock.WallMs(), FClock.SteadyMs()));
     }
+    FlushPings(); // the period's end comes after its pings
     FPeriods.End(FClock.WallMs());
 }
 
 int64_t TTargetWatch::Step() {
     const int64_t Now = FClock.SteadyMs();
+    if (!FPendingPings.empty() && Now - FPendingSinceMs >= HistoryBatchMs) {
+        FlushPings();
+    }
     while (FActive && !FQueue.empty() && FQueue.top().AtMs <= Now) {
         const TDue Next = FQueue.top();
         FQueue.pop();
@@ -159,7 +166,19 @@ int64_t TTargetWatch::Step() {
         }
         FQueue.push({At, Next.Index});
     }
-    return FQueue.empty() ? INT64_MAX : FQueue.top().AtMs;
+    const int64_t Due = FQueue.empty() ? INT64_MAX : FQueue.top().AtMs;
+    return FPendingPings.empty() ? Due : std::min(Due, FPendingSinceMs + HistoryBatchMs);
+}
+
+void TTargetWatch::FlushPings() {
+    if (FPendingPings.empty()) {
+        return;
+    }
+    // A store that failed meanwhile drops them, as it would have one at a time.
+    if (FStore != nullptr && FStore->Available()) {
+        FStore->AddPings(FPendingPings);
+    }
+    FPendingPings.clear();
 }
 
 void TTargetWatch::Due(size_t Index, int64_t NowMs) {
@@ -209,13 +228,21 @@ void TTargetWatch::Answered(const TProbePort::TAnswer& Answer) {
         TPingStatistics::CountLoss(State->Counters, Reply.ReplyBytes, State->Target.AlarmAfterLost);
     State->Counters = Next;
     const int64_t When = FClock.WallMs();
-    State->History.Ping(State->Target.Host, Answer.Address, Reply, When);
-    Announce(*State, State->Outages.Ping(State->Target.Host, When, FClock.SteadyMs(),
-                                         Reply.ReplyBytes > 0, Outcome.Alarm));
-    AnnounceSlow(*State, State->Slow.Ping(State->Target.Host, When, FClock.SteadyMs(),
-                                          THistoryRecorder::PingOf(State->Target.Host,
-                                                                   Answer.Address, Reply, When)
-                                              .RoundTripUs));
+    const int64_t Steady = FClock.SteadyMs();
+    THistoryPing Ping = THistoryRecorder::PingOf(State->Target.Host, Answer.Address, Reply, When);
+    Ping.Listed = true; // kept apart from the Ping page's pings
+    const std::optional<int64_t> RoundTripUs = Ping.RoundTripUs;
+    if (State->History.Writes() && State->History.Store() == FStore) {
+        if (FPendingPings.empty()) {
+            FPendingSinceMs = Steady;
+        }
+        FPendingPings.push_back(std::move(Ping));
+    } else {
+        State->History.Ping(std::move(Ping)); // held until the store is open
+    }
+    Announce(*State, State->Outages.Ping(State->Target.Host, When, Steady, Reply.ReplyBytes > 0,
+                                         Outcome.Alarm));
+    AnnounceSlow(*State, State->Slow.Ping(State->Target.Host, When, Steady, RoundTripUs));
     if (OnCounted) {
         OnCounted(*State, Reply);
     }

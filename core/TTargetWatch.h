@@ -56,7 +56,8 @@ public:
     void Start();
     // Watching ends: open outages end unknown, answers still on their way are dropped.
     void Stop();
-    // Sends (or looks up) what is due now; returns the steady time the next is due.
+    // Sends (or looks up) what is due now and stores the pings of the last
+    // HistoryBatchMs; returns the steady time the next is due.
     int64_t Step();
 
     // The list read again: targets equal in every setting keep their state and
@@ -78,6 +79,10 @@ public:
     std::function<void(const TState&, const TSlowTracker::TEvent&)> OnSlow;
 
     static constexpr int64_t DefaultResolveRetryMs = 30'000;
+    // Answered pings go to the store together at most this long after the first of them:
+    // a commit per ping of a thousand targets would cost more than the probes, and a
+    // target's pings of a batch update its minute's aggregate once.
+    static constexpr int64_t HistoryBatchMs = 5000;
 
 private:
     struct TDue {
@@ -96,6 +101,7 @@ private:
     void Resolved(TProbePort::TToken Token, const std::optional<std::string>& Address);
     void Announce(TState& State, TOutageTracker::TEvent Event);
     void AnnounceSlow(TState& State, TSlowTracker::TEvent Event);
+    void FlushPings();
 
     TProbePort& FPort;
     const TClock& FClock;
@@ -108,4 +114,6 @@ private:
     uint64_t FLastId = 0;
     uint32_t FGeneration = 0; // of the current Start: older answers are dropped
     bool FActive = false;
+    std::vector<THistoryPing> FPendingPings; // for FStore, in the order they came
+    int64_t FPendingSinceMs = 0;             // steady
 };

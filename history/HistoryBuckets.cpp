@@ -57,3 +57,17 @@ int64_t ExactQuantile(std::vector<int64_t>& Values, int64_t Rank) {
     std::nth_element(Values.begin(), At, Values.end());
     return *At;
 }
+
+void THistoryGroup::Add(const std::optional<int64_t>& RoundTripUs) {
+    ++Count;
+    if (!RoundTripUs) {
+        ++Lost;
+        return;
+    }
+    const int64_t Us = *RoundTripUs;
+    MinUs = MinUs ? std::min(*MinUs, Us) : Us;
+    MaxUs = MaxUs ? std::max(*MaxUs, Us) : Us;
+    SumUs += Us;
+    SumSqUs += Us * Us;
+    ++Buckets[static_cast<std::size_t>(HistoryBucketOf(Us))];
+}

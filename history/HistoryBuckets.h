@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // Log-scale buckets of round trips, kept with every minute aggregate so that
@@ -20,6 +21,16 @@ inline constexpr std::array<int64_t, HistoryBucketCount - 1> HistoryBucketEdges 
 
 // The bucket of a round trip in microseconds (negative ones count as 0).
 int HistoryBucketOf(int64_t RoundTripUs);
+
+// What some pings of one target add to one aggregate row (a minute's or an hour's).
+struct THistoryGroup {
+    int64_t Count = 0, Lost = 0, SumUs = 0, SumSqUs = 0;
+    std::optional<int64_t> MinUs, MaxUs; // of the answered ones
+    THistoryBuckets Buckets{};
+
+    // One ping; no round trip: lost.
+    void Add(const std::optional<int64_t>& RoundTripUs);
+};
 // Smallest round trip of a bucket, and the first one past it (INT64_MAX for the last).
 int64_t HistoryBucketLow(int Bucket);
 int64_t HistoryBucketEnd(int Bucket);

@@ -189,6 +189,26 @@ std::string AddToAggregateSql(const char* Table) {
            Sums;
 }
 
+std::string AddGroupToAggregateSql(const char* Table) {
+    std::string Names, Values, Sums;
+    for (int B = 0; B < HistoryBucketCount; ++B) {
+        const std::string Name = "b" + std::to_string(B);
+        Names += ", " + Name;
+        Values += ", ?" + std::to_string(9 + B);
+        Sums += ", " + Name + " = " + Name + " + excluded." + Name;
+    }
+    const std::string Key = Table;
+    return "INSERT INTO " + Key + "(" + Key +
+           ", target, count, lost, min_us, max_us, sum_us, sumsq_us" + Names +
+           ") VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8" + Values + ") ON CONFLICT(" + Key +
+           ", target) DO UPDATE SET count = count + excluded.count, "
+           "lost = lost + excluded.lost, "
+           "min_us = coalesce(min(min_us, excluded.min_us), min_us, excluded.min_us), "
+           "max_us = coalesce(max(max_us, excluded.max_us), max_us, excluded.max_us), "
+           "sum_us = sum_us + excluded.sum_us, sumsq_us = sumsq_us + excluded.sumsq_us" +
+           Sums;
+}
+
 std::span<const THistoryMigration> HistoryMigrations() {
     return Migrations;
 }

@@ -24,6 +24,9 @@ int64_t HistorySchemaVersion();
 // (the first of the span inserts the row): ?1 minute or hour, ?2 target, ?3 round
 // trip in us or NULL, ?4 its bucket or -1. Written from the bucket count, like the tables.
 std::string AddToAggregateSql(const char* Table);
+// The same for a group of pings of one target in one minute or hour: ?3 count, ?4 lost,
+// ?5 min, ?6 max, ?7 sum, ?8 sum of squares, ?9 on each bucket's count.
+std::string AddGroupToAggregateSql(const char* Table);
 
 // The file's PRAGMA user_version; SQLITE_OK or the error.
 int ReadUserVersion(sqlite3* Db, int64_t& Version);

@@ -93,7 +93,8 @@ void THistoryStore::Release() {
     FOutages.reset();
     for (TSqlStatement* Statement :
          {&FBegin, &FCommit, &FRollback, &FFindTarget, &FInsertTarget, &FInsertPing, &FAddToMinute,
-          &FAddToHour, &FInsertPeriod, &FEndPeriod, &FRawFrom}) {
+          &FAddToHour, &FAddGroupToMinute, &FAddGroupToHour, &FInsertPeriod, &FEndPeriod,
+          &FRawFrom}) {
         *Statement = TSqlStatement();
     }
     FDb.reset();
@@ -218,6 +219,8 @@ THistoryStatus THistoryStore::PrepareStatements() {
                        "VALUES(?1, ?2, ?3, ?4, ?5, ?6)"},
         {&FAddToMinute, AddToAggregateSql("minute")},
         {&FAddToHour, AddToAggregateSql("hour")},
+        {&FAddGroupToMinute, AddGroupToAggregateSql("minute")},
+        {&FAddGroupToHour, AddGroupToAggregateSql("hour")},
         {&FInsertPeriod, "INSERT INTO period(kind, start_ms, after_ping, listed) "
                          "VALUES(?1, ?2, (SELECT coalesce(max(id), 0) FROM ping), ?3)"},
         {&FEndPeriod, "UPDATE period SET end_ms = max(start_ms, ?2) WHERE id = ?1"},
@@ -348,21 +351,26 @@ int THistoryStore::TargetOf(const THistoryPing& Ping, int64_t& Id) {
     return SQLITE_OK;
 }
 
+int THistoryStore::InsertRow(const THistoryPing& Ping, int64_t Target) {
+    if (!KeepsRow(Ping, FResolution)) {
+        return SQLITE_OK;
+    }
+    FInsertPing.Bind(1, Ping.UtcMs);
+    FInsertPing.Bind(2, Target);
+    FInsertPing.Bind(3, int64_t{Ping.Kind});
+    FInsertPing.Bind(4, Ping.RoundTripUs);
+    FInsertPing.Bind(5, int64_t{Ping.Ttl});
+    FInsertPing.Bind(6, int64_t{Ping.Bytes});
+    return FInsertPing.Run();
+}
+
 int THistoryStore::InsertPing(const THistoryPing& Ping) {
     int64_t Target = 0;
     if (const int Rc = TargetOf(Ping, Target); Rc != SQLITE_OK) {
         return Rc;
     }
-    if (KeepsRow(Ping, FResolution)) {
-        FInsertPing.Bind(1, Ping.UtcMs);
-        FInsertPing.Bind(2, Target);
-        FInsertPing.Bind(3, int64_t{Ping.Kind});
-        FInsertPing.Bind(4, Ping.RoundTripUs);
-        FInsertPing.Bind(5, int64_t{Ping.Ttl});
-        FInsertPing.Bind(6, int64_t{Ping.Bytes});
-        if (const int Rc = FInsertPing.Run(); Rc != SQLITE_OK) {
-            return Rc;
-        }
+    if (const int Rc = InsertRow(Ping, Target); Rc != SQLITE_OK) {
+        return Rc;
     }
     const int64_t Minute = MinuteOf(Ping.UtcMs);
     int Rc = SQLITE_OK;
@@ -411,14 +419,50 @@ bool THistoryStore::AddPings(std::span<const THistoryPing> Pings) {
     }
     return Transaction([&] {
         int64_t Newest = -StampLimit;
-        for (const THistoryPing& Ping : Pings) {
-            if (const int Rc = InsertPing(Ping); Rc != SQLITE_OK) {
+        std::vector<int64_t> Targets(Pings.size());
+        for (std::size_t I = 0; I < Pings.size(); ++I) {
+            int Rc = TargetOf(Pings[I], Targets[I]);
+            if (Rc == SQLITE_OK) {
+                Rc = InsertRow(Pings[I], Targets[I]);
+            }
+            if (Rc != SQLITE_OK) {
                 return Rc;
             }
-            Newest = std::max(Newest, Ping.UtcMs);
+            Newest = std::max(Newest, Pings[I].UtcMs);
         }
-        return Pings.empty() ? SQLITE_OK : MarkSummarizedUpTo(Newest);
+        const int Rc = AddGroups(Pings, Targets);
+        return Rc != SQLITE_OK || Pings.empty() ? Rc : MarkSummarizedUpTo(Newest);
     });
+}
+
+int THistoryStore::AddGroups(std::span<const THistoryPing> Pings, std::span<const int64_t> Targets) {
+    // By minute (or hour), then target.
+    std::map<std::pair<int64_t, int64_t>, THistoryGroup> Minutes, Hours;
+    for (std::size_t I = 0; I < Pings.size(); ++I) {
+        const int64_t Minute = MinuteOf(Pings[I].UtcMs);
+        Minutes[{Minute, Targets[I]}].Add(Pings[I].RoundTripUs);
+        Hours[{HourOfMinute(Minute), Targets[I]}].Add(Pings[I].RoundTripUs);
+    }
+    for (auto& [Add, Groups] : {std::pair(&FAddGroupToMinute, &Minutes),
+                                std::pair(&FAddGroupToHour, &Hours)}) {
+        for (const auto& [Key, Group] : *Groups) {
+            Add->Bind(1, Key.first);
+            Add->Bind(2, Key.second);
+            Add->Bind(3, Group.Count);
+            Add->Bind(4, Group.Lost);
+            Add->Bind(5, Group.MinUs);
+            Add->Bind(6, Group.MaxUs);
+            Add->Bind(7, Group.SumUs);
+            Add->Bind(8, Group.SumSqUs);
+            for (int B = 0; B < HistoryBucketCount; ++B) {
+                Add->Bind(9 + B, Group.Buckets[static_cast<std::size_t>(B)]);
+            }
+            if (const int Rc = Add->Run(); Rc != SQLITE_OK) {
+                return Rc;
+            }
+        }
+    }
+    return SQLITE_OK;
 }
 
 int THistoryStore::CloseOpenPeriod(int64_t EndMs, bool Listed) {

@@ -61,7 +61,8 @@ public:
     // [0, MaxRoundTripUs], is refused and the store stays Available.
     bool AddPing(const THistoryPing& Ping);
     // Stores many pings in one transaction, the way to keep up with a thousand
-    // targets: one commit a batch instead of one a ping. All or none are stored;
+    // targets: one commit a batch instead of one a ping, and one aggregate update
+    // per target and minute of the batch instead of one a ping. All or none are stored;
     // an invalid ping among them refuses the batch, and the store stays Available.
     bool AddPings(std::span<const THistoryPing> Pings);
     // What answered pings keep from now on (Full by default). While PerMinute, no
@@ -120,6 +121,10 @@ private:
     int CloseCrashedPeriods();
     int TargetOf(const THistoryPing& Ping, int64_t& Id);
     int InsertPing(const THistoryPing& Ping);
+    // Ping's own row, when Resolution keeps one.
+    int InsertRow(const THistoryPing& Ping, int64_t Target);
+    // Many pings' aggregates, one statement per target and minute (and hour).
+    int AddGroups(std::span<const THistoryPing> Pings, std::span<const int64_t> Targets);
     int MarkSummarizedUpTo(int64_t UtcMs);
     static bool Valid(const THistoryPing& Ping);
     int CloseOpenPeriod(int64_t EndMs, bool Listed);
@@ -146,6 +151,7 @@ private:
     std::optional<THistoryOutages> FOutages;
     TSqlStatement FBegin, FCommit, FRollback;
     TSqlStatement FFindTarget, FInsertTarget, FInsertPing, FAddToMinute, FAddToHour;
+    TSqlStatement FAddGroupToMinute, FAddGroupToHour;
     TSqlStatement FInsertPeriod, FEndPeriod, FRawFrom;
     THistoryResolution FResolution = THistoryResolution::Full;
     std::map<std::tuple<std::string, std::string, int, bool>, int64_t> FTargets;

@@ -44,6 +44,8 @@ public:
     std::optional<TNetInFlight> Take(uint16_t ASequence);
     // The probe carrying ASequence, left in the book; null when none does.
     const TNetInFlight* Find(uint16_t ASequence) const;
+    // The same, to mend what the send's report tells later (its stamp).
+    TNetInFlight* Find(uint16_t ASequence) { return const_cast<TNetInFlight*>(Entry(ASequence)); }
     // Those whose deadline is at or before ANowNs, removed, earliest first.
     std::vector<TNetInFlight> Expire(int64_t ANowNs);
     std::optional<int64_t> NextDeadline() const;

@@ -14,6 +14,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 struct TNetFamily;
@@ -97,14 +99,16 @@ private:
     void SendOne(const TQueued& AProbe, std::vector<TNetProbeResult>& AOut);
     int32_t SendOwn(TLane& ALane, const TQueued& AProbe, std::span<const uint8_t> ABytes,
                     TNetInFlight& AEntry);
-    int32_t SendRelayed(const TLane& ALane, const TQueued& AProbe, std::span<const uint8_t> ABytes,
+    int32_t SendRelayed(TLane& ALane, const TQueued& AProbe, std::span<const uint8_t> ABytes,
                         TNetInFlight& AEntry);
     void ReadOwn(TLane& ALane, std::vector<TNetProbeResult>& AOut);
     void ReadRelayed(TLane& ALane, std::vector<TNetProbeResult>& AOut);
     void Accept(TLane& ALane, const TArea& AArea, int32_t AN, std::optional<int64_t> AStampNs,
                 std::vector<TNetProbeResult>& AOut);
     void ExpireDue(TLane& ALane, std::vector<TNetProbeResult>& AOut);
-    void Forget(const TNetInFlight& AProbe);
+    void ApplyReports(std::vector<TNetProbeResult>& AOut);
+    // AAnswered: the helper forgot it itself when it forwarded the answer.
+    void Forget(const TNetInFlight& AProbe, bool AAnswered = false);
     uint16_t AnswerIdentifier(TLane& ALane);
     int32_t ErrnoCode(int AErrno) const;
 
@@ -115,4 +119,6 @@ private:
     const uint16_t FIdentifier;
     std::array<TLane, 2> FLanes; // by TIPVersion
     std::deque<TQueued> FQueue;
+    // Probes posted to the helper whose send reports are still to come: lane and sequence.
+    std::unordered_map<uint32_t, std::pair<std::size_t, uint16_t>> FUnreported;
 };

@@ -151,6 +151,8 @@ void TNetSocketHelper::Stop() {
 void TNetSocketHelper::StopLocked() {
     FQueue.clear();
     FLive.clear();
+    FPosted.clear();
+    FReports.clear();
     if (FChannel >= 0) {
         ::close(FChannel);
         FChannel = -1;
@@ -213,7 +215,12 @@ TNetSocketHelper::TRead TNetSocketHelper::ReadOne(int AMs, std::optional<TAnswer
     if (!Answer) {
         return TRead::Got;
     }
-    if (Answer->Kind != TAnswerKind::Datagram) {
+    if (Answer->Kind == TAnswerKind::Sent && FPosted.erase(Answer->Id) > 0) {
+        if (Answer->Status == 0) {
+            FLive.insert(Answer->Id);
+        }
+        FReports[Answer->Id] = TSent{Answer->Id, Answer->Status, Answer->StampNs};
+    } else if (Answer->Kind != TAnswerKind::Datagram) {
         if (AReport != nullptr) {
             *AReport = std::move(Answer);
         }
@@ -227,7 +234,7 @@ TNetSocketHelper::TRead TNetSocketHelper::ReadOne(int AMs, std::optional<TAnswer
 }
 
 bool TNetSocketHelper::Live(uint32_t AId) const {
-    return std::find(FLive.begin(), FLive.end(), AId) != FLive.end();
+    return FLive.contains(AId);
 }
 
 std::optional<TNetSocketHelper::TSent> TNetSocketHelper::Send(TProbe AProbe) {
@@ -255,12 +262,44 @@ std::optional<TNetSocketHelper::TSent> TNetSocketHelper::Send(TProbe AProbe) {
             continue;
         }
         if (Report->Status == 0) {
-            FLive.push_back(AProbe.Id);
+            FLive.insert(AProbe.Id);
         }
         return TSent{AProbe.Id, Report->Status, Report->StampNs};
     }
     StopLocked();
     return std::nullopt;
+}
+
+std::optional<uint32_t> TNetSocketHelper::Post(TProbe AProbe) {
+    std::lock_guard Guard(FLock);
+    if (FChannel < 0) {
+        return std::nullopt;
+    }
+    AProbe.Id = FNextId++;
+    const auto Bytes = EncodeProbe(AProbe);
+    if (::send(FChannel, Bytes.data(), Bytes.size(), MSG_NOSIGNAL) < 0) {
+        StopLocked();
+        return std::nullopt;
+    }
+    FPosted.insert(AProbe.Id);
+    return AProbe.Id;
+}
+
+std::optional<TNetSocketHelper::TSent> TNetSocketHelper::TakeReport(uint32_t AId) {
+    std::lock_guard Guard(FLock);
+    const auto Found = FReports.find(AId);
+    if (Found == FReports.end()) {
+        return std::nullopt;
+    }
+    const TSent Report = Found->second;
+    FReports.erase(Found);
+    return Report;
+}
+
+void TNetSocketHelper::Answered(uint32_t AId) {
+    std::lock_guard Guard(FLock);
+    FLive.erase(AId);
+    std::erase_if(FQueue, [AId](const TAnswer& A) { return A.Id == AId; });
 }
 
 bool TNetSocketHelper::WaitFor(uint32_t AId, int32_t AMilliseconds) {
@@ -296,10 +335,12 @@ std::optional<TAnswer> TNetSocketHelper::Take(uint32_t AId) {
 
 void TNetSocketHelper::Forget(uint32_t AId) {
     std::lock_guard Guard(FLock);
-    if (!Live(AId)) {
+    FReports.erase(AId);
+    // Not yet reported: the helper waits for it no longer than the probe's own wait.
+    if (FPosted.erase(AId) > 0 || !Live(AId)) {
         return;
     }
-    std::erase(FLive, AId);
+    FLive.erase(AId);
     std::erase_if(FQueue, [AId](const TAnswer& A) { return A.Id == AId; });
     if (FChannel >= 0) {
         const auto Bytes = EncodeForget(AId);

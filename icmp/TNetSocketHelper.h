@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // The window's side of zirko-socket, the helper that alone holds raw ICMP sockets: starts it
@@ -50,6 +52,14 @@ public:
     // Sends one probe (its Id is set here). Waits for the helper's pace rather than failing
     // on it. Nothing when the helper no longer answers: it is stopped then.
     std::optional<TSent> Send(TProbeProtocol::TProbe AProbe);
+    // Sends one probe without waiting for its report, so that many leave at one wake-up of
+    // each side; its Id, or nothing when the helper is gone. The report comes with a later
+    // Collect (or any read of the channel) for TakeReport; the caller keeps to the pace.
+    std::optional<uint32_t> Post(TProbeProtocol::TProbe AProbe);
+    // The report of posted probe AId, once it came.
+    std::optional<TSent> TakeReport(uint32_t AId);
+    // An answer to AId was taken: the helper forgot the probe when it forwarded it.
+    void Answered(uint32_t AId);
     // Whether a datagram for probe AId is there, waiting up to AMilliseconds for one
     // (0 polls once, -2 waits without limit).
     bool WaitFor(uint32_t AId, int32_t AMilliseconds);
@@ -81,6 +91,8 @@ private:
     int FStatus4 = 0;
     int FStatus6 = 0;
     uint16_t FIdentifier = 0;
-    std::vector<uint32_t> FLive;
+    std::unordered_set<uint32_t> FLive;
+    std::unordered_set<uint32_t> FPosted; // their reports still to come
+    std::unordered_map<uint32_t, TSent> FReports;
     std::deque<TProbeProtocol::TAnswer> FQueue;
 };

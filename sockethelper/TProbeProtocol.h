@@ -10,8 +10,8 @@
 
 // The exchange between the window and zirko-socket over their sequenced-packet pair. The
 // window asks the helper to send one echo request (a probe) or to stop waiting for one; the
-// helper answers with a hello once, a send report per probe, and the datagrams that concern a
-// waiting probe. No descriptor ever travels. Fields are in host order: both ends run on the
+// helper answers with a hello once, a send report per probe, and the datagram that answers a
+// waiting probe, after which that probe waits no more. No descriptor ever travels. Fields are in host order: both ends run on the
 // same machine.
 namespace TProbeProtocol {
 

@@ -313,11 +313,16 @@ bool TProbeServer::Forward(int AFamily, std::span<const uint8_t> ABytes,
     if (!Sequence) {
         return true;
     }
-    for (const TWaiting& W : FWaiting) {
+    // A probe has one answer: once forwarded, the probe waits no more and the window
+    // need not say so.
+    for (auto Each = FWaiting.begin(); Each != FWaiting.end();) {
+        const TWaiting W = *Each;
         if (W.Family != AFamily || W.Echo.Sequence != *Sequence ||
             !TProbeMatch::Answers(AFamily, ABytes, ASource, W.Echo)) {
+            ++Each;
             continue;
         }
+        Each = FWaiting.erase(Each);
         TAnswer A;
         A.Kind = TAnswerKind::Datagram;
         A.Id = W.Id;

@@ -10,7 +10,8 @@
 // namespace drops, so their probes wait out their timeout in flight.
 //
 //   zirko_many_targets_bench [TARGETS [SECONDS [all|noprober|engine|headless [SILENT]]]]
-//   (headless: the raw engine, zirko --headless and fping)
+//   (headless: the raw engine, fping, and zirko --headless as root and as an ordinary user;
+//   noprober: these and the engine through zirko-socket)
 //   (defaults 1000 40 all 0)
 #include "THelperCopy.h"
 #include "TNetContext.h"
@@ -36,6 +37,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -222,21 +224,33 @@ TFigures Prober(const TBenchNetwork& ANet, int ATargets, int ASeconds, const std
     return F;
 }
 
-// zirko --headless on the same file, as root, from a copy in a folder of its own (its log and
-// history go beside it). /metrics is fetched every 2 s while it probes; the median is printed.
-TFigures Headless(const TBenchNetwork& ANet, int ATargets, int ASeconds, const std::string& ADir) {
+// zirko --headless on the same file from a copy in a folder of its own (its log and history go
+// beside it): as root, or as nobody through the copy's zirko-socket with cap_net_raw+ep (the
+// folder then nobody's; the helper's CPU counts, as zirko reaps it). /metrics is fetched every
+// 2 s while it probes; the median is printed.
+TFigures Headless(const TBenchNetwork& ANet, int ATargets, int ASeconds, const std::string& ADir,
+                  bool AAsUser) {
     // zirko --headless runs the zirko-headless beside it.
     const std::string Headless =
         std::filesystem::path(ZIRKO_BINARY).replace_filename("zirko-headless").string();
-    const THelperCopy Copy(ZIRKO_SOCKET_PATH, false, {ZIRKO_BINARY, Headless});
-    const std::string Config = WriteTargets(ADir, ATargets);
+    const THelperCopy Copy(ZIRKO_SOCKET_PATH, AAsUser, {ZIRKO_BINARY, Headless});
+    const std::string Config = WriteTargets(AAsUser ? Copy.Folder.string() : ADir, ATargets);
+    std::vector<std::string> Argv{(Copy.Folder / "zirko").string(), "--headless", "--config",
+                                  Config, "--metrics", "127.0.0.1:9375"};
+    if (AAsUser) {
+        constexpr int Nobody = 65534;
+        if (::chown(Copy.Folder.c_str(), Nobody, Nobody) != 0 || ::chmod(Config.c_str(), 0644)) {
+            throw std::runtime_error("the copy's folder cannot be given to nobody");
+        }
+        Argv.insert(Argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    }
     const std::string Url = "http://127.0.0.1:9375/metrics";
     std::string Metrics;
     std::vector<double> FetchMs;
     TFigures F = RunMeasured(
-        "zirko --headless --config", ANet.Client,
-        {(Copy.Folder / "zirko").string(), "--headless", "--config", Config, "--metrics",
-         "127.0.0.1:9375"},
+        AAsUser ? "zirko --headless --config, ordinary user through zirko-socket"
+                : "zirko --headless --config, root",
+        ANet.Client, Argv,
         ADir + "/zirko-out", [&](pid_t) {
             const auto End = Clock::now() + std::chrono::seconds(ASeconds);
             while (Clock::now() + std::chrono::seconds(3) < End) {
@@ -450,9 +464,11 @@ int main(int argc, char** argv) {
             Net.Warm();
             Rows.push_back(Fping(Net, Targets, Seconds, Dir));
         }
-        if (Which == "all" || Which == "headless") {
+        if (Which != "engine") {
             Net.Warm();
-            Rows.push_back(Headless(Net, Targets, Seconds, Dir));
+            Rows.push_back(Headless(Net, Targets, Seconds, Dir, false));
+            Net.Warm();
+            Rows.push_back(Headless(Net, Targets, Seconds, Dir, true));
         }
         if (Which == "all") {
             Net.Warm();

@@ -143,6 +143,34 @@ TEST(TargetWatch, AnswersCountForTheirOwnTargetOnly) {
     EXPECT_EQ(History.Outages(INT64_MIN / 2, INT64_MAX / 2)[0].Host, "b.test");
 }
 
+// Answered pings reach the store together, 5 s after the first of them, and
+// all that wait when watching stops; nothing is lost on the way.
+TEST(TargetWatch, PingsReachTheStoreTogetherInBatches) {
+    QTemporaryDir Dir;
+    THistoryStore History;
+    ASSERT_TRUE(History.Open(Dir.path().toStdString() + "/"));
+    TWatchFixture F;
+    F.Watch.SetHistory(&History);
+    F.Watch.Start();
+    F.RunUntil(400); // sends: a 0, b 333; the clock at 400
+    F.Port.Answer(0, 0, 0);
+    F.Port.Answer(1, 0, 0);
+    struct TRow {
+        int64_t StepAtMs;
+        size_t Rows;     // kept after that step
+        int64_t DueByMs; // the step names a time no later
+    };
+    const TRow Steps[] = {{1000, 0, 1333}, {5399, 0, 5400}, {5400, 2, 6000}};
+    for (const TRow& Row : Steps) {
+        F.Clock.SetSteadyMs(Row.StepAtMs);
+        EXPECT_LE(F.Watch.Step(), Row.DueByMs) << Row.StepAtMs;
+        EXPECT_EQ(History.Pings(INT64_MIN / 2, INT64_MAX / 2).size(), Row.Rows) << Row.StepAtMs;
+    }
+    F.Port.Answer(2, 0, 0);
+    F.Watch.Stop();
+    EXPECT_EQ(History.Pings(INT64_MIN / 2, INT64_MAX / 2).size(), 3u) << "stored on Stop";
+}
+
 // Each target by its own limit: a answers 50 ms against 20, b 5 ms against 250;
 // a's slow period begins once the average has held past the limit for 60 s.
 TEST(TargetWatch, SlowPeriodsGoByEachTargetsOwnLimit) {

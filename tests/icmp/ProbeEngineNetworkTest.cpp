@@ -265,7 +265,8 @@ TEST_F(ProbeEngineNetwork, TwoTracesOverTheHelperShareItsBound) {
 }
 
 // One engine, no Open: routers that answer and targets that keep silent, of both families,
-// and a text that is no address, probed together round after round over each transport.
+// a text that is no address and one no transport sends to, probed together round after
+// round over each transport.
 // Every probe ends once, under its own destination, as that destination behaves.
 TEST_F(ProbeEngineNetwork, ManyDestinationsOfBothFamiliesAtOnce) {
     Net->Target().SetSysctl("net.ipv4.icmp_echo_ignore_all", "1");
@@ -275,6 +276,7 @@ TEST_F(ProbeEngineNetwork, ManyDestinationsOfBothFamiliesAtOnce) {
         {Net->TargetAddress(), skTimedOut},  {Net->Router2Address(), skEchoReply},
         {Net->TargetAddress6(), skTimedOut}, {Net->RouterAddress6(), skEchoReply},
         {"no.address.invalid", skError},
+        {"255.255.255.255", skError}, // a broadcast: refused by the socket, or the helper's report
     };
     constexpr uint32_t Rounds = 4;
     TNetNamespaceScope InClient(*Net->Client());

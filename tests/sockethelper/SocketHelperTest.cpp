@@ -264,14 +264,26 @@ TEST_F(SocketHelper, SendsNothingElseAndPassesNothingElseBack) {
 
 TEST_F(SocketHelper, HoldsToAPaceAndABoundOnWaitingProbes) {
     TNetNamespace Loop("limits");
+    // 10.216.0.2 takes every request and answers none: its frames reach a peer that drops them.
+    Loop.Ip({"link", "add", "zkla", "type", "veth", "peer", "name", "zklb"});
+    Loop.Ip({"addr", "add", "10.216.0.1/24", "dev", "zkla"});
+    Loop.Ip({"link", "set", "zkla", "up"});
+    Loop.Ip({"link", "set", "zklb", "up"});
+    Loop.Ip({"neigh", "add", "10.216.0.2", "lladdr", "02:00:00:00:00:02", "dev", "zkla", "nud",
+             "permanent"});
     TNetNamespaceScope Inside(Loop);
     THelperChannel Channel(Helper);
     ASSERT_TRUE(Channel.Next().has_value()) << "hello";
+    const auto Silent = [](uint32_t AId) {
+        TProbe P = Echo(AF_INET, AId, 60000);
+        P.Address = {10, 216, 0, 2};
+        return EncodeProbe(P);
+    };
     // Sent back to back without waiting: a burst goes at once, then one per interval at most.
     constexpr uint32_t Burst = TSendRate::Burst + 20;
     const auto Start = std::chrono::steady_clock::now();
     for (uint32_t Id = 1; Id <= Burst; ++Id) {
-        ASSERT_TRUE(Channel.Send(EncodeProbe(Echo(AF_INET, Id, 60000))));
+        ASSERT_TRUE(Channel.Send(Silent(Id)));
     }
     uint32_t Accepted = 0;
     uint32_t Paced = 0;
@@ -290,11 +302,13 @@ TEST_F(SocketHelper, HoldsToAPaceAndABoundOnWaitingProbes) {
     EXPECT_GE(Accepted, uint32_t{TSendRate::Burst});
     EXPECT_LE(Accepted, TSendRate::Burst + 1 + static_cast<uint32_t>(Took / Interval))
         << "sent faster than the pace";
-    // At the pace, waiting probes are bounded; a forgotten one makes room.
-    auto Status = [&](uint32_t AId) {
+    // At the pace, waiting probes are bounded; a forgotten or an answered one makes room.
+    auto Status = [&](uint32_t AId, bool AAnswered = false) {
         for (int Try = 0; Try < 20; ++Try) {
             std::this_thread::sleep_for(Interval + Interval / 4);
-            const auto A = Channel.Ask(EncodeProbe(Echo(AF_INET, AId, 60000)), AId);
+            const auto A = Channel.Ask(AAnswered ? EncodeProbe(Echo(AF_INET, AId, 60000))
+                                                 : Silent(AId),
+                                       AId);
             if (!A || A->Answer.Status != EAGAIN) {
                 return A ? A->Answer.Status : -1;
             }
@@ -307,7 +321,9 @@ TEST_F(SocketHelper, HoldsToAPaceAndABoundOnWaitingProbes) {
     }
     EXPECT_EQ(Status(++Id), ENOBUFS);
     ASSERT_TRUE(Channel.Send(EncodeForget(101)));
+    EXPECT_EQ(Status(++Id, true), 0) << "the loopback answers it";
     EXPECT_EQ(Status(++Id), 0);
+    EXPECT_EQ(Status(++Id), ENOBUFS);
 }
 
 TEST_F(SocketHelper, RefusesASecondClient) {
