@@ -112,6 +112,12 @@ public:
     std::vector<std::string> Hosts();
 
 private:
+    // Wider stamps are no instant of this program; kept out so no range arithmetic overflows.
+    static constexpr int64_t StampLimit = int64_t{1} << 50;
+    // More columns than any screen has pixels would only cost memory.
+    static constexpr int MaxColumns = 65'536;
+    static int64_t ClampStamp(int64_t Ms);
+
     THistoryStatus OpenFile();
     THistoryStatus ProbeFile();
     THistoryStatus CheckFile(sqlite3* Db);
