@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "TLatencyView.h"
+#include "TPlotView.h"
 #include "TPingHistory.h"
 
 #include <QObject>
