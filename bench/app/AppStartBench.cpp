@@ -11,12 +11,13 @@
 // Two reference windows run beside them: four tabs and a label, and a bare one.
 //
 //   zirko_app_bench [--runs N] [--zirko PATH] [--history-days DAYS] [--keep DIR]
-//                   [--idle-ms MS] [--references-only yes]
+//                   [--idle-ms MS] [--references-only yes] [--before PATH]
 //
 // --keep DIR keeps the cases' folders in DIR, and a year of history made there
 // before serves the next run (writing one takes minutes). --idle-ms: how long
 // after the first paint the resident memory is read (1500). --references-only:
-// "existing log" and the references alone.
+// "existing log" and the references alone. --before: another build of zirko
+// run beside, as "existing log" in a folder of its own.
 
 #include "THistoryGenerator.h"
 #include "THistoryStore.h"
@@ -382,9 +383,11 @@ struct TCase {
 bool RunCases(Display* X, TPaintWatch& Paints, const std::string& Display,
               std::vector<TCase>& Cases, int Runs, std::chrono::milliseconds Idle) {
     for (int run = -1; run < Runs; ++run) {
-        // The first case is a first start: no log and no history yet.
+        // "new log" is a first start: no log and no history yet.
         for (const char* name : {"ZIRKO.LOG", "ZIRKO.DB", "ZIRKO.DB-wal", "ZIRKO.DB-shm"}) {
-            fs::remove(Cases.front().Folder / name);
+            if (Cases.front().Folder.filename() == "new-log") {
+                fs::remove(Cases.front().Folder / name);
+            }
         }
         if (run < 0) {
             std::printf("warm-up:");
@@ -418,6 +421,7 @@ int main(int argc, char** argv) {
     std::string keep;
     std::chrono::milliseconds idle(1500);
     bool referencesOnly = false;
+    std::string before;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--runs") == 0) {
             runs = std::max(1, std::atoi(argv[i + 1]));
@@ -429,6 +433,8 @@ int main(int argc, char** argv) {
             keep = argv[i + 1];
         } else if (std::strcmp(argv[i], "--idle-ms") == 0) {
             idle = std::chrono::milliseconds(std::clamp(std::atoi(argv[i + 1]), 100, 60000));
+        } else if (std::strcmp(argv[i], "--before") == 0) {
+            before = argv[i + 1]; // another build of zirko, run as "existing log" too
         } else if (std::strcmp(argv[i], "--references-only") == 0) {
             // Only "existing log" and the reference windows: no year to write.
             referencesOnly = std::strcmp(argv[i + 1], "yes") == 0;
@@ -451,17 +457,25 @@ int main(int argc, char** argv) {
                                  TProgram::Minimal},
                                 {"a bare Qt window (no text)", base / "bare", {}, {}, {},
                                  TProgram::Bare}};
+    if (!before.empty()) {
+        cases.insert(cases.begin() + 2, {"existing log, the --before build", base / "before", {}, {}, {}});
+    }
     for (const TCase& c : cases) {
         fs::create_directories(c.Folder / "config" / "zirko");
-        CopyProgram(c.Program == TProgram::Zirko ? fs::path(zirko) : fs::path(MINIMAL_WINDOW),
+        const bool old = c.Folder == base / "before";
+        CopyProgram(c.Program != TProgram::Zirko ? fs::path(MINIMAL_WINDOW)
+                    : old                        ? fs::path(before)
+                                                 : fs::path(zirko),
                     c.Folder);
     }
-    WriteTargets(cases[3].Folder / "config" / "zirko" / "targets.yml", 200);
+    const auto year = std::find_if(cases.begin(), cases.end(),
+                                   [&](const TCase& c) { return c.Folder == base / "year"; });
+    WriteTargets(base / "targets" / "config" / "zirko" / "targets.yml", 200);
     if (referencesOnly) {
-        cases.erase(cases.begin() + 2, cases.begin() + 4);
+        cases.erase(year, year + 2); // the year and the targets
         cases.erase(cases.begin());
-    } else if (!(fs::exists(cases[2].Folder / THistoryStore::FileName) && !keep.empty()) &&
-               !MakeHistory(cases[2].Folder, historyDays)) {
+    } else if (!(fs::exists(year->Folder / THistoryStore::FileName) && !keep.empty()) &&
+               !MakeHistory(year->Folder, historyDays)) {
         std::fprintf(stderr, "the year of history could not be written\n");
         removeBase();
         return 1;
