@@ -17,12 +17,14 @@ TMakePlotView FindMaker() {
     if (void* Linked = dlsym(RTLD_DEFAULT, MakerName)) {
         return reinterpret_cast<TMakePlotView>(Linked);
     }
-    // Beside the program in a build tree; once installed, in Zirko's library folder
-    // under the same prefix as the program's.
+    // Beside the program (a build tree, or a folder it was copied to with it); once
+    // installed, in Zirko's library folder under the program's prefix, or under the
+    // configured one for a copy of the installed program kept elsewhere.
     const QString Name = QStringLiteral("/" ZIRKO_CHART_MODULE);
     const QString Here = QCoreApplication::applicationDirPath();
     std::string Reason = "not found";
-    for (const QString& Folder : {Here, Here + QStringLiteral("/" ZIRKO_MODULE_DIR)}) {
+    for (const QString& Folder : {Here, Here + QStringLiteral("/" ZIRKO_MODULE_DIR),
+                                  QStringLiteral(ZIRKO_MODULE_FULL_DIR)}) {
         const QByteArray Path = QFile::encodeName(Folder + Name);
         if (!QFile::exists(Folder + Name)) {
             continue;
