@@ -6,10 +6,10 @@
 #include "TGraphReport.h"
 #include "TGraphTargets.h"
 #include "THistoryStore.h"
-#include "TPlotView.h"
 #include "TLocaleFormats.h"
 #include "TOutagePanel.h"
 #include "TPlotPoints.h"
+#include "TPlotView.h"
 #include "TReplyStatus.h"
 
 #include <QComboBox>

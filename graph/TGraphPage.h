@@ -111,8 +111,8 @@ public:
     bool ReadsHistory() const;
     // The history's line; empty while there is nothing to say.
     QString HistoryNote() const;
-    // Null until the page has been shown once.
-    // The plot once made, as the chart module's class (for what links the module).
+    // The plot as the chart module's class, for what links the module; null until
+    // the page has been shown once.
     template <typename TView = TLatencyView>
     TView* View() const {
         return dynamic_cast<TView*>(FView);

@@ -8,8 +8,8 @@
 #include "TGraphReport.h"
 #include "TGraphTargets.h"
 #include "THistoryStore.h"
-#include "TPlotView.h"
 #include "TOutagePanel.h"
+#include "TPlotView.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

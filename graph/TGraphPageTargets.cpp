@@ -4,8 +4,8 @@
 
 #include "TGraphSpan.h"
 #include "TGraphTargets.h"
-#include "TPlotView.h"
 #include "TMemorySpan.h"
+#include "TPlotView.h"
 
 #include <algorithm>
 
