@@ -6,10 +6,10 @@
 #include "TGraphReport.h"
 #include "TGraphTargets.h"
 #include "THistoryStore.h"
-#include "TLatencyView.h"
 #include "TLocaleFormats.h"
 #include "TOutagePanel.h"
 #include "TPlotPoints.h"
+#include "TPlotView.h"
 #include "TReplyStatus.h"
 
 #include <QComboBox>
@@ -202,14 +202,17 @@ void TGraphPage::CreateView() {
     if (FView != nullptr) {
         return;
     }
-    FView = new TLatencyView(this);
+    FView = TPlotView::Make(this);
+    if (FView == nullptr) {
+        return; // the page shows its summary and lists without a plot
+    }
     // The layout hands back the placeholder's item; it is ours to free.
-    delete FPlotBox->replaceWidget(FPlaceholder, FView);
+    delete FPlotBox->replaceWidget(FPlaceholder, FView->Widget());
     delete FPlaceholder;
     FPlaceholder = nullptr;
-    connect(FView, &TLatencyView::ZoomRequested, this, &TGraphPage::ZoomAt);
-    connect(FView, &TLatencyView::PanRequested, this, &TGraphPage::Pan);
-    connect(FView, &TLatencyView::LiveRequested, this, &TGraphPage::GoLive);
+    FView->ZoomRequested = [this](double Factor, qint64 AtMs) { ZoomAt(Factor, AtMs); };
+    FView->PanRequested = [this](qint64 DeltaMs) { Pan(DeltaMs); };
+    FView->LiveRequested = [this] { GoLive(); };
 }
 
 QDateTime TGraphPage::WallNow() const {
@@ -461,7 +464,7 @@ void TGraphPage::ShowSummary() {
         if (const int Outages = FOutagePanel->CountWithin(From, To, Clock().WallMs())) {
             Description += tr(", interruzioni %1").arg(Outages);
         }
-        FView->setAccessibleDescription(Description);
+        FView->Widget()->setAccessibleDescription(Description);
     }
 }
 

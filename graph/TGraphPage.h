@@ -25,6 +25,7 @@ class TGraphTargets;
 class QVBoxLayout;
 class THistoryStore;
 class TLatencyView;
+class TPlotView;
 class TOutagePanel;
 struct TOutage;
 struct TPlotPoints;
@@ -110,8 +111,12 @@ public:
     bool ReadsHistory() const;
     // The history's line; empty while there is nothing to say.
     QString HistoryNote() const;
-    // Null until the page has been shown once.
-    TLatencyView* View() const { return FView; }
+    // The plot as the chart module's class, for what links the module; null until
+    // the page has been shown once.
+    template <typename TView = TLatencyView>
+    TView* View() const {
+        return dynamic_cast<TView*>(FView);
+    }
     TOutagePanel* Outages() const { return FOutagePanel; }
 
 protected:
@@ -176,7 +181,7 @@ private:
     QVBoxLayout* FPageBox = nullptr;
     QVBoxLayout* FPlotBox = nullptr;
     QLabel* FPlaceholder = nullptr;
-    TLatencyView* FView = nullptr;
+    TPlotView* FView = nullptr;
     TOutagePanel* FOutagePanel = nullptr;
     TGraphTargets* FTargets = nullptr;
     // l_min, l_media, l_max, l_jitter, l_mediana, l_p95, l_devstd, l_persi

@@ -8,8 +8,8 @@
 #include "TGraphReport.h"
 #include "TGraphTargets.h"
 #include "THistoryStore.h"
-#include "TLatencyView.h"
 #include "TOutagePanel.h"
+#include "TPlotView.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -46,7 +46,10 @@ bool TGraphPage::SaveImage(const QString& Path) {
     QByteArray Png;
     QBuffer Buffer(&Png);
     Buffer.open(QIODevice::WriteOnly);
-    FView->grab().save(&Buffer, "PNG");
+    if (FView == nullptr) {
+        return false; // no chart module: the reason went to stderr
+    }
+    FView->Widget()->grab().save(&Buffer, "PNG");
     return WriteOrReport(Path, Png, tr("Impossibile salvare l'immagine %1: %2"));
 }
 

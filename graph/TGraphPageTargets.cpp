@@ -4,8 +4,8 @@
 
 #include "TGraphSpan.h"
 #include "TGraphTargets.h"
-#include "TLatencyView.h"
 #include "TMemorySpan.h"
+#include "TPlotView.h"
 
 #include <algorithm>
 
@@ -25,7 +25,7 @@ int TGraphPage::PlotColumns() const {
         return 0;
     }
     const int Area = int(FView->PlotArea().width());
-    return std::max(Area >= 100 ? Area : FView->width(), 100);
+    return std::max(Area >= 100 ? Area : FView->Widget()->width(), 100);
 }
 
 void TGraphPage::Draw(TPlotPoints Points, qint64 FromMs, qint64 ToMs, double MaxMs, int Columns) {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "TLatencyView.h"
 #include "TPingHistory.h"
+#include "TPlotView.h"
 
 #include <QObject>
 #include <QStringList>

@@ -27,7 +27,18 @@ constexpr double LossMarkSize = 6.0;
 constexpr double ZoomPerNotch = 0.8;
 constexpr int DegreesPerNotch = 120; // in eighths of a degree, as Qt counts them
 
+template <typename TRequest, typename... TArgs>
+void Ask(const TRequest& Request, TArgs... Args) {
+    if (Request) {
+        Request(Args...);
+    }
+}
+
 } // namespace
+
+extern "C" Q_DECL_EXPORT TPlotView* ZirkoMakePlotView(QWidget* Parent) {
+    return new TLatencyView(Parent);
+}
 
 TLatencyView::TLatencyView(QWidget* Parent)
     : QChartView(Parent), FChart(new QChart), FTime(new QDateTimeAxis), FMs(new QValueAxis),
@@ -154,7 +165,7 @@ void TLatencyView::wheelEvent(QWheelEvent* Event) {
         Event->ignore();
         return;
     }
-    emit ZoomRequested(std::pow(ZoomPerNotch, double(Delta) / DegreesPerNotch),
+    Ask(ZoomRequested, std::pow(ZoomPerNotch, double(Delta) / DegreesPerNotch),
                        TimeAt(Event->position().x()));
     Event->accept();
 }
@@ -178,7 +189,7 @@ void TLatencyView::mouseMoveEvent(QMouseEvent* Event) {
     FDragX = Event->position().x();
     if (Width > 0 && Moved != 0) {
         // The data follows the pointer: a drag to the right shows earlier times.
-        emit PanRequested(-qint64(std::llround(Moved / Width * double(FToMs - FFromMs))));
+        Ask(PanRequested, -qint64(std::llround(Moved / Width * double(FToMs - FFromMs))));
     }
     Event->accept();
 }
@@ -194,7 +205,7 @@ void TLatencyView::mouseReleaseEvent(QMouseEvent* Event) {
 
 void TLatencyView::mouseDoubleClickEvent(QMouseEvent* Event) {
     FDragX.reset();
-    emit LiveRequested();
+    Ask(LiveRequested);
     Event->accept();
 }
 

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "TPlotPoints.h"
+#include "TPlotView.h"
 
 #include <QChartView>
-#include <QColor>
 #include <QPixmap>
 
 #include <optional>
@@ -15,48 +14,32 @@ class QLineSeries;
 class QScatterSeries;
 class QValueAxis;
 
-// A target drawn over the plot in a colour of its own, named in the legend.
-struct TPlotOverlay {
-    QString Name;
-    QColor Colour;
-    TPlotPoints Points;
-};
-
 // The plot: wall-clock time across, round trip in ms up. Qt Charts draws the
 // axes, the grid, the dashed limit line and the legend; the
 // round-trip line and the loss marks are drawn here over the plot area: a
 // chart series cannot leave the gaps that lost pings make, and a scatter
 // series of a day's losses (an item per mark) costs more than a ping may.
-class TLatencyView : public QChartView {
+// Built into the zirko_chart module (see TPlotView).
+class TLatencyView : public QChartView, public TPlotView {
     Q_OBJECT
 
 public:
     explicit TLatencyView(QWidget* Parent = nullptr);
 
-    // Shows Points over [FromMs, ToMs] with the limit line at LimitMs; the
-    // vertical axis reaches past the slowest answer and the limit.
+    QWidget* Widget() override { return this; }
     void Show(TPlotPoints Points, qint64 FromMs, qint64 ToMs, double MaxMs, int LimitMs,
-              const QString& TimeFormat);
-    // Moves the limit line (and the top edge, if the limit sets it).
-    void SetLimit(int LimitMs);
-    // Drawn with the next Show; the legend gains an entry for each.
-    void SetOverlays(std::vector<TPlotOverlay> Overlays);
+              const QString& TimeFormat) override;
+    void SetLimit(int LimitMs) override;
+    void SetOverlays(std::vector<TPlotOverlay> Overlays) override;
     const std::vector<TPlotOverlay>& Overlays() const { return FOverlays; }
 
     const TPlotPoints& Points() const { return FPoints; }
-    // The plot area in viewport pixels, and the time at a pixel column of it.
-    QRectF PlotArea() const;
+    QRectF PlotArea() const override;
+    // The time at a pixel column of the plot area.
     qint64 TimeAt(qreal X) const;
-    qint64 FromMs() const { return FFromMs; }
-    qint64 ToMs() const { return FToMs; }
+    qint64 FromMs() const override { return FFromMs; }
+    qint64 ToMs() const override { return FToMs; }
     double TopMs() const { return FTopMs; }
-
-signals:
-    // Factor < 1 zooms in about AtMs; a wheel notch is one step.
-    void ZoomRequested(double Factor, qint64 AtMs);
-    // A drag: positive moves the view towards later times.
-    void PanRequested(qint64 DeltaMs);
-    void LiveRequested();
 
 protected:
     void paintEvent(QPaintEvent* Event) override;

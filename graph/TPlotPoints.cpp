@@ -12,19 +12,6 @@ std::size_t TPlotPoints::PointCount() const {
     return Count;
 }
 
-qreal TPlotPoints::HighestMs() const {
-    qreal Highest = 0;
-    for (const auto& Segment : Segments) {
-        for (const QPointF& p : Segment) {
-            Highest = std::max(Highest, p.y());
-        }
-    }
-    for (const TPlotBand& b : Bands) {
-        Highest = std::max(Highest, b.MaxMs);
-    }
-    return Highest;
-}
-
 namespace {
 
 class TSegmentWriter {

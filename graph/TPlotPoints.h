@@ -5,6 +5,7 @@
 
 #include <QPointF>
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <vector>
@@ -32,8 +33,19 @@ struct TPlotPoints {
     std::vector<std::pair<qreal, qreal>> Slow; // slow periods, start to end
 
     std::size_t PointCount() const;
-    // The slowest answer drawn, by line or band.
-    qreal HighestMs() const;
+    // The slowest answer drawn, by line or band. Inline: the chart module uses it too.
+    qreal HighestMs() const {
+        qreal Highest = 0;
+        for (const auto& Segment : Segments) {
+            for (const QPointF& p : Segment) {
+                Highest = std::max(Highest, p.y());
+            }
+        }
+        for (const TPlotBand& b : Bands) {
+            Highest = std::max(Highest, b.MaxMs);
+        }
+        return Highest;
+    }
 };
 
 // Builds the points of one span sample by sample, so a new ping costs only

@@ -26,8 +26,12 @@ bool IsSource(const QString& AName) {
 QStringList BuiltCatalogues() {
     QStringList Languages;
     const QDir Folder(CataloguePrefix.section(QLatin1Char('/'), 0, -2));
-    for (const QString& Name : Folder.entryList({QStringLiteral("zirko_*.qm")})) {
-        Languages << Name.mid(6).chopped(3);
+    // Matched by hand: a name filter compiles a regular expression, and with it
+    // the whole expression library would be paged in at every start.
+    for (const QString& Name : Folder.entryList(QDir::Files)) {
+        if (Name.startsWith(QLatin1String("zirko_")) && Name.endsWith(QLatin1String(".qm"))) {
+            Languages << Name.mid(6).chopped(3);
+        }
     }
     return Languages;
 }

@@ -3,37 +3,33 @@
 
 #include "TImageList.h"
 
-#include <QImage>
-#include <QPainter>
+#include <QImageReader>
 #include <QPixmap>
-#include <QSvgRenderer>
 
 #include <array>
 
+// The SVG images' renderings at each size they are shown at (zirko_tray_pngs
+// makes them): decoding a PNG needs no SVG library in the program, and each
+// image is exact at its size.
 namespace {
 
-// Rendered here rather than through the SVG icon plugin, so the images never
-// depend on a plugin being installed and come out pixel-exact at their size.
-QPixmap Render(const QString& Resource, int Size) {
-    QImage Image(Size, Size, QImage::Format_ARGB32_Premultiplied);
-    Image.fill(Qt::transparent);
-    QSvgRenderer Renderer(Resource);
-    if (Renderer.isValid()) {
-        QPainter Painter(&Image);
-        Renderer.render(&Painter);
-    }
-    return QPixmap::fromImage(Image);
+QPixmap Load(const QString& Resource) {
+    // Read as PNG without asking: asking loads every image-format plugin (and
+    // Qt Svg with one of them) to learn whether it knows the file.
+    QImageReader Reader(Resource, "PNG");
+    Reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(Reader.read());
 }
 
 } // namespace
 
 QIcon ZirkoRadarImage(int index) {
     static const std::array<const char*, ZirkoRadarImageCount> Files = {
-        ":/zirko/images/radar_grey.svg", ":/zirko/images/radar_yellow.svg",
-        ":/zirko/images/radar_red.svg"};
+        ":/zirko/images/png/radar_grey.png", ":/zirko/images/png/radar_yellow.png",
+        ":/zirko/images/png/radar_red.png"};
     if (index < 0 || index >= ZirkoRadarImageCount)
         return {};
-    return QIcon(Render(QString::fromLatin1(Files[static_cast<size_t>(index)]), 16));
+    return QIcon(Load(QString::fromLatin1(Files[static_cast<size_t>(index)])));
 }
 
 void ZirkoAddRadarImages(TImageList& List) {
@@ -44,6 +40,6 @@ void ZirkoAddRadarImages(TImageList& List) {
 QIcon ZirkoProgramIcon() {
     QIcon Icon;
     for (const int Size : {16, 24, 32, 48, 64, 128})
-        Icon.addPixmap(Render(QStringLiteral(":/zirko/images/program.svg"), Size));
+        Icon.addPixmap(Load(QStringLiteral(":/zirko/images/hicolor/%1x%1/apps/zirko.png").arg(Size)));
     return Icon;
 }

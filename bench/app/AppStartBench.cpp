@@ -8,10 +8,16 @@
 // of history in ZIRKO.DB (made by the benchmarks' one generator, ending now: the
 // automatic monitoring every 2 s, retention stepped as it went).
 //
+// Two reference windows run beside them: four tabs and a label, and a bare one.
+//
 //   zirko_app_bench [--runs N] [--zirko PATH] [--history-days DAYS] [--keep DIR]
+//                   [--idle-ms MS] [--references-only yes] [--before PATH]
 //
 // --keep DIR keeps the cases' folders in DIR, and a year of history made there
-// before serves the next run (writing one takes minutes).
+// before serves the next run (writing one takes minutes). --idle-ms: how long
+// after the first paint the resident memory is read (1500). --references-only:
+// "existing log" and the references alone. --before: another build of zirko
+// run beside, as "existing log" in a folder of its own.
 
 #include "THistoryGenerator.h"
 #include "THistoryStore.h"
@@ -288,6 +294,18 @@ void WriteTargets(const fs::path& File, int Count) {
     std::fclose(Out);
 }
 
+// The program, and the chart module beside it where the build made one.
+void CopyProgram(const fs::path& Program, const fs::path& Folder) {
+    fs::copy_file(Program, Folder / "zirko", fs::copy_options::overwrite_existing);
+    for (const auto& entry : fs::directory_iterator(Program.parent_path())) {
+        if (entry.path().filename().string().rfind("libzirko_", 0) == 0 &&
+            entry.path().extension() == ".so") {
+            fs::copy_file(entry.path(), Folder / entry.path().filename(),
+                          fs::copy_options::overwrite_existing);
+        }
+    }
+}
+
 struct TRun {
     double StartMs;
     double ResidentMiB;
@@ -300,12 +318,20 @@ double Median(std::vector<double> Values) {
     return n == 0 ? 0.0 : n % 2 == 1 ? Values[n / 2] : (Values[n / 2 - 1] + Values[n / 2]) / 2.0;
 }
 
-// Minimal: the reference window, which keeps no history.
+// What a case starts: zirko, or one of the reference windows, which keep no history.
+enum class TProgram { Zirko, Minimal, Bare };
+
 std::optional<TRun> RunOnce(Display* X, TPaintWatch& Paints, const std::string& Display,
-                            const fs::path& Folder, bool Minimal) {
+                            const fs::path& Folder, TProgram Program,
+                            std::chrono::milliseconds Idle) {
+    const bool Minimal = Program != TProgram::Zirko;
+    std::vector<std::string> command = {(Folder / "zirko").string()};
+    if (Program == TProgram::Bare) {
+        command.emplace_back("--bare");
+    }
     const auto started = TClock::now();
     // Each case's own targets file (none but in the targets' case), never the user's.
-    const pid_t pid = Spawn({(Folder / "zirko").string()},
+    const pid_t pid = Spawn(command,
                             {"DISPLAY=" + Display, "QT_QPA_PLATFORM=xcb",
                              "XDG_CONFIG_HOME=" + (Folder / "config").string()});
     if (pid < 0) {
@@ -321,7 +347,7 @@ std::optional<TRun> RunOnce(Display* X, TPaintWatch& Paints, const std::string& 
     }
     const auto painted = TClock::now();
     // Idle: the start-up work is over and the event loop waits.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    std::this_thread::sleep_for(Idle);
     const long resident = ResidentKiB(pid);
     const bool history = HoldsHistory(pid);
     CloseWindow(X, window);
@@ -349,17 +375,19 @@ struct TCase {
     std::vector<double> Ms;
     std::vector<double> MiB;
     std::vector<double> PaintMs;
-    bool Minimal = false; // the reference window in place of zirko
+    TProgram Program = TProgram::Zirko;
 };
 
 // Alternating the cases spreads any drift of the machine over all of them. A
 // first round, not counted, leaves a log (and a history) for the later cases.
 bool RunCases(Display* X, TPaintWatch& Paints, const std::string& Display,
-              std::vector<TCase>& Cases, int Runs) {
+              std::vector<TCase>& Cases, int Runs, std::chrono::milliseconds Idle) {
     for (int run = -1; run < Runs; ++run) {
-        // The first case is a first start: no log and no history yet.
+        // "new log" is a first start: no log and no history yet.
         for (const char* name : {"ZIRKO.LOG", "ZIRKO.DB", "ZIRKO.DB-wal", "ZIRKO.DB-shm"}) {
-            fs::remove(Cases.front().Folder / name);
+            if (Cases.front().Folder.filename() == "new-log") {
+                fs::remove(Cases.front().Folder / name);
+            }
         }
         if (run < 0) {
             std::printf("warm-up:");
@@ -367,7 +395,7 @@ bool RunCases(Display* X, TPaintWatch& Paints, const std::string& Display,
             std::printf("run %2d:", run + 1);
         }
         for (TCase& c : Cases) {
-            const std::optional<TRun> r = RunOnce(X, Paints, Display, c.Folder, c.Minimal);
+            const std::optional<TRun> r = RunOnce(X, Paints, Display, c.Folder, c.Program, Idle);
             if (!r) {
                 return false;
             }
@@ -391,6 +419,9 @@ int main(int argc, char** argv) {
     int historyDays = 366;
     std::string zirko = ZIRKO_BINARY;
     std::string keep;
+    std::chrono::milliseconds idle(1500);
+    bool referencesOnly = false;
+    std::string before;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--runs") == 0) {
             runs = std::max(1, std::atoi(argv[i + 1]));
@@ -400,6 +431,13 @@ int main(int argc, char** argv) {
             historyDays = std::clamp(std::atoi(argv[i + 1]), 1, 400);
         } else if (std::strcmp(argv[i], "--keep") == 0) {
             keep = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--idle-ms") == 0) {
+            idle = std::chrono::milliseconds(std::clamp(std::atoi(argv[i + 1]), 100, 60000));
+        } else if (std::strcmp(argv[i], "--before") == 0) {
+            before = argv[i + 1]; // another build of zirko, run as "existing log" too
+        } else if (std::strcmp(argv[i], "--references-only") == 0) {
+            // Only "existing log" and the reference windows: no year to write.
+            referencesOnly = std::strcmp(argv[i + 1], "yes") == 0;
         }
     }
 
@@ -415,15 +453,29 @@ int main(int argc, char** argv) {
                                 {"existing log", base / "existing-log", {}, {}, {}},
                                 {"existing log, a year of history", base / "year", {}, {}, {}},
                                 {"existing log, 200 targets", base / "targets", {}, {}, {}},
-                                {"a minimal Qt window", base / "minimal", {}, {}, {}, true}};
+                                {"a minimal Qt window (four tabs, a label)", base / "minimal", {}, {}, {},
+                                 TProgram::Minimal},
+                                {"a bare Qt window (no text)", base / "bare", {}, {}, {},
+                                 TProgram::Bare}};
+    if (!before.empty()) {
+        cases.insert(cases.begin() + 2, {"existing log, the --before build", base / "before", {}, {}, {}});
+    }
     for (const TCase& c : cases) {
         fs::create_directories(c.Folder / "config" / "zirko");
-        fs::copy_file(c.Minimal ? std::string(MINIMAL_WINDOW) : zirko, c.Folder / "zirko",
-                      fs::copy_options::overwrite_existing);
+        const bool old = c.Folder == base / "before";
+        CopyProgram(c.Program != TProgram::Zirko ? fs::path(MINIMAL_WINDOW)
+                    : old                        ? fs::path(before)
+                                                 : fs::path(zirko),
+                    c.Folder);
     }
-    WriteTargets(cases[3].Folder / "config" / "zirko" / "targets.yml", 200);
-    if (!(fs::exists(cases[2].Folder / THistoryStore::FileName) && !keep.empty()) &&
-        !MakeHistory(cases[2].Folder, historyDays)) {
+    const auto year = std::find_if(cases.begin(), cases.end(),
+                                   [&](const TCase& c) { return c.Folder == base / "year"; });
+    WriteTargets(base / "targets" / "config" / "zirko" / "targets.yml", 200);
+    if (referencesOnly) {
+        cases.erase(year, year + 2); // the year and the targets
+        cases.erase(cases.begin());
+    } else if (!(fs::exists(year->Folder / THistoryStore::FileName) && !keep.empty()) &&
+               !MakeHistory(year->Folder, historyDays)) {
         std::fprintf(stderr, "the year of history could not be written\n");
         removeBase();
         return 1;
@@ -451,7 +503,7 @@ int main(int argc, char** argv) {
     bool done = false;
     {
         TPaintWatch paints(x);
-        done = paints.Available() && RunCases(x, paints, display, cases, runs);
+        done = paints.Available() && RunCases(x, paints, display, cases, runs, idle);
     }
     XCloseDisplay(x);
     Stop(trayer);
@@ -467,12 +519,19 @@ int main(int argc, char** argv) {
         std::printf("| %s | %.1f | %.1f | %.1f |\n", c.Name, Median(c.Ms), Median(c.MiB),
                     Median(c.PaintMs));
     }
-    const TCase& minimal = cases.back();
-    for (const TCase& c : cases) {
-        std::printf("%s against the minimal window: shown %.2f x, resident %.2f x, painted %.2f x\n",
-                    c.Name, Median(c.Ms) / Median(minimal.Ms), Median(c.MiB) / Median(minimal.MiB),
-                    Median(c.PaintMs) / Median(minimal.PaintMs));
+    for (const TCase& reference : cases) {
+        if (reference.Program == TProgram::Zirko) {
+            continue;
+        }
+        for (const TCase& c : cases) {
+            std::printf("%s against %s: shown %.2f x, resident %.2f x, painted %.2f x\n", c.Name,
+                        reference.Name, Median(c.Ms) / Median(reference.Ms),
+                        Median(c.MiB) / Median(reference.MiB),
+                        Median(c.PaintMs) / Median(reference.PaintMs));
+        }
     }
-    std::printf("\n%d runs each; the year's history: %d days\n", runs, historyDays);
+    std::printf("\n%d runs each; resident memory %lld ms after the first paint; the year's "
+                "history: %d days\n",
+                runs, static_cast<long long>(idle.count()), referencesOnly ? 0 : historyDays);
     return 0;
 }

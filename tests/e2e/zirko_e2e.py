@@ -28,6 +28,7 @@ session bus exists, because it connects when imported.
 
 import os
 import ctypes
+import glob
 import re
 import select
 import shutil
@@ -439,6 +440,10 @@ class Desktop:
         target = os.path.join(folder, name)
         if not os.path.exists(target):
             shutil.copy2(binary or zirko_binary(), target)
+            # The plot's module goes with a build tree's program.
+            for module in glob.glob(os.path.join(os.path.dirname(binary or zirko_binary()),
+                                                 "libzirko_*.so")):
+                shutil.copy2(module, folder)
         # Its messages go to a file: a pipe nobody reads would stall it when full.
         errors_path = os.path.join(self.workdir, "zirko-%d.stderr" % len(self._programs))
         errors = open(errors_path, "wb")

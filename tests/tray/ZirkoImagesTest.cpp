@@ -5,6 +5,8 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -62,28 +64,36 @@ TEST(ZirkoImages, ProgramIconHas32x32AndIsDrawn) {
     EXPECT_EQ(PixelOf(Icon, 32, {0, 0}).alpha(), 0); // rounded corner
 }
 
-// The PNGs for installation must not drift from the images compiled in.
-TEST(ZirkoImages, CommittedPngRenderingsMatchTheResources) {
+// The renderings the program carries must not drift from their SVG sources.
+TEST(ZirkoImages, CompiledInRenderingsMatchTheSvgSources) {
     const QString Dir = QStringLiteral(ZIRKO_TRAY_IMAGES_DIR);
     struct TRow {
         QString File;
         QIcon Icon;
         int Size;
     };
-    const TRow Rows[] = {{Dir + "/png/radar_grey.png", ZirkoRadarImage(0), 16},
-                         {Dir + "/png/radar_yellow.png", ZirkoRadarImage(1), 16},
-                         {Dir + "/png/radar_red.png", ZirkoRadarImage(2), 16},
-                         {Dir + "/hicolor/32x32/apps/zirko.png", ZirkoProgramIcon(), 32}};
+    const TRow Rows[] = {{Dir + "/radar_grey.svg", ZirkoRadarImage(0), 16},
+                         {Dir + "/radar_yellow.svg", ZirkoRadarImage(1), 16},
+                         {Dir + "/radar_red.svg", ZirkoRadarImage(2), 16},
+                         {Dir + "/program.svg", ZirkoProgramIcon(), 16},
+                         {Dir + "/program.svg", ZirkoProgramIcon(), 128}};
     for (const TRow& Row : Rows) {
-        const QImage Png = QImage(Row.File).convertToFormat(QImage::Format_ARGB32);
+        QImage Svg(Row.Size, Row.Size, QImage::Format_ARGB32);
+        Svg.fill(Qt::transparent);
+        QSvgRenderer Renderer(Row.File);
+        ASSERT_TRUE(Renderer.isValid()) << qPrintable(Row.File);
+        {
+            QPainter Painter(&Svg);
+            Renderer.render(&Painter);
+        }
         const QImage Built =
             Row.Icon.pixmap(Row.Size, Row.Size).toImage().convertToFormat(QImage::Format_ARGB32);
-        ASSERT_EQ(Png.size(), QSize(Row.Size, Row.Size)) << qPrintable(Row.File);
-        ASSERT_EQ(Built.size(), Png.size()) << qPrintable(Row.File);
+        ASSERT_EQ(Svg.size(), QSize(Row.Size, Row.Size)) << qPrintable(Row.File);
+        ASSERT_EQ(Built.size(), Svg.size()) << qPrintable(Row.File);
         int Differing = 0;
         for (int y = 0; y < Row.Size; ++y)
             for (int x = 0; x < Row.Size; ++x) {
-                const QColor A = QColor::fromRgba(Png.pixel(x, y)),
+                const QColor A = QColor::fromRgba(Svg.pixel(x, y)),
                              B = QColor::fromRgba(Built.pixel(x, y));
                 if (std::abs(A.alpha() - B.alpha()) > 2 ||
                     (A.alpha() > 32 &&
