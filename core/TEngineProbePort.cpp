@@ -19,7 +19,7 @@ TReplyStatus ReplyOf(const TNetProbeResult& Result) {
     if (Result.Kind != skEchoReply) {
         return Reply; // lost: no bytes, no round trip
     }
-    Reply.ReplyBytes = TIcmpWire::EchoSize;
+    Reply.ReplyBytes = Result.Bytes;
     Reply.FromAddress = Result.From;
     Reply.ReplyTtl = Result.ReplyTtl;
     Reply.RoundTripUs = Result.RoundTripNs / 1000;
@@ -59,9 +59,14 @@ TEngineProbePort::TEngineProbePort(TNetContext& Context, QObject* Parent)
 TEngineProbePort::~TEngineProbePort() = default;
 
 void TEngineProbePort::Send(const std::string& Address, TToken Token, int TimeoutMs) {
+    SendAs(Address, Token, TimeoutMs, 0, {});
+}
+
+void TEngineProbePort::SendAs(const std::string& Address, TToken Token, int TimeoutMs, int Size,
+                              const std::string& Source) {
     const uint32_t Round = ++FRound;
     FTokens[Round] = Token;
-    FEngine.Queue(Address, HopLimit, Round, TimeoutMs);
+    FEngine.Queue(Address, HopLimit, Round, TimeoutMs, Size, Source);
     // What else is due within the batch leaves with this one.
     Batch();
 }
