@@ -108,8 +108,8 @@ void TEngineProbePort::ResolveIn(const std::string& Host, TTargetNetwork Network
         },
         [this, Token](const TLookupThread::TResult& Result) {
             if (OnResolved) {
-                OnResolved(Token, Result.Found ? std::optional(Result.Text.toStdString())
-                                               : std::nullopt);
+                OnResolved(Token,
+                           Result.Found ? std::optional(Result.Text.toStdString()) : std::nullopt);
             }
         });
 }
@@ -159,11 +159,10 @@ void TEngineProbePort::WatchDescriptors() {
         auto Notifier = std::make_unique<QSocketNotifier>(Descriptor, QSocketNotifier::Read);
         // Answers are read with the next batch, not one wake-up each: their round trips
         // end at the kernel's stamp anyway. Until then the descriptor is not watched.
-        connect(Notifier.get(), &QSocketNotifier::activated, this,
-                [this, Raw = Notifier.get()] {
-                    Raw->setEnabled(false);
-                    Batch();
-                });
+        connect(Notifier.get(), &QSocketNotifier::activated, this, [this, Raw = Notifier.get()] {
+            Raw->setEnabled(false);
+            Batch();
+        });
         FNotifiers.emplace(Descriptor, std::move(Notifier));
     }
 }

@@ -18,7 +18,7 @@ TTargetNetwork NetworkOf(const TTarget& ATarget) {
     }
     in_addr Four{};
     return ::inet_pton(AF_INET, ATarget.Source.c_str(), &Four) == 1 ? TTargetNetwork::Ip4
-                                                                     : TTargetNetwork::Ip6;
+                                                                    : TTargetNetwork::Ip6;
 }
 
 // A token holds the generation, the target and the probe's sequence.
@@ -133,7 +133,8 @@ void TTargetWatch::SetTargets(std::vector<TTarget> Targets) {
     }
     for (size_t J = 0; J < FTargets.size(); ++J) {
         if (!Kept[J] && FActive) {
-            Announce(FTargets[J], FTargets[J].Outages.Unmonitored(FClock.WallMs(), FClock.SteadyMs()));
+            Announce(FTargets[J],
+                     FTargets[J].Outages.Unmonitored(FClock.WallMs(), FClock.SteadyMs()));
             AnnounceSlow(FTargets[J],
                          FTargets[J].Slow.Unmonitored(FClock.WallMs(), FClock.SteadyMs()));
         }

@@ -86,7 +86,8 @@ void TNetProbeEngine::OpenLane(TLane& ALane) {
     const int Parsed = Four ? ::inet_pton(AF_INET, ALane.Source.c_str(), &In4.sin_addr)
                             : ::inet_pton(AF_INET6, ALane.Source.c_str(), &In6.sin6_addr);
     Size = Four ? sizeof(In4) : sizeof(In6);
-    if (Parsed != 1 || ::bind(ALane.Socket.Handle(), reinterpret_cast<sockaddr*>(&Bound), Size) != 0) {
+    if (Parsed != 1 ||
+        ::bind(ALane.Socket.Handle(), reinterpret_cast<sockaddr*>(&Bound), Size) != 0) {
         const int32_t Error = Parsed != 1 ? ErrnoCode(EAFNOSUPPORT) : ErrnoCode(errno);
         CloseLane(ALane);
         Stack().ThrowSocketError(Error);
@@ -129,7 +130,7 @@ uint16_t TNetProbeEngine::NextSequence(const TLane& ALane) {
     for (;;) {
         const uint16_t Sequence = FSequence;
         FSequence = static_cast<uint16_t>(FSequence == 0xFFFF ? TNetProbeBook::FirstSequence
-                                                               : FSequence + 1);
+                                                              : FSequence + 1);
         if (Sequence >= TNetProbeBook::FirstSequence && ALane.Book.Find(Sequence) == nullptr) {
             return Sequence;
         }
@@ -143,8 +144,8 @@ std::size_t TNetProbeEngine::BuildEcho(TArea& AEcho, const TLane& ALane, uint16_
     if (APayload > 0) {
         // The same request, cut or filled out to the payload asked for.
         Length = 8 + static_cast<std::size_t>(std::clamp(APayload, MinPayload, MaxPayload));
-        std::fill(AEcho.begin() + TIcmpWire::EchoSize, AEcho.begin() + std::max<std::ptrdiff_t>(
-                                                           TIcmpWire::EchoSize, Length),
+        std::fill(AEcho.begin() + TIcmpWire::EchoSize,
+                  AEcho.begin() + std::max<std::ptrdiff_t>(TIcmpWire::EchoSize, Length),
                   uint8_t{'E'});
         AEcho[2] = AEcho[3] = 0;
         const uint16_t Sum = TIcmpWire::Checksum(std::span<const uint8_t>(AEcho).first(Length));
@@ -389,8 +390,8 @@ void TNetProbeEngine::ApplyReports(std::vector<TNetProbeResult>& AOut) {
         if (Report->Error == EAGAIN) {
             // Faster than the helper's pace after all: it goes again first.
             FQueue.push_front({Probe.Address, Probe.Ttl, Probe.Round,
-                               static_cast<int32_t>(Probe.TimeoutNs / TClock::NsPerMs),
-                               Probe.Size, Lane.Source});
+                               static_cast<int32_t>(Probe.TimeoutNs / TClock::NsPerMs), Probe.Size,
+                               Lane.Source});
             continue;
         }
         TNetProbeResult Failed = Ended(Probe.Address, Probe.Round, Probe.Ttl, skError);
@@ -481,8 +482,8 @@ void TNetProbeEngine::Accept(TLane& ALane, const TArea& AArea, int32_t AN,
         Result.From = Answer->From;
         Result.ReplyTtl = Answer->ReplyTtl;
         Result.RoundTripNs = Span;
-        const auto Header = Family.Version == Id_IPv6 ? TIcmp6Wire::HeaderSize
-                                                      : std::size_t{AArea[0] & 15U} * 4;
+        const auto Header =
+            Family.Version == Id_IPv6 ? TIcmp6Wire::HeaderSize : std::size_t{AArea[0] & 15U} * 4;
         Result.Bytes = AN - static_cast<int32_t>(Header);
     }
     AOut.push_back(std::move(Result));

@@ -89,7 +89,8 @@ TParsed Parse(std::span<const uint8_t> ABytes) {
     const bool Sourced = ABytes[5] == 1 && Kind == static_cast<uint8_t>(TRequestKind::Probe);
     const bool SourceBlank =
         std::all_of(ABytes.begin() + 48, ABytes.begin() + 64, [](uint8_t B) { return B == 0; });
-    if ((ABytes[5] != 0 && !Sourced) || (!Sourced && !SourceBlank) || ABytes[6] != 0 || ABytes[7] != 0 || ABytes[46] != 0 || ABytes[47] != 0 ||
+    if ((ABytes[5] != 0 && !Sourced) || (!Sourced && !SourceBlank) || ABytes[6] != 0 ||
+        ABytes[7] != 0 || ABytes[46] != 0 || ABytes[47] != 0 ||
         ABytes.size() != RequestHeaderSize + Length) {
         return Result;
     }

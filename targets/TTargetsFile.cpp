@@ -127,9 +127,9 @@ private:
         }
         for (const auto& [Host, Line] : AHosts) {
             if (::inet_pton(Source4 ? AF_INET6 : AF_INET, Host.c_str(), &Any) == 1) {
-                throw ETargetsFile(FFile, Line, "host " + Quoted(Host) + " is not " + Family +
-                                                    " like \"source\" " +
-                                                    Quoted(ASettings.Source));
+                throw ETargetsFile(FFile, Line,
+                                   "host " + Quoted(Host) + " is not " + Family +
+                                       " like \"source\" " + Quoted(ASettings.Source));
             }
         }
     }

@@ -48,9 +48,15 @@ TEST(ProbeProtocol, SendsOnlyEchoRequestsToUnicastAddresses) {
     const std::vector<TRow> Rows{
         {"IPv4 echo request", Echo4, [](TProbe&) {}, TVerdict::Accepted},
         {"IPv6 echo request", Echo6, [](TProbe&) {}, TVerdict::Accepted},
-        {"from a source", Echo4, [](TProbe& P) { P.Source = {{10, 1, 2, 9}}; },
+        {"from a source", Echo4,
+         [](TProbe& P) {
+             P.Source = {{10, 1, 2, 9}};
+         },
          TVerdict::Accepted},
-        {"from a multicast source", Echo4, [](TProbe& P) { P.Source = {{224, 0, 0, 1}}; },
+        {"from a multicast source", Echo4,
+         [](TProbe& P) {
+             P.Source = {{224, 0, 0, 1}};
+         },
          TVerdict::NotServed},
         {"from IPv6's unspecified source", Echo6,
          [](TProbe& P) { P.Source = std::array<uint8_t, 16>{}; }, TVerdict::NotServed},
@@ -242,8 +248,8 @@ TEST(SendRate, HoldsToAnOrdinaryUsersPing) {
         int64_t AtUs;
         int Tries, Allowed;
     };
-    const std::vector<TRow> Rows{
-        {0, 40, 32}, {100, 1, 0}, {250, 2, 1}, {10000, 40, 32}, {12000, 10, 8}, {12100, 1, 0}};
+    const std::vector<TRow> Rows{{0, 40, 32},     {100, 1, 0},    {250, 2, 1},
+                                 {10000, 40, 32}, {12000, 10, 8}, {12100, 1, 0}};
     for (const TRow& R : Rows) {
         SCOPED_TRACE(R.AtUs);
         int Went = 0;
