@@ -74,20 +74,23 @@ void TNetProbeEngine::OpenLane(TLane& ALane) {
                               ? TNetProbeTransport::Datagram
                               : TNetProbeTransport::Raw;
     }
-    if (ALane.Source.empty() || ALane.Transport == TNetProbeTransport::Helper) {
-        return; // the helper sends from the source each probe names
+    if (!ALane.Source.empty() && ALane.Transport != TNetProbeTransport::Helper) {
+        BindSource(ALane); // the helper sends from the source each probe names
     }
+}
+
+void TNetProbeEngine::BindSource(TLane& ALane) {
     sockaddr_storage Bound{};
-    socklen_t Size = 0;
     const bool Four = ALane.Family->Version == Id_IPv4;
     auto& In4 = reinterpret_cast<sockaddr_in&>(Bound);
     auto& In6 = reinterpret_cast<sockaddr_in6&>(Bound);
     Bound.ss_family = static_cast<sa_family_t>(ALane.Family->AddressFamily);
     const int Parsed = Four ? ::inet_pton(AF_INET, ALane.Source.c_str(), &In4.sin_addr)
                             : ::inet_pton(AF_INET6, ALane.Source.c_str(), &In6.sin6_addr);
-    Size = Four ? sizeof(In4) : sizeof(In6);
+    const socklen_t Size = Four ? sizeof(In4) : sizeof(In6);
     if (Parsed != 1 ||
         ::bind(ALane.Socket.Handle(), reinterpret_cast<sockaddr*>(&Bound), Size) != 0) {
+        // Never left open unbound: its probes would leave from another address.
         const int32_t Error = Parsed != 1 ? ErrnoCode(EAFNOSUPPORT) : ErrnoCode(errno);
         CloseLane(ALane);
         Stack().ThrowSocketError(Error);

@@ -106,6 +106,9 @@ private:
     using TArea = std::array<uint8_t, TIcmpWire::AreaSize>;
 
     void OpenLane(TLane& ALane);
+    // Binds a lane of the process's own to its source; throws, the lane closed, when the
+    // source is not of the lane's family or not this machine's.
+    void BindSource(TLane& ALane);
     void CloseLane(TLane& ALane);
     TLane& LaneOf(const TNetFamily& AFamily, const std::string& ASource = {});
     uint16_t NextSequence(const TLane& ALane);
