@@ -19,7 +19,7 @@ TReplyStatus ReplyOf(const TNetProbeResult& Result) {
     if (Result.Kind != skEchoReply) {
         return Reply; // lost: no bytes, no round trip
     }
-    Reply.ReplyBytes = TIcmpWire::EchoSize;
+    Reply.ReplyBytes = Result.Bytes;
     Reply.FromAddress = Result.From;
     Reply.ReplyTtl = Result.ReplyTtl;
     Reply.RoundTripUs = Result.RoundTripNs / 1000;
@@ -59,9 +59,14 @@ TEngineProbePort::TEngineProbePort(TNetContext& Context, QObject* Parent)
 TEngineProbePort::~TEngineProbePort() = default;
 
 void TEngineProbePort::Send(const std::string& Address, TToken Token, int TimeoutMs) {
+    SendAs(Address, Token, TimeoutMs, 0, {});
+}
+
+void TEngineProbePort::SendAs(const std::string& Address, TToken Token, int TimeoutMs, int Size,
+                              const std::string& Source) {
     const uint32_t Round = ++FRound;
     FTokens[Round] = Token;
-    FEngine.Queue(Address, HopLimit, Round, TimeoutMs);
+    FEngine.Queue(Address, HopLimit, Round, TimeoutMs, Size, Source);
     // What else is due within the batch leaves with this one.
     Batch();
 }
@@ -103,8 +108,8 @@ void TEngineProbePort::ResolveIn(const std::string& Host, TTargetNetwork Network
         },
         [this, Token](const TLookupThread::TResult& Result) {
             if (OnResolved) {
-                OnResolved(Token, Result.Found ? std::optional(Result.Text.toStdString())
-                                               : std::nullopt);
+                OnResolved(Token,
+                           Result.Found ? std::optional(Result.Text.toStdString()) : std::nullopt);
             }
         });
 }
@@ -154,11 +159,10 @@ void TEngineProbePort::WatchDescriptors() {
         auto Notifier = std::make_unique<QSocketNotifier>(Descriptor, QSocketNotifier::Read);
         // Answers are read with the next batch, not one wake-up each: their round trips
         // end at the kernel's stamp anyway. Until then the descriptor is not watched.
-        connect(Notifier.get(), &QSocketNotifier::activated, this,
-                [this, Raw = Notifier.get()] {
-                    Raw->setEnabled(false);
-                    Batch();
-                });
+        connect(Notifier.get(), &QSocketNotifier::activated, this, [this, Raw = Notifier.get()] {
+            Raw->setEnabled(false);
+            Batch();
+        });
         FNotifiers.emplace(Descriptor, std::move(Notifier));
     }
 }

@@ -34,6 +34,8 @@ public:
     ~TEngineProbePort() override;
 
     void Send(const std::string& Address, TToken Token, int TimeoutMs) override;
+    void SendAs(const std::string& Address, TToken Token, int TimeoutMs, int Size,
+                const std::string& Source) override;
     void Resolve(const std::string& Host, TToken Token) override;
     void ResolveIn(const std::string& Host, TTargetNetwork Network, TToken Token) override;
 

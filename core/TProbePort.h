@@ -26,6 +26,14 @@ public:
     // One echo request to a resolved address; exactly one answer follows, after at
     // most TimeoutMs.
     virtual void Send(const std::string& Address, TToken Token, int TimeoutMs) = 0;
+    // The same with the target's payload size (0: the port's own) and source address
+    // ("": the kernel's choice); a port that cannot shape its requests sends as above.
+    virtual void SendAs(const std::string& Address, TToken Token, int TimeoutMs, int Size,
+                        const std::string& Source) {
+        (void)Size;
+        (void)Source;
+        Send(Address, Token, TimeoutMs);
+    }
     // Host's address, or nullopt when it does not resolve, comes to OnResolved.
     virtual void Resolve(const std::string& Host, TToken Token) = 0;
     // The same within the family a target's "network" asks for; a port that cannot

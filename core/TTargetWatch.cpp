@@ -7,8 +7,19 @@
 #include "TWatchRules.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 
 namespace {
+
+// A name is looked up in the family of the address it is sent from.
+TTargetNetwork NetworkOf(const TTarget& ATarget) {
+    if (ATarget.Source.empty() || ATarget.Network != TTargetNetwork::Any) {
+        return ATarget.Network;
+    }
+    in_addr Four{};
+    return ::inet_pton(AF_INET, ATarget.Source.c_str(), &Four) == 1 ? TTargetNetwork::Ip4
+                                                                    : TTargetNetwork::Ip6;
+}
 
 // A token holds the generation, the target and the probe's sequence.
 constexpr int TargetBits = 24;
@@ -122,7 +133,8 @@ void TTargetWatch::SetTargets(std::vector<TTarget> Targets) {
     }
     for (size_t J = 0; J < FTargets.size(); ++J) {
         if (!Kept[J] && FActive) {
-            Announce(FTargets[J], FTargets[J].Outages.Unmonitored(FClock.WallMs(), FClock.SteadyMs()));
+            Announce(FTargets[J],
+                     FTargets[J].Outages.Unmonitored(FClock.WallMs(), FClock.SteadyMs()));
             AnnounceSlow(FTargets[J],
                          FTargets[J].Slow.Unmonitored(FClock.WallMs(), FClock.SteadyMs()));
         }
@@ -187,7 +199,7 @@ void TTargetWatch::Due(size_t Index, int64_t NowMs) {
         // One lookup at a time, then one every retry span: a dead name costs nothing more.
         if (!State.Resolving && NowMs >= State.NextLookupMs) {
             State.Resolving = true;
-            FPort.ResolveIn(State.Target.Host, State.Target.Network, TokenOf(Index, 0));
+            FPort.ResolveIn(State.Target.Host, NetworkOf(State.Target), TokenOf(Index, 0));
         }
         if (!State.Address) {
             return; // a port that answered at once has the address already
@@ -196,7 +208,8 @@ void TTargetWatch::Due(size_t Index, int64_t NowMs) {
     ++State.Sequence;
     ++State.Sent;
     const int Timeout = int(std::clamp<int64_t>(State.Target.IntervalMs, 1, 60'000));
-    FPort.Send(*State.Address, TokenOf(Index, State.Sequence), Timeout);
+    FPort.SendAs(*State.Address, TokenOf(Index, State.Sequence), Timeout, State.Target.Size,
+                 State.Target.Source);
 }
 
 void TTargetWatch::Resolved(TProbePort::TToken Token, const std::optional<std::string>& Address) {

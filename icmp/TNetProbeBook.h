@@ -19,6 +19,7 @@ struct TNetInFlight {
     int64_t TimeoutNs = 0;
     TNetRoundTrip Trip{0, 0};
     uint32_t HelperId = 0; // the helper's number for it, when relayed
+    uint16_t Size = 0;     // its payload as queued; 0 for the engine's own
     // Where it went (IPv4: the first 4 bytes): an answer must come from, or quote, this.
     std::array<uint8_t, 16> Destination{};
     std::string Address{}; // the same as its caller wrote it, to hand back with the result

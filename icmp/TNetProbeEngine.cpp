@@ -2,12 +2,14 @@
 #include "TNetProbeEngine.h"
 
 #include "ENetExceptions.h"
+#include "TIcmp6Wire.h"
 #include "TNetFamily.h"
 #include "TNetProbeWire.h"
 #include "TNetSocketHelper.h"
 #include "TNetStack.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -39,8 +41,7 @@ TNetProbeEngine::TNetProbeEngine(TNetContext& AContext)
       // Its own identifier, so that a raw reader tells it from the synchronous ping; the
       // sequences start at a point of their own for the same reason.
       FIdentifier(TProbeMatch::RandomIdentifier()),
-      FLanes{TLane(AContext, static_cast<uint16_t>(AContext.Clock().SteadyNs() / 1000)),
-             TLane(AContext, static_cast<uint16_t>(AContext.Clock().SteadyNs() / 1000))} {}
+      FSequence(static_cast<uint16_t>(AContext.Clock().SteadyNs() / 1000)) {}
 
 TNetProbeEngine::~TNetProbeEngine() {
     Close();
@@ -55,13 +56,13 @@ void TNetProbeEngine::Open(const std::string& AAddress) {
         Stack().ThrowSocketError(HostNotFound);
     }
     TLane& Lane = LaneOf(Family);
-    OpenLane(Lane, Family);
+    OpenLane(Lane);
     FOpened = &Lane;
     FAddress = AAddress;
 }
 
-void TNetProbeEngine::OpenLane(TLane& ALane, const TNetFamily& AFamily) {
-    ALane.Socket.SetFamily(AFamily);
+void TNetProbeEngine::OpenLane(TLane& ALane) {
+    ALane.Socket.SetFamily(*ALane.Family);
     ALane.Socket.OpenHandle(SOCK_RAW, IPPROTO_ICMP);
     if (ALane.Socket.Relayed()) {
         ALane.Socket.ReleaseSocket();
@@ -73,14 +74,34 @@ void TNetProbeEngine::OpenLane(TLane& ALane, const TNetFamily& AFamily) {
                               ? TNetProbeTransport::Datagram
                               : TNetProbeTransport::Raw;
     }
-    ALane.Family = &AFamily;
+    if (!ALane.Source.empty() && ALane.Transport != TNetProbeTransport::Helper) {
+        BindSource(ALane); // the helper sends from the source each probe names
+    }
+}
+
+void TNetProbeEngine::BindSource(TLane& ALane) {
+    sockaddr_storage Bound{};
+    const bool Four = ALane.Family->Version == Id_IPv4;
+    auto& In4 = reinterpret_cast<sockaddr_in&>(Bound);
+    auto& In6 = reinterpret_cast<sockaddr_in6&>(Bound);
+    Bound.ss_family = static_cast<sa_family_t>(ALane.Family->AddressFamily);
+    const int Parsed = Four ? ::inet_pton(AF_INET, ALane.Source.c_str(), &In4.sin_addr)
+                            : ::inet_pton(AF_INET6, ALane.Source.c_str(), &In6.sin6_addr);
+    const socklen_t Size = Four ? sizeof(In4) : sizeof(In6);
+    if (Parsed != 1 ||
+        ::bind(ALane.Socket.Handle(), reinterpret_cast<sockaddr*>(&Bound), Size) != 0) {
+        // Never left open unbound: its probes would leave from another address.
+        const int32_t Error = Parsed != 1 ? ErrnoCode(EAFNOSUPPORT) : ErrnoCode(errno);
+        CloseLane(ALane);
+        Stack().ThrowSocketError(Error);
+    }
 }
 
 void TNetProbeEngine::CloseLane(TLane& ALane) {
     for (const TNetInFlight& P : ALane.Book.Probes()) {
         Forget(P);
     }
-    ALane.Book = TNetProbeBook(ALane.Book.NextSequence());
+    ALane.Book = TNetProbeBook();
     ALane.Socket.ReleaseSocket();
     ALane.Transport = TNetProbeTransport::None;
     ALane.AnswerIdentifier.reset();
@@ -91,14 +112,51 @@ void TNetProbeEngine::Close() {
     for (TLane& Lane : FLanes) {
         CloseLane(Lane);
     }
+    FLanes.clear();
     FQueue.clear();
     FHelper = nullptr;
     FOpened = nullptr;
     FAddress.clear();
 }
 
-TNetProbeEngine::TLane& TNetProbeEngine::LaneOf(const TNetFamily& AFamily) {
-    return FLanes[AFamily.Version == Id_IPv6 ? 1 : 0];
+TNetProbeEngine::TLane& TNetProbeEngine::LaneOf(const TNetFamily& AFamily,
+                                                const std::string& ASource) {
+    for (TLane& Lane : FLanes) {
+        if (Lane.Family == &AFamily && Lane.Source == ASource) {
+            return Lane;
+        }
+    }
+    return FLanes.emplace_back(Context(), AFamily, ASource);
+}
+
+uint16_t TNetProbeEngine::NextSequence(const TLane& ALane) {
+    for (;;) {
+        const uint16_t Sequence = FSequence;
+        FSequence = static_cast<uint16_t>(FSequence == 0xFFFF ? TNetProbeBook::FirstSequence
+                                                              : FSequence + 1);
+        if (Sequence >= TNetProbeBook::FirstSequence && ALane.Book.Find(Sequence) == nullptr) {
+            return Sequence;
+        }
+    }
+}
+
+std::size_t TNetProbeEngine::BuildEcho(TArea& AEcho, const TLane& ALane, uint16_t ASequence,
+                                       int APayload) {
+    TIcmpWire::BuildEchoRequest(AEcho, FIdentifier, ASequence, Context().Clock().TickCount(), {});
+    std::size_t Length = TIcmpWire::EchoSize;
+    if (APayload > 0) {
+        // The same request, cut or filled out to the payload asked for.
+        Length = 8 + static_cast<std::size_t>(std::clamp(APayload, MinPayload, MaxPayload));
+        std::fill(AEcho.begin() + TIcmpWire::EchoSize,
+                  AEcho.begin() + std::max<std::ptrdiff_t>(TIcmpWire::EchoSize, Length),
+                  uint8_t{'E'});
+        AEcho[2] = AEcho[3] = 0;
+        const uint16_t Sum = TIcmpWire::Checksum(std::span<const uint8_t>(AEcho).first(Length));
+        AEcho[2] = static_cast<uint8_t>(Sum & 0xFF);
+        AEcho[3] = static_cast<uint8_t>(Sum >> 8);
+    }
+    ALane.Family->ToEchoRequest(AEcho);
+    return Length;
 }
 
 TNetProbeTransport TNetProbeEngine::Transport() const {
@@ -114,8 +172,8 @@ TNetProbeTransport TNetProbeEngine::Transport() const {
 }
 
 void TNetProbeEngine::Queue(const std::string& AAddress, int ATtl, uint32_t ARound,
-                            int32_t ATimeoutMs) {
-    FQueue.push_back({AAddress, ATtl, ARound, ATimeoutMs});
+                            int32_t ATimeoutMs, int APayload, const std::string& ASource) {
+    FQueue.push_back({AAddress, ATtl, ARound, ATimeoutMs, APayload, ASource});
 }
 
 void TNetProbeEngine::Queue(int ATtl, uint32_t ARound, int32_t ATimeoutMs) {
@@ -144,7 +202,11 @@ int TNetProbeEngine::Descriptor() const {
 }
 
 std::size_t TNetProbeEngine::InFlight() const {
-    return FLanes[0].Book.Count() + FLanes[1].Book.Count();
+    std::size_t Count = 0;
+    for (const TLane& Lane : FLanes) {
+        Count += Lane.Book.Count();
+    }
+    return Count;
 }
 
 std::optional<int64_t> TNetProbeEngine::NextDueNs() const {
@@ -215,25 +277,25 @@ void TNetProbeEngine::SendOne(const TQueued& AProbe, std::vector<TNetProbeResult
         Fail(HostNotFound);
         return;
     }
-    TLane& Lane = LaneOf(Family);
+    TLane& Lane = LaneOf(Family, AProbe.Source);
     if (Lane.Transport == TNetProbeTransport::None) {
         try {
-            OpenLane(Lane, Family);
+            OpenLane(Lane);
         } catch (const ENetSocketError& E) {
             Fail(E.ErrorCode());
             return;
         }
     }
     const TClock& Clock = Context().Clock();
-    Entry.Sequence = Lane.Book.NextSequence();
+    Entry.Sequence = NextSequence(Lane);
+    Entry.Size = static_cast<uint16_t>(std::max(AProbe.Payload, 0));
     Entry.Ttl = AProbe.Ttl;
     Entry.Round = AProbe.Round;
     Entry.TimeoutNs = int64_t{AProbe.TimeoutMs} * TClock::NsPerMs;
     Entry.Address = AProbe.Address;
     TArea Echo{};
-    TIcmpWire::BuildEchoRequest(Echo, FIdentifier, Entry.Sequence, Clock.TickCount(), {});
-    Family.ToEchoRequest(Echo);
-    const auto Bytes = std::span<const uint8_t>(Echo).first(TIcmpWire::EchoSize);
+    const auto Bytes =
+        std::span<const uint8_t>(Echo).first(BuildEcho(Echo, Lane, Entry.Sequence, AProbe.Payload));
     const int32_t Error = Lane.Transport == TNetProbeTransport::Helper
                               ? SendRelayed(Lane, AProbe, Bytes, Entry)
                               : SendOwn(Lane, AProbe, Bytes, Entry);
@@ -281,6 +343,13 @@ int32_t TNetProbeEngine::SendRelayed(TLane& ALane, const TQueued& AProbe,
     Probe.WaitMs = static_cast<uint32_t>(
         std::clamp<int32_t>(AProbe.TimeoutMs, 1, static_cast<int32_t>(TProbeProtocol::MaxWaitMs)));
     ALane.Family->Destination(AProbe.Address, Probe.Address, Probe.ScopeId);
+    if (!ALane.Source.empty()) {
+        uint32_t Scope = 0;
+        Probe.Source.emplace();
+        if (!ALane.Family->Destination(ALane.Source, *Probe.Source, Scope)) {
+            return ErrnoCode(EAFNOSUPPORT);
+        }
+    }
     Probe.Message.assign(ABytes.begin(), ABytes.end());
     AEntry.Trip = TNetRoundTrip::Begin(Context().Clock());
     // Posted: a step's probes leave without a wait for each report; the reports come
@@ -290,7 +359,11 @@ int32_t TNetProbeEngine::SendRelayed(TLane& ALane, const TQueued& AProbe,
         return ErrnoCode(ECONNRESET); // the helper is gone
     }
     AEntry.HelperId = *Id;
-    FUnreported[*Id] = {static_cast<std::size_t>(&ALane - FLanes.data()), AEntry.Sequence};
+    std::size_t Index = 0;
+    while (&FLanes[Index] != &ALane) {
+        ++Index;
+    }
+    FUnreported[*Id] = {Index, AEntry.Sequence};
     return 0;
 }
 
@@ -301,7 +374,8 @@ void TNetProbeEngine::ApplyReports(std::vector<TNetProbeResult>& AOut) {
             ++Each;
             continue;
         }
-        TNetProbeBook& Book = FLanes[Each->second.first].Book;
+        TLane& Lane = FLanes[Each->second.first];
+        TNetProbeBook& Book = Lane.Book;
         const uint16_t Sequence = Each->second.second;
         Each = FUnreported.erase(Each);
         TNetInFlight* Entry = Book.Find(Sequence);
@@ -319,7 +393,8 @@ void TNetProbeEngine::ApplyReports(std::vector<TNetProbeResult>& AOut) {
         if (Report->Error == EAGAIN) {
             // Faster than the helper's pace after all: it goes again first.
             FQueue.push_front({Probe.Address, Probe.Ttl, Probe.Round,
-                               static_cast<int32_t>(Probe.TimeoutNs / TClock::NsPerMs)});
+                               static_cast<int32_t>(Probe.TimeoutNs / TClock::NsPerMs), Probe.Size,
+                               Lane.Source});
             continue;
         }
         TNetProbeResult Failed = Ended(Probe.Address, Probe.Round, Probe.Ttl, skError);
@@ -410,6 +485,9 @@ void TNetProbeEngine::Accept(TLane& ALane, const TArea& AArea, int32_t AN,
         Result.From = Answer->From;
         Result.ReplyTtl = Answer->ReplyTtl;
         Result.RoundTripNs = Span;
+        const auto Header =
+            Family.Version == Id_IPv6 ? TIcmp6Wire::HeaderSize : std::size_t{AArea[0] & 15U} * 4;
+        Result.Bytes = AN - static_cast<int32_t>(Header);
     }
     AOut.push_back(std::move(Result));
 }

@@ -8,6 +8,7 @@
 #include "TNetSocketHandle.h"
 #include "TSendRate.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -49,10 +50,19 @@ public:
     TNetProbeTransport Transport() const;
     const std::string& Address() const { return FAddress; }
 
+    // The payload Queue accepts beside 0, which keeps the engine's own 52-byte request: what
+    // one request to the helper carries.
+    static constexpr int MinPayload = 8, MaxPayload = 504;
+
     // One probe to AAddress, a resolved address text, with hop limit ATtl; it leaves with the
     // next Process, over the helper at its pace. An address that is none, or a family whose
-    // transport cannot be opened, ends the probe with skError.
-    void Queue(const std::string& AAddress, int ATtl, uint32_t ARound, int32_t ATimeoutMs);
+    // transport cannot be opened, ends the probe with skError. APayload bytes follow the
+    // echo header (0: the engine's own request); ASource, an address of this machine of the
+    // destination's family, is where it leaves from ("" lets the kernel choose). Each source
+    // has sockets of its own, bound to it; one that cannot be bound ends the probe with
+    // skError.
+    void Queue(const std::string& AAddress, int ATtl, uint32_t ARound, int32_t ATimeoutMs,
+               int APayload = 0, const std::string& ASource = {});
     // One probe to the destination Open gave.
     void Queue(int ATtl, uint32_t ARound, int32_t ATimeoutMs);
     // What to watch for readability: the helper's channel or each family's socket opened;
@@ -76,13 +86,17 @@ private:
         int Ttl;
         uint32_t Round;
         int32_t TimeoutMs;
+        int Payload = 0;
+        std::string Source{};
     };
-    // One family's transport and its probes in flight.
+    // One family's transport from one source, and its probes in flight.
     struct TLane {
-        explicit TLane(TNetContext& AContext, uint16_t AStart) : Socket(AContext), Book(AStart) {}
+        TLane(TNetContext& AContext, const TNetFamily& AFamily, std::string ASource)
+            : Socket(AContext), Family(&AFamily), Source(std::move(ASource)) {}
         TNetSocketHandle Socket;
         TNetProbeTransport Transport = TNetProbeTransport::None;
-        const TNetFamily* Family = nullptr;
+        const TNetFamily* Family;
+        const std::string Source; // "" when the kernel chooses
         // Answers carry the transport's identifier (see TNetSocketHandle::AnswerIdentifier),
         // known once a probe has left.
         std::optional<uint16_t> AnswerIdentifier;
@@ -91,9 +105,14 @@ private:
     };
     using TArea = std::array<uint8_t, TIcmpWire::AreaSize>;
 
-    void OpenLane(TLane& ALane, const TNetFamily& AFamily);
+    void OpenLane(TLane& ALane);
+    // Binds a lane of the process's own to its source; throws, the lane closed, when the
+    // source is not of the lane's family or not this machine's.
+    void BindSource(TLane& ALane);
     void CloseLane(TLane& ALane);
-    TLane& LaneOf(const TNetFamily& AFamily);
+    TLane& LaneOf(const TNetFamily& AFamily, const std::string& ASource = {});
+    uint16_t NextSequence(const TLane& ALane);
+    std::size_t BuildEcho(TArea& AEcho, const TLane& ALane, uint16_t ASequence, int APayload);
     void SendDue(std::vector<TNetProbeResult>& AOut);
     bool MaySend();
     void SendOne(const TQueued& AProbe, std::vector<TNetProbeResult>& AOut);
@@ -117,7 +136,11 @@ private:
     const TLane* FOpened = nullptr;      // Open's lane
     // Picked at random when the engine is made, for both families.
     const uint16_t FIdentifier;
-    std::array<TLane, 2> FLanes; // by TIPVersion
+    // One per family and source, made with their first probe; a deque, so that lanes stay
+    // where they are. The raw sockets of all see every answer: a sequence shared by all of
+    // them keeps one lane's answer from matching another's probe.
+    std::deque<TLane> FLanes;
+    uint16_t FSequence;
     std::deque<TQueued> FQueue;
     // Probes posted to the helper whose send reports are still to come: lane and sequence.
     std::unordered_map<uint32_t, std::pair<std::size_t, uint16_t>> FUnreported;

@@ -20,5 +20,6 @@ struct TNetProbeResult {
     std::string From; // empty unless answered
     uint8_t ReplyTtl = 0;
     int64_t RoundTripNs = 0; // answered only
+    int32_t Bytes = 0;       // answered only: the answer's ICMP message
     int32_t ErrorCode = 0;   // skError only
 };

@@ -51,7 +51,8 @@ bool Served(const TProbe& P) {
     }
     const uint8_t Echo = P.Family == AF_INET ? EchoRequest4 : EchoRequest6;
     return P.Message[0] == Echo && P.Message[1] == 0 && P.HopLimit >= 1 && P.HopLimit <= 255 &&
-           P.WaitMs >= 1 && P.WaitMs <= MaxWaitMs && Unicast(P.Family, P.Address);
+           P.WaitMs >= 1 && P.WaitMs <= MaxWaitMs && Unicast(P.Family, P.Address) &&
+           (!P.Source || Unicast(P.Family, *P.Source));
 }
 
 } // namespace
@@ -65,6 +66,10 @@ std::vector<uint8_t> EncodeProbe(const TProbe& AProbe) {
     Put(Bytes, 24, AProbe.ScopeId);
     std::copy(AProbe.Address.begin(), AProbe.Address.end(), Bytes.begin() + 28);
     Put(Bytes, 44, static_cast<uint16_t>(AProbe.Message.size()));
+    if (AProbe.Source) {
+        Bytes[5] = 1;
+        std::copy(AProbe.Source->begin(), AProbe.Source->end(), Bytes.begin() + 48);
+    }
     std::copy(AProbe.Message.begin(), AProbe.Message.end(), Bytes.begin() + RequestHeaderSize);
     return Bytes;
 }
@@ -81,7 +86,11 @@ TParsed Parse(std::span<const uint8_t> ABytes) {
     }
     const uint8_t Kind = ABytes[4];
     const std::size_t Length = Get<uint16_t>(ABytes, 44);
-    if (ABytes[5] != 0 || ABytes[6] != 0 || ABytes[7] != 0 || ABytes[46] != 0 || ABytes[47] != 0 ||
+    const bool Sourced = ABytes[5] == 1 && Kind == static_cast<uint8_t>(TRequestKind::Probe);
+    const bool SourceBlank =
+        std::all_of(ABytes.begin() + 48, ABytes.begin() + 64, [](uint8_t B) { return B == 0; });
+    if ((ABytes[5] != 0 && !Sourced) || (!Sourced && !SourceBlank) || ABytes[6] != 0 ||
+        ABytes[7] != 0 || ABytes[46] != 0 || ABytes[47] != 0 ||
         ABytes.size() != RequestHeaderSize + Length) {
         return Result;
     }
@@ -105,6 +114,10 @@ TParsed Parse(std::span<const uint8_t> ABytes) {
     P.WaitMs = Get<uint32_t>(ABytes, 20);
     P.ScopeId = Get<uint32_t>(ABytes, 24);
     std::copy_n(ABytes.begin() + 28, P.Address.size(), P.Address.begin());
+    if (Sourced) {
+        P.Source.emplace();
+        std::copy_n(ABytes.begin() + 48, P.Source->size(), P.Source->begin());
+    }
     P.Message.assign(ABytes.begin() + RequestHeaderSize, ABytes.end());
     Result.Verdict = Served(P) ? TVerdict::Accepted : TVerdict::NotServed;
     Result.Kind = TRequestKind::Probe;

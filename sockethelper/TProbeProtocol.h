@@ -11,13 +11,13 @@
 // The exchange between the window and zirko-socket over their sequenced-packet pair. The
 // window asks the helper to send one echo request (a probe) or to stop waiting for one; the
 // helper answers with a hello once, a send report per probe, and the datagram that answers a
-// waiting probe, after which that probe waits no more. No descriptor ever travels. Fields are in host order: both ends run on the
-// same machine.
+// waiting probe, after which that probe waits no more. No descriptor ever travels. Fields are
+// in host order: both ends run on the same machine. Version 3 added the probe's source.
 namespace TProbeProtocol {
 
-constexpr std::array<uint8_t, 4> RequestMagic{'Z', 'S', 'K', '2'};
+constexpr std::array<uint8_t, 4> RequestMagic{'Z', 'S', 'K', '3'};
 constexpr std::array<uint8_t, 4> AnswerMagic{'Z', 'S', 'A', '2'};
-constexpr std::size_t RequestHeaderSize = 48;
+constexpr std::size_t RequestHeaderSize = 64;
 constexpr std::size_t AnswerHeaderSize = 48;
 // An echo request carries at least its own header; the window's is 52 bytes.
 constexpr std::size_t MinMessage = 8;
@@ -35,6 +35,9 @@ struct TProbe {
     uint32_t WaitMs = 0;  // how long answers are forwarded
     uint32_t ScopeId = 0; // IPv6 link-local zone
     std::array<uint8_t, 16> Address{};
+    // The unicast address to send from (IPv4: the first 4 bytes); the kernel refuses one that
+    // is not the machine's. Without one, the kernel chooses.
+    std::optional<std::array<uint8_t, 16>> Source;
     std::vector<uint8_t> Message; // the echo request, ICMP header first
 };
 
@@ -54,7 +57,8 @@ std::vector<uint8_t> EncodeProbe(const TProbe& AProbe);
 std::vector<uint8_t> EncodeForget(uint32_t AId);
 
 // Accepts an echo request of the family (type 8 or 128, code 0) of bounded size to a unicast
-// address, with a hop limit of 1 to 255 and a wait of at most a minute.
+// address, from a unicast source when it names one, with a hop limit of 1 to 255 and a wait
+// of at most a minute.
 TParsed Parse(std::span<const uint8_t> ABytes);
 
 // The errno sent back for a refused request.

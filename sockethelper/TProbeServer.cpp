@@ -227,6 +227,51 @@ bool TProbeServer::ServeRequest() {
     return Answer(Sent);
 }
 
+namespace {
+
+// The kernel's in6_pktinfo, which the headers this file needs for the ICMP filter hide.
+struct TPacketInfo6 {
+    in6_addr Address;
+    unsigned int Interface;
+};
+
+// The source goes with the datagram rather than into a bound socket: one raw socket per family
+// serves every source. The kernel sends only from an address of this machine (EINVAL else).
+ssize_t SendFrom(int AFd, const TProbe& AProbe, const sockaddr* ATo, socklen_t ALength) {
+    if (!AProbe.Source) {
+        return ::sendto(AFd, AProbe.Message.data(), AProbe.Message.size(), 0, ATo, ALength);
+    }
+    iovec Io{const_cast<uint8_t*>(AProbe.Message.data()), AProbe.Message.size()};
+    alignas(cmsghdr) std::array<uint8_t, CMSG_SPACE(sizeof(TPacketInfo6))> Control{};
+    msghdr Msg{};
+    Msg.msg_name = const_cast<sockaddr*>(ATo);
+    Msg.msg_namelen = ALength;
+    Msg.msg_iov = &Io;
+    Msg.msg_iovlen = 1;
+    Msg.msg_control = Control.data();
+    cmsghdr* C = reinterpret_cast<cmsghdr*>(Control.data());
+    if (AProbe.Family == AF_INET6) {
+        TPacketInfo6 Info{};
+        std::memcpy(&Info.Address, AProbe.Source->data(), 16);
+        C->cmsg_level = IPPROTO_IPV6;
+        C->cmsg_type = IPV6_PKTINFO;
+        C->cmsg_len = CMSG_LEN(sizeof(Info));
+        std::memcpy(CMSG_DATA(C), &Info, sizeof(Info));
+        Msg.msg_controllen = CMSG_SPACE(sizeof(Info));
+    } else {
+        in_pktinfo Info{};
+        std::memcpy(&Info.ipi_spec_dst, AProbe.Source->data(), 4);
+        C->cmsg_level = IPPROTO_IP;
+        C->cmsg_type = IP_PKTINFO;
+        C->cmsg_len = CMSG_LEN(sizeof(Info));
+        std::memcpy(CMSG_DATA(C), &Info, sizeof(Info));
+        Msg.msg_controllen = CMSG_SPACE(sizeof(Info));
+    }
+    return ::sendmsg(AFd, &Msg, 0);
+}
+
+} // namespace
+
 int32_t TProbeServer::SendProbe(TProbe& AProbe, std::optional<int64_t>& AStampNs) {
     const bool V6 = AProbe.Family == AF_INET6;
     const int Fd = V6 ? FSockets.Ipv6 : FSockets.Ipv4;
@@ -261,7 +306,7 @@ int32_t TProbeServer::SendProbe(TProbe& AProbe, std::optional<int64_t>& AStampNs
     const socklen_t Length = V6 ? sizeof(To6) : sizeof(To4);
     TProbeMatch::WriteIdentifier(AProbe.Family, AProbe.Message, FIdentifier);
     AStampNs = NowNs(CLOCK_REALTIME);
-    const ssize_t Sent = ::sendto(Fd, AProbe.Message.data(), AProbe.Message.size(), 0, To, Length);
+    const ssize_t Sent = SendFrom(Fd, AProbe, To, Length);
     if (Sent < 0) {
         AStampNs.reset();
         return errno;

@@ -14,8 +14,11 @@ enum class TTargetProtocol : uint8_t { Icmp, Udp };
 struct TTarget {
     // The exporters' defaults, so a file of theirs means the same here.
     static constexpr int64_t DefaultIntervalMs = 1000;
-    static constexpr int DefaultSize = 56;
-    static constexpr int MinSize = 24, MaxSize = 65535;
+    // A group without "size" keeps the engine's own request (a 44-byte payload), as before
+    // the key was applied. The exporters' floor of 24; the ceiling is what one request to
+    // the socket helper carries (512 bytes of ICMP).
+    static constexpr int DefaultSize = 0;
+    static constexpr int MinSize = 24, MaxSize = 504;
     // The Ping page's spinners: the same ranges and defaults.
     static constexpr int DefaultAlarmAfterLost = 10;
     static constexpr int MinAlarmAfterLost = 1, MaxAlarmAfterLost = 1000;
@@ -30,7 +33,7 @@ struct TTarget {
     int64_t IntervalMs = DefaultIntervalMs;
     TTargetNetwork Network = TTargetNetwork::Any;
     TTargetProtocol Protocol = TTargetProtocol::Icmp;
-    int Size = DefaultSize; // echo payload in bytes
+    int Size = DefaultSize; // echo payload in bytes; 0 when not given
     std::string Source;     // address to send from; "" lets the kernel choose
     int AlarmAfterLost = DefaultAlarmAfterLost;
     int LatencyLimitMs = DefaultLatencyLimitMs;

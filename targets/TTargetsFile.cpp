@@ -91,6 +91,9 @@ public:
                 ReadSetting(Key, Pair.first, Pair.second, Settings);
             }
         }
+        if (!Settings.Source.empty()) {
+            RefuseOtherFamily(AGroup["source"], Settings, Hosts);
+        }
         std::vector<TTarget> Targets;
         for (const auto& [Host, Line] : Hosts) {
             Targets.push_back(Settings);
@@ -112,6 +115,25 @@ public:
     }
 
 private:
+    // A socket bound to an address of one family cannot send to the other.
+    void RefuseOtherFamily(const YAML::Node& ASource, const TTarget& ASettings,
+                           const std::vector<std::pair<std::string, int>>& AHosts) const {
+        in6_addr Any{};
+        const bool Source4 = ::inet_pton(AF_INET, ASettings.Source.c_str(), &Any) == 1;
+        const char* Family = Source4 ? "IPv4" : "IPv6";
+        if (ASettings.Network == (Source4 ? TTargetNetwork::Ip6 : TTargetNetwork::Ip4)) {
+            Fail(ASource, "\"source\" " + Quoted(ASettings.Source) + " is " + Family +
+                              " but \"network\" is " + (Source4 ? "ip6" : "ip4"));
+        }
+        for (const auto& [Host, Line] : AHosts) {
+            if (::inet_pton(Source4 ? AF_INET6 : AF_INET, Host.c_str(), &Any) == 1) {
+                throw ETargetsFile(FFile, Line,
+                                   "host " + Quoted(Host) + " is not " + Family +
+                                       " like \"source\" " + Quoted(ASettings.Source));
+            }
+        }
+    }
+
     std::vector<std::pair<std::string, int>> ReadHosts(const YAML::Node& AList) const {
         if (AList.IsNull()) {
             return {};

@@ -48,6 +48,18 @@ TEST(ProbeProtocol, SendsOnlyEchoRequestsToUnicastAddresses) {
     const std::vector<TRow> Rows{
         {"IPv4 echo request", Echo4, [](TProbe&) {}, TVerdict::Accepted},
         {"IPv6 echo request", Echo6, [](TProbe&) {}, TVerdict::Accepted},
+        {"from a source", Echo4,
+         [](TProbe& P) {
+             P.Source = {{10, 1, 2, 9}};
+         },
+         TVerdict::Accepted},
+        {"from a multicast source", Echo4,
+         [](TProbe& P) {
+             P.Source = {{224, 0, 0, 1}};
+         },
+         TVerdict::NotServed},
+        {"from IPv6's unspecified source", Echo6,
+         [](TProbe& P) { P.Source = std::array<uint8_t, 16>{}; }, TVerdict::NotServed},
         {"echo reply", Echo4, [](TProbe& P) { P.Message[0] = 0; }, TVerdict::NotServed},
         {"timestamp request", Echo4, [](TProbe& P) { P.Message[0] = 13; }, TVerdict::NotServed},
         {"code 1", Echo4, [](TProbe& P) { P.Message[1] = 1; }, TVerdict::NotServed},
@@ -93,6 +105,7 @@ TEST(ProbeProtocol, SendsOnlyEchoRequestsToUnicastAddresses) {
             EXPECT_EQ(Parsed.Probe.Message, P.Message);
             EXPECT_EQ(Parsed.Probe.Address, P.Address);
             EXPECT_EQ(Parsed.Probe.HopLimit, P.HopLimit);
+            EXPECT_EQ(Parsed.Probe.Source, P.Source);
         }
         // The asker's number comes back with a refusal, so it can match the answer; nothing
         // of a malformed request is trusted.
@@ -108,6 +121,10 @@ TEST(ProbeProtocol, MalformedMessagesAreRefused) {
     Longer.push_back(0);
     auto Padded = Good;
     Padded[6] = 1;
+    auto SourceUnflagged = Good;
+    SourceUnflagged[48] = 10;
+    auto ForgetWithSource = EncodeForget(3);
+    ForgetWithSource[5] = 1;
     auto ForgetWithBody = EncodeForget(3);
     ForgetWithBody[20] = 1;
     const std::vector<uint8_t> OldRequest{'Z', 'S', 'K', '1', 2, 0, 0, 0, 3, 0,
@@ -119,6 +136,8 @@ TEST(ProbeProtocol, MalformedMessagesAreRefused) {
         {"padding set", Padded},
         {"a socket request of the old kind", OldRequest},
         {"a forget with a body", ForgetWithBody},
+        {"a source without its flag", SourceUnflagged},
+        {"a forget with a source", ForgetWithSource},
         {"zeros", std::vector<uint8_t>(RequestHeaderSize + 52, 0)},
     };
     for (const auto& [Name, Bytes] : Rows) {
@@ -229,8 +248,8 @@ TEST(SendRate, HoldsToAnOrdinaryUsersPing) {
         int64_t AtUs;
         int Tries, Allowed;
     };
-    const std::vector<TRow> Rows{
-        {0, 40, 32}, {100, 1, 0}, {250, 2, 1}, {10000, 40, 32}, {12000, 10, 8}, {12100, 1, 0}};
+    const std::vector<TRow> Rows{{0, 40, 32},     {100, 1, 0},    {250, 2, 1},
+                                 {10000, 40, 32}, {12000, 10, 8}, {12100, 1, 0}};
     for (const TRow& R : Rows) {
         SCOPED_TRACE(R.AtUs);
         int Went = 0;
