@@ -6,6 +6,7 @@
 #include "RequireRoot.h"
 #include "TEngineProbePort.h"
 #include "TNetContext.h"
+#include "ProbeTransports.h"
 #include "TNetNamespaceScope.h"
 #include "TNetSocketHelper.h"
 #include "TTargetPacer.h"
@@ -78,18 +79,11 @@ TEST(TargetWatchNetwork, AnsweringSilentAndUnresolvableAreCountedEachAlone) {
         Targets.push_back(Target);
     }
     int CountedBefore = 0; // by the router, over the transports before
-    for (const auto Kind :
-         {TNetProbeTransport::Raw, TNetProbeTransport::Datagram, TNetProbeTransport::Helper}) {
+    for (const auto Kind : zirko::test::AllTransports) {
         SCOPED_TRACE(int(Kind));
         TNetSocketHelper Helper;
         TNetContext Context;
-        if (Kind == TNetProbeTransport::Helper) {
-            ASSERT_TRUE(Helper.Start(ZIRKO_SOCKET_PATH));
-            Context.SetHelper(&Helper);
-        }
-        Context.SetIcmpSocketPolicy(Kind == TNetProbeTransport::Datagram
-                                        ? TNetIcmpSocketPolicy::DatagramOnly
-                                        : TNetIcmpSocketPolicy::RawOnly);
+        ASSERT_TRUE(zirko::test::UseTransport(Context, Helper, Kind, ZIRKO_SOCKET_PATH));
         TEngineProbePort Port(Context);
         TTargetWatch Watch(Port, TClock::System(), Targets);
         Watch.SetResolveRetryMs(300);

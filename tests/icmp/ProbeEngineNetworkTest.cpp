@@ -3,6 +3,7 @@
 // the test's own, over each transport and both families; routers that drop a share of the
 // probes, or of their own answers, give the per-hop loss and the verdict that says so.
 #include "RequireRoot.h"
+#include "ProbeTransports.h"
 #include "TNetNamespaceScope.h"
 #include "TNetProbeEngine.h"
 #include "TNetSocketHelper.h"
@@ -87,13 +88,7 @@ protected:
         TNetNamespaceScope InClient(*Net->Client());
         TNetSocketHelper Helper;
         TNetContext Context;
-        if (AKind == TNetProbeTransport::Helper) {
-            EXPECT_TRUE(Helper.Start(ZIRKO_SOCKET_PATH));
-            Context.SetHelper(&Helper);
-        }
-        Context.SetIcmpSocketPolicy(AKind == TNetProbeTransport::Datagram
-                                        ? TNetIcmpSocketPolicy::DatagramOnly
-                                        : TNetIcmpSocketPolicy::RawOnly);
+        EXPECT_TRUE(zirko::test::UseTransport(Context, Helper, AKind, ZIRKO_SOCKET_PATH));
         TNetProbeEngine Engine(Context);
         TNetTraceRounds Rounds(Engine);
         Rounds.Start(AAddress, ASettings);
@@ -280,18 +275,11 @@ TEST_F(ProbeEngineNetwork, ManyDestinationsOfBothFamiliesAtOnce) {
     };
     constexpr uint32_t Rounds = 4;
     TNetNamespaceScope InClient(*Net->Client());
-    for (const auto Kind :
-         {TNetProbeTransport::Raw, TNetProbeTransport::Datagram, TNetProbeTransport::Helper}) {
+    for (const auto Kind : zirko::test::AllTransports) {
         SCOPED_TRACE(Name(Kind));
         TNetSocketHelper Helper;
         TNetContext Context;
-        if (Kind == TNetProbeTransport::Helper) {
-            ASSERT_TRUE(Helper.Start(ZIRKO_SOCKET_PATH));
-            Context.SetHelper(&Helper);
-        }
-        Context.SetIcmpSocketPolicy(Kind == TNetProbeTransport::Datagram
-                                        ? TNetIcmpSocketPolicy::DatagramOnly
-                                        : TNetIcmpSocketPolicy::RawOnly);
+        ASSERT_TRUE(zirko::test::UseTransport(Context, Helper, Kind, ZIRKO_SOCKET_PATH));
         TNetProbeEngine Engine(Context);
         std::map<std::pair<std::string, uint32_t>, std::vector<TNetProbeResult>> Ended;
         const auto Deadline = std::chrono::steady_clock::now() + 30s;
