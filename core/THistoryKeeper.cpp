@@ -2,11 +2,12 @@
 #include "THistoryKeeper.h"
 
 #include "TClock.h"
+#include "TFirstPaint.h"
 #include "THistoryStore.h"
 
-#include <QEvent>
 #include <QTimer>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -26,17 +27,8 @@ THistoryKeeper::~THistoryKeeper() {
 void THistoryKeeper::OpenOnceDrawn(QObject* AWindow, const std::string& AFolder) {
     FFolder = AFolder;
     FWanted = true;
-    AWindow->installEventFilter(this);
-    QTimer::singleShot(LatestOpenMs, this, &THistoryKeeper::OpenAsked);
-}
-
-bool THistoryKeeper::eventFilter(QObject* AWatched, QEvent* AEvent) {
-    if (AEvent->type() == QEvent::Paint) {
-        AWatched->removeEventFilter(this);
-        // Queued: the paint this is goes to the screen first.
-        QMetaObject::invokeMethod(this, &THistoryKeeper::OpenAsked, Qt::QueuedConnection);
-    }
-    return false;
+    TFirstPaint::Then(AWindow, this, std::chrono::milliseconds(LatestOpenMs),
+                      [this] { OpenAsked(); });
 }
 
 void THistoryKeeper::OpenAsked() {
@@ -68,6 +60,9 @@ void THistoryKeeper::Finish() {
         FPrune->start(BusyPruneMs);
     }
     emit Opened();
+    // What the check and the start-up freed goes back to the system, rather than
+    // staying resident in a program that runs for months.
+    ::malloc_trim(0);
 }
 
 void THistoryKeeper::EndPeriod() {

@@ -43,9 +43,6 @@ signals:
     // On this object's thread, once the store is open or known unusable.
     void Opened();
 
-protected:
-    bool eventFilter(QObject* AWatched, QEvent* AEvent) override;
-
 private:
     void OpenAsked();
     void Finish();

@@ -43,6 +43,9 @@ bool THistoryStore::Open(const std::string& Folder) {
     }
     if (FStatus != THistoryStatus::Available) {
         Release();
+    } else {
+        // The check read every page into the cache; appends need few of them again.
+        ::sqlite3_db_release_memory(FDb.get());
     }
     return Available();
 }
