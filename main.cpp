@@ -58,8 +58,9 @@ int main(int argc, char** argv) {
     // The services every part of the window shares, made here once and handed down.
     TTrayIconHandler Tray;
     // Where the desktop has no notification service, it shows nothing and costs nothing.
-    TDesktopNotifier Notifier(QDBusConnection::sessionBus(), Core->Clock());
-    TDesktopNotifier SlowNotifier(QDBusConnection::sessionBus(), Core->Clock());
+    // They join the session bus once the window is drawn.
+    TDesktopNotifier Notifier(Core->Clock());
+    TDesktopNotifier SlowNotifier(Core->Clock());
     if (const auto Gap = TDesktopNotifier::UpdateGapFromEnvironment()) {
         Notifier.SetUpdateGap(*Gap);
         SlowNotifier.SetUpdateGap(*Gap);

@@ -11,6 +11,7 @@
 #include "TContinuousTraceView.h"
 #include "TDesktopNotifier.h"
 #include "TGraphPage.h"
+#include "TFirstPaint.h"
 #include "THistoryKeeper.h"
 #include "THistoryStore.h"
 #include "TNetIcmpClient.h"
@@ -86,6 +87,8 @@ TF_Main::TF_Main(const std::string& LogFolder, TZirkoServices Services)
     FormCreate();
     StartTargets();
     FHistoryKeeper->OpenOnceDrawn(this, FLogFolder);
+    TFirstPaint::Then(this, this, std::chrono::milliseconds(THistoryKeeper::LatestOpenMs),
+                      [this] { JoinDesktop(); });
 }
 
 TF_Main::~TF_Main() {
@@ -371,6 +374,7 @@ void TF_Main::ApplyComponentSettings() {
     NetIcmpClient->SetReceiveTimeout(0);
     TrayIcon->SetCycleInterval(0);
     TrayIcon->SetIcon(ZirkoRadarImage(0));
+    TrayIcon->HoldDock();
     TrayIcon->SetIconVisible(true);
     TrayIcon->SetIconIndex(0);
     // References between components resolve once all of them exist.

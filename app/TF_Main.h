@@ -162,6 +162,7 @@ private:
     void ShowTargets();
     // The tray's image and tooltip: the worst of the Ping page's host and the targets.
     void ShowTrayState();
+    void JoinDesktop();
     // The host field's completions: the history's hosts and the targets'.
     void OfferHosts();
     std::string TargetsFile() const;

@@ -130,6 +130,17 @@ void TF_Main::ShowTargets() {
     ShowTrayState();
 }
 
+void TF_Main::JoinDesktop() {
+    // The session bus, which connecting may have to start, and the tray, which docking
+    // asks: neither is needed to draw the window.
+    for (TDesktopNotifier* Notifier : {FServices.Notifier, FServices.SlowNotifier}) {
+        if (Notifier != nullptr) {
+            Notifier->Attach(QDBusConnection::sessionBus());
+        }
+    }
+    TrayIcon->ReleaseDock();
+}
+
 void TF_Main::ShowTrayState() {
     int Worst = FPingImage;
     QString Hint;

@@ -51,10 +51,18 @@ QDBusMessage NotifyCall(const TOutageNotification& Content, uint32_t ReplacesId)
 } // namespace
 
 TDesktopNotifier::TDesktopNotifier(const QDBusConnection& Bus, const TClock& Clock, QObject* parent)
-    : QObject(parent), FBus(Bus), FClock(Clock) {
-    if (!FBus.isConnected()) {
+    : TDesktopNotifier(Clock, parent) {
+    Attach(Bus);
+}
+
+TDesktopNotifier::TDesktopNotifier(const TClock& Clock, QObject* parent)
+    : QObject(parent), FBus(QString()), FClock(Clock) {}
+
+void TDesktopNotifier::Attach(const QDBusConnection& Bus) {
+    if (FBus.isConnected() || !Bus.isConnected()) {
         return;
     }
+    FBus = Bus;
     // Any sender: naming the service would make Qt ask the bus for its owner and
     // wait for the answer. Only ids of ours count, and ids are the service's own.
     FBus.connect(QString(), Path, Interface, QStringLiteral("ActionInvoked"), this,

@@ -30,6 +30,11 @@ public:
     // Bus is where the service is asked (the session bus in the program); the
     // update gap runs on Clock's steady readings.
     TDesktopNotifier(const QDBusConnection& Bus, const TClock& Clock, QObject* parent = nullptr);
+    // No bus until Attach: the program connects once its window is drawn, as connecting
+    // may have to start a bus first. What comes before shows nothing.
+    explicit TDesktopNotifier(const TClock& Clock, QObject* parent = nullptr);
+    // Takes Bus where the notifier has none yet; a notifier on a bus stays on it.
+    void Attach(const QDBusConnection& Bus);
 
     // The shortest span between two notifications of one outage.
     void SetUpdateGap(std::chrono::milliseconds Gap) { FGap = Gap; }

@@ -160,9 +160,17 @@ QIcon TTrayIcon::TrayImage() const {
 bool TTrayIcon::AddIcon() {
     FIconVisible = true;
     Dock();
+    if (FDockHeld)
+        return false;
     // Shown even without a tray: Qt docks it as soon as one appears.
     FTray->show();
     return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TTrayIcon::ReleaseDock() {
+    FDockHeld = false;
+    if (FIconVisible)
+        AddIcon();
 }
 
 bool TTrayIcon::RemoveIcon() {

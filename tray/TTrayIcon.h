@@ -85,6 +85,10 @@ public:
     virtual bool AddIcon();
     virtual bool RemoveIcon();
     virtual bool UpdateIcon();
+    // Until ReleaseDock, a visible icon waits to go into the tray: docking asks the
+    // desktop's bus and the tray, which the window's first paint need not wait for.
+    void HoldDock() { FDockHeld = true; }
+    void ReleaseDock();
 
     // Once every setting is applied: asks OnStartup whether the owner is to be
     // shown, then brings the icon and the timers in line with the settings.
@@ -151,6 +155,7 @@ private:
     int FIconIndex = 0;
     QIcon FIcon;
     bool FIconVisible = false;
+    bool FDockHeld = false;
     QString FHint;
     bool FShowHint = true;
     bool FEnabled = true;

@@ -126,7 +126,10 @@ const QString Down = "Zirko: zirko-test.invalid non risponde";
 
 TEST_F(DesktopNotifier, RaisesUpdatesOnceAMinuteAndEndsInPlace) {
     Serve();
-    TDesktopNotifier Notifier(FClient, FClock);
+    // Joins the bus later, as the program's do; once on a bus it stays there.
+    TDesktopNotifier Notifier(FClock);
+    Notifier.Attach(FClient);
+    Notifier.Attach(QDBusConnection("never-connected"));
     QSignalSpy Shown(&Notifier, &TDesktopNotifier::ShowRequested);
     Notifier.OutageBegan(Outage(3000, 2));
     ASSERT_TRUE(CallsReach(1));

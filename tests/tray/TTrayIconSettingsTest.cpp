@@ -153,6 +153,23 @@ TEST(TrayVisibility, IconVisibleAddsAndRemoves) {
     EXPECT_FALSE(Icon.SystemTrayIcon().isVisible());
 }
 
+TEST(TrayVisibility, AHeldDockWaitsForItsReleaseAndKeepsTheSetting) {
+    const struct TRow {
+        bool VisibleAtRelease;
+    } Rows[] = {{true}, {false}};
+    for (const TRow& Row : Rows) {
+        TTrayIconHandler Tray;
+        TTrayIcon Icon(Tray, nullptr);
+        Icon.HoldDock();
+        Icon.SetIconVisible(true);
+        EXPECT_TRUE(Icon.IconVisible());
+        EXPECT_FALSE(Icon.SystemTrayIcon().isVisible());
+        Icon.SetIconVisible(Row.VisibleAtRelease);
+        Icon.ReleaseDock();
+        EXPECT_EQ(Icon.SystemTrayIcon().isVisible(), Row.VisibleAtRelease);
+    }
+}
+
 TEST(TrayOwner, HideAndRestoreKeepTheIcon) {
     TTrayIconHandler Tray;
     QWidget Window;
