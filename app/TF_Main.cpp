@@ -63,7 +63,9 @@ TF_Main::TF_Main(const std::string& LogFolder, TZirkoServices Services)
     F_Main = this;
     setObjectName(QStringLiteral("F_Main"));
     setWindowTitle(QStringLiteral("Zirko"));
-    setWindowIcon(ZirkoProgramIcon());
+    // The application's icon, decoded once; a window made without one decodes its own.
+    setWindowIcon(QGuiApplication::windowIcon().isNull() ? ZirkoProgramIcon()
+                                                         : QGuiApplication::windowIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
