@@ -479,6 +479,12 @@ void TF_Main::ConnectHistory() {
     Evidence->Follow(FPingMonitor->Core(), *FHistoryKeeper, FServices.History);
     connect(FHistoryKeeper, &THistoryKeeper::Opened, this,
             [this] { TabSheet3->SetHistory(&FServices.History); });
+    // "Grafico" shows the history: it is needed once the page is.
+    connect(PageControl1, &QTabWidget::currentChanged, FHistoryKeeper, [this](int Index) {
+        if (PageControl1->widget(Index) == TabSheet3) {
+            FHistoryKeeper->Need();
+        }
+    });
 }
 
 void TF_Main::ConnectNotifier() {

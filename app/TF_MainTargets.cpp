@@ -4,6 +4,7 @@
 #include "TDesktopNotifier.h"
 #include "TGraphPage.h"
 #include "TGraphTargets.h"
+#include "TFirstPaint.h"
 #include "THistoryKeeper.h"
 #include "THistoryStore.h"
 #include "TTargetsPage.h"
@@ -88,6 +89,8 @@ void TF_Main::StartTargets() {
             }
         },
         Qt::QueuedConnection);
+    // Typing a host is when its completions are wanted.
+    connect(e_host, &QLineEdit::textEdited, FHistoryKeeper, &THistoryKeeper::Need);
     if (FServices.Probes == nullptr) {
         return;
     }
@@ -107,14 +110,22 @@ void TF_Main::StartTargets() {
     connect(TargetsWatcher, &TTargetsWatcher::Updated, this, &TF_Main::ShowTargets);
     TabSheet3->Targets().SetSource([this](size_t AIndex) { return TargetsWatcher->Trace(AIndex); });
     connect(TargetsWatcher, &TTargetsWatcher::Updated, TabSheet3, &TGraphPage::TargetsUpdated);
-    // Read and watched once the window is drawn (the history opens then): a long list
-    // holds up no start. A file that cannot be read watches none.
-    connect(FHistoryKeeper, &THistoryKeeper::Opened, TargetsWatcher, [this] {
-        TargetsWatcher->SetTargets(TargetsPage != nullptr ? TargetsPage->Targets()
-                                                          : TTargetsStore(TargetsFile()).Load());
-        TargetsWatcher->SetHistory(&FServices.History);
-        TabSheet3->SetTargets(NamesOf(TargetsWatcher->All()));
+    // Read and watched once the window is drawn: a long list holds up no start. A file
+    // that cannot be read watches none. Targets watched need the history.
+    TFirstPaint::Then(this, TargetsWatcher, std::chrono::milliseconds(THistoryKeeper::LatestOpenMs),
+                      [this] {
+                          TargetsWatcher->SetTargets(TargetsPage != nullptr
+                                                         ? TargetsPage->Targets()
+                                                         : TTargetsStore(TargetsFile()).Load());
+                          TabSheet3->SetTargets(NamesOf(TargetsWatcher->All()));
+                      });
+    connect(TargetsWatcher, &TTargetsWatcher::Updated, FHistoryKeeper, [this] {
+        if (TargetsWatcher->Watched() > 0) {
+            FHistoryKeeper->Need();
+        }
     });
+    connect(FHistoryKeeper, &THistoryKeeper::Opened, TargetsWatcher,
+            [this] { TargetsWatcher->SetHistory(&FServices.History); });
 }
 
 void TF_Main::ShowTargets() {
@@ -163,8 +174,11 @@ void TF_Main::OfferHosts() {
     // Read as the field gets the focus: the history and the list change in between,
     // and a start that never edits the host reads nothing.
     QStringList Hosts;
-    for (const std::string& Host : FServices.History.Hosts()) {
-        Hosts << QString::fromStdString(Host);
+    // Not while the store is being opened on its thread: until then it is not ours.
+    if (FHistoryKeeper->Ready()) {
+        for (const std::string& Host : FServices.History.Hosts()) {
+            Hosts << QString::fromStdString(Host);
+        }
     }
     if (TargetsWatcher != nullptr) {
         for (const TTarget& Target : TargetsWatcher->All()) {

@@ -27,13 +27,20 @@ THistoryKeeper::~THistoryKeeper() {
 void THistoryKeeper::OpenOnceDrawn(QObject* AWindow, const std::string& AFolder) {
     FFolder = AFolder;
     FWanted = true;
-    TFirstPaint::Then(AWindow, this, std::chrono::milliseconds(LatestOpenMs),
-                      [this] { OpenAsked(); });
+    TFirstPaint::Then(AWindow, this, std::chrono::milliseconds(LatestOpenMs), [this] {
+        FDrawn = true;
+        OpenAsked();
+    });
+}
+
+void THistoryKeeper::Need() {
+    FNeeded = true;
+    OpenAsked();
 }
 
 void THistoryKeeper::OpenAsked() {
     // A close during a failing start-up comes before any folder was given.
-    if (!FAsked && FWanted) {
+    if (!FAsked && FWanted && FDrawn && FNeeded) {
         Open(FFolder);
     }
 }
@@ -66,6 +73,7 @@ void THistoryKeeper::Finish() {
 }
 
 void THistoryKeeper::EndPeriod() {
+    FDrawn = true;
     OpenAsked();
     Finish();
     if (FStore.Available()) {

@@ -31,6 +31,7 @@ bool THistoryRecorder::Usable() const {
 int64_t THistoryRecorder::SetStore(THistoryStore* Store) {
     FStore = Store;
     FHolding = false;
+    FOnHeld = nullptr;
     std::vector<THeld> Held;
     Held.swap(FHeld);
     int64_t OutageId = 0;
@@ -61,7 +62,13 @@ int64_t THistoryRecorder::SetStore(THistoryStore* Store) {
 }
 
 void THistoryRecorder::Keep(THeld AHeld) {
-    if (FHolding && FHeld.size() < MaxHeld) {
+    if (!FHolding) {
+        return;
+    }
+    if (FHeld.empty() && FOnHeld) {
+        FOnHeld();
+    }
+    if (FHeld.size() < MaxHeld) {
         FHeld.push_back(std::move(AHeld));
     }
 }

@@ -6,6 +6,7 @@
 #include "TReplyStatus.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -19,8 +20,12 @@ class THistoryStore;
 class THistoryRecorder {
 public:
     // A store is on its way (it is being opened elsewhere): what comes meanwhile
-    // waits for it, so the first pings of a run are kept too.
-    void Hold() { FHolding = true; }
+    // waits for it, so the first pings of a run are kept too. AOnHeld, if any, runs
+    // as the first record is held: the store may be opened only once it is needed.
+    void Hold(std::function<void()> AOnHeld = {}) {
+        FHolding = true;
+        FOnHeld = std::move(AOnHeld);
+    }
     // Writes what was held into Store, if it is usable, and drops it otherwise.
     // Returns the id the last outage held was given, 0 if none.
     int64_t SetStore(THistoryStore* Store);
@@ -73,6 +78,7 @@ private:
 
     THistoryStore* FStore = nullptr;
     bool FHolding = false;
+    std::function<void()> FOnHeld;
     bool FListed = false;
     std::vector<THeld> FHeld;
     int64_t FHeldSlowId = 0;

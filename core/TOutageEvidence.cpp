@@ -26,7 +26,7 @@ void TOutageEvidence::SetHistory(THistoryStore* Store, const std::optional<TOuta
 
 void TOutageEvidence::Follow(TPingCore& Core, THistoryKeeper& Keeper, THistoryStore& Store) {
     connect(&Core, &TPingCore::OutageBegan, this, &TOutageEvidence::OutageBegan);
-    Core.HoldHistory();
+    Core.HoldHistory([&Keeper] { Keeper.Need(); });
     connect(&Keeper, &THistoryKeeper::Opened, this, [this, &Core, &Store] {
         Core.SetHistory(&Store);
         SetHistory(&Store, Core.Outage());

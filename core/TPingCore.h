@@ -31,7 +31,7 @@ public:
     // held for it is written into it first.
     void SetHistory(THistoryStore* Store);
     // The store is still being opened: hold what comes until SetHistory.
-    void HoldHistory() { FHistory.Hold(); }
+    void HoldHistory(std::function<void()> OnHeld = {}) { FHistory.Hold(std::move(OnHeld)); }
     THistoryStore* History() const { return FHistory.Store(); }
 
     struct TCounted {

@@ -272,6 +272,37 @@ TEST_F(TWindowBehaviour, PingsBeforeTheHistoryOpensAreKeptAtTheClose) {
     EXPECT_EQ(History.Periods(0, INT64_MAX / 4).size(), 1u) << "the burst's period";
 }
 
+// A run that records nothing and shows no history never loads it; a need opens it.
+TEST_F(TWindowBehaviour, TheHistoryOpensOnlyOnceSomethingNeedsIt) {
+    const struct TRow {
+        const char* Name;
+        std::function<void(TF_Main&)> Act;
+        bool Opens;
+    } Rows[] = {
+        {"nothing", [](TF_Main&) {}, false},
+        {"Grafico shown", [](TF_Main& W) { W.PageControl1->setCurrentWidget(W.TabSheet3); }, true},
+        {"a host typed", [](TF_Main& W) { QTest::keyClick(W.e_host, Qt::Key_X); }, true},
+        {"a burst",
+         [](TF_Main& W) {
+             W.e_host->setText(QStringLiteral("10.0.0.9"));
+             W.PingMonitor().SetBurstPause(std::chrono::milliseconds(0));
+             W.btn_ping->click();
+         },
+         true},
+    };
+    for (const TRow& Row : Rows) {
+        SCOPED_TRACE(Row.Name);
+        CreateWindowOverFakeStack();
+        Window->show();
+        const auto* Keeper = Window->findChild<THistoryKeeper*>();
+        Row.Act(*Window);
+        // Past the wait for a window that is never drawn, after which nothing else opens it.
+        (void)QTest::qWaitFor([&] { return Keeper->Ready(); }, 3 * THistoryKeeper::LatestOpenMs);
+        EXPECT_EQ(Keeper->Ready(), Row.Opens);
+        Window->close();
+    }
+}
+
 // A history file the window cannot use costs it nothing but the history: the page says
 // why in one line, the burst is shown and logged as always, and no file is lost.
 TEST_F(TWindowBehaviour, AnUnusableHistoryLeavesTheLogAndSaysWhy) {

@@ -25,6 +25,17 @@ def rows_by_address(view):
     return {row[2]: (row[0], row[5]) for row in mh.table_rows(view) if row[2]}
 
 
+def holds_history(pid):
+    fds = "/proc/%d/fd" % pid
+    names = []
+    for fd in os.listdir(fds):
+        try:
+            names.append(os.path.basename(os.readlink(os.path.join(fds, fd))))
+        except OSError:
+            pass  # closed meanwhile
+    return "ZIRKO.DB" in names
+
+
 def test(binary):
     e2e.require(os.geteuid() == 0, "needs root for raw ICMP sockets and namespaces")
     with mh.SilentHost() as silent, e2e.Desktop() as desktop, \
@@ -81,6 +92,9 @@ def test(binary):
         app = desktop.application(zirko)
         assert sorted(rows_by_address(table(desktop, app))) == \
             sorted(["127.0.0.1", "::1", silent.address])
+        # Nothing else in this run records or shows history: the targets need it.
+        e2e.wait_until(lambda: holds_history(zirko.popen.pid), 10, "the targets' history",
+                       alive=zirko.popen)
         desktop.run(["wmctrl", "-F", "-c", "Zirko"])
         assert zirko.wait_exit(15) == 0
 

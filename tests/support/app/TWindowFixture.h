@@ -46,11 +46,12 @@ protected:
         CreateWindow();
     }
 
-    // The window opens its history on a thread of its own once it is drawn, or soon
-    // after it starts hidden, as it does here.
+    // The window opens its history on a thread of its own once it is needed (here, as
+    // "Grafico" or a ping would need it) and drawn, or soon after it starts hidden.
     void WaitForHistory() {
-        const auto* Keeper = Window->findChild<THistoryKeeper*>();
+        auto* Keeper = Window->findChild<THistoryKeeper*>();
         ASSERT_NE(Keeper, nullptr);
+        Keeper->Need();
         QDeadlineTimer Deadline(10'000);
         while (!Keeper->Ready() && !Deadline.hasExpired()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
