@@ -18,6 +18,9 @@ class TValueLabel;
 // and spinner behaviour.
 class TControlFactory {
 public:
+    // The height of a caption, an edit and a spinner on the window's panels.
+    static constexpr int RowHeight = 21;
+
     // The named font when it is installed, else the system's family of the
     // same kind, at 8 points.
     static QFont WindowFont(const QString& Family, QFontDatabase::SystemFont Fallback);

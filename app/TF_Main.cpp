@@ -8,7 +8,6 @@
 
 #include "LogFolder.h"
 #include "TAgente.h"
-#include "TContinuousTraceView.h"
 #include "TDesktopNotifier.h"
 #include "TGraphPage.h"
 #include "TFirstPaint.h"
@@ -18,9 +17,7 @@
 #include "TNetResponsiveWait.h"
 #include "TOutageEvidence.h"
 #include "TPingMonitor.h"
-#include "TWatchRules.h"
 #include "TPingPage.h"
-#include "TTracePage.h"
 #include "TTraceRunner.h"
 #include "TTrayIcon.h"
 #include "ZirkoImages.h"
@@ -29,26 +26,21 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
-#include <QSplitter>
 #include <QTabWidget>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 TF_Main* F_Main = nullptr;
 
 namespace {
 
-constexpr int RowHeight = 21;
 constexpr QSize PingButtonSize(75, 17);
 constexpr int ValueLabelWidth = 89;
 
@@ -110,7 +102,7 @@ void TF_Main::CreatePageControl() {
     client->setContentsMargins(0, 0, 0, 0);
     client->addWidget(PageControl1);
     CreatePingPage();
-    CreateTracePage();
+    CreateTraceTab();
     TabSheet3 = new TGraphPage;
     PageControl1->addTab(TabSheet3, tr("Grafico"));
     CreateTargetsTab();
@@ -190,7 +182,8 @@ void TF_Main::PlacePingPanel() {
     const int row[] = {8, 34, 60, 86};
     constexpr int left = 8, edit = 120, middle = 200, middleValue = 340, right = 440,
                   rightValue = 505, far = 600, farValue = 665;
-    constexpr int upDown = 17, h = RowHeight, valueW = ValueLabelWidth, valueH = 17;
+    constexpr int upDown = 17, h = TControlFactory::RowHeight, valueW = ValueLabelWidth,
+                  valueH = 17;
     const struct {
         QWidget* Control;
         QRect Place;
@@ -227,81 +220,6 @@ void TF_Main::PlacePingPanel() {
     }
 }
 
-void TF_Main::CreateTracePage() {
-    TabSheet2 = new QWidget;
-    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-    PageControl1->addTab(TabSheet2, tr("Traceroute"));
-
-    Panel4 = new QWidget(TabSheet2);
-    Panel4->setObjectName(QStringLiteral("Panel4"));
-    Panel4->setFixedHeight(41);
-    auto* panel = new TFixedLayout(Panel4);
-    Label5 = TControlFactory::Label(Panel4, "Label5", tr("Max number of hops:"));
-    panel->AddWidget(Label5, {4 + 4, 4 + 6, 120, RowHeight});
-    seMaxHops = new QSpinBox(Panel4);
-    seMaxHops->setObjectName(QStringLiteral("seMaxHops"));
-    seMaxHops->setRange(1, 255);
-    seMaxHops->setSingleStep(1);
-    seMaxHops->setValue(TWatchRules::MaxHops);
-    seMaxHops->setAccessibleName(Label5->text());
-    panel->AddWidget(seMaxHops, {4 + 128, 4 + 6, 41, RowHeight});
-    btn_execute = TControlFactory::Button(Panel4, "btn_execute", tr("Esegui"), {75, 25});
-    panel->AddWidget(btn_execute, {4 + 184, 4 + 4, 75, 25});
-    btn_continuo = TControlFactory::Button(Panel4, "btn_continuo", tr("Continuo"), {75, 25});
-    panel->AddWidget(btn_continuo, {4 + 264, 4 + 4, 75, 25});
-    btn_esporta_traccia =
-        TControlFactory::Button(Panel4, "btn_esporta_traccia", tr("Esporta CSV…"), {95, 25});
-    btn_esporta_traccia->setAccessibleName(tr("Esporta CSV della traccia"));
-    panel->AddWidget(btn_esporta_traccia, {4 + 344, 4 + 4, 95, 25});
-
-    CreateTraceLists();
-    // The one-pass lists above, the continuous trace's table and verdict under them.
-    TraceContinuous = new TContinuousTraceView(FServices.Net);
-    Splitter2 = new QSplitter(Qt::Vertical, TabSheet2);
-    Splitter2->setObjectName(QStringLiteral("Splitter2"));
-    Splitter2->setHandleWidth(3);
-    Splitter2->setChildrenCollapsible(false);
-    Splitter2->addWidget(Splitter1);
-    Splitter2->addWidget(TraceContinuous);
-    Splitter2->setSizes({150, 330});
-    auto* page = new QVBoxLayout(TabSheet2);
-    page->setContentsMargins(0, 0, 0, 0);
-    page->setSpacing(0);
-    page->addWidget(Panel4);
-    page->addWidget(Splitter2, 1);
-}
-
-void TF_Main::CreateTraceLists() {
-    lvTrace = new QTreeWidget;
-    lvTrace->setObjectName(QStringLiteral("lvTrace"));
-    lvTrace->setAccessibleName(tr("Traceroute hops"));
-    lvTrace->setRootIsDecorated(false);
-    lvTrace->setItemsExpandable(false);
-    lvTrace->setAllColumnsShowFocus(true);
-    lvTrace->setSortingEnabled(false);
-    lvTrace->setColumnCount(3);
-    lvTrace->setHeaderLabels({tr("Hop #"), tr("IP"), tr("Note")});
-    lvTrace->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    lvTrace->header()->setStretchLastSection(false);
-    lvTrace->setColumnWidth(0, 50);
-    lvTrace->setColumnWidth(1, 100);
-    lvTrace->setColumnWidth(2, 150);
-
-    lbLog = new QListWidget;
-    lbLog->setObjectName(QStringLiteral("lbLog"));
-    lbLog->setAccessibleName(tr("Traceroute log"));
-    lbLog->setUniformItemSizes(true);
-    TControlFactory::SetItemHeight(lbLog, 13);
-
-    Splitter1 = new QSplitter(Qt::Horizontal, TabSheet2);
-    Splitter1->setObjectName(QStringLiteral("Splitter1"));
-    Splitter1->setHandleWidth(3);
-    Splitter1->setChildrenCollapsible(false);
-    Splitter1->addWidget(lvTrace);
-    Splitter1->addWidget(lbLog);
-    Splitter1->setSizes({465, 310});
-}
-
 void TF_Main::SetBuddies() {
     // Assistive technology relates each caption to the control it names.
     const std::pair<QLabel*, QWidget*> pairs[] = {
@@ -315,7 +233,6 @@ void TF_Main::SetBuddies() {
         {Label12, l_tot_time},
         {Label6, l_n_pacchetti_persi},
         {Label11, l_perc_persi},
-        {Label5, seMaxHops},
     };
     for (const auto& [caption, control] : pairs) {
         caption->setBuddy(control);
@@ -331,12 +248,6 @@ void TF_Main::SetTabOrder() {
     QWidget::setTabOrder(ud_limite_media_ms, btn_clear_log);
     QWidget::setTabOrder(btn_clear_log, ud_pacchetti_persi);
     QWidget::setTabOrder(ud_pacchetti_persi, re_ping);
-    QWidget::setTabOrder(seMaxHops, btn_execute);
-    QWidget::setTabOrder(btn_execute, lvTrace);
-    QWidget::setTabOrder(lvTrace, lbLog);
-    QWidget::setTabOrder(lbLog, btn_continuo);
-    QWidget::setTabOrder(btn_continuo, btn_esporta_traccia);
-    QWidget::setTabOrder(btn_esporta_traccia, TraceContinuous->Table());
 }
 
 void TF_Main::CreateComponents() {
@@ -433,17 +344,6 @@ void TF_Main::BindEvents() {
     TPingMonitor::SetUpPage(ping);
     FPingMonitor = std::make_unique<TPingMonitor>(ping);
 
-    TTracePage trace;
-    trace.e_host = e_host;
-    trace.seMaxHops = seMaxHops;
-    trace.btn_execute = btn_execute;
-    trace.lvTrace = lvTrace;
-    trace.NetIcmpClient = NetIcmpClient.get();
-    trace.Clock = &FServices.Clock();
-    FTraceRunner = std::make_unique<TTraceRunner>(trace);
-    TraceContinuous->Attach(
-        {e_host, seMaxHops, btn_continuo, btn_esporta_traccia, lbLog, &FServices.Clock()});
-    TraceContinuous->SetErrorBox(&TZirkoApplication::ShowError);
     TabSheet3->SetClock(&FServices.Clock());
     TabSheet3->SetErrorBox(&TZirkoApplication::ShowError);
     // The graph plots the same pings the statistics count, and restarts with them.
@@ -458,7 +358,6 @@ void TF_Main::BindEvents() {
     connect(FPingMonitor.get(), &TPingMonitor::SlowEnded, TabSheet3, &TGraphPage::OutageChanged);
     ConnectHistory();
 
-    Bind(btn_execute, &QPushButton::clicked, &TF_Main::btn_executeClick);
     Bind(pum_trayicon_Nascondi, &QAction::triggered, &TF_Main::pum_trayicon_NascondiClick);
     Bind(pum_trayicon_Ripristina, &QAction::triggered, &TF_Main::pum_trayicon_RipristinaClick);
     Bind(pum_trayicon_Chiudi, &QAction::triggered, &TF_Main::pum_trayicon_ChiudiClick);
@@ -470,7 +369,7 @@ void TF_Main::BindEvents() {
 void TF_Main::ConnectHistory() {
     // Where the path broke when an outage began, kept with it and shown in its list.
     auto* Evidence = new TOutageEvidence(
-        FServices.Net, [this] { return seMaxHops->value(); }, this);
+        FServices.Net, [this] { return MaxHops(); }, this);
     connect(Evidence, &TOutageEvidence::TraceKept, TabSheet3, &TGraphPage::OutageChanged);
     // Made before the log starts: a failing start-up shows its box, and a close while it
     // shows runs the close handler, which ends the history's period. The store opens
@@ -548,10 +447,6 @@ void TF_Main::changeEvent(QEvent* Event) {
             },
             Qt::QueuedConnection);
     }
-}
-
-void TF_Main::btn_executeClick() {
-    FTraceRunner->btn_executeClick();
 }
 
 void TF_Main::pum_trayicon_NascondiClick() {

@@ -100,19 +100,19 @@ public:
     QLabel* l_pacchetti_persi;
     QPlainTextEdit* re_ping;
 
-    // "Traceroute" page.
-    QWidget* Panel4;
-    QLabel* Label5;
-    QSpinBox* seMaxHops;
-    QPushButton* btn_execute;
-    QPushButton* btn_continuo;
-    QPushButton* btn_esporta_traccia;
-    QSplitter* Splitter1;
-    QTreeWidget* lvTrace;
-    QListWidget* lbLog;
+    // "Traceroute" page, made inside TabSheet2 when the tab is first shown; null before.
+    QWidget* Panel4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QSpinBox* seMaxHops = nullptr;
+    QPushButton* btn_execute = nullptr;
+    QPushButton* btn_continuo = nullptr;
+    QPushButton* btn_esporta_traccia = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QTreeWidget* lvTrace = nullptr;
+    QListWidget* lbLog = nullptr;
     // The continuous trace's table and verdict, under Splitter1 in Splitter2.
-    QSplitter* Splitter2;
-    TContinuousTraceView* TraceContinuous;
+    QSplitter* Splitter2 = nullptr;
+    TContinuousTraceView* TraceContinuous = nullptr;
 
     // Non-visual components, in creation order.
     std::unique_ptr<TNetResponsiveWait> NetResponsiveWait;
@@ -168,9 +168,15 @@ private:
     std::string TargetsFile() const;
     void CreatePingPanel();
     void PlacePingPanel();
+    // "Traceroute" and what only its page needs (TF_MainTrace.cpp).
+    void CreateTraceTab();
     void CreateTracePage();
+    void CreateTracePanel();
     // The hop list and the trace's log, side by side in Splitter1.
     void CreateTraceLists();
+    void BindTracePage();
+    // What "Max number of hops:" reads, or its default before the page is made.
+    int MaxHops() const;
     void CreateComponents();
     void ApplyComponentSettings();
     void BindEvents();
@@ -190,7 +196,7 @@ private:
     THistoryKeeper* FHistoryKeeper = nullptr;
     TFatalMessageBox FFatalBox;
     std::unique_ptr<TPingMonitor> FPingMonitor;
-    std::unique_ptr<TTraceRunner> FTraceRunner;
+    std::unique_ptr<TTraceRunner> FTraceRunner; // made with the Traceroute page
     int FFormCloseCount = 0;
     int FPingImage = 0; // the tray image the Ping page's pings last called for
 };

@@ -49,6 +49,7 @@ const TSpinnerCase Spinners[] = {
 };
 
 TEST_F(TWindowControls, SpinnersStartAtTheirPositionsWithTheirRangesAndSteps) {
+    MakeTracePage();
     for (const TSpinnerCase& c : Spinners) {
         SCOPED_TRACE(c.UpDown);
         auto* spinner = Find<QSpinBox>(c.UpDown);
@@ -75,6 +76,7 @@ TEST_F(TWindowControls, SpinnersStartAtTheirPositionsWithTheirRangesAndSteps) {
 }
 
 TEST_F(TWindowControls, SpinnersTakeArrowKeysWithoutWrappingAndKeepTheLastValidValue) {
+    MakeTracePage();
     for (const TSpinnerCase& c : Spinners) {
         SCOPED_TRACE(c.UpDown);
         auto* spinner = Find<QSpinBox>(c.UpDown);
@@ -127,6 +129,11 @@ struct TTextCase {
 };
 
 TEST_F(TWindowControls, LabelsAndButtonsCarryTheirCaptions) {
+    // The Traceroute page is made once, when first shown.
+    EXPECT_EQ(Window->findChild<QSplitter*>(), nullptr);
+    MakeTracePage();
+    MakeTracePage();
+    EXPECT_EQ(Window->findChildren<QSpinBox*>(QStringLiteral("seMaxHops")).size(), 1);
     const TTextCase labels[] = {
         {"Label1", "Indirizzo/host:"},     {"Label2", "Esegui per minuti:"},
         {"Label3", "Ogni minuti:"},        {"Label4", "Tempi medi di risposta:"},
@@ -219,6 +226,7 @@ TEST_F(TWindowControls, ValueLabelsStartEmptyAndTheWarningHidden) {
 }
 
 TEST_F(TWindowControls, WindowAndListsCarryTheirSettings) {
+    MakeTracePage();
     EXPECT_EQ(Window->windowTitle(), QStringLiteral("Zirko"));
     EXPECT_EQ(Window->size(), QSize(TF_Main::ClientWidth, TF_Main::ClientHeight));
     EXPECT_EQ(Window->minimumSize(), Window->maximumSize()) << "fixed size";
@@ -342,6 +350,7 @@ TEST_F(TWindowControls, TabWalksThePanelInItsOrderThenTheLog) {
 }
 
 TEST_F(TWindowControls, AssistiveTechnologyFindsEveryControlByName) {
+    MakeTracePage();
     const TTextCase names[] = {
         {"e_host", "Indirizzo/host:"},
         {"ud_minuti", "Esegui per minuti:"},

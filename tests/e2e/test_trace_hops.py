@@ -11,6 +11,8 @@ import re
 import subprocess
 import time
 
+from gi.repository import GLib
+
 import zirko_e2e as e2e
 
 STAMP = r"\((\d\d/\d\d/\d{4})-\d\d:\d\d:\d\d\)"  # it_IT: dd/mm/yyyy-hh:mm:ss
@@ -77,8 +79,11 @@ def error_box(desktop, app):
     e2e._forget_cache(app)
     for index in range(app.childCount):
         child = app.getChildAtIndex(index)
-        if child is not None and child.getRoleName() == "alert":
-            return child
+        try:
+            if child is not None and child.getRoleName() == "alert":
+                return child
+        except GLib.GError:
+            pass  # a window that closed while it was read, the box among them
     return None
 
 

@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -57,6 +58,13 @@ protected:
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         }
         ASSERT_TRUE(Keeper->Ready()) << "the history did not open within 10 s";
+    }
+
+    // The Traceroute page is made when its tab is first shown: shown once, as a user
+    // would, and back to "Ping".
+    void MakeTracePage() {
+        Window->PageControl1->setCurrentWidget(Window->TabSheet2);
+        Window->PageControl1->setCurrentWidget(Window->TabSheet1);
     }
 
     // The targets' file beside the log, never the user's own.
