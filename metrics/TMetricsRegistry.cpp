@@ -454,6 +454,11 @@ TMetricsRegistry::TFormat TMetricsRegistry::Negotiate(std::string_view Accept) {
                : TFormat::Prometheus;
 }
 
+TMetricsAnswer TMetricsRegistry::Answer(std::string_view Accept) const {
+    const TFormat Format = Negotiate(Accept);
+    return {ContentType(Format), Text(Format)};
+}
+
 const char* TMetricsRegistry::ContentType(TFormat Format) {
     return Format == TFormat::OpenMetrics
                ? "application/openmetrics-text; version=1.0.0; charset=utf-8"

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "TMetricsAnswer.h"
 #include "TOutage.h"
 #include "TReplyStatus.h"
 
@@ -100,6 +101,8 @@ public:
     // preferred over the text format (a missing or empty header gets the text format).
     static TFormat Negotiate(std::string_view Accept);
     static const char* ContentType(TFormat Format);
+    // What the endpoint answers a request with this Accept header.
+    TMetricsAnswer Answer(std::string_view Accept) const;
 
 private:
     struct TSeries {

@@ -2,26 +2,26 @@
 #include "TMetricsServer.h"
 
 #include "TMetricsGuard.h"
-#include "TMetricsRegistry.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QHttpServer>
 #include <QHttpServerResponse>
 
-TMetricsServer::TMetricsServer(const TMetricsRegistry& Registry, QObject* Parent)
-    : TMetricsServer(Registry, TLimits{}, Parent) {}
+#include <utility>
 
-TMetricsServer::TMetricsServer(const TMetricsRegistry& Registry, const TLimits& Limits,
-                               QObject* Parent)
-    : QObject(Parent), FRegistry(Registry), FHttp(std::make_unique<QHttpServer>()),
+TMetricsServer::TMetricsServer(TMetricsSource Source, QObject* Parent)
+    : TMetricsServer(std::move(Source), TLimits{}, Parent) {}
+
+TMetricsServer::TMetricsServer(TMetricsSource Source, const TLimits& Limits, QObject* Parent)
+    : QObject(Parent), FSource(std::move(Source)), FHttp(std::make_unique<QHttpServer>()),
       FGuard(new TMetricsGuard(Limits, FHttp.get())) {
     using TMethod = QHttpServerRequest::Method;
     FHttp->route("/metrics", TMethod::Get, [this](const QHttpServerRequest& Request) {
-        const auto Format = TMetricsRegistry::Negotiate(Request.value("Accept").toStdString());
-        const std::string Text = FRegistry.Text(Format);
-        return QHttpServerResponse(TMetricsRegistry::ContentType(Format),
-                                   QByteArray(Text.data(), static_cast<qsizetype>(Text.size())));
+        const TMetricsAnswer Answer = FSource(Request.value("Accept").toStdString());
+        return QHttpServerResponse(
+            QByteArray::fromStdString(Answer.ContentType),
+            QByteArray(Answer.Text.data(), static_cast<qsizetype>(Answer.Text.size())));
     });
     const auto Others =
         QHttpServerRequest::Methods(TMethod::AnyKnown) & ~QHttpServerRequest::Methods(TMethod::Get);
@@ -61,4 +61,8 @@ quint16 TMetricsServer::Port() const {
 
 int TMetricsServer::Connections() const {
     return FGuard->Connections();
+}
+
+extern "C" Q_DECL_EXPORT TMetricsEndpoint* ZirkoMakeMetricsEndpoint(TMetricsSource Source) {
+    return new TMetricsServer(std::move(Source));
 }

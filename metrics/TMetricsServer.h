@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "TMetricsEndpoint.h"
+
 #include <QObject>
 #include <QString>
 
@@ -9,13 +11,12 @@
 
 class QHttpServer;
 class TMetricsGuard;
-class TMetricsRegistry;
 
-// The /metrics endpoint: GET /metrics answers the registry's text in the
-// format the Accept header negotiates; other methods on /metrics get 405, any
-// other path 404. Lives in the thread that created it (the GUI thread), like
-// the registry it reads.
-class TMetricsServer : public QObject {
+// The /metrics endpoint: GET /metrics answers the source's text in the format
+// the Accept header negotiates; other methods on /metrics get 405, any other
+// path 404. Lives in the thread that created it (the GUI thread), like the
+// registry its source reads. Built into the zirko_endpoint module.
+class TMetricsServer : public QObject, public TMetricsEndpoint {
     Q_OBJECT
 
 public:
@@ -33,24 +34,17 @@ public:
         std::chrono::milliseconds Lifetime{10000};
     };
 
-    explicit TMetricsServer(const TMetricsRegistry& Registry, QObject* Parent = nullptr);
-    TMetricsServer(const TMetricsRegistry& Registry, const TLimits& Limits,
-                   QObject* Parent = nullptr);
+    explicit TMetricsServer(TMetricsSource Source, QObject* Parent = nullptr);
+    TMetricsServer(TMetricsSource Source, const TLimits& Limits, QObject* Parent = nullptr);
     ~TMetricsServer() override;
 
-    // Starts listening on Address (an IPv4 or IPv6 address, no name) and Port
-    // (0: one the system picks, see Port()). Returns "" on success, otherwise
-    // one line saying why, such as
-    // "cannot listen on 127.0.0.1:9374: The bound address is already in use".
-    // Called once.
-    QString Listen(const QString& Address, quint16 Port);
-    // The port listened on, 0 before a successful Listen.
-    quint16 Port() const;
+    QString Listen(const QString& Address, quint16 Port) override;
+    quint16 Port() const override;
     // Connections open now (for tests and the benchmark).
     int Connections() const;
 
 private:
-    const TMetricsRegistry& FRegistry;
+    const TMetricsSource FSource;
     std::unique_ptr<QHttpServer> FHttp;
     TMetricsGuard* FGuard = nullptr; // owned by FHttp once bound
 };

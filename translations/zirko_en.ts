@@ -530,6 +530,10 @@
         <source>no ADDRESS:PORT: %1</source>
         <translation>no ADDRESS:PORT: %1</translation>
     </message>
+    <message>
+        <source>the metrics module %1 could not be loaded (%2)</source>
+        <translation>the metrics module %1 could not be loaded (%2)</translation>
+    </message>
 </context>
 <context>
     <name>TMetricsServer</name>

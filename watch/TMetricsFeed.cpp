@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TMetricsFeed.h"
 
-#include "TMetricsServer.h"
+#include "ModuleSymbol.h"
+#include "TMetricsEndpoint.h"
 #include "TMetricsTextfile.h"
 #include "TPingCore.h"
 #include "TZirkoOptions.h"
@@ -9,6 +10,16 @@
 #include <QCoreApplication>
 
 #include <iostream>
+
+namespace {
+
+const TModuleSymbol& EndpointMaker() {
+    static const TModuleSymbol Maker =
+        FindModuleSymbol(ZIRKO_ENDPOINT_MODULE, "ZirkoMakeMetricsEndpoint");
+    return Maker;
+}
+
+} // namespace
 
 TMetricsFeed::TMetricsFeed(QObject* Parent) : QObject(Parent) {}
 
@@ -34,7 +45,14 @@ QString TMetricsFeed::Serve(const std::string& AddressAndPort) {
         return QCoreApplication::translate("TMetricsFeed", "no ADDRESS:PORT: %1")
             .arg(QString::fromStdString(AddressAndPort));
     }
-    FServer = std::make_unique<TMetricsServer>(FRegistry);
+    const TModuleSymbol& Maker = EndpointMaker();
+    if (Maker.Address == nullptr) {
+        return QCoreApplication::translate("TMetricsFeed",
+                                           "the metrics module %1 could not be loaded (%2)")
+            .arg(QStringLiteral(ZIRKO_ENDPOINT_MODULE), QString::fromStdString(Maker.Reason));
+    }
+    const auto Make = reinterpret_cast<TMakeMetricsEndpoint>(Maker.Address);
+    FServer.reset(Make([this](std::string_view Accept) { return FRegistry.Answer(Accept); }));
     return FServer->Listen(QString::fromStdString(Address), quint16(Port));
 }
 

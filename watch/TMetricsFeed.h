@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-class TMetricsServer;
+class TMetricsEndpoint;
 class TMetricsTextfile;
 class TPingCore;
 struct TZirkoOptions;
@@ -28,7 +28,8 @@ public:
     // What --metrics and --metrics-textfile ask for, before any window: false,
     // with the reason on stderr, when the endpoint cannot listen.
     bool Start(const TZirkoOptions& Options);
-    // Serves /metrics on "ADDRESS:PORT"; "" or the one-line reason it cannot.
+    // Serves /metrics on "ADDRESS:PORT"; "" or the one-line reason it cannot (the
+    // endpoint's module, loaded here the first time, may be missing too).
     QString Serve(const std::string& AddressAndPort);
     // Writes DIR/zirko.prom after every ping from now on.
     void WriteTextfile(const std::string& Dir);
@@ -44,9 +45,8 @@ public:
     quint16 Port() const;
 
 private:
-
     TMetricsRegistry FRegistry;
-    std::unique_ptr<TMetricsServer> FServer;
+    std::unique_ptr<TMetricsEndpoint> FServer;
     std::unique_ptr<TMetricsTextfile> FTextfile;
     bool FTextfileFailed = false;
 };

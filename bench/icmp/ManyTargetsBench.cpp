@@ -230,10 +230,11 @@ TFigures Prober(const TBenchNetwork& ANet, int ATargets, int ASeconds, const std
 // 2 s while it probes; the median is printed.
 TFigures Headless(const TBenchNetwork& ANet, int ATargets, int ASeconds, const std::string& ADir,
                   bool AAsUser) {
-    // zirko --headless runs the zirko-headless beside it.
-    const std::string Headless =
-        std::filesystem::path(ZIRKO_BINARY).replace_filename("zirko-headless").string();
-    const THelperCopy Copy(ZIRKO_SOCKET_PATH, AAsUser, {ZIRKO_BINARY, Headless});
+    // zirko --headless runs the zirko-headless beside it, which loads the endpoint from there.
+    const auto Built = std::filesystem::path(ZIRKO_BINARY).parent_path();
+    const THelperCopy Copy(ZIRKO_SOCKET_PATH, AAsUser,
+                           {ZIRKO_BINARY, (Built / "zirko-headless").string(),
+                            (Built / "libzirko_endpoint.so").string()});
     const std::string Config = WriteTargets(AAsUser ? Copy.Folder.string() : ADir, ATargets);
     std::vector<std::string> Argv{(Copy.Folder / "zirko").string(), "--headless", "--config",
                                   Config, "--metrics", "127.0.0.1:9375"};

@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
     QCoreApplication App(argc, argv);
     TMetricsRegistry Registry;
     FillDay(Registry);
-    TMetricsServer Server(Registry);
+    TMetricsServer Server([&Registry](std::string_view Accept) { return Registry.Answer(Accept); });
     const QString Error = Server.Listen("127.0.0.1", 0);
     if (!Error.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(Error));

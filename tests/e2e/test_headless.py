@@ -40,6 +40,7 @@ def test(binary):
     with mh.SilentHost(answering=True) as host, tempfile.TemporaryDirectory() as folder:
         for name in ("zirko", "zirko-headless"):
             shutil.copy2(os.path.join(os.path.dirname(binary), name), folder)
+        e2e.copy_modules(os.path.dirname(binary), folder)
         env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
         database = os.path.join(folder, "ZIRKO.DB")
         old_ms = int(time.time() * 1000) - 40 * 86400 * 1000
@@ -137,6 +138,7 @@ def test_targets_file(binary):
 
         # The log and the history go beside the program.
         shutil.copy2(os.path.join(os.path.dirname(binary), "zirko-headless"), folder)
+        e2e.copy_modules(os.path.dirname(binary), folder)
         headless = [os.path.join(folder, "zirko-headless"), "--config", config]
         with open(config, "w") as out:
             out.write("targets:\n  - hosts: [%s]\n    intervall: 1s\n" % host.address)

@@ -65,6 +65,13 @@ def zirko_binary():
     return os.path.abspath(path)
 
 
+def copy_modules(build, folder):
+    """Zirko's modules (the plot, the /metrics endpoint) beside copies of the build
+    tree's programs in folder: a build tree's program loads them from beside itself."""
+    for module in glob.glob(os.path.join(build, "libzirko_*.so")):
+        shutil.copy2(module, folder)
+
+
 _PR_SET_PDEATHSIG = 1
 
 
@@ -440,10 +447,7 @@ class Desktop:
         target = os.path.join(folder, name)
         if not os.path.exists(target):
             shutil.copy2(binary or zirko_binary(), target)
-            # The plot's module goes with a build tree's program.
-            for module in glob.glob(os.path.join(os.path.dirname(binary or zirko_binary()),
-                                                 "libzirko_*.so")):
-                shutil.copy2(module, folder)
+            copy_modules(os.path.dirname(binary or zirko_binary()), folder)
         # Its messages go to a file: a pipe nobody reads would stall it when full.
         errors_path = os.path.join(self.workdir, "zirko-%d.stderr" % len(self._programs))
         errors = open(errors_path, "wb")

@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TPlotPoints.h"
+#include "ModuleSymbol.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 namespace {
 
@@ -65,6 +70,32 @@ TEST(PlotPointsTest, ThinningKeepsTheSpikeAndTheFastestAnswer) {
     EXPECT_EQ(Highest, 900);
     EXPECT_EQ(Lowest, 1);
     EXPECT_LE(Points.PointCount(), 1400u);
+}
+
+// The search the plot and the endpoint share: this program links the chart module, has
+// no module by the second name, and beside it a file that is no module (itself).
+TEST(PlotModuleTest, FoundWhereLinkedElseOneLineSayingWhyNot) {
+    const std::string Self =
+        QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
+    struct TRow {
+        std::string File;
+        const char* Symbol;
+        bool Found;
+        std::string ReasonHas;
+    };
+    const TRow Rows[] = {
+        {"libzirko_chart.so", "ZirkoMakePlotView", true, ""},
+        {"libzirko_absent.so", "ZirkoMakeAbsent", false, "not found"},
+        {Self, "ZirkoMakeAbsent", false, "/" + Self + ": "},
+    };
+    for (const TRow& Row : Rows) {
+        SCOPED_TRACE(Row.File);
+        const TModuleSymbol Got = FindModuleSymbol(Row.File.c_str(), Row.Symbol);
+        EXPECT_EQ(Got.Address != nullptr, Row.Found);
+        EXPECT_EQ(Got.Reason.empty(), Row.Found);
+        EXPECT_NE(Got.Reason.find(Row.ReasonHas), std::string::npos) << Got.Reason;
+        EXPECT_EQ(Got.Reason.find('\n'), std::string::npos);
+    }
 }
 
 } // namespace

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     QCoreApplication App(argc, argv);
     TMetricsRegistry Registry;
     Registry.SetTarget({"peer.invalid", "127.0.0.1", ""});
-    TMetricsServer Server(Registry);
+    TMetricsServer Server([&Registry](std::string_view Accept) { return Registry.Answer(Accept); });
     const QString Error = Server.Listen("127.0.0.1", argc > 1 ? std::stoi(argv[1]) : 0);
     if (!Error.isEmpty()) {
         std::cerr << Error.toStdString() << "\n";

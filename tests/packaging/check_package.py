@@ -14,6 +14,9 @@ import tempfile
 REQUIRED_FILES = [
     "./usr/bin/zirko",
     "./usr/libexec/zirko/zirko-socket",
+    # The plot and the /metrics endpoint, loaded when first used.
+    "./usr/lib/zirko/plugins/libzirko_chart.so",
+    "./usr/lib/zirko/plugins/libzirko_endpoint.so",
     "./usr/share/applications/zirko.desktop",
     "./usr/share/metainfo/org.zirko.zirko.metainfo.xml",
     "./usr/share/man/man1/zirko.1.gz",
@@ -43,8 +46,8 @@ def main():
     assert not [p for p in paths if "/usr/local" in p or "/build/" in p], listing
 
     control = run(["dpkg-deb", "--field", expected, "Depends", "Section", "Maintainer"]).stdout
-    # Computed from the binary, not written by hand; and setcap for the postinst.
-    for needed in ("libqt6widgets6", "libc6", "libstdc++6", "libcap2-bin"):
+    # Computed from the binaries and modules, not written by hand; and setcap for the postinst.
+    for needed in ("libqt6widgets6", "libqt6httpserver6", "libc6", "libstdc++6", "libcap2-bin"):
         assert needed in control, control
 
     lint = run(["lintian", "--fail-on", "error,warning", expected])

@@ -8,6 +8,7 @@ machine), its postinst grants the raw-socket right, an ordinary user made for
 the test starts /usr/bin/zirko on the test desktop and sends a burst to
 loopback (the namespace admits no unprivileged ICMP sockets, so only the
 granted raw socket can answer), the log is found in that user's state folder,
+zirko --headless serves /metrics from the installed endpoint module,
 and after the package is purged nothing of it is left in /usr.
 Usage: test_package_install.py DEB_FOLDER"""
 
@@ -49,6 +50,17 @@ echo $! > "$work/zirko.pid"
 status=0
 wait $! || status=$?
 echo "$status" > "$work/zirko.exit"
+# --metrics loads the endpoint's installed module; this run's log goes to a folder of its own.
+mkdir -m 0700 "$work/headless-state" && chown zirkotest:zirkotest "$work/headless-state"
+setpriv --reuid=zirkotest --regid=zirkotest --init-groups \
+  env -i HOME="$work/home" XDG_STATE_HOME="$work/headless-state" PATH=/usr/bin:/bin LANG=C.UTF-8 \
+  /usr/bin/zirko --headless --host 127.0.0.1 --metrics 127.0.0.1:9374 > "$work/headless.out" 2>&1 &
+headless=$!
+for attempt in $(seq 50); do
+  curl -sf -o "$work/metrics" http://127.0.0.1:9374/metrics && break
+  sleep 0.2
+done
+kill -TERM "$headless" && wait "$headless" || true
 DEBIAN_FRONTEND=noninteractive apt-get remove --purge -y -q zirko > "$work/remove.log" 2>&1
 dpkg-query -W zirko > "$work/dpkg-query" 2>&1 || true
 # What the package left in /usr is exactly what the overlay's upper layer holds
@@ -142,6 +154,9 @@ def test(deb_folder):
             assert info.st_uid == USER_ID and stat.S_IMODE(info.st_mode) == 0o700, (
                 folder, info.st_uid, oct(info.st_mode))
 
+        metrics = os.path.join(work, "metrics")
+        assert os.path.exists(metrics) and "smokeping_requests_total" in read(metrics), read(
+            os.path.join(work, "headless.out"))
         assert "Removing zirko" in read(os.path.join(work, "remove.log"))
         assert "no packages found" in read(os.path.join(work, "dpkg-query")).lower() or \
             read(os.path.join(work, "dpkg-query")).strip() == "", read(os.path.join(work, "dpkg-query"))
