@@ -2,9 +2,9 @@
 #include "TF_Main.h"
 
 #include "TDesktopNotifier.h"
+#include "TFirstPaint.h"
 #include "TGraphPage.h"
 #include "TGraphTargets.h"
-#include "TFirstPaint.h"
 #include "THistoryKeeper.h"
 #include "THistoryStore.h"
 #include "TTargetsPage.h"

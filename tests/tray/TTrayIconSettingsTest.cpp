@@ -154,9 +154,7 @@ TEST(TrayVisibility, IconVisibleAddsAndRemoves) {
 }
 
 TEST(TrayVisibility, AHeldDockWaitsForItsReleaseAndKeepsTheSetting) {
-    const struct TRow {
-        bool VisibleAtRelease;
-    } Rows[] = {{true}, {false}};
+    const struct TRow { bool VisibleAtRelease; } Rows[] = {{true}, {false}};
     for (const TRow& Row : Rows) {
         TTrayIconHandler Tray;
         TTrayIcon Icon(Tray, nullptr);
